@@ -1,0 +1,45 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+#
+# make run    installs what is missing, builds, starts Quillmote
+# make test   installs what is missing, builds, runs every test (and, with CI=true, again
+#             under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors)
+# make bench  builds and runs the benchmarks, printing their figures
+
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+BUILD_TYPE ?= RelWithDebInfo
+WERROR := $(if $(filter true,$(CI)),ON,OFF)
+
+.PHONY: all deps build build-asan run test test-asan bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILLMOTE_WERROR=$(WERROR)
+	cmake --build $(BUILD)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_WERROR=$(WERROR) -DQUILLMOTE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD)
+
+run: build
+	./$(BUILD)/quillmote --headless
+
+test: build
+	bash scripts/run-tests.sh $(BUILD)
+ifeq ($(CI),true)
+	$(MAKE) test-asan
+endif
+
+test-asan: build-asan
+	bash scripts/run-tests.sh $(ASAN_BUILD)
+
+bench: build
+	bash scripts/run-bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/CommandLine.h"
+
+namespace quillmote {
+
+namespace {
+const QStringList inputBackends = {QStringLiteral("auto"), QStringLiteral("none")};
+} // namespace
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: quillmote [--headless] [--input BACKEND]\n"
+        "\n"
+        "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
+        "the six-digit code it shows, and drives the pointer and keyboard.\n"
+        "\n"
+        "  --headless         no user interface; the server starts at once and reports on\n"
+        "                     standard output\n"
+        "  --input BACKEND    how input events are posted: auto (default) or none\n"
+        "  --help             show this text\n"
+        "  --version          show the version\n");
+}
+
+CommandLineResult parseCommandLine(const QStringList& arguments)
+{
+    CommandLine line;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.action = CommandLine::Action::Help;
+        } else if (argument == QLatin1String("--version")) {
+            line.action = CommandLine::Action::Version;
+        } else if (argument == QLatin1String("--headless")) {
+            line.headless = true;
+        } else if (argument == QLatin1String("--input") || argument.startsWith(QLatin1String("--input="))) {
+            QString value;
+            if (argument.startsWith(QLatin1String("--input=")))
+                value = argument.mid(8);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return {std::nullopt, QStringLiteral("--input needs a backend")};
+            if (!inputBackends.contains(value))
+                return {std::nullopt, QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
+                                          .arg(value, inputBackends.join(QStringLiteral(", ")))};
+            line.input = value;
+        } else {
+            return {std::nullopt, QStringLiteral("unknown argument \"%1\"").arg(argument)};
+        }
+    }
+    return {line, {}};
+}
+
+} // namespace quillmote

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace quillmote {
+
+struct CommandLine
+{
+    enum class Action { Run, Help, Version };
+    Action action = Action::Run;
+    bool headless = false;
+    QString input = QStringLiteral("auto");
+    QString inputFile; // for record:FILE
+};
+
+struct CommandLineResult
+{
+    std::optional<CommandLine> commandLine;
+    QString error;
+};
+
+// Parses the arguments (without the program name).
+CommandLineResult parseCommandLine(const QStringList& arguments);
+QString usageText();
+
+} // namespace quillmote

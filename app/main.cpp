@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/CommandLine.h"
+#include "app/HeadlessConsole.h"
+#include "app/SignalWatcher.h"
+#include "server/BonjourServer.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace quillmote;
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmote"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const CommandLineResult parsed = parseCommandLine(arguments);
+    if (!parsed.commandLine) {
+        std::fprintf(stderr, "quillmote: %s\n\n%s", qPrintable(parsed.error), qPrintable(usageText()));
+        return 2;
+    }
+    const CommandLine& line = *parsed.commandLine;
+    if (line.action == CommandLine::Action::Help) {
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    }
+    if (line.action == CommandLine::Action::Version) {
+        std::printf("quillmote %s\n", QUILLMOTE_VERSION);
+        return 0;
+    }
+
+    // Until the desktop interface exists every run is headless.
+    SignalWatcher signals;
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+    BonjourServer& server = BonjourServer::shared();
+    HeadlessConsole console(server);
+    server.start();
+    return QCoreApplication::exec();
+}

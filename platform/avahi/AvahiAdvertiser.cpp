@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "platform/avahi/AvahiAdvertiser.h"
+
+#include "server/Console.h"
+
+#include <avahi-common/alternative.h>
+#include <avahi-common/error.h>
+#include <avahi-common/malloc.h>
+
+namespace quillmote::avahi {
+
+namespace {
+// Each rename yields a new name; a few in a row means something else is wrong.
+constexpr int maxRenamesPerRegistration = 16;
+// Without a system bus the client cannot even wait for the daemon; it is created again later.
+constexpr int firstRetryDelayMs = 1000;
+constexpr int maxRetryDelayMs = 30'000;
+
+QString errorText(int error)
+{
+    return QString::fromUtf8(avahi_strerror(error));
+}
+} // namespace
+
+AvahiAdvertiser::AvahiAdvertiser()
+{
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &AvahiAdvertiser::connectClient);
+}
+
+AvahiAdvertiser::~AvahiAdvertiser()
+{
+    m_group.reset();
+    m_client.reset();
+}
+
+void AvahiAdvertiser::advertise(const QString& name, const QString& type, quint16 port)
+{
+    m_name = name.toUtf8();
+    m_type = type.toUtf8();
+    m_port = port;
+    connectClient();
+}
+
+void AvahiAdvertiser::connectClient()
+{
+    int error = 0;
+    // NO_FAIL: without a daemon the client waits for one instead of failing, and it comes
+    // back to the running state (and so registers again) whenever the daemon restarts.
+    AvahiClient* client = avahi_client_new(m_poll.poll(), AVAHI_CLIENT_NO_FAIL, &AvahiAdvertiser::onClientState,
+                                           this, &error);
+    if (!client) {
+        m_retryDelayMs = m_retryDelayMs == 0 ? firstRetryDelayMs : std::min(2 * m_retryDelayMs, maxRetryDelayMs);
+        if (m_retryDelayMs == firstRetryDelayMs)
+            Q_EMIT unreachable(QStringLiteral("the D-Bus system bus is not reachable (%1); trying again")
+                                   .arg(errorText(error)));
+        m_retryTimer.start(m_retryDelayMs);
+        return;
+    }
+    m_retryDelayMs = 0;
+    m_client.reset(client);
+}
+
+void AvahiAdvertiser::onClientState(AvahiClient* client, AvahiClientState state, void* userdata)
+{
+    auto* self = static_cast<AvahiAdvertiser*>(userdata);
+    switch (state) {
+    case AVAHI_CLIENT_S_RUNNING:
+        self->registerService(client);
+        break;
+    case AVAHI_CLIENT_S_COLLISION:
+    case AVAHI_CLIENT_S_REGISTERING:
+        // The host name is being (re)registered: our records wait until it is running again.
+        if (self->m_group)
+            avahi_entry_group_reset(self->m_group.get());
+        break;
+    case AVAHI_CLIENT_CONNECTING:
+        // The daemon went away (or is not there yet); its groups went with it.
+        self->m_group.reset();
+        Q_EMIT self->unreachable(QStringLiteral("avahi-daemon is not reachable; advertising once it is"));
+        break;
+    case AVAHI_CLIENT_FAILURE:
+        self->m_group.reset();
+        Q_EMIT self->failed(errorText(avahi_client_errno(client)));
+        break;
+    }
+}
+
+void AvahiAdvertiser::registerService(AvahiClient* client)
+{
+    if (!m_group) {
+        AvahiEntryGroup* group = avahi_entry_group_new(client, &AvahiAdvertiser::onGroupState, this);
+        if (!group) {
+            Q_EMIT failed(errorText(avahi_client_errno(client)));
+            return;
+        }
+        m_group.reset(group);
+    }
+    if (!avahi_entry_group_is_empty(m_group.get()))
+        return;
+    for (int attempt = 0; attempt < maxRenamesPerRegistration; ++attempt) {
+        const int result = avahi_entry_group_add_service(m_group.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
+                                                         AvahiPublishFlags(0), m_name.constData(),
+                                                         m_type.constData(), nullptr, nullptr, m_port, nullptr);
+        if (result == AVAHI_ERR_COLLISION) {
+            pickAlternativeName();
+            continue;
+        }
+        if (result < 0) {
+            Q_EMIT failed(errorText(result));
+            return;
+        }
+        const int committed = avahi_entry_group_commit(m_group.get());
+        if (committed < 0)
+            Q_EMIT failed(errorText(committed));
+        return;
+    }
+    Q_EMIT failed(QStringLiteral("no free service name after %1 renames").arg(maxRenamesPerRegistration));
+}
+
+void AvahiAdvertiser::pickAlternativeName()
+{
+    char* alternative = avahi_alternative_service_name(m_name.constData());
+    console::line(QStringLiteral("Service name \"%1\" is taken; advertising as \"%2\"")
+                      .arg(QString::fromUtf8(m_name), QString::fromUtf8(alternative)));
+    m_name = QByteArray(alternative);
+    avahi_free(alternative);
+}
+
+void AvahiAdvertiser::onGroupState(AvahiEntryGroup* group, AvahiEntryGroupState state, void* userdata)
+{
+    auto* self = static_cast<AvahiAdvertiser*>(userdata);
+    switch (state) {
+    case AVAHI_ENTRY_GROUP_ESTABLISHED:
+        Q_EMIT self->established(QString::fromUtf8(self->m_name));
+        break;
+    case AVAHI_ENTRY_GROUP_COLLISION:
+        self->pickAlternativeName();
+        avahi_entry_group_reset(group);
+        self->registerService(avahi_entry_group_get_client(group));
+        break;
+    case AVAHI_ENTRY_GROUP_FAILURE:
+        Q_EMIT self->failed(errorText(avahi_client_errno(avahi_entry_group_get_client(group))));
+        break;
+    case AVAHI_ENTRY_GROUP_UNCOMMITED:
+    case AVAHI_ENTRY_GROUP_REGISTERING:
+        break;
+    }
+}
+
+} // namespace quillmote::avahi

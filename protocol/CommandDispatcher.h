@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "protocol/PairingThrottle.h"
+#include "server/ReceiveLoop.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace quillmote {
+
+class BonjourServer;
+class Connection;
+
+// The receive loop of every connection and the command protocol on top of it: each read of
+// 1 to 1024 bytes is one command message, answered with at most one bare reply.
+class CommandDispatcher : public ReceiveLoop
+{
+public:
+    explicit CommandDispatcher(BonjourServer& server, PairingThrottle throttle = PairingThrottle());
+
+    void receiveNext(const std::shared_ptr<Connection>& connection) override;
+
+    void handleReceive(const QPointer<BonjourServer>& server, const std::shared_ptr<Connection>& connection,
+                       const QByteArray& data, bool isComplete, const std::optional<QString>& error);
+    // The reply to one message; empty means that nothing is sent.
+    QString dispatchCommand(Connection& connection, const QString& message);
+    void sendReply(Connection& connection, const QString& text);
+    QString pairWith(Connection& connection, const QString& code);
+
+private:
+    QPointer<BonjourServer> m_server;
+    PairingThrottle m_throttle;
+};
+
+} // namespace quillmote

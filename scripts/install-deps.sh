@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+#
+# Installs the Debian packages that building, running and testing Quillmote need.
+# Only missing packages are installed, so running it again is cheap.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  libavahi-client-dev libx11-dev libxtst-dev libxrandr-dev libglib2.0-dev
+  # run
+  avahi-daemon dbus
+  # tests: real outside observers and peers
+  avahi-utils xvfb xdotool xinput xclip x11-xserver-utils python3-zeroconf iproute2 procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "install-deps: not root and no sudo; install: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+# Package services must not be started here: tests start their own instances.
+policy_added=0
+if [[ ! -e /usr/sbin/policy-rc.d ]]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee /usr/sbin/policy-rc.d >/dev/null
+  "${sudo[@]}" chmod +x /usr/sbin/policy-rc.d
+  policy_added=1
+fi
+trap '[[ $policy_added -eq 1 ]] && "${sudo[@]}" rm -f /usr/sbin/policy-rc.d' EXIT
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

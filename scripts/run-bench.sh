@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+#
+# Runs every benchmark of one build folder; each prints its own table.
+set -euo pipefail
+build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
+for bench in "$here/$build"/bench/bench_*; do
+  [[ -x "$bench" ]] || continue
+  echo "== $(basename "$bench")"
+  QUILLMOTE_BIN="$here/$build/quillmote" "$bench"
+  echo
+done

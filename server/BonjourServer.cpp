@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "server/BonjourServer.h"
+
+#include "server/Connection.h"
+#include "server/Console.h"
+#include "server/HostIdentity.h"
+#include "server/ReceiveLoop.h"
+
+#include <QPointer>
+
+#include <sys/resource.h>
+
+namespace quillmote {
+
+namespace {
+int defaultUnpairedLimit()
+{
+    // Leave room below the descriptor limit for paired clients and the process's own files.
+    constexpr rlim_t reserved = 32;
+    constexpr int ceiling = 256;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return ceiling;
+    const rlim_t room = limit.rlim_cur > reserved ? (limit.rlim_cur - reserved) / 2 : 1;
+    return static_cast<int>(std::clamp<rlim_t>(room, 1, ceiling));
+}
+
+QString withArgument(QString text, const QString& argument)
+{
+    return text.replace(QLatin1String("%@"), argument);
+}
+} // namespace
+
+BonjourServer::BonjourServer(Dependencies dependencies)
+    : m_advertiserFactory(std::move(dependencies.advertiserFactory)),
+      m_codeStore(std::move(dependencies.settingsPath)),
+      m_name(dependencies.name.isEmpty() ? host::localComputerName() : dependencies.name),
+      m_connectionStatus(tr("等待启动...", "Initial Status")),
+      m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0 ? dependencies.unpairedConnectionLimit
+                                                                          : defaultUnpairedLimit())
+{
+    m_macAddress = host::getMACAddress();
+    if (m_macAddress.isEmpty())
+        console::line(QStringLiteral("⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
+}
+
+BonjourServer::~BonjourServer()
+{
+    // Pending reads hold their connections; dropping them lets the connections go.
+    for (const std::weak_ptr<Connection>& weak : std::as_const(m_openConnections)) {
+        if (const std::shared_ptr<Connection> connection = weak.lock())
+            connection->abandon();
+    }
+}
+
+void BonjourServer::start()
+{
+    if (m_listener) {
+        const ListenerState state = m_listener->state();
+        if (state == ListenerState::Ready || state == ListenerState::Setup)
+            return;
+        m_listener->cancel();
+    }
+    m_listener.reset();
+    Q_EMIT listenerStateChanged();
+
+    if (m_pairingCode == QLatin1String(placeholderCode)) {
+        setPairingCode(m_codeStore.place());
+        QMetaObject::invokeMethod(
+            this, [this] { setConnectionStatus(tr("等待连接...", "Waiting for Connection")); },
+            Qt::QueuedConnection);
+    }
+
+    std::unique_ptr<ServiceAdvertiser> advertiser = m_advertiserFactory ? m_advertiserFactory() : nullptr;
+    if (!advertiser) {
+        console::line(QStringLiteral("Listener Error: DNS-SD service advertising is not available"));
+        return;
+    }
+    m_listener = std::make_unique<Listener>(std::move(advertiser), m_name, m_serviceType);
+    const QPointer<BonjourServer> weak(this);
+    connect(m_listener.get(), &Listener::newConnection, this, [weak](int descriptor) {
+        const std::shared_ptr<Connection> connection = Connection::adopt(descriptor);
+        if (weak)
+            weak->handleNewConnection(connection);
+    });
+    connect(m_listener.get(), &Listener::stateChanged, this, [weak](ListenerState state, const QString& error) {
+        if (weak)
+            weak->handleListenerState(state, error);
+    });
+    connect(m_listener.get(), &Listener::listening, this, &BonjourServer::listening);
+    m_listener->start();
+}
+
+void BonjourServer::handleListenerState(ListenerState state, const QString& error)
+{
+    Q_EMIT listenerStateChanged();
+    const QPointer<BonjourServer> weak(this);
+    switch (state) {
+    case ListenerState::Ready:
+        QMetaObject::invokeMethod(
+            this,
+            [weak] {
+                if (weak)
+                    weak->setConnectionStatus(tr("服务已广播", "Service Broadcasted"));
+            },
+            Qt::QueuedConnection);
+        break;
+    case ListenerState::Failed:
+        console::line(QStringLiteral("Server Failed: ") + error);
+        QMetaObject::invokeMethod(
+            this,
+            [weak, error] {
+                if (weak)
+                    weak->setConnectionStatus(withArgument(tr("启动失败: %@", "Start Failed"), error));
+            },
+            Qt::QueuedConnection);
+        break;
+    case ListenerState::Waiting:
+        // No status text for waiting, but an unreachable DNS-SD daemon deserves a line.
+        console::line(QStringLiteral("Listener waiting: ") + error);
+        break;
+    case ListenerState::Setup:
+    case ListenerState::Cancelled:
+        break;
+    }
+}
+
+void BonjourServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
+{
+    for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
+        if (it->expired())
+            it = m_openConnections.erase(it);
+        else
+            ++it;
+    }
+    dropLongestIdleUnpaired();
+    m_openConnections.insert(connection->identity(), connection);
+    if (m_receiveLoop)
+        m_receiveLoop->receiveNext(connection);
+}
+
+void BonjourServer::dropLongestIdleUnpaired()
+{
+    // A flood of idle connections that never pair must not use up the descriptors that a
+    // paired client needs: at the bound, the longest-idle unpaired connection makes room.
+    std::shared_ptr<Connection> oldest;
+    int unpaired = 0;
+    for (const std::weak_ptr<Connection>& weak : std::as_const(m_openConnections)) {
+        const std::shared_ptr<Connection> connection = weak.lock();
+        if (!connection || isAuthenticated(*connection))
+            continue;
+        ++unpaired;
+        if (!oldest || connection->lastActivity() < oldest->lastActivity())
+            oldest = connection;
+    }
+    if (unpaired < m_unpairedConnectionLimit || !oldest)
+        return;
+    console::line(QStringLiteral("Dropping the longest-idle unpaired connection from %1")
+                      .arg(oldest->peerAddress().toString()));
+    m_openConnections.remove(oldest->identity());
+    oldest->shutdown();
+}
+
+bool BonjourServer::isAuthenticated(const Connection& connection)
+{
+    const std::lock_guard lock(m_activeConnectionsLock);
+    return m_authenticatedConnections.contains(connection.identity());
+}
+
+int BonjourServer::addAuthenticated(const Connection& connection)
+{
+    const std::lock_guard lock(m_activeConnectionsLock);
+    m_authenticatedConnections.insert(connection.identity());
+    return static_cast<int>(m_authenticatedConnections.size());
+}
+
+int BonjourServer::removeAuthenticated(const Connection& connection)
+{
+    const std::lock_guard lock(m_activeConnectionsLock);
+    m_authenticatedConnections.remove(connection.identity());
+    return static_cast<int>(m_authenticatedConnections.size());
+}
+
+void BonjourServer::showPaired(int count)
+{
+    setIsConnected(true);
+    setConnectionStatus(tr("设备已连接 (%d)", "Device Connected").replace(QLatin1String("%d"), QString::number(count)));
+}
+
+void BonjourServer::showConnectionCount(int count)
+{
+    if (count < 1) {
+        setIsConnected(false);
+        setConnectionStatus(tr("等待连接...", "Waiting for Connection"));
+        return;
+    }
+    showPaired(count);
+}
+
+void BonjourServer::setPairingCode(const QString& code)
+{
+    Q_EMIT objectWillChange();
+    m_pairingCode = code;
+    Q_EMIT pairingCodeChanged(m_pairingCode);
+}
+
+void BonjourServer::setConnectionStatus(const QString& status)
+{
+    Q_EMIT objectWillChange();
+    m_connectionStatus = status;
+    Q_EMIT connectionStatusChanged(m_connectionStatus);
+}
+
+void BonjourServer::setIsConnected(bool connected)
+{
+    Q_EMIT objectWillChange();
+    m_isConnected = connected;
+    Q_EMIT isConnectedChanged(m_isConnected);
+}
+
+} // namespace quillmote

@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "server/Connection.h"
+
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quillmote {
+
+namespace {
+std::atomic<quint64> nextIdentity{1};
+
+// A released connection whose peer never reads its last reply is not kept forever.
+constexpr int lingerForOutputMs = 10'000;
+} // namespace
+
+std::shared_ptr<Connection> Connection::adopt(int descriptor)
+{
+    // The last reference is often dropped inside this connection's own notifier callback;
+    // release() then defers the deletion to the event loop.
+    return std::shared_ptr<Connection>(new Connection(descriptor), [](Connection* c) { c->release(); });
+}
+
+Connection::Connection(int descriptor)
+    : m_descriptor(descriptor), m_identity(nextIdentity.fetch_add(1)),
+      m_lastActivity(std::chrono::steady_clock::now()),
+      m_readNotifier(descriptor, QSocketNotifier::Read), m_writeNotifier(descriptor, QSocketNotifier::Write)
+{
+    ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_descriptor, F_SETFD, FD_CLOEXEC);
+    // Replies are tiny and each one answers a command: send them at once.
+    const int one = 1;
+    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(m_descriptor, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+        m_peerAddress.setAddress(reinterpret_cast<const sockaddr*>(&peer));
+
+    m_readNotifier.setEnabled(false);
+    m_writeNotifier.setEnabled(false);
+    connect(&m_readNotifier, &QSocketNotifier::activated, this, &Connection::onReadable);
+    connect(&m_writeNotifier, &QSocketNotifier::activated, this, &Connection::onWritable);
+}
+
+Connection::~Connection()
+{
+    m_readNotifier.setEnabled(false);
+    m_writeNotifier.setEnabled(false);
+    ::close(m_descriptor);
+}
+
+void Connection::receive(Completion completion)
+{
+    m_completion = std::move(completion);
+    m_readNotifier.setEnabled(true);
+}
+
+void Connection::onReadable()
+{
+    char buffer[maxRead];
+    const ssize_t n = ::read(m_descriptor, buffer, sizeof buffer);
+    const int readError = errno;
+    if (n < 0 && (readError == EAGAIN || readError == EWOULDBLOCK || readError == EINTR))
+        return;
+    m_readNotifier.setEnabled(false);
+    m_lastActivity = std::chrono::steady_clock::now();
+
+    // The completion may drop the last reference to this connection; release() then defers
+    // the deletion until this notifier callback has returned.
+    Completion completion = std::move(m_completion);
+    m_completion = nullptr;
+    if (!completion)
+        return;
+    m_inCallback = true;
+    if (n > 0)
+        completion(QByteArray(buffer, n), false, std::nullopt);
+    else if (n == 0)
+        completion(QByteArray(), true, std::nullopt);
+    else
+        completion(QByteArray(), false, QString::fromLocal8Bit(std::strerror(readError)));
+    completion = nullptr;
+    m_inCallback = false;
+    if (m_released && m_pendingOutput.isEmpty())
+        deleteLater();
+}
+
+void Connection::send(const QByteArray& bytes)
+{
+    m_pendingOutput += bytes;
+    flush();
+}
+
+void Connection::flush()
+{
+    while (!m_pendingOutput.isEmpty()) {
+        const ssize_t n = ::send(m_descriptor, m_pendingOutput.constData(),
+                                 static_cast<size_t>(m_pendingOutput.size()), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            m_writeNotifier.setEnabled(true);
+            return;
+        }
+        if (n < 0) {
+            m_pendingOutput.clear();
+            break;
+        }
+        m_pendingOutput.remove(0, n);
+    }
+    m_writeNotifier.setEnabled(false);
+}
+
+void Connection::onWritable()
+{
+    m_inCallback = true;
+    flush();
+    m_inCallback = false;
+    if (m_released && m_pendingOutput.isEmpty())
+        deleteLater();
+}
+
+void Connection::abandon()
+{
+    m_readNotifier.setEnabled(false);
+    Completion dropped = std::move(m_completion);
+    m_completion = nullptr;
+    // `dropped` may hold the last reference: no member is touched after this point.
+}
+
+void Connection::shutdown()
+{
+    ::shutdown(m_descriptor, SHUT_RDWR);
+}
+
+void Connection::release()
+{
+    m_released = true;
+    m_readNotifier.setEnabled(false);
+    Completion dropped = std::move(m_completion);
+    m_completion = nullptr;
+    if (!m_pendingOutput.isEmpty()) {
+        QTimer::singleShot(lingerForOutputMs, this, [this] { deleteLater(); });
+        return;
+    }
+    // Inside our own callback the notifier that called us is still on the stack.
+    if (!m_inCallback)
+        delete this;
+}
+
+} // namespace quillmote

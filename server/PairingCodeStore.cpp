@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "server/PairingCodeStore.h"
+
+#include "server/Console.h"
+
+#include <QSettings>
+
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+#include <sys/random.h>
+
+namespace quillmote {
+
+PairingCodeStore::PairingCodeStore(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
+
+bool PairingCodeStore::isWellFormed(const QString& code)
+{
+    if (code.size() != 6)
+        return false;
+    return std::all_of(code.begin(), code.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+QString PairingCodeStore::draw()
+{
+    constexpr std::uint64_t range = 1'000'000;
+    // Words at or above the largest multiple of the range would favour the low codes.
+    constexpr std::uint64_t limit = std::numeric_limits<std::uint64_t>::max() -
+                                    std::numeric_limits<std::uint64_t>::max() % range;
+    for (;;) {
+        std::uint64_t word = 0;
+        const ssize_t n = ::getrandom(&word, sizeof word, 0);
+        if (n != static_cast<ssize_t>(sizeof word))
+            continue; // EINTR before the pool is ready; getrandom blocks until it is
+        if (word < limit)
+            return QString::asprintf("%06d", static_cast<int>(word % range));
+    }
+}
+
+QString PairingCodeStore::place() const
+{
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
+    const QVariant stored = settings.value(QLatin1String(pairingCodeKey));
+    if (stored.isValid()) {
+        const QString code = stored.toString();
+        if (isWellFormed(code))
+            return code;
+        console::line(QStringLiteral("Stored pairing code is not six digits; a new code was drawn."));
+    }
+    const QString code = draw();
+    settings.setValue(QLatin1String(pairingCodeKey), code);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        console::line(QStringLiteral("Failed to save the pairing code to %1; it holds for this run only.")
+                          .arg(m_settingsPath));
+    return code;
+}
+
+} // namespace quillmote
