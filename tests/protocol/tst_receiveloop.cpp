@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "support/LoopbackClient.h"
+#include "support/ServerFixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace quillmote;
+using namespace quillmote::test;
+using namespace std::chrono;
+
+namespace {
+const QString waitingStatus = QStringLiteral("等待连接...");
+
+QByteArray successReply(const ServerFixture& f)
+{
+    return "PAIR_SUCCESS|" + f.server->macAddress().toUtf8();
+}
+
+QString pairedStatus(int count)
+{
+    return QStringLiteral("设备已连接 (%1)").arg(count);
+}
+} // namespace
+
+class ReceiveLoopTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void pair_codeVariants_data()
+    {
+        QTest::addColumn<QByteArray>("suffix");
+        QTest::addColumn<bool>("prefixWithCode");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("exact") << QByteArray() << true << true;
+        QTest::newRow("line feed after") << QByteArray("\n") << true << true;
+        QTest::newRow("more digits after") << QByteArray("99") << true << true;
+        QTest::newRow("empty") << QByteArray() << false << false;
+        QTest::newRow("other six digits") << QByteArray("abcdef") << false << false;
+    }
+    void pair_codeVariants()
+    {
+        QFETCH(QByteArray, suffix);
+        QFETCH(bool, prefixWithCode);
+        QFETCH(bool, succeeds);
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        const QByteArray code = f.server->pairingCode().toUtf8();
+        const QByteArray sent = "PAIR:" + (prefixWithCode ? code : QByteArray()) + suffix;
+        QCOMPARE(client.exchange(sent), succeeds ? successReply(f) : QByteArray("PAIR_FAILED"));
+        if (succeeds)
+            QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+    }
+
+    void pair_nearMisses_failAndKeepConnectionOpen()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        const QByteArray code = f.server->pairingCode().toUtf8();
+        QCOMPARE(client.exchange("PAIR:" + code.left(5)), QByteArray("PAIR_FAILED"));
+        QCOMPARE(client.exchange("PAIR: " + code), QByteArray("PAIR_FAILED"));
+        QCOMPARE(client.exchange("pair:" + code), QByteArray()); // keywords are case-sensitive
+        QCOMPARE(client.exchange("PAIR:" + code), successReply(f));
+    }
+
+    void pair_messagesBeforePairing_silentAndConnectionStillPairs()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        for (const QByteArray& m : {QByteArray("MOVE:5,5"), QByteArray("KEY:ENTER"), QByteArray("CMD:SLEEP")}) {
+            client.send(m);
+            QVERIFY(client.staysSilent(100));
+        }
+        QCOMPARE(client.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
+    }
+
+    void pair_nonUtf8Data_droppedThenNextCommandWorks()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        const QByteArray code = f.server->pairingCode().toUtf8();
+        client.send("PAIR:" + code + "\xff\xfe");
+        QVERIFY(client.staysSilent(150));
+        client.send("PAIR:" + code + "\xed\xa0\x80"); // an encoded surrogate is not UTF-8 either
+        QVERIFY(client.staysSilent(150));
+        QCOMPARE(client.exchange("PAIR:" + code + "你好"), successReply(f));
+    }
+
+    void pair_longWrite_onlyFirstReadIsTheCommand()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        // 3000 bytes arrive as three reads; the pieces after the first begin with no keyword.
+        const QByteArray message = "PAIR:" + f.server->pairingCode().toUtf8() + QByteArray(3000 - 11, '7');
+        client.send(message);
+        QCOMPARE(client.receive(), successReply(f));
+        QVERIFY(client.staysSilent(150));
+    }
+
+    void registry_twoConnections_countsFollowPairingAndEnds()
+    {
+        ServerFixture f;
+        f.server->start();
+        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
+        auto first = std::make_unique<LoopbackClient>(f.port());
+        auto second = std::make_unique<LoopbackClient>(f.port());
+        auto idle = std::make_unique<LoopbackClient>(f.port());
+
+        QCOMPARE(first->exchange(pair), successReply(f));
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QCOMPARE(first->exchange(pair), successReply(f)); // pairing again does not count twice
+        QCOMPARE(second->exchange(pair), successReply(f));
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
+        QCOMPARE(second->exchange("PAIR:000000x"), QByteArray("PAIR_FAILED")); // stays paired
+
+        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        idle->finish(); // an unpaired connection ending re-publishes the same count
+        QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 2000);
+        QCOMPARE(f.server->connectionStatus(), pairedStatus(2));
+
+        first->finish();
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QCOMPARE(f.server->isConnected(), true);
+        second->finish();
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.server->isConnected(), false);
+    }
+
+    void ending_commandWithEndOfStream_isAnsweredThenUnpaired()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        client.send("PAIR:" + f.server->pairingCode().toUtf8());
+        client.finish();
+        QCOMPARE(client.receive(), successReply(f));
+        QVERIFY(client.isEndedByServer());
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.server->isConnected(), false);
+    }
+
+    void ending_resetByPeer_isReadErrorAndStaysRegistered()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        QCOMPARE(client.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        client.reset();
+        spinEventLoop(200);
+        // Unlike an end of stream, a read error leaves the registry and the status alone.
+        QCOMPARE(status.count(), 0);
+        QCOMPARE(f.server->isConnected(), true);
+        LoopbackClient next(f.port());
+        QCOMPARE(next.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
+    }
+
+    void throttle_wrongCodes_rightCodeAfterThreePairsAtOnce_afterFourWaits()
+    {
+        auto now = std::make_shared<steady_clock::time_point>(steady_clock::time_point(hours(5)));
+        ServerFixture f(0, [now] { return *now; });
+        f.server->start();
+        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
+        const QByteArray wrong = "PAIR:" + QByteArray::number((f.server->pairingCode().toInt() + 1) % 1000000)
+                                               .rightJustified(6, '0');
+        {
+            LoopbackClient client(f.port());
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(client.exchange(wrong), QByteArray("PAIR_FAILED"));
+            QCOMPARE(client.exchange(pair), successReply(f));
+        }
+        LoopbackClient attacker(f.port());
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(attacker.exchange(wrong), QByteArray("PAIR_FAILED"));
+        // Throttled: the right code is refused, on a new connection from the same source too.
+        QCOMPARE(attacker.exchange(pair), QByteArray("PAIR_FAILED"));
+        LoopbackClient sameSource(f.port());
+        QCOMPARE(sameSource.exchange(pair), QByteArray("PAIR_FAILED"));
+        // Another source is not held back.
+        LoopbackClient otherSource(f.port(), "127.0.0.2");
+        QVERIFY(otherSource.isConnected());
+        QCOMPARE(otherSource.exchange(pair), successReply(f));
+        *now += seconds(1);
+        QCOMPARE(attacker.exchange(pair), successReply(f));
+    }
+
+    void flood_idleUnpairedConnections_longestIdleDroppedPairedKept()
+    {
+        ServerFixture f(4);
+        f.server->start();
+        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
+        LoopbackClient paired(f.port());
+        QCOMPARE(paired.exchange(pair), successReply(f));
+
+        std::vector<std::unique_ptr<LoopbackClient>> idle;
+        for (int i = 0; i < 4; ++i) {
+            idle.push_back(std::make_unique<LoopbackClient>(f.port()));
+            spinEventLoop(20);
+        }
+        idle[0]->send("PAIR:"); // activity makes the first one the most recent
+        QCOMPARE(idle[0]->receive(), QByteArray("PAIR_FAILED"));
+
+        LoopbackClient newcomer(f.port());
+        QVERIFY(idle[1]->isEndedByServer()); // the longest idle made room
+        QCOMPARE(newcomer.exchange(pair), successReply(f));
+        QVERIFY(idle[0]->staysSilent(50));
+        QCOMPARE(idle[0]->exchange(pair), successReply(f)); // still open
+        QCOMPARE(paired.exchange(pair), successReply(f));
+    }
+};
+
+QObject* makeReceiveLoopTest()
+{
+    return new ReceiveLoopTest;
+}
+
+#include "tst_receiveloop.moc"

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "protocol/CommandDispatcher.h"
+#include "server/BonjourServer.h"
+#include "support/ManualAdvertiser.h"
+
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <memory>
+
+namespace quillmote::test {
+
+// A fresh server on a fresh settings file, with its receive loop, on a real TCP listener.
+struct ServerFixture
+{
+    explicit ServerFixture(int unpairedLimit = 0, PairingThrottle::Clock clock = &std::chrono::steady_clock::now)
+    {
+        server = std::make_unique<BonjourServer>(BonjourServer::Dependencies{
+            .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
+            .advertiserFactory =
+                [this]() -> std::unique_ptr<ServiceAdvertiser> {
+                if (!advertiserAvailable)
+                    return nullptr;
+                auto advertiser = std::make_unique<ManualAdvertiser>();
+                lastAdvertiser = advertiser.get();
+                return advertiser;
+            },
+            .name = QStringLiteral("Test Host"),
+            .unpairedConnectionLimit = unpairedLimit,
+        });
+        dispatcher = std::make_unique<CommandDispatcher>(*server, PairingThrottle(std::move(clock)));
+        server->setReceiveLoop(dispatcher.get());
+    }
+    ~ServerFixture()
+    {
+        dispatcher.reset();
+        server.reset();
+    }
+
+    quint16 port() const { return server->listener() ? server->listener()->port() : 0; }
+
+    QTemporaryDir dir;
+    bool advertiserAvailable = true;
+    QPointer<ManualAdvertiser> lastAdvertiser;
+    std::unique_ptr<BonjourServer> server;
+    std::unique_ptr<CommandDispatcher> dispatcher;
+};
+
+} // namespace quillmote::test
