@@ -42,8 +42,14 @@ Connection::Connection(int descriptor)
 
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    if (::getpeername(m_descriptor, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+    if (::getpeername(m_descriptor, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
         m_peerAddress.setAddress(reinterpret_cast<const sockaddr*>(&peer));
+        // IPv4 clients reach the dual-stack listener as ::ffff:a.b.c.d; show them as IPv4.
+        bool isV4 = false;
+        const quint32 v4 = m_peerAddress.toIPv4Address(&isV4);
+        if (isV4)
+            m_peerAddress.setAddress(v4);
+    }
 
     m_readNotifier.setEnabled(false);
     m_writeNotifier.setEnabled(false);

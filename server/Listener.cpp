@@ -4,40 +4,34 @@
 
 #include "server/Console.h"
 
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace quillmote {
 
 namespace {
-// Out of descriptors, QTcpServer pauses accepting for good. Retrying at once would spin on
-// the pending connection, so retry after a delay that grows while the shortage lasts.
+// Out of descriptors, the pending connection stays readable on the listening socket, so
+// retrying at once would spin. Retry after a delay that grows while the shortage lasts.
 constexpr int firstResumeDelayMs = 50;
 constexpr int maxResumeDelayMs = 1000;
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 } // namespace
 
-class Listener::TcpServer : public QTcpServer
-{
-public:
-    explicit TcpServer(Listener* owner) : m_owner(owner) {}
-
-protected:
-    // The raw descriptor is taken as it is: connections read it directly, so that a reset by
-    // the peer stays distinguishable from the end of the stream.
-    void incomingConnection(qintptr descriptor) override
-    {
-        m_owner->m_resumeDelayMs = 0;
-        Q_EMIT m_owner->newConnection(static_cast<int>(descriptor));
-    }
-
-private:
-    Listener* m_owner;
-};
-
 Listener::Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, QString type)
-    : m_tcp(std::make_unique<TcpServer>(this)), m_advertiser(std::move(advertiser)), m_name(std::move(name)),
-      m_type(std::move(type))
+    : m_advertiser(std::move(advertiser)), m_name(std::move(name)), m_type(std::move(type))
 {
     m_resumeTimer.setSingleShot(true);
-    connect(&m_resumeTimer, &QTimer::timeout, this, [this] { m_tcp->resumeAccepting(); });
-    connect(m_tcp.get(), &QTcpServer::acceptError, this, &Listener::onAcceptError);
+    connect(&m_resumeTimer, &QTimer::timeout, this, [this] {
+        if (m_notifier)
+            m_notifier->setEnabled(true);
+    });
     connect(m_advertiser.get(), &ServiceAdvertiser::established, this, [this](const QString&) {
         if (m_state != ListenerState::Failed && m_state != ListenerState::Cancelled)
             setState(ListenerState::Ready);
@@ -49,34 +43,109 @@ Listener::Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, 
     connect(m_advertiser.get(), &ServiceAdvertiser::failed, this, [this](const QString& reason) {
         if (m_state == ListenerState::Failed || m_state == ListenerState::Cancelled)
             return;
-        m_tcp->close();
+        closeSocket();
         setState(ListenerState::Failed, reason);
     });
 }
 
-Listener::~Listener() = default;
+Listener::~Listener()
+{
+    closeSocket();
+}
 
 quint16 Listener::port() const
 {
-    return m_tcp->serverPort();
+    return m_port;
+}
+
+bool Listener::listen(QString* error)
+{
+    // One dual-stack socket: IPv6 clients and IPv4 ones (as mapped addresses) alike.
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (fd >= 0) {
+        const int no = 0;
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_addr = in6addr_any;
+        length = sizeof *v6;
+    } else {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); // no IPv6 on this host
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+        v4->sin_family = AF_INET;
+        v4->sin_addr.s_addr = htonl(INADDR_ANY);
+        length = sizeof *v4;
+    }
+    if (fd < 0) {
+        *error = errorText(errno);
+        return false;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *error = errorText(errno);
+        ::close(fd);
+        return false;
+    }
+    m_socket = fd;
+    m_port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &Listener::acceptPending);
+    return true;
+}
+
+void Listener::closeSocket()
+{
+    m_resumeTimer.stop();
+    m_notifier.reset();
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
 }
 
 void Listener::start()
 {
-    if (!m_tcp->listen(QHostAddress::Any, 0)) {
-        setState(ListenerState::Failed, m_tcp->errorString());
+    QString error;
+    if (!listen(&error)) {
+        setState(ListenerState::Failed, error);
         return;
     }
-    Q_EMIT listening(m_tcp->serverPort());
-    m_advertiser->advertise(m_name, m_type, m_tcp->serverPort());
+    Q_EMIT listening(m_port);
+    m_advertiser->advertise(m_name, m_type, m_port);
 }
 
 void Listener::cancel()
 {
-    m_resumeTimer.stop();
-    m_tcp->close();
+    closeSocket();
     m_advertiser.reset();
     setState(ListenerState::Cancelled);
+}
+
+void Listener::acceptPending()
+{
+    // Bounded so that a stream of new connections cannot starve the rest of the loop.
+    for (int i = 0; i < 64 && m_socket >= 0; ++i) {
+        const int fd = ::accept4(m_socket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            m_resumeDelayMs = 0;
+            Q_EMIT newConnection(fd);
+            continue;
+        }
+        const int error = errno;
+        if (error == EINTR || error == ECONNABORTED || error == EPROTO)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return;
+        // Out of descriptors or memory: pause, and try again later.
+        if (m_resumeDelayMs == 0)
+            console::line(QStringLiteral("Accepting paused: ") + errorText(error));
+        m_resumeDelayMs = m_resumeDelayMs == 0 ? firstResumeDelayMs : std::min(m_resumeDelayMs * 2, maxResumeDelayMs);
+        m_notifier->setEnabled(false);
+        m_resumeTimer.start(m_resumeDelayMs);
+        return;
+    }
 }
 
 void Listener::setState(ListenerState state, const QString& error)
@@ -84,16 +153,6 @@ void Listener::setState(ListenerState state, const QString& error)
     m_state = state;
     m_error = error;
     Q_EMIT stateChanged(state, error);
-}
-
-void Listener::onAcceptError()
-{
-    if (m_tcp->isListening() && m_resumeTimer.isActive())
-        return;
-    if (m_resumeDelayMs == 0)
-        console::line(QStringLiteral("Accepting paused: %1").arg(m_tcp->errorString()));
-    m_resumeDelayMs = m_resumeDelayMs == 0 ? firstResumeDelayMs : std::min(m_resumeDelayMs * 2, maxResumeDelayMs);
-    m_resumeTimer.start(m_resumeDelayMs);
 }
 
 } // namespace quillmote

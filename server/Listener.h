@@ -5,7 +5,7 @@
 #include "server/ServiceAdvertiser.h"
 
 #include <QObject>
-#include <QTcpServer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <memory>
@@ -38,11 +38,14 @@ Q_SIGNALS:
     void newConnection(int descriptor);
 
 private:
-    class TcpServer;
+    bool listen(QString* error);
+    void closeSocket();
+    void acceptPending();
     void setState(ListenerState state, const QString& error = {});
-    void onAcceptError();
 
-    std::unique_ptr<TcpServer> m_tcp;
+    int m_socket = -1;
+    quint16 m_port = 0;
+    std::unique_ptr<QSocketNotifier> m_notifier;
     std::unique_ptr<ServiceAdvertiser> m_advertiser;
     QString m_name;
     QString m_type;

@@ -1,0 +1,172 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""Runs the real quillmote executable and talks to it over real sockets.
+
+Every wait is bounded; every process started here is ended by its context manager.
+"""
+import os
+import queue
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+BIN = os.environ.get("QUILLMOTE_BIN", "")
+IN_CI = os.environ.get("CI") == "true"
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def require(condition, reason):
+    """Skips the test when a prerequisite is missing; under CI that is a failure."""
+    if condition:
+        return
+    if IN_CI:
+        raise AssertionError("prerequisite missing under CI: " + reason)
+    raise unittest.SkipTest(reason)
+
+
+class Server:
+    """quillmote --headless with its own settings folder, its output read line by line."""
+
+    def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None):
+        self._own_config = config_home is None
+        self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
+        full_env = dict(os.environ)
+        full_env["XDG_CONFIG_HOME"] = self.config_home
+        full_env.update(env or {})
+        self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL, env=full_env, start_new_session=True)
+        self.lines = []
+        self._queue = queue.Queue()
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+        self._seen = 0
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            line = raw.decode("utf-8", "replace").rstrip("\n")
+            self._queue.put(line)
+        self._queue.put(None)
+
+    def _drain(self, timeout):
+        try:
+            line = self._queue.get(timeout=timeout)
+        except queue.Empty:
+            return False
+        if line is not None:
+            self.lines.append(line)
+        return line is not None
+
+    def wait_for(self, pattern, timeout=10.0, after_seen=True):
+        """The first line matching pattern (only lines after the last wait_for match, unless
+        after_seen is False); None when none comes within timeout."""
+        rx = re.compile(pattern)
+        deadline = time.monotonic() + timeout
+        checked = self._seen if after_seen else 0
+        while True:
+            for i in range(checked, len(self.lines)):
+                m = rx.search(self.lines[i])
+                if m:
+                    if after_seen:
+                        self._seen = i + 1
+                    return m
+            checked = len(self.lines)
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                return None
+            if not self._drain(min(remaining, 0.2)) and self.proc.poll() is not None and self._queue.empty():
+                return None
+
+    def settle(self, seconds=0.3):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self._drain(0.05)
+
+    @property
+    def port(self):
+        m = self.wait_for(r"^Listening on port (\d+)$", after_seen=False)
+        return int(m.group(1)) if m else None
+
+    @property
+    def code(self):
+        m = self.wait_for(r"^Pairing code: (\d{6})$", after_seen=False)
+        return m.group(1) if m else None
+
+    def stop(self, sig=signal.SIGTERM, timeout=5.0):
+        """Sends sig and returns the exit status (None if it had to be killed)."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+        try:
+            status = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(self.proc.pid, signal.SIGKILL)
+            self.proc.wait(timeout=5)
+            status = None
+        self._reader.join(timeout=5)
+        self.settle(0.05)
+        return status
+
+    def cpu_seconds(self):
+        with open(f"/proc/{self.proc.pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        if self._own_config:
+            shutil.rmtree(self.config_home, ignore_errors=True)
+
+
+class Client:
+    """One TCP connection; exchange() sends a message and returns the reply (b"" = silence)."""
+
+    def __init__(self, port, host="127.0.0.1", source=None, timeout=3.0):
+        self.sock = socket.create_connection((host, port), timeout=timeout,
+                                             source_address=(source, 0) if source else None)
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def receive(self, timeout=2.0):
+        self.sock.settimeout(timeout)
+        try:
+            return self.sock.recv(4096)
+        except socket.timeout:
+            return b""
+
+    def exchange(self, data, timeout=2.0):
+        self.send(data)
+        return self.receive(timeout)
+
+    def reset(self):
+        import struct
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.sock.close()
+
+    def close(self):
+        self.sock.close()
+
+
+def main():
+    """unittest's main, with exit status 77 when everything was skipped (CTest's 'skipped')."""
+    require_bin = bool(BIN) and os.access(BIN, os.X_OK)
+    if not require_bin:
+        print("QUILLMOTE_BIN does not name the executable", file=sys.stderr)
+        sys.exit(1)
+    program = unittest.main(exit=False, verbosity=2)
+    result = program.result
+    ran = result.testsRun - len(result.skipped)
+    failed = len(result.failures) + len(result.errors)
+    print(f"{ran - failed} passed, {failed} failed, {len(result.skipped)} skipped")
+    if failed:
+        sys.exit(1)
+    sys.exit(77 if ran == 0 and result.skipped else 0)
