@@ -81,7 +81,18 @@ void AvahiAdvertiser::onClientState(AvahiClient* client, AvahiClientState state,
         Q_EMIT self->unreachable(QStringLiteral("avahi-daemon is not reachable; advertising once it is"));
         break;
     case AVAHI_CLIENT_FAILURE:
-        self->m_group.reset();
+        if (avahi_client_errno(client) == AVAHI_ERR_DISCONNECTED) {
+            // A daemon that goes away while we are connected ends the client even with
+            // NO_FAIL; a new client waits for the daemon to come back. Not from inside the
+            // client's own callback, though.
+            Q_EMIT self->unreachable(QStringLiteral("avahi-daemon is not reachable; advertising once it is"));
+            QMetaObject::invokeMethod(self, [self] {
+                self->m_group.reset();
+                self->m_client.reset();
+                self->connectClient();
+            }, Qt::QueuedConnection);
+            break;
+        }
         Q_EMIT self->failed(errorText(avahi_client_errno(client)));
         break;
     }
@@ -140,9 +151,14 @@ void AvahiAdvertiser::onGroupState(AvahiEntryGroup* group, AvahiEntryGroupState 
         avahi_entry_group_reset(group);
         self->registerService(avahi_entry_group_get_client(group));
         break;
-    case AVAHI_ENTRY_GROUP_FAILURE:
-        Q_EMIT self->failed(errorText(avahi_client_errno(avahi_entry_group_get_client(group))));
+    case AVAHI_ENTRY_GROUP_FAILURE: {
+        const int error = avahi_client_errno(avahi_entry_group_get_client(group));
+        // The daemon went away: the client moves on to connecting and registers again when
+        // the daemon is back, so this is not a failure for good.
+        if (error != AVAHI_ERR_DISCONNECTED)
+            Q_EMIT self->failed(errorText(error));
         break;
+    }
     case AVAHI_ENTRY_GROUP_UNCOMMITED:
     case AVAHI_ENTRY_GROUP_REGISTERING:
         break;

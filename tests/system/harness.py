@@ -100,6 +100,8 @@ class Server:
 
     def stop(self, sig=signal.SIGTERM, timeout=5.0):
         """Sends sig and returns the exit status (None if it had to be killed)."""
+        if self.proc.stdout.closed:
+            return self.proc.returncode
         if self.proc.poll() is None:
             self.proc.send_signal(sig)
         try:
@@ -110,6 +112,7 @@ class Server:
             status = None
         self._reader.join(timeout=5)
         self.settle(0.05)
+        self.proc.stdout.close()
         return status
 
     def cpu_seconds(self):

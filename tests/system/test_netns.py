@@ -1,0 +1,208 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""Quillmote on hosts made of network namespaces: the link-layer address it reports, and
+DNS-SD end to end with a real avahi-daemon and a python3-zeroconf browser on another host.
+
+Needs root. Every namespace, bus and daemon is made here and removed again; traffic stays
+inside the namespaces.
+"""
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import HERE, Server, main, require
+
+SUFFIX = str(os.getpid())
+PAIR_CLIENT = ("import socket,sys;s=socket.create_connection(('127.0.0.1',int(sys.argv[1])),timeout=3);"
+               "s.sendall(sys.argv[2].encode());print(s.recv(256).decode())")
+SERVICE_UP = "^Status: 服务已广播$"
+
+
+def run(*args, **kwargs):
+    return subprocess.run(args, check=True, capture_output=True, timeout=30, **kwargs)
+
+
+def require_root_tools(*tools):
+    require(os.geteuid() == 0, "needs root to create network namespaces")
+    for tool in ("ip", *tools):
+        require(shutil.which(tool) is not None, f"{tool} is not installed")
+    probe = f"qm-probe-{SUFFIX}"
+    made = subprocess.run(["ip", "netns", "add", probe], capture_output=True).returncode == 0
+    if made:
+        subprocess.run(["ip", "netns", "del", probe], capture_output=True)
+    require(made, "cannot create network namespaces here")
+
+
+class Namespace:
+    def __init__(self, name):
+        self.name = f"qm-{name}-{SUFFIX}"
+        run("ip", "netns", "add", self.name)
+        self.ip("link", "set", "lo", "up")
+
+    def ip(self, *args):
+        return run("ip", "-n", self.name, *args)
+
+    def exec_prefix(self):
+        return ("ip", "netns", "exec", self.name)
+
+    def add_interface(self, name, mac, up=True, address=None):
+        self.ip("link", "add", name, "address", mac, "type", "veth", "peer", "name", name + "p")
+        if up:
+            self.ip("link", "set", name, "up")
+        if address:
+            self.ip("addr", "add", address, "dev", name)
+
+    def pair(self, port, code):
+        out = run(*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(port), "PAIR:" + code)
+        return out.stdout.decode().strip("\n")
+
+    def delete(self):
+        pids = subprocess.run(["ip", "netns", "pids", self.name], capture_output=True).stdout.split()
+        for pid in pids:
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        subprocess.run(["ip", "netns", "del", self.name], capture_output=True)
+
+
+class LinkLayerAddress(unittest.TestCase):
+    """Which interface's address goes into "PAIR_SUCCESS|", on hosts with chosen interfaces."""
+
+    def setUp(self):
+        require_root_tools()
+        self.namespaces = []
+
+    def tearDown(self):
+        for ns in self.namespaces:
+            ns.delete()
+
+    def reply_on(self, name, interfaces, default_route=None):
+        ns = Namespace(name)
+        self.namespaces.append(ns)
+        for spec in interfaces:
+            ns.add_interface(*spec)
+        if default_route:
+            ns.ip("route", "add", "default", "via", "192.0.2.254", "dev", default_route, "onlink")
+        with Server(prefix=ns.exec_prefix()) as server:
+            reply = ns.pair(server.port, server.code)
+            warned = any(l.startswith("⚠️ WARNING: Failed to get MAC address.") for l in server.lines)
+        return reply, warned
+
+    def test_interface_rules(self):
+        cases = [
+            ("en0", [("en0", "02:00:00:00:0e:00", False), ("aaa0", "02:00:00:00:00:aa", True, "192.0.2.1/24")],
+             "aaa0", "PAIR_SUCCESS|02:00:00:00:0e:00"),
+            ("route", [("aaa0", "02:00:00:00:00:11"), ("zzz0", "02:00:00:00:00:22", True, "192.0.2.1/24")],
+             "zzz0", "PAIR_SUCCESS|02:00:00:00:00:22"),
+            ("byname", [("ccc0", "02:00:00:00:00:55"), ("aaa0", "02:00:00:00:00:44", False),
+                        ("bbb0", "02:00:00:00:00:0b")], None, "PAIR_SUCCESS|02:00:00:00:00:0b"),
+        ]
+        for name, interfaces, route, expected in cases:
+            with self.subTest(name):
+                reply, warned = self.reply_on(name, interfaces, route)
+                self.assertEqual(reply, expected)
+                self.assertFalse(warned)
+
+    def test_no_usable_interface_warns_and_replies_without_address(self):
+        reply, warned = self.reply_on("bare", [])
+        self.assertEqual(reply, "PAIR_SUCCESS|")
+        self.assertTrue(warned)
+
+
+class DnsSd(unittest.TestCase):
+    """A browser on a second host finds the service, pairs over the link, and keeps finding it
+    when avahi-daemon restarts; a second server with the same name is renamed."""
+
+    def setUp(self):
+        require_root_tools("avahi-daemon", "dbus-daemon", "unshare")
+        require(subprocess.run(["/usr/bin/python3", "-c", "import zeroconf"], capture_output=True).returncode == 0,
+                "python3-zeroconf is not installed")
+        self.tmp = tempfile.mkdtemp(prefix="qm-dnssd-")
+        self.cleanups = []
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        bus = os.path.join(self.tmp, "system_bus_socket")
+        out = run("dbus-daemon", "--config-file=/usr/share/dbus-1/system.conf", f"--address=unix:path={bus}",
+                  "--nopidfile", "--fork", "--print-pid")
+        bus_pid = int(out.stdout.split()[0])
+        self.addCleanup(os.kill, bus_pid, signal.SIGTERM)
+        self.env = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={bus}"}
+        self.host = Namespace("srv")
+        self.phone = Namespace("phone")
+        self.addCleanup(self.host.delete)
+        self.addCleanup(self.phone.delete)
+        run("ip", "link", "add", "qmsrv", "netns", self.host.name, "type", "veth",
+            "peer", "name", "qmphone", "netns", self.phone.name)
+        for ns, dev, address in ((self.host, "qmsrv", "192.0.2.1/24"), (self.phone, "qmphone", "192.0.2.2/24")):
+            ns.ip("addr", "add", address, "dev", dev)
+            ns.ip("link", "set", dev, "up")
+            ns.ip("route", "add", "224.0.0.0/4", "dev", dev)
+        self.avahi = None
+        self.start_avahi()
+
+    def start_avahi(self):
+        # avahi-daemon's pid file and socket live at fixed paths: give it a /run of its own so
+        # that an instance of the machine is left alone.
+        self.avahi = subprocess.Popen(
+            [*self.host.exec_prefix(), "unshare", "-m", "sh", "-c",
+             "mount -t tmpfs tmpfs /run && mkdir /run/avahi-daemon && "
+             "exec avahi-daemon --no-drop-root --no-chroot --no-rlimits"],
+            env={**os.environ, **self.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop_avahi, self.avahi)
+
+    @staticmethod
+    def stop_avahi(proc):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=5)
+
+    def browse(self, seconds, code):
+        out = run(*self.phone.exec_prefix(), "/usr/bin/python3", os.path.join(HERE, "browse.py"), str(seconds), code)
+        return json.loads(out.stdout)
+
+    def server(self):
+        server = Server(prefix=self.host.exec_prefix(), env=self.env)
+        self.addCleanup(server.__exit__)
+        return server
+
+    def test_found_paired_restarted_and_renamed(self):
+        first = self.server()
+        self.assertIsNotNone(first.wait_for(SERVICE_UP, timeout=15), first.lines)
+        found = self.browse(4, first.code)
+        self.assertEqual(len(found), 1, found)
+        self.assertEqual(found[0]["port"], first.port)
+        self.assertEqual(found[0]["txt"], {})
+        self.assertIn("192.0.2.1", found[0]["addresses"])
+        self.assertRegex(found[0]["reply"], r"^PAIR_SUCCESS\|([0-9a-f]{2}:){5}[0-9a-f]{2}$")
+        name = found[0]["name"]
+
+        self.stop_avahi(self.avahi)
+        self.assertIsNotNone(first.wait_for("^Listener waiting: avahi-daemon is not reachable", timeout=10))
+        self.start_avahi()
+        found = self.browse(5, first.code)
+        self.assertEqual([(e["name"], e["port"]) for e in found], [(name, first.port)])
+        self.assertTrue(found[0]["reply"].startswith("PAIR_SUCCESS|"))
+
+        second = self.server()
+        renamed = second.wait_for(r'^Service name "(.+)" is taken; advertising as "(.+)"$', timeout=15)
+        self.assertIsNotNone(renamed, second.lines)
+        self.assertIsNotNone(second.wait_for(SERVICE_UP, timeout=15))
+        found = self.browse(5, second.code)
+        ports = {e["name"]: e["port"] for e in found}
+        self.assertEqual(len(found), 2, found)
+        self.assertEqual(ports[name], first.port)
+        self.assertEqual(ports[renamed.group(2) + "._zoduvived._tcp.local."], second.port)
+
+
+if __name__ == "__main__":
+    main()
