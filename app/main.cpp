@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace quillmote;
@@ -33,6 +34,10 @@ int main(int argc, char* argv[])
         std::printf("quillmote %s\n", QUILLMOTE_VERSION);
         return 0;
     }
+
+    // A closed standard output (say, piped into a reader that has exited) must not end the
+    // server; a failed write of a console line is simply lost.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // Until the desktop interface exists every run is headless.
     SignalWatcher signals;

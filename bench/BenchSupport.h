@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace bench {
+
+// quillmote --headless started as a child with its own settings folder; ended on destruction.
+class ServerProcess
+{
+public:
+    ServerProcess(const std::string& binary, const std::vector<std::string>& extraEnvironment);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    bool ready() const { return m_port != 0 && !m_code.empty(); }
+    pid_t pid() const { return m_pid; }
+    uint16_t port() const { return m_port; }
+    const std::string& code() const { return m_code; }
+
+    double cpuSeconds() const;
+    long residentKiB() const;
+    long contextSwitches() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_stdout = -1;
+    uint16_t m_port = 0;
+    std::string m_code;
+    std::string m_configHome;
+    std::thread m_drain;
+};
+
+// A blocking TCP client on 127.0.0.1.
+class Client
+{
+public:
+    explicit Client(uint16_t port);
+    ~Client();
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+    bool ok() const { return m_fd >= 0; }
+    // Sends and waits for a reply; empty when none comes within timeoutMs.
+    std::string exchange(const std::string& message, int timeoutMs = 2000);
+
+private:
+    int m_fd = -1;
+};
+
+struct Percentiles
+{
+    double p50, p99, max;
+};
+Percentiles percentiles(std::vector<double> microseconds);
+
+// A plain request/reply server on loopback in this process: the floor for a round trip here.
+class EchoServer
+{
+public:
+    EchoServer();
+    ~EchoServer();
+    uint16_t port() const { return m_port; }
+
+private:
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    std::thread m_acceptor;
+    std::vector<std::thread> m_workers;
+};
+
+} // namespace bench
