@@ -11,7 +11,7 @@ ASAN_BUILD ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all deps build build-asan run test test-asan bench clean
+.PHONY: all deps build build-asan run test test-asan bench format-check clean
 
 all: build
 
@@ -30,6 +30,9 @@ run: build
 	./$(BUILD)/quillmote --headless
 
 test: build
+ifeq ($(CI),true)
+	bash scripts/check-format.sh
+endif
 	bash scripts/run-tests.sh $(BUILD)
 ifeq ($(CI),true)
 	$(MAKE) test-asan
@@ -40,6 +43,9 @@ test-asan: build-asan
 
 bench: build
 	bash scripts/run-bench.sh $(BUILD)
+
+format-check:
+	bash scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -43,8 +43,9 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             else
                 return {std::nullopt, QStringLiteral("--input needs a backend")};
             if (!inputBackends.contains(value))
-                return {std::nullopt, QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
-                                          .arg(value, inputBackends.join(QStringLiteral(", ")))};
+                return {std::nullopt,
+                        QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
+                            .arg(value, inputBackends.join(QStringLiteral(", ")))};
             line.input = value;
         } else {
             return {std::nullopt, QStringLiteral("unknown argument \"%1\"").arg(argument)};

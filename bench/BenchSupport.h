@@ -4,10 +4,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <thread>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace bench {

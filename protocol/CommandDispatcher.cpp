@@ -30,7 +30,7 @@ CommandDispatcher::CommandDispatcher(BonjourServer& server, PairingThrottle thro
 void CommandDispatcher::receiveNext(const std::shared_ptr<Connection>& connection)
 {
     connection->receive([this, server = m_server, connection](const QByteArray& data, bool isComplete,
-                                                             const std::optional<QString>& error) {
+                                                              const std::optional<QString>& error) {
         handleReceive(server, connection, data, isComplete, error);
     });
 }
@@ -51,10 +51,7 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
     if (isComplete) {
         console::line(QStringLiteral("连接断开"));
         const int count = server->removeAuthenticated(*connection);
-        QMetaObject::invokeMethod(server, [server, count] {
-            if (server)
-                server->showConnectionCount(count);
-        }, Qt::QueuedConnection);
+        server->post([count](BonjourServer& s) { s.showConnectionCount(count); });
         return;
     }
     if (error) {
@@ -93,10 +90,7 @@ QString CommandDispatcher::pairWith(Connection& connection, const QString& code)
     m_throttle.recordSuccess(source);
     const int count = m_server->addAuthenticated(connection);
     const QString reply = QStringLiteral("PAIR_SUCCESS|") + m_server->macAddress();
-    QMetaObject::invokeMethod(m_server, [server = m_server, count] {
-        if (server)
-            server->showPaired(count);
-    }, Qt::QueuedConnection);
+    m_server->post([count](BonjourServer& s) { s.showPaired(count); });
     return reply;
 }
 

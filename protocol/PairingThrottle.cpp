@@ -38,8 +38,9 @@ void PairingThrottle::recordFailure(const QHostAddress& address)
     const auto now = m_clock();
     const QByteArray key = sourceKey(address);
     if (!m_sources.contains(key) && m_sources.size() >= maxSources) {
-        const auto quietest = std::min_element(m_sources.cbegin(), m_sources.cend(),
-                                               [](const Source& a, const Source& b) { return a.lastSeen < b.lastSeen; });
+        const auto quietest =
+            std::min_element(m_sources.cbegin(), m_sources.cend(),
+                             [](const Source& a, const Source& b) { return a.lastSeen < b.lastSeen; });
         m_sources.erase(quietest);
     }
     Source& source = m_sources[key];

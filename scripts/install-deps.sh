@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libx11-dev libxtst-dev libxrandr-dev libglib2.0-dev
   # run

@@ -37,12 +37,14 @@ BonjourServer::BonjourServer(Dependencies dependencies)
       m_codeStore(std::move(dependencies.settingsPath)),
       m_name(dependencies.name.isEmpty() ? host::localComputerName() : dependencies.name),
       m_connectionStatus(tr("等待启动...", "Initial Status")),
-      m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0 ? dependencies.unpairedConnectionLimit
-                                                                          : defaultUnpairedLimit())
+      m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0
+                                    ? dependencies.unpairedConnectionLimit
+                                    : defaultUnpairedLimit())
 {
     m_macAddress = host::getMACAddress();
     if (m_macAddress.isEmpty())
-        console::line(QStringLiteral("⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
+        console::line(QStringLiteral(
+            "⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
 }
 
 BonjourServer::~BonjourServer()
@@ -67,9 +69,9 @@ void BonjourServer::start()
 
     if (m_pairingCode == QLatin1String(placeholderCode)) {
         setPairingCode(m_codeStore.place());
-        QMetaObject::invokeMethod(
-            this, [this] { setConnectionStatus(tr("等待连接...", "Waiting for Connection")); },
-            Qt::QueuedConnection);
+        post([](BonjourServer& server) {
+            server.setConnectionStatus(tr("等待连接...", "Waiting for Connection"));
+        });
     }
 
     std::unique_ptr<ServiceAdvertiser> advertiser = m_advertiserFactory ? m_advertiserFactory() : nullptr;
@@ -84,10 +86,11 @@ void BonjourServer::start()
         if (weak)
             weak->handleNewConnection(connection);
     });
-    connect(m_listener.get(), &Listener::stateChanged, this, [weak](ListenerState state, const QString& error) {
-        if (weak)
-            weak->handleListenerState(state, error);
-    });
+    connect(m_listener.get(), &Listener::stateChanged, this,
+            [weak](ListenerState state, const QString& error) {
+                if (weak)
+                    weak->handleListenerState(state, error);
+            });
     connect(m_listener.get(), &Listener::listening, this, &BonjourServer::listening);
     m_listener->start();
 }
@@ -95,26 +98,17 @@ void BonjourServer::start()
 void BonjourServer::handleListenerState(ListenerState state, const QString& error)
 {
     Q_EMIT listenerStateChanged();
-    const QPointer<BonjourServer> weak(this);
     switch (state) {
     case ListenerState::Ready:
-        QMetaObject::invokeMethod(
-            this,
-            [weak] {
-                if (weak)
-                    weak->setConnectionStatus(tr("服务已广播", "Service Broadcasted"));
-            },
-            Qt::QueuedConnection);
+        post([](BonjourServer& server) {
+            server.setConnectionStatus(tr("服务已广播", "Service Broadcasted"));
+        });
         break;
     case ListenerState::Failed:
         console::line(QStringLiteral("Server Failed: ") + error);
-        QMetaObject::invokeMethod(
-            this,
-            [weak, error] {
-                if (weak)
-                    weak->setConnectionStatus(withArgument(tr("启动失败: %@", "Start Failed"), error));
-            },
-            Qt::QueuedConnection);
+        post([error](BonjourServer& server) {
+            server.setConnectionStatus(withArgument(tr("启动失败: %@", "Start Failed"), error));
+        });
         break;
     case ListenerState::Waiting:
         // No status text for waiting, but an unreachable DNS-SD daemon deserves a line.
@@ -185,7 +179,8 @@ int BonjourServer::removeAuthenticated(const Connection& connection)
 void BonjourServer::showPaired(int count)
 {
     setIsConnected(true);
-    setConnectionStatus(tr("设备已连接 (%d)", "Device Connected").replace(QLatin1String("%d"), QString::number(count)));
+    setConnectionStatus(
+        tr("设备已连接 (%d)", "Device Connected").replace(QLatin1String("%d"), QString::number(count)));
 }
 
 void BonjourServer::showConnectionCount(int count)
@@ -196,6 +191,17 @@ void BonjourServer::showConnectionCount(int count)
         return;
     }
     showPaired(count);
+}
+
+void BonjourServer::post(std::function<void(BonjourServer&)> task)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [weak = QPointer<BonjourServer>(this), task = std::move(task)] {
+            if (weak)
+                task(*weak);
+        },
+        Qt::QueuedConnection);
 }
 
 void BonjourServer::setPairingCode(const QString& code)

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -69,6 +70,10 @@ public:
 
     void showPaired(int count);
     void showConnectionCount(int count);
+
+    // Runs task on a later turn of the event loop, unless the server is gone by then: status
+    // changes always happen after the callback that caused them has returned.
+    void post(std::function<void(BonjourServer&)> task);
 
 Q_SIGNALS:
     // Emitted before every change of a published field.

@@ -31,8 +31,8 @@ std::shared_ptr<Connection> Connection::adopt(int descriptor)
 
 Connection::Connection(int descriptor)
     : m_descriptor(descriptor), m_identity(nextIdentity.fetch_add(1)),
-      m_lastActivity(std::chrono::steady_clock::now()),
-      m_readNotifier(descriptor, QSocketNotifier::Read), m_writeNotifier(descriptor, QSocketNotifier::Write)
+      m_lastActivity(std::chrono::steady_clock::now()), m_readNotifier(descriptor, QSocketNotifier::Read),
+      m_writeNotifier(descriptor, QSocketNotifier::Write)
 {
     ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_descriptor, F_SETFD, FD_CLOEXEC);

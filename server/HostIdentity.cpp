@@ -26,7 +26,8 @@ struct IfaddrsDeleter
 QString unquote(QByteArray value)
 {
     value = value.trimmed();
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         const char quote = value.front();
         value = value.mid(1, value.size() - 2);
         if (quote == '"') {

@@ -141,7 +141,8 @@ void Listener::acceptPending()
         // Out of descriptors or memory: pause, and try again later.
         if (m_resumeDelayMs == 0)
             console::line(QStringLiteral("Accepting paused: ") + errorText(error));
-        m_resumeDelayMs = m_resumeDelayMs == 0 ? firstResumeDelayMs : std::min(m_resumeDelayMs * 2, maxResumeDelayMs);
+        m_resumeDelayMs =
+            m_resumeDelayMs == 0 ? firstResumeDelayMs : std::min(m_resumeDelayMs * 2, maxResumeDelayMs);
         m_notifier->setEnabled(false);
         m_resumeTimer.start(m_resumeDelayMs);
         return;

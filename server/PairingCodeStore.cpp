@@ -26,8 +26,8 @@ QString PairingCodeStore::draw()
 {
     constexpr std::uint64_t range = 1'000'000;
     // Words at or above the largest multiple of the range would favour the low codes.
-    constexpr std::uint64_t limit = std::numeric_limits<std::uint64_t>::max() -
-                                    std::numeric_limits<std::uint64_t>::max() % range;
+    constexpr std::uint64_t limit =
+        std::numeric_limits<std::uint64_t>::max() - std::numeric_limits<std::uint64_t>::max() % range;
     for (;;) {
         std::uint64_t word = 0;
         const ssize_t n = ::getrandom(&word, sizeof word, 0);

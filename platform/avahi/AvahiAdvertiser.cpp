@@ -48,10 +48,11 @@ void AvahiAdvertiser::connectClient()
     int error = 0;
     // NO_FAIL: without a daemon the client waits for one instead of failing, and it comes
     // back to the running state (and so registers again) whenever the daemon restarts.
-    AvahiClient* client = avahi_client_new(m_poll.poll(), AVAHI_CLIENT_NO_FAIL, &AvahiAdvertiser::onClientState,
-                                           this, &error);
+    AvahiClient* client =
+        avahi_client_new(m_poll.poll(), AVAHI_CLIENT_NO_FAIL, &AvahiAdvertiser::onClientState, this, &error);
     if (!client) {
-        m_retryDelayMs = m_retryDelayMs == 0 ? firstRetryDelayMs : std::min(2 * m_retryDelayMs, maxRetryDelayMs);
+        m_retryDelayMs =
+            m_retryDelayMs == 0 ? firstRetryDelayMs : std::min(2 * m_retryDelayMs, maxRetryDelayMs);
         if (m_retryDelayMs == firstRetryDelayMs)
             Q_EMIT unreachable(QStringLiteral("the D-Bus system bus is not reachable (%1); trying again")
                                    .arg(errorText(error)));
@@ -86,11 +87,14 @@ void AvahiAdvertiser::onClientState(AvahiClient* client, AvahiClientState state,
             // NO_FAIL; a new client waits for the daemon to come back. Not from inside the
             // client's own callback, though.
             Q_EMIT self->unreachable(QStringLiteral("avahi-daemon is not reachable; advertising once it is"));
-            QMetaObject::invokeMethod(self, [self] {
-                self->m_group.reset();
-                self->m_client.reset();
-                self->connectClient();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                self,
+                [self] {
+                    self->m_group.reset();
+                    self->m_client.reset();
+                    self->connectClient();
+                },
+                Qt::QueuedConnection);
             break;
         }
         Q_EMIT self->failed(errorText(avahi_client_errno(client)));
@@ -111,9 +115,9 @@ void AvahiAdvertiser::registerService(AvahiClient* client)
     if (!avahi_entry_group_is_empty(m_group.get()))
         return;
     for (int attempt = 0; attempt < maxRenamesPerRegistration; ++attempt) {
-        const int result = avahi_entry_group_add_service(m_group.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
-                                                         AvahiPublishFlags(0), m_name.constData(),
-                                                         m_type.constData(), nullptr, nullptr, m_port, nullptr);
+        const int result = avahi_entry_group_add_service(
+            m_group.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, AvahiPublishFlags(0), m_name.constData(),
+            m_type.constData(), nullptr, nullptr, m_port, nullptr);
         if (result == AVAHI_ERR_COLLISION) {
             pickAlternativeName();
             continue;

@@ -49,7 +49,8 @@ private:
         }
         if (!notifier) {
             notifier = std::make_unique<QSocketNotifier>(m_fd, type);
-            QObject::connect(notifier.get(), &QSocketNotifier::activated, this, [this, event] { fire(event); });
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, this,
+                             [this, event] { fire(event); });
         }
         notifier->setEnabled(true);
     }
@@ -112,12 +113,16 @@ AvahiQtPoll::AvahiQtPoll() : m_poll()
 {
     m_poll.userdata = this;
     m_poll.watch_new = [](const AvahiPoll*, int fd, AvahiWatchEvent events, AvahiWatchCallback callback,
-                          void* userdata) -> AvahiWatch* { return new AvahiWatch(fd, events, callback, userdata); };
+                          void* userdata) -> AvahiWatch* {
+        return new AvahiWatch(fd, events, callback, userdata);
+    };
     m_poll.watch_update = [](AvahiWatch* watch, AvahiWatchEvent events) { watch->setEvents(events); };
     m_poll.watch_get_events = [](AvahiWatch* watch) { return watch->m_lastEvent; };
     m_poll.watch_free = [](AvahiWatch* watch) { watch->dispose(); };
     m_poll.timeout_new = [](const AvahiPoll*, const timeval* tv, AvahiTimeoutCallback callback,
-                            void* userdata) -> AvahiTimeout* { return new AvahiTimeout(tv, callback, userdata); };
+                            void* userdata) -> AvahiTimeout* {
+        return new AvahiTimeout(tv, callback, userdata);
+    };
     m_poll.timeout_update = [](AvahiTimeout* timeout, const timeval* tv) { timeout->update(tv); };
     m_poll.timeout_free = [](AvahiTimeout* timeout) { timeout->dispose(); };
 }

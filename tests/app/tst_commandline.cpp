@@ -16,8 +16,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("headless");
         QTest::addColumn<QString>("input");
         QTest::newRow("nothing") << QStringList{} << false << QStringLiteral("auto");
-        QTest::newRow("headless none") << QStringList{"--headless", "--input", "none"} << true << QStringLiteral("none");
-        QTest::newRow("equals form") << QStringList{"--input=none", "--headless"} << true << QStringLiteral("none");
+        QTest::newRow("headless none")
+            << QStringList{"--headless", "--input", "none"} << true << QStringLiteral("none");
+        QTest::newRow("equals form") << QStringList{"--input=none", "--headless"} << true
+                                     << QStringLiteral("none");
     }
     void parse_accepted()
     {

@@ -71,7 +71,8 @@ private Q_SLOTS:
         ServerFixture f;
         f.server->start();
         LoopbackClient client(f.port());
-        for (const QByteArray& m : {QByteArray("MOVE:5,5"), QByteArray("KEY:ENTER"), QByteArray("CMD:SLEEP")}) {
+        for (const QByteArray& m :
+             {QByteArray("MOVE:5,5"), QByteArray("KEY:ENTER"), QByteArray("CMD:SLEEP")}) {
             client.send(m);
             QVERIFY(client.staysSilent(100));
         }
@@ -169,8 +170,9 @@ private Q_SLOTS:
         ServerFixture f(0, [now] { return *now; });
         f.server->start();
         const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
-        const QByteArray wrong = "PAIR:" + QByteArray::number((f.server->pairingCode().toInt() + 1) % 1000000)
-                                               .rightJustified(6, '0');
+        const QByteArray wrong =
+            "PAIR:" +
+            QByteArray::number((f.server->pairingCode().toInt() + 1) % 1000000).rightJustified(6, '0');
         {
             LoopbackClient client(f.port());
             for (int i = 0; i < 3; ++i)

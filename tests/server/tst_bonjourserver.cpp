@@ -81,7 +81,8 @@ private Q_SLOTS:
         const quint16 firstPort = f.port();
         Q_EMIT f.lastAdvertiser->failed(QStringLiteral("registration refused"));
         QCOMPARE(f.server->listener()->state(), ListenerState::Failed);
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), QStringLiteral("启动失败: registration refused"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(),
+                                  QStringLiteral("启动失败: registration refused"), 2000);
         // A failed listener no longer accepts.
         QVERIFY(!LoopbackClient(firstPort).isConnected());
 
@@ -128,7 +129,8 @@ private Q_SLOTS:
     {
         ServerFixture f;
         QStringList events;
-        connect(f.server.get(), &BonjourServer::objectWillChange, this, [&] { events << QStringLiteral("will"); });
+        connect(f.server.get(), &BonjourServer::objectWillChange, this,
+                [&] { events << QStringLiteral("will"); });
         connect(f.server.get(), &BonjourServer::isConnectedChanged, this,
                 [&](bool on) { events << QStringLiteral("connected=%1").arg(on); });
         connect(f.server.get(), &BonjourServer::connectionStatusChanged, this,
@@ -137,8 +139,9 @@ private Q_SLOTS:
         f.server->showPaired(1);
         f.server->showConnectionCount(2);
         f.server->showConnectionCount(0);
-        QCOMPARE(events, (QStringList{"will", "connected=1", "will", "设备已连接 (1)", "will", "connected=1", "will",
-                                      "设备已连接 (2)", "will", "connected=0", "will", "等待连接..."}));
+        QCOMPARE(events,
+                 (QStringList{"will", "connected=1", "will", "设备已连接 (1)", "will", "connected=1", "will",
+                              "设备已连接 (2)", "will", "connected=0", "will", "等待连接..."}));
     }
 
     void failure_afterPairing_replacesTextKeepsConnected()

@@ -32,21 +32,23 @@ private Q_SLOTS:
         QTest::addColumn<std::vector<InterfaceRecord>>("interfaces");
         QTest::addColumn<QString>("defaultRoute");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("en0 wins even when down") << std::vector{iface("eth0", true, b), iface("en0", false, a)}
-                                                 << QStringLiteral("eth0") << QStringLiteral("0a:01:02:03:04:05");
+        QTest::newRow("en0 wins even when down")
+            << std::vector{iface("eth0", true, b), iface("en0", false, a)} << QStringLiteral("eth0")
+            << QStringLiteral("0a:01:02:03:04:05");
         QTest::newRow("en0 without 6 bytes falls through")
-            << std::vector{iface("en0", true, QByteArray(8, '\1')), iface("wlan0", true, b)} << QStringLiteral("wlan0")
+            << std::vector{iface("en0", true, QByteArray(8, '\1')), iface("wlan0", true, b)}
+            << QStringLiteral("wlan0") << QStringLiteral("bb:cc:0d:0e:0f:00");
+        QTest::newRow("default route interface")
+            << std::vector{iface("aaa", true, c), iface("wlan0", true, b)} << QStringLiteral("wlan0")
             << QStringLiteral("bb:cc:0d:0e:0f:00");
-        QTest::newRow("default route interface") << std::vector{iface("aaa", true, c), iface("wlan0", true, b)}
-                                                 << QStringLiteral("wlan0") << QStringLiteral("bb:cc:0d:0e:0f:00");
         QTest::newRow("route without 6 bytes: first up by name")
             << std::vector{iface("tun0", true, QByteArray()), iface("zz", true, b), iface("eth1", true, c)}
             << QStringLiteral("tun0") << QStringLiteral("02:00:00:00:00:c0");
         QTest::newRow("down and loopback are skipped")
-            << std::vector{iface("lo", true, a, true), iface("eth0", false, b), iface("eth9", true, c)} << QString()
-            << QStringLiteral("02:00:00:00:00:c0");
-        QTest::newRow("nothing qualifies") << std::vector{iface("lo", true, a, true), iface("eth0", false, b)}
-                                           << QString() << QString();
+            << std::vector{iface("lo", true, a, true), iface("eth0", false, b), iface("eth9", true, c)}
+            << QString() << QStringLiteral("02:00:00:00:00:c0");
+        QTest::newRow("nothing qualifies")
+            << std::vector{iface("lo", true, a, true), iface("eth0", false, b)} << QString() << QString();
     }
     void chooseLinkLayerAddress_rules()
     {
@@ -58,7 +60,8 @@ private Q_SLOTS:
 
     void formatLinkLayerAddress_onlySixBytes_lowerCaseWithZeros()
     {
-        QCOMPARE(formatLinkLayerAddress(mac({0xAB, 0x0c, 0x00, 0xff, 0x10, 0x01})), QStringLiteral("ab:0c:00:ff:10:01"));
+        QCOMPARE(formatLinkLayerAddress(mac({0xAB, 0x0c, 0x00, 0xff, 0x10, 0x01})),
+                 QStringLiteral("ab:0c:00:ff:10:01"));
         QCOMPARE(formatLinkLayerAddress(mac({1, 2, 3, 4, 5})), QString());
         QCOMPARE(formatLinkLayerAddress(QByteArray(20, '\x7f')), QString());
     }
@@ -80,13 +83,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("machineInfo");
         QTest::addColumn<QString>("hostName");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("pretty quoted") << QByteArray("CHASSIS=laptop\nPRETTY_HOSTNAME=\"Ada's \\\"Book\\\"\"\n")
-                                       << QStringLiteral("ada-book") << QStringLiteral("Ada's \"Book\"");
-        QTest::newRow("pretty plain utf-8") << QByteArray("PRETTY_HOSTNAME=书房电脑\n") << QStringLiteral("h")
-                                            << QStringLiteral("书房电脑");
-        QTest::newRow("pretty empty: host name") << QByteArray("PRETTY_HOSTNAME=\"\"\n") << QStringLiteral("ada-book")
-                                                 << QStringLiteral("ada-book");
-        QTest::newRow("nothing: fallback") << QByteArray() << QString() << QStringLiteral("Dod Evuded Azirid");
+        QTest::newRow("pretty quoted")
+            << QByteArray("CHASSIS=laptop\nPRETTY_HOSTNAME=\"Ada's \\\"Book\\\"\"\n")
+            << QStringLiteral("ada-book") << QStringLiteral("Ada's \"Book\"");
+        QTest::newRow("pretty plain utf-8")
+            << QByteArray("PRETTY_HOSTNAME=书房电脑\n") << QStringLiteral("h") << QStringLiteral("书房电脑");
+        QTest::newRow("pretty empty: host name") << QByteArray("PRETTY_HOSTNAME=\"\"\n")
+                                                 << QStringLiteral("ada-book") << QStringLiteral("ada-book");
+        QTest::newRow("nothing: fallback")
+            << QByteArray() << QString() << QStringLiteral("Dod Evuded Azirid");
     }
     void computerName_sources()
     {

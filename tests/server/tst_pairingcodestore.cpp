@@ -12,7 +12,9 @@ using quillmote::PairingCodeStore;
 namespace {
 QString storedCode(const QString& path)
 {
-    return QSettings(path, QSettings::IniFormat).value(QLatin1String(PairingCodeStore::pairingCodeKey)).toString();
+    return QSettings(path, QSettings::IniFormat)
+        .value(QLatin1String(PairingCodeStore::pairingCodeKey))
+        .toString();
 }
 } // namespace
 
@@ -38,7 +40,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Quillmote.conf"));
-        QSettings(path, QSettings::IniFormat).setValue(QLatin1String(PairingCodeStore::pairingCodeKey), "000042");
+        QSettings(path, QSettings::IniFormat)
+            .setValue(QLatin1String(PairingCodeStore::pairingCodeKey), "000042");
         QCOMPARE(PairingCodeStore(path).place(), QStringLiteral("000042"));
     }
 
@@ -57,7 +60,8 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Quillmote.conf"));
-        QSettings(path, QSettings::IniFormat).setValue(QLatin1String(PairingCodeStore::pairingCodeKey), stored);
+        QSettings(path, QSettings::IniFormat)
+            .setValue(QLatin1String(PairingCodeStore::pairingCodeKey), stored);
         const QString code = PairingCodeStore(path).place();
         QVERIFY2(PairingCodeStore::isWellFormed(code), qPrintable(code));
         QCOMPARE(storedCode(path), code);
@@ -65,7 +69,8 @@ private Q_SLOTS:
 
     void place_unwritableSettings_stillGivesCode()
     {
-        const QString code = PairingCodeStore(QStringLiteral("/proc/quillmote-no-such/Quillmote.conf")).place();
+        const QString code =
+            PairingCodeStore(QStringLiteral("/proc/quillmote-no-such/Quillmote.conf")).place();
         QVERIFY(PairingCodeStore::isWellFormed(code));
     }
 

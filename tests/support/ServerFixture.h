@@ -17,12 +17,12 @@ namespace quillmote::test {
 // A fresh server on a fresh settings file, with its receive loop, on a real TCP listener.
 struct ServerFixture
 {
-    explicit ServerFixture(int unpairedLimit = 0, PairingThrottle::Clock clock = &std::chrono::steady_clock::now)
+    explicit ServerFixture(int unpairedLimit = 0,
+                           PairingThrottle::Clock clock = &std::chrono::steady_clock::now)
     {
         server = std::make_unique<BonjourServer>(BonjourServer::Dependencies{
             .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
-            .advertiserFactory =
-                [this]() -> std::unique_ptr<ServiceAdvertiser> {
+            .advertiserFactory = [this]() -> std::unique_ptr<ServiceAdvertiser> {
                 if (!advertiserAvailable)
                     return nullptr;
                 auto advertiser = std::make_unique<ManualAdvertiser>();

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+#
+# Fails when a tracked C++ file differs from what .clang-format makes of it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+clang-format --dry-run --Werror "${files[@]}"
+echo "format: ${#files[@]} files follow .clang-format"
