@@ -5,7 +5,15 @@
 namespace quillmote {
 
 namespace {
-const QStringList inputBackends = {QStringLiteral("auto"), QStringLiteral("none")};
+const QStringList inputBackends = {QStringLiteral("auto"), QStringLiteral("x11"), QStringLiteral("none"),
+                                   QStringLiteral("record:FILE")};
+
+bool isInputBackend(const QString& value)
+{
+    if (value.startsWith(QLatin1String("record:")))
+        return value.size() > 7;
+    return inputBackends.contains(value);
+}
 } // namespace
 
 QString usageText()
@@ -18,7 +26,9 @@ QString usageText()
         "\n"
         "  --headless         no user interface; the server starts at once and reports on\n"
         "                     standard output\n"
-        "  --input BACKEND    how input events are posted: auto (default) or none\n"
+        "  --input BACKEND    how input events are posted: auto (default: x11 when the\n"
+        "                     display works, else none), x11, none, or record:FILE\n"
+        "                     (append each event to FILE as a JSON line)\n"
         "  --help             show this text\n"
         "  --version          show the version\n");
 }
@@ -42,7 +52,7 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
                 value = arguments[++i];
             else
                 return {std::nullopt, QStringLiteral("--input needs a backend")};
-            if (!inputBackends.contains(value))
+            if (!isInputBackend(value))
                 return {std::nullopt,
                         QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
                             .arg(value, inputBackends.join(QStringLiteral(", ")))};

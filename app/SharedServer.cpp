@@ -1,12 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/CommandLine.h"
+#include "app/InputBackends.h"
+#include "input/InputController.h"
 #include "platform/avahi/AvahiAdvertiser.h"
 #include "protocol/CommandDispatcher.h"
 #include "server/BonjourServer.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace quillmote {
+
+input::InputController& input::InputController::shared()
+{
+    // The backend comes from this process's own command line, which main has already checked.
+    static InputController* const instance = [] {
+        QStringList arguments = QCoreApplication::arguments();
+        arguments.removeFirst();
+        const CommandLineResult parsed = parseCommandLine(arguments);
+        QString error;
+        std::unique_ptr<EventSink> sink =
+            createEventSink(parsed.commandLine ? parsed.commandLine->input : QStringLiteral("auto"), &error);
+        if (!sink) {
+            std::fprintf(stderr, "quillmote: %s\n", qPrintable(error));
+            sink = std::make_unique<NoneSink>();
+        }
+        return new InputController(std::move(sink));
+    }();
+    return *instance;
+}
 
 BonjourServer& BonjourServer::shared()
 {
@@ -21,7 +46,7 @@ BonjourServer& BonjourServer::shared()
             .name = {},
             .unpairedConnectionLimit = 0,
         });
-        static CommandDispatcher dispatcher(*server);
+        static CommandDispatcher dispatcher(*server, &input::InputController::shared());
         server->setReceiveLoop(&dispatcher);
         return server;
     }();

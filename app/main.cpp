@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessConsole.h"
 #include "app/SignalWatcher.h"
+#include "input/InputController.h"
 #include "server/BonjourServer.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,11 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
 
     // Until the desktop interface exists every run is headless.
+    // A backend asked for by name that cannot be opened is an error, not a silent fallback.
+    const QString backend = input::InputController::shared().sink().name();
+    if (line.input != QLatin1String("auto") && !line.input.startsWith(backend))
+        return 2;
+
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     BonjourServer& server = BonjourServer::shared();

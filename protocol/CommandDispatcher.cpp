@@ -2,28 +2,45 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "protocol/CommandDispatcher.h"
 
+#include "protocol/Arguments.h"
+#include "protocol/InputCommands.h"
 #include "server/BonjourServer.h"
 #include "server/Connection.h"
 #include "server/Console.h"
 
-#include <QStringDecoder>
+#include <array>
 
 namespace quillmote {
 
 namespace {
-// Strict UTF-8 that keeps every byte's meaning: a leading BOM stays part of the message.
-std::optional<QString> decodeUtf8(const QByteArray& data)
+using InputHandler = QString (*)(input::InputController&, QStringView);
+
+struct Row
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    QString text = decoder(data);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
+    QLatin1StringView keyword;
+    bool wholeMessage; // "equals" rather than "begins with"
+    InputHandler handler;
+};
+
+// Tested in this order; the first keyword that matches handles the message, whatever its
+// arguments. System and application commands sit between CLICK: and VOLUME: in the order.
+constexpr std::array<Row, 10> inputRows{{
+    {QLatin1StringView("MOVE:"), false, &protocol::handleMove},
+    {QLatin1StringView("DRAG:"), false, &protocol::handleDrag},
+    {QLatin1StringView("MOUSE_DOWN"), true, &protocol::handleMouseDown},
+    {QLatin1StringView("MOUSE_UP"), true, &protocol::handleMouseUp},
+    {QLatin1StringView("SCROLL:"), false, &protocol::handleScroll},
+    {QLatin1StringView("MAGNIFY:"), false, &protocol::handleMagnify},
+    {QLatin1StringView("CLICK:"), false, &protocol::handleClick},
+    {QLatin1StringView("VOLUME:"), false, &protocol::handleVolume},
+    {QLatin1StringView("TYPE:"), false, &protocol::handleType},
+    {QLatin1StringView("KEY:"), false, &protocol::handleKey},
+}};
 } // namespace
 
-CommandDispatcher::CommandDispatcher(BonjourServer& server, PairingThrottle throttle)
-    : m_server(&server), m_throttle(std::move(throttle))
+CommandDispatcher::CommandDispatcher(BonjourServer& server, input::InputController* input,
+                                     PairingThrottle throttle)
+    : m_server(&server), m_input(input), m_throttle(std::move(throttle))
 {
 }
 
@@ -42,7 +59,7 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
     if (!server)
         return;
     if (!data.isEmpty()) {
-        if (const std::optional<QString> message = decodeUtf8(data)) {
+        if (const std::optional<QString> message = protocol::decodeUtf8(data)) {
             const QString reply = dispatchCommand(*connection, *message);
             if (!reply.isEmpty())
                 sendReply(*connection, reply);
@@ -67,6 +84,13 @@ QString CommandDispatcher::dispatchCommand(Connection& connection, const QString
         return pairWith(connection, message.mid(5));
     if (!m_server || !m_server->isAuthenticated(connection))
         return {};
+    if (!m_input)
+        return {};
+    for (const Row& row : inputRows) {
+        const bool matches = row.wholeMessage ? message == row.keyword : message.startsWith(row.keyword);
+        if (matches)
+            return row.handler(*m_input, QStringView(message).mid(row.keyword.size()));
+    }
     return {};
 }
 

@@ -16,13 +16,18 @@ namespace quillmote {
 
 class BonjourServer;
 class Connection;
+namespace input {
+class InputController;
+}
 
 // The receive loop of every connection and the command protocol on top of it: each read of
 // 1 to 1024 bytes is one command message, answered with at most one bare reply.
 class CommandDispatcher : public ReceiveLoop
 {
 public:
-    explicit CommandDispatcher(BonjourServer& server, PairingThrottle throttle = PairingThrottle());
+    // Without an input controller the pointer and keyboard commands are ignored like unknown ones.
+    CommandDispatcher(BonjourServer& server, input::InputController* input,
+                      PairingThrottle throttle = PairingThrottle());
 
     void receiveNext(const std::shared_ptr<Connection>& connection) override;
 
@@ -35,6 +40,7 @@ public:
 
 private:
     QPointer<BonjourServer> m_server;
+    input::InputController* m_input;
     PairingThrottle m_throttle;
 };
 

@@ -32,7 +32,7 @@ struct ServerFixture
             .name = QStringLiteral("Test Host"),
             .unpairedConnectionLimit = unpairedLimit,
         });
-        dispatcher = std::make_unique<CommandDispatcher>(*server, PairingThrottle(std::move(clock)));
+        dispatcher = std::make_unique<CommandDispatcher>(*server, nullptr, PairingThrottle(std::move(clock)));
         server->setReceiveLoop(dispatcher.get());
     }
     ~ServerFixture()

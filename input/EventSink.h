@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/Events.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quillmote::input {
+
+// Where the controller's events become real input (or a record of it). Failures come back as
+// empty results: the controller then skips what needed them, as with an event that cannot
+// be created.
+class EventSink
+{
+public:
+    virtual ~EventSink() = default;
+
+    virtual QString name() const = 0;
+    // Whether this process may post input events at all.
+    virtual bool isTrusted() = 0;
+    // The pointer's current location in global coordinates; empty when it cannot be read.
+    virtual std::optional<Point> pointerLocation() = 0;
+    // The active displays' bounds; empty when they cannot be read.
+    virtual std::optional<std::vector<Rect>> activeDisplays() = 0;
+    virtual void post(const Event& event) = 0;
+    // Replaces the clipboard's contents with plain text; false when that failed.
+    virtual bool setClipboardText(const QString& text) = 0;
+};
+
+// Posts nothing and is never trusted: for machines where input cannot be injected.
+class NoneSink : public EventSink
+{
+public:
+    QString name() const override { return QStringLiteral("none"); }
+    bool isTrusted() override { return false; }
+    std::optional<Point> pointerLocation() override { return std::nullopt; }
+    std::optional<std::vector<Rect>> activeDisplays() override { return std::nullopt; }
+    void post(const Event&) override {}
+    bool setClipboardText(const QString&) override { return false; }
+};
+
+} // namespace quillmote::input

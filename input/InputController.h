@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/EventSink.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace quillmote::input {
+
+// Turns remote pointer and keyboard commands into desktop events, built in the desktop event
+// model's own numbers and handed to an EventSink. Keeps no pointer position of its own: every
+// operation starts from the pointer's real location.
+class InputController : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr double scrollFactor = 1.2;
+
+    explicit InputController(std::unique_ptr<EventSink> sink);
+    ~InputController() override;
+
+    // The application's single instance, created on first use by the application.
+    static InputController& shared();
+
+    EventSink& sink() { return *m_sink; }
+    double accumulatorX() const { return m_accumulatorX; }
+    double accumulatorY() const { return m_accumulatorY; }
+
+    void movePointer(double dx, double dy);
+    void dragPointer(double dx, double dy);
+    void postRelativeMouseEvent(int type, double dx, double dy);
+    Point clampToDisplays(Point point);
+
+    void mouseDown();
+    void mouseUp();
+    void leftClick();
+    void rightClick();
+    void doubleClick();
+    void scroll(double dx, double dy);
+    void magnify(double scale);
+
+    void pressKey(std::uint16_t keyCode, std::uint64_t flags);
+    // Returns at once; the text is pasted on a later turn of the event loop.
+    void typeText(const QString& text);
+    void pasteText(const QString& text);
+    void pressMediaKey(std::int32_t keyType);
+
+    // Whether input events may be posted; prompting has no meaning here.
+    bool checkAccessibility(bool prompt);
+
+private:
+    void postButtonPair(int downType, int upType, int button, Point location, std::int64_t clickState);
+    void postButton(int type);
+
+    std::unique_ptr<EventSink> m_sink;
+    double m_accumulatorX = 0.0;
+    double m_accumulatorY = 0.0;
+};
+
+} // namespace quillmote::input

@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "platform/x11/X11Sink.h"
+
+#include "input/KeyCodes.h"
+#include "platform/x11/X11Clipboard.h"
+#include "server/Console.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillmote::x11 {
+
+namespace {
+constexpr int reconnectIntervalMs = 1000;
+constexpr int pixelsPerWheelClick = 10;
+// A huge wheel value would otherwise become millions of clicks; the rest is dropped.
+constexpr int maxWheelClicksPerEvent = 100;
+
+// Protocol errors (a clipboard requestor that vanished, say) are not fatal for us; Xlib's
+// default handler would end the process.
+int ignoreProtocolError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+// The per-display exit handler below takes over; this only keeps Xlib quiet.
+int ignoreIOError(Display*)
+{
+    return 0;
+}
+
+int pixel(double coordinate)
+{
+    // X coordinates are 16 bits wide; the fraction is kept by the caller.
+    return static_cast<int>(std::clamp(std::floor(coordinate), -32768.0, 32767.0));
+}
+} // namespace
+
+std::unique_ptr<X11Sink> X11Sink::open(const QByteArray& displayName, QString* error)
+{
+    std::unique_ptr<X11Sink> sink(new X11Sink(displayName));
+    if (!sink->connectDisplay(error))
+        return nullptr;
+    return sink;
+}
+
+X11Sink::X11Sink(QByteArray displayName) : m_displayName(std::move(displayName))
+{
+    XSetErrorHandler(ignoreProtocolError);
+    XSetIOErrorHandler(ignoreIOError);
+    m_reconnectTimer.setInterval(reconnectIntervalMs);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, [this] {
+        QString error;
+        if (connectDisplay(&error)) {
+            m_reconnectTimer.stop();
+            console::line(QStringLiteral("X display %1 is back; posting input again")
+                              .arg(QString::fromLocal8Bit(XDisplayString(m_display))));
+        }
+    });
+}
+
+X11Sink::~X11Sink()
+{
+    dropDisplay();
+}
+
+bool X11Sink::connectDisplay(QString* error)
+{
+    Display* display = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
+    if (!display) {
+        *error = QStringLiteral("cannot open X display \"%1\"").arg(QString::fromLocal8Bit(m_displayName));
+        return false;
+    }
+    int event = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display, &event, &errorBase, &major, &minor)) {
+        *error = QStringLiteral("the X display has no XTest extension");
+        XCloseDisplay(display);
+        return false;
+    }
+    m_display = display;
+    m_lost = false;
+    XSetIOErrorExitHandler(m_display, &X11Sink::onConnectionLost, this);
+    // Keep the monitor list from RandR's change events instead of asking on every move.
+    if (XRRQueryExtension(m_display, &m_randrEventBase, &errorBase))
+        XRRSelectInput(m_display, DefaultRootWindow(m_display),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    else
+        m_randrEventBase = -1;
+    m_monitors.reset();
+    m_precise.reset();
+    m_clipboard = std::make_unique<X11Clipboard>(m_display);
+    m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &X11Sink::processEvents);
+    XFlush(m_display);
+    return true;
+}
+
+void X11Sink::onConnectionLost(_XDisplay*, void* self)
+{
+    // Called from inside whichever Xlib call noticed; the display is only dropped afterwards.
+    auto* sink = static_cast<X11Sink*>(self);
+    if (sink->m_lost)
+        return;
+    sink->m_lost = true;
+    console::line(QStringLiteral("Lost the X display; input is not posted until it is back"));
+    QMetaObject::invokeMethod(
+        sink,
+        [sink] {
+            sink->dropDisplay();
+            sink->m_reconnectTimer.start();
+        },
+        Qt::QueuedConnection);
+}
+
+void X11Sink::dropDisplay()
+{
+    m_notifier.reset();
+    m_clipboard.reset();
+    if (m_display)
+        XCloseDisplay(m_display); // after an I/O error Xlib only frees it
+    m_display = nullptr;
+    m_monitors.reset();
+    m_precise.reset();
+}
+
+void X11Sink::processEvents()
+{
+    m_eventsScheduled = false;
+    while (m_display && !m_lost && XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        if (m_lost)
+            break;
+        if (m_clipboard->handleEvent(event))
+            continue;
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+        } else if (m_randrEventBase >= 0 && event.type >= m_randrEventBase &&
+                   event.type < m_randrEventBase + RRNumberEvents) {
+            XRRUpdateConfiguration(&event);
+            m_monitors.reset();
+        }
+    }
+}
+
+void X11Sink::processEventsSoon()
+{
+    // A reply read for us may have brought events along; the socket will not signal them.
+    if (m_eventsScheduled || !m_display || m_lost || XEventsQueued(m_display, QueuedAlready) == 0)
+        return;
+    m_eventsScheduled = true;
+    QMetaObject::invokeMethod(this, &X11Sink::processEvents, Qt::QueuedConnection);
+}
+
+bool X11Sink::isTrusted()
+{
+    return m_display && !m_lost;
+}
+
+std::optional<input::Point> X11Sink::pointerLocation()
+{
+    if (!m_display || m_lost)
+        return std::nullopt;
+    Window root = 0, child = 0;
+    int x = 0, y = 0, windowX = 0, windowY = 0;
+    unsigned mask = 0;
+    const Bool sameScreen = XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y,
+                                          &windowX, &windowY, &mask);
+    processEventsSoon();
+    if (m_lost || !sameScreen)
+        return std::nullopt;
+    if (m_precise && x == m_preciseX && y == m_preciseY)
+        return m_precise;
+    m_precise.reset();
+    return input::Point{static_cast<double>(x), static_cast<double>(y)};
+}
+
+std::optional<std::vector<input::Rect>> X11Sink::activeDisplays()
+{
+    if (!m_display || m_lost)
+        return std::nullopt;
+    if (m_monitors && m_randrEventBase >= 0)
+        return m_monitors;
+    std::vector<input::Rect> rects;
+    if (m_randrEventBase >= 0) {
+        int count = 0;
+        XRRMonitorInfo* monitors = XRRGetMonitors(m_display, DefaultRootWindow(m_display), True, &count);
+        for (int i = 0; i < count; ++i)
+            rects.push_back({double(monitors[i].x), double(monitors[i].y), double(monitors[i].width),
+                             double(monitors[i].height)});
+        if (monitors)
+            XRRFreeMonitors(monitors);
+    } else {
+        const int screen = DefaultScreen(m_display);
+        rects.push_back(
+            {0, 0, double(DisplayWidth(m_display, screen)), double(DisplayHeight(m_display, screen))});
+    }
+    processEventsSoon();
+    if (m_lost)
+        return std::nullopt;
+    m_monitors = rects;
+    return m_monitors;
+}
+
+void X11Sink::postMouse(const input::MouseEvent& event)
+{
+    switch (event.type) {
+    case input::MouseMoved:
+    case input::LeftMouseDragged: {
+        const int x = pixel(event.location.x);
+        const int y = pixel(event.location.y);
+        XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
+        m_precise = event.location;
+        m_preciseX = x;
+        m_preciseY = y;
+        break;
+    }
+    case input::LeftMouseDown:
+    case input::LeftMouseUp:
+        XTestFakeButtonEvent(m_display, Button1, event.type == input::LeftMouseDown, CurrentTime);
+        break;
+    case input::RightMouseDown:
+    case input::RightMouseUp:
+        XTestFakeButtonEvent(m_display, Button3, event.type == input::RightMouseDown, CurrentTime);
+        break;
+    default:
+        break;
+    }
+}
+
+void X11Sink::postKeysym(const char* keysymName, std::uint16_t evdevCode, bool down)
+{
+    KeyCode keycode = 0;
+    const KeySym keysym = XStringToKeysym(keysymName);
+    if (keysym != NoSymbol)
+        keycode = XKeysymToKeycode(m_display, keysym);
+    // Not in this keymap: the key at the same physical place, as the kernel numbers it.
+    if (keycode == 0 && evdevCode + 8 <= 255)
+        keycode = static_cast<KeyCode>(evdevCode + 8);
+    XTestFakeKeyEvent(m_display, keycode, down ? True : False, CurrentTime);
+}
+
+void X11Sink::postWheel(int& remainder, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton)
+{
+    const long long total = static_cast<long long>(remainder) + pixels;
+    long long clicks = total / pixelsPerWheelClick;
+    remainder = static_cast<int>(total - clicks * pixelsPerWheelClick);
+    clicks = std::clamp<long long>(clicks, -maxWheelClicksPerEvent, maxWheelClicksPerEvent);
+    const unsigned button = clicks > 0 ? positiveButton : negativeButton;
+    for (long long i = 0; i < std::llabs(clicks); ++i) {
+        XTestFakeButtonEvent(m_display, button, True, CurrentTime);
+        XTestFakeButtonEvent(m_display, button, False, CurrentTime);
+    }
+}
+
+void X11Sink::post(const input::Event& event)
+{
+    if (!m_display || m_lost)
+        return;
+    std::visit(
+        [this](const auto& e) {
+            using T = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<T, input::MouseEvent>) {
+                postMouse(e);
+            } else if constexpr (std::is_same_v<T, input::KeyEvent>) {
+                if (const auto key = input::linuxKeyForKeyCode(e.keyCode))
+                    postKeysym(key->keysymName, key->evdevCode, e.down);
+            } else if constexpr (std::is_same_v<T, input::ScrollEvent>) {
+                // Positive wheel 1 scrolls up (button 4), positive wheel 2 left (button 6).
+                postWheel(m_wheelRemainderVertical, e.wheel1, 4, 5);
+                postWheel(m_wheelRemainderHorizontal, e.wheel2, 6, 7);
+            } else if constexpr (std::is_same_v<T, input::SystemEvent>) {
+                constexpr int auxiliaryKeys = 8;
+                const int keyType = static_cast<int>((e.data1 >> 16) & 0xffff);
+                const int state = static_cast<int>((e.data1 >> 8) & 0xff);
+                const auto key = input::linuxKeyForMediaKey(keyType);
+                if (e.subtype == auxiliaryKeys && key && (state == 0x0a || state == 0x0b))
+                    postKeysym(key->keysymName, key->evdevCode, state == 0x0a);
+            }
+        },
+        event);
+    XFlush(m_display);
+}
+
+bool X11Sink::setClipboardText(const QString& text)
+{
+    if (!m_display || m_lost)
+        return false;
+    const bool owned = m_clipboard->setText(text);
+    processEventsSoon();
+    return owned && !m_lost;
+}
+
+} // namespace quillmote::x11

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/EventSink.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <memory>
+
+struct _XDisplay;
+
+namespace quillmote::x11 {
+
+class X11Clipboard;
+
+// Real input on an X11 display through XTest, the active RandR monitors as the displays, and
+// the CLIPBOARD selection served from our own connection. Losing the display does not end the
+// process: the sink turns untrusted, posts nothing, and connects again when the display is back.
+class X11Sink : public QObject, public input::EventSink
+{
+    Q_OBJECT
+public:
+    // Null, with the reason in *error, when the display cannot be opened or lacks XTest.
+    static std::unique_ptr<X11Sink> open(const QByteArray& displayName, QString* error);
+    ~X11Sink() override;
+
+    QString name() const override { return QStringLiteral("x11"); }
+    bool isTrusted() override;
+    std::optional<input::Point> pointerLocation() override;
+    std::optional<std::vector<input::Rect>> activeDisplays() override;
+    void post(const input::Event& event) override;
+    bool setClipboardText(const QString& text) override;
+
+private:
+    explicit X11Sink(QByteArray displayName);
+    bool connectDisplay(QString* error);
+    void dropDisplay();
+    void processEvents();
+    void processEventsSoon();
+    void postMouse(const input::MouseEvent& event);
+    void postKeysym(const char* keysymName, std::uint16_t evdevCode, bool down);
+    void postWheel(int& remainder, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton);
+    static void onConnectionLost(_XDisplay* display, void* self);
+
+    QByteArray m_displayName;
+    _XDisplay* m_display = nullptr;
+    bool m_lost = false;
+    bool m_eventsScheduled = false;
+    int m_randrEventBase = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<X11Clipboard> m_clipboard;
+    QTimer m_reconnectTimer;
+
+    std::optional<std::vector<input::Rect>> m_monitors;
+    // X pointers are integers: the precise position last posted, while the pointer is still
+    // on the pixel we put it on, so that a stream of small moves still adds up.
+    std::optional<input::Point> m_precise;
+    int m_preciseX = 0;
+    int m_preciseY = 0;
+    // Pixels not yet sent as wheel clicks.
+    int m_wheelRemainderVertical = 0;
+    int m_wheelRemainderHorizontal = 0;
+};
+
+} // namespace quillmote::x11

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "protocol/Arguments.h"
+
+#include <QList>
+#include <QStringDecoder>
+
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
+
+namespace quillmote::protocol {
+
+namespace {
+bool isCSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+locale_t cLocale()
+{
+    // The user's locale may use a decimal comma; the protocol never does.
+    static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    return locale;
+}
+
+bool isBase64Character(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'+' ||
+           c == u'/';
+}
+} // namespace
+
+std::optional<double> toNumber(QStringView piece)
+{
+    if (piece.isEmpty() || isCSpace(piece.front()))
+        return std::nullopt;
+    const QByteArray bytes = piece.toUtf8();
+    const char* begin = bytes.constData();
+    char* end = nullptr;
+    const double value = ::strtod_l(begin, &end, cLocale());
+    // An embedded NUL stops strtod early, so it fails here as leftover text.
+    if (end == begin || end != begin + bytes.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::pair<double, double>> toNumberPair(QStringView rest)
+{
+    QStringView pieces[2];
+    int count = 0;
+    for (const QStringView piece : rest.split(u',', Qt::SkipEmptyParts)) {
+        if (count == 2)
+            return std::nullopt;
+        pieces[count++] = piece;
+    }
+    if (count != 2)
+        return std::nullopt;
+    const std::optional<double> dx = toNumber(pieces[0]);
+    const std::optional<double> dy = toNumber(pieces[1]);
+    if (!dx || !dy)
+        return std::nullopt;
+    return std::pair{*dx, *dy};
+}
+
+std::optional<QByteArray> decodeBase64(QStringView text)
+{
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    qsizetype padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == u'=')
+        ++padding;
+    for (qsizetype i = 0; i < text.size() - padding; ++i) {
+        if (!isBase64Character(text[i]))
+            return std::nullopt;
+    }
+    const auto result =
+        QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!result)
+        return std::nullopt;
+    return *result;
+}
+
+std::optional<QString> decodeUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace quillmote::protocol

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "input/InputController.h"
+#include "support/LoopbackClient.h"
+#include "support/ServerFixture.h"
+#include "support/TestSink.h"
+
+#include <QTest>
+
+using namespace quillmote;
+using namespace quillmote::input;
+using namespace quillmote::test;
+
+namespace {
+// A paired client of a server whose input goes to a test sink.
+struct PairedClient
+{
+    PairedClient() : sink(new TestSink), controller(std::unique_ptr<EventSink>(sink))
+    {
+        fixture.dispatcher = std::make_unique<CommandDispatcher>(*fixture.server, &controller);
+        fixture.server->setReceiveLoop(fixture.dispatcher.get());
+        fixture.server->start();
+        client = std::make_unique<LoopbackClient>(fixture.port());
+    }
+    bool pair()
+    {
+        return client->exchange("PAIR:" + fixture.server->pairingCode().toUtf8()).startsWith("PAIR_");
+    }
+
+    ServerFixture fixture;
+    TestSink* sink;
+    InputController controller;
+    std::unique_ptr<LoopbackClient> client;
+};
+
+MouseEvent moved(double x, double y, std::int64_t dx, std::int64_t dy, double fdx, double fdy,
+                 int type = MouseMoved)
+{
+    return MouseEvent{type, {x, y}, LeftButton, 0, dx, dy, fdx, fdy};
+}
+MouseEvent press(int type, int button = LeftButton, std::int64_t clicks = 1)
+{
+    return MouseEvent{type, {100, 100}, button, clicks, 0, 0, 0, 0};
+}
+std::vector<Event> keyStroke(std::uint16_t code, std::uint64_t flags = 0)
+{
+    std::vector<Event> events;
+    if (flags & flagCommand)
+        events.push_back(KeyEvent{55, true, 0});
+    events.push_back(KeyEvent{code, true, flags});
+    events.push_back(KeyEvent{code, false, flags});
+    if (flags & flagCommand)
+        events.push_back(KeyEvent{55, false, 0});
+    return events;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)
+
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void rows_replyAndEvents_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<std::vector<Event>>("events");
+        using V = std::vector<Event>;
+        QTest::newRow("move") << QByteArray("MOVE:10,-5") << QByteArray("ACK_MOVE")
+                              << V{moved(110, 95, 10, -5, 10, -5)};
+        QTest::newRow("move fractions") << QByteArray("MOVE:0.5,0.25") << QByteArray("ACK_MOVE")
+                                        << V{moved(100.5, 100.25, 0, 0, 0.5, 0.25)};
+        QTest::newRow("move double comma")
+            << QByteArray("MOVE:1,,2") << QByteArray("ACK_MOVE") << V{moved(101, 102, 1, 2, 1, 2)};
+        QTest::newRow("move outer commas")
+            << QByteArray("MOVE:,1,2,") << QByteArray("ACK_MOVE") << V{moved(101, 102, 1, 2, 1, 2)};
+        QTest::newRow("move hex, exponent, sign")
+            << QByteArray("MOVE:0x10,+1e1") << QByteArray("ACK_MOVE") << V{moved(116, 110, 16, 10, 16, 10)};
+        QTest::newRow("move inf acknowledged, not posted")
+            << QByteArray("MOVE:inf,0") << QByteArray("ACK_MOVE") << V{};
+        QTest::newRow("move 1e400") << QByteArray("MOVE:1e400,0") << QByteArray("ACK_MOVE") << V{};
+        QTest::newRow("move NAN any case") << QByteArray("MOVE:NaN,1") << QByteArray("ACK_MOVE") << V{};
+        QTest::newRow("move one number") << QByteArray("MOVE:1") << QByteArray() << V{};
+        QTest::newRow("move three numbers") << QByteArray("MOVE:1,2,3") << QByteArray() << V{};
+        QTest::newRow("move leading space") << QByteArray("MOVE: 1,2") << QByteArray() << V{};
+        QTest::newRow("move trailing line feed") << QByteArray("MOVE:1,2\n") << QByteArray() << V{};
+        QTest::newRow("move letters") << QByteArray("MOVE:a,b") << QByteArray() << V{};
+        QTest::newRow("move decimal comma") << QByteArray("MOVE:1,5,2") << QByteArray() << V{};
+        QTest::newRow("two moves in one read") << QByteArray("MOVE:1,2MOVE:3,4") << QByteArray() << V{};
+        QTest::newRow("drag") << QByteArray("DRAG:3,4") << QByteArray("ACK_DRAG")
+                              << V{moved(103, 104, 3, 4, 3, 4, LeftMouseDragged)};
+        QTest::newRow("drag one number") << QByteArray("DRAG:3") << QByteArray() << V{};
+        QTest::newRow("mouse down") << QByteArray("MOUSE_DOWN") << QByteArray("ACK_MOUSE_DOWN")
+                                    << V{press(LeftMouseDown)};
+        QTest::newRow("mouse up") << QByteArray("MOUSE_UP") << QByteArray("ACK_MOUSE_UP")
+                                  << V{press(LeftMouseUp)};
+        QTest::newRow("mouse down and space") << QByteArray("MOUSE_DOWN ") << QByteArray() << V{};
+        QTest::newRow("mouse down lower case") << QByteArray("mouse_down") << QByteArray() << V{};
+        QTest::newRow("scroll") << QByteArray("SCROLL:0,10") << QByteArray() << V{ScrollEvent{0, 12, 0, 0}};
+        QTest::newRow("scroll bad") << QByteArray("SCROLL:x,1") << QByteArray() << V{};
+        QTest::newRow("magnify") << QByteArray("MAGNIFY:1.5") << QByteArray() << V{};
+        QTest::newRow("magnify bad") << QByteArray("MAGNIFY:abc") << QByteArray() << V{};
+        QTest::newRow("click left") << QByteArray("CLICK:LEFT") << QByteArray("ACK_CLICK")
+                                    << V{press(LeftMouseDown), press(LeftMouseUp)};
+        QTest::newRow("click right") << QByteArray("CLICK:RIGHT") << QByteArray("ACK_CLICK")
+                                     << V{press(RightMouseDown, RightButton),
+                                          press(RightMouseUp, RightButton)};
+        QTest::newRow("click double") << QByteArray("CLICK:DOUBLE") << QByteArray("ACK_DOUBLE_CLICK")
+                                      << V{press(LeftMouseDown), press(LeftMouseUp),
+                                           press(LeftMouseDown, 0, 2), press(LeftMouseUp, 0, 2)};
+        QTest::newRow("click middle") << QByteArray("CLICK:MIDDLE") << QByteArray() << V{};
+        QTest::newRow("click lower case") << QByteArray("CLICK:left") << QByteArray() << V{};
+        QTest::newRow("click empty") << QByteArray("CLICK:") << QByteArray() << V{};
+        QTest::newRow("volume up") << QByteArray("VOLUME:UP") << QByteArray()
+                                   << V{SystemEvent{8, 0xa00, -1, 0xa00}, SystemEvent{8, 0xb00, -1, 0xb00}};
+        QTest::newRow("volume down") << QByteArray("VOLUME:DOWN") << QByteArray()
+                                     << V{SystemEvent{8, 0x10a00, -1, 0xa00},
+                                          SystemEvent{8, 0x10b00, -1, 0xb00}};
+        QTest::newRow("volume mute") << QByteArray("VOLUME:MUTE") << QByteArray()
+                                     << V{SystemEvent{8, 0x70a00, -1, 0xa00},
+                                          SystemEvent{8, 0x70b00, -1, 0xb00}};
+        QTest::newRow("volume lower case") << QByteArray("VOLUME:up") << QByteArray() << V{};
+        QTest::newRow("key enter") << QByteArray("KEY:ENTER") << QByteArray("ACK_KEY") << keyStroke(36);
+        QTest::newRow("key up arrow") << QByteArray("KEY:UP") << QByteArray("ACK_KEY") << keyStroke(126);
+        QTest::newRow("key command alone")
+            << QByteArray("KEY:COMMAND") << QByteArray("ACK_KEY") << keyStroke(55);
+        QTest::newRow("key paste") << QByteArray("KEY:PASTE") << QByteArray("ACK_KEY")
+                                   << keyStroke(9, flagCommand);
+        QTest::newRow("key unknown") << QByteArray("KEY:F13") << QByteArray("ACK_KEY") << V{};
+        QTest::newRow("key lower case") << QByteArray("KEY:enter") << QByteArray("ACK_KEY") << V{};
+        QTest::newRow("key empty") << QByteArray("KEY:") << QByteArray("ACK_KEY") << V{};
+        QTest::newRow("type bad base64") << QByteArray("TYPE:@@@@") << QByteArray() << V{};
+        QTest::newRow("type unpadded") << QByteArray("TYPE:aGVsbG8") << QByteArray() << V{};
+        QTest::newRow("type with line feed") << QByteArray("TYPE:aGk=\n") << QByteArray() << V{};
+        QTest::newRow("type not UTF-8") << QByteArray("TYPE://79") << QByteArray() << V{};
+        QTest::newRow("unknown keyword") << QByteArray("JUMP:1,2") << QByteArray() << V{};
+    }
+    void rows_replyAndEvents()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(QByteArray, reply);
+        QFETCH(std::vector<Event>, events);
+        PairedClient c;
+        c.client->send(message);
+        QVERIFY(c.client->staysSilent(100)); // nothing before pairing: the gate
+        QVERIFY(c.sink->events.empty());
+        QVERIFY(c.pair());
+        if (reply.isEmpty())
+            QVERIFY(c.client->staysSilent(100) && c.client->exchange(message, 150).isEmpty());
+        else
+            QCOMPARE(c.client->exchange(message), reply);
+        spinEventLoop(10);
+        QCOMPARE(c.sink->events, events);
+    }
+
+    void type_textWithLineBreaksAndChinese_pastedAfterReply()
+    {
+        PairedClient c;
+        QVERIFY(c.pair());
+        const QString text = QStringLiteral("第一行\n second line ✓");
+        QCOMPARE(c.client->exchange("TYPE:" + text.toUtf8().toBase64()), QByteArray("ACK_TYPE"));
+        QCOMPARE(c.client->exchange("TYPE:"), QByteArray("ACK_TYPE")); // the empty text still pastes
+        QTRY_COMPARE_WITH_TIMEOUT(c.sink->clipboard, (QStringList{text, QString()}), 2000);
+        QCOMPARE(c.sink->events.size(), size_t(8)); // Command-V twice
+    }
+
+    void drag_sequence_oneReplyEach()
+    {
+        PairedClient c;
+        QVERIFY(c.pair());
+        QCOMPARE(c.client->exchange("MOUSE_DOWN"), QByteArray("ACK_MOUSE_DOWN"));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(c.client->exchange("DRAG:5,0"), QByteArray("ACK_DRAG"));
+        QCOMPARE(c.client->exchange("MOUSE_UP"), QByteArray("ACK_MOUSE_UP"));
+        QCOMPARE(c.sink->events.size(), size_t(5));
+        QCOMPARE(c.sink->events[3], Event(moved(115, 100, 5, 0, 5, 0, LeftMouseDragged)));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandsTest)
+#include "tst_commands.moc"
