@@ -1,0 +1,247 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""The x11 backend on a real X server (Xvfb), observed from outside: xdotool for the pointer,
+xinput for buttons and keys, xclip for the clipboard, xmodmap for what the keycodes mean."""
+import base64
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import threading
+import time
+import unittest
+
+from harness import Client, Server, main, require
+
+SCREEN = (1280, 800)
+
+
+class Xvfb:
+    def __init__(self, display=None):
+        read_end, write_end = os.pipe()
+        args = ["Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24"]
+        args += [display] if display else ["-displayfd", str(write_end)]
+        self.proc = subprocess.Popen(args, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        if display:
+            self.display = display
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and not self._answers():
+                time.sleep(0.05)
+        else:
+            ready, _, _ = select.select([read_end], [], [], 10)
+            self.display = ":" + os.read(read_end, 32).decode().strip() if ready else None
+        os.close(read_end)
+
+    def _answers(self):
+        return subprocess.run(["xdpyinfo", "-display", self.display], capture_output=True).returncode == 0 \
+            if shutil.which("xdpyinfo") else subprocess.run(
+                ["xdotool", "getmouselocation"], env=self.env(), capture_output=True).returncode == 0
+
+    def env(self):
+        return {**os.environ, "DISPLAY": self.display}
+
+    def run(self, *args):
+        return subprocess.run(args, env=self.env(), capture_output=True, timeout=10, check=True).stdout.decode()
+
+    def pointer(self):
+        m = re.match(r"x:(-?\d+) y:(-?\d+)", self.run("xdotool", "getmouselocation"))
+        return int(m.group(1)), int(m.group(2))
+
+    def stop(self, sig=signal.SIGTERM):
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
+
+
+class RawEvents:
+    """xinput test-xi2 --root in the background; events() gives (kind, detail) pairs."""
+
+    def __init__(self, xvfb):
+        self.proc = subprocess.Popen(["xinput", "test-xi2", "--root"], env=xvfb.env(), stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, text=True)
+        self.lines = []
+        self.thread = threading.Thread(target=lambda: self.lines.extend(self.proc.stdout), daemon=True)
+        self.thread.start()
+        time.sleep(0.3)  # let it select its events before anything happens
+
+    def events(self, settle=0.3):
+        time.sleep(settle)
+        found, kind = [], None
+        for line in list(self.lines):
+            m = re.match(r"EVENT type \d+ \((\w+)\)", line)
+            if m:
+                kind = m.group(1)
+                continue
+            m = re.match(r"\s+detail: (\d+)", line)
+            if m and kind and kind.startswith("Raw"):
+                found.append((kind, int(m.group(1))))
+                kind = None
+        return found
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=5)
+        self.thread.join(timeout=5)
+        self.proc.stdout.close()
+
+
+class X11Backend(unittest.TestCase):
+    def setUp(self):
+        for tool in ("Xvfb", "xdotool", "xinput", "xclip", "xmodmap", "xrandr"):
+            require(shutil.which(tool) is not None, f"{tool} is not installed")
+        self.xvfb = Xvfb()
+        self.addCleanup(self.xvfb.stop)
+        self.assertIsNotNone(self.xvfb.display)
+        self.server = Server(args=("--headless", "--input", "x11"), env={"DISPLAY": self.xvfb.display})
+        self.addCleanup(self.server.__exit__)
+        self.client = Client(self.server.port)
+        self.addCleanup(self.client.close)
+        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+        self.keysyms = {}
+        for line in self.xvfb.run("xmodmap", "-pke").splitlines():
+            parts = line.split()
+            if len(parts) >= 4:
+                self.keysyms[int(parts[1])] = parts[3]
+
+    def send(self, message, reply=None):
+        got = self.client.exchange(message, timeout=2.0 if reply else 0.15)
+        self.assertEqual(got, reply or b"", message)
+
+    def keys(self, events, kind="RawKeyPress"):
+        return [self.keysyms.get(detail) for k, detail in events if k == kind]
+
+    def test_pointer_moves_adds_fractions_and_clamps(self):
+        self.xvfb.run("xdotool", "mousemove", "100", "100")
+        self.send(b"MOVE:10,-5", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (110, 95))
+        for _ in range(10):
+            self.send(b"MOVE:0.4,0", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (114, 95))
+        self.send(b"MOVE:100000,0", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (SCREEN[0] - 1, 95))
+        self.send(b"MOVE:0,100000", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (SCREEN[0] - 1, SCREEN[1] - 1))
+        self.send(b"MOVE:-1e9,-1e9", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (0, 0))
+        self.send(b"MOVE:inf,5", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (0, 0))
+
+    def test_two_monitors_clamp_to_their_bounding_box(self):
+        # Bound to the output, the first one takes the place of the whole-screen monitor.
+        self.xvfb.run("xrandr", "--setmonitor", "qm-left", "600/160x400/100+0+0", "screen")
+        self.xvfb.run("xrandr", "--setmonitor", "qm-right", "400/100x300/80+700+100", "none")
+        self.addCleanup(lambda: [subprocess.run(["xrandr", "--delmonitor", m], env=self.xvfb.env(),
+                                                capture_output=True) for m in ("qm-left", "qm-right")])
+        self.xvfb.run("xdotool", "mousemove", "500", "300")
+        self.send(b"MOVE:150,50", b"ACK_MOVE")  # in the gap between them: left alone
+        self.assertEqual(self.xvfb.pointer(), (650, 350))
+        self.send(b"MOVE:5000,5000", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (1099, 399))
+
+    def test_buttons_and_drag_are_seen_as_real_buttons(self):
+        raw = RawEvents(self.xvfb)
+        self.addCleanup(raw.stop)
+        self.send(b"CLICK:LEFT", b"ACK_CLICK")
+        self.send(b"CLICK:RIGHT", b"ACK_CLICK")
+        self.send(b"CLICK:DOUBLE", b"ACK_DOUBLE_CLICK")
+        self.send(b"MOUSE_DOWN", b"ACK_MOUSE_DOWN")
+        before = self.xvfb.pointer()
+        for _ in range(3):
+            self.send(b"DRAG:5,0", b"ACK_DRAG")
+        self.send(b"MOUSE_UP", b"ACK_MOUSE_UP")
+        buttons = [(k, d) for k, d in raw.events() if "Button" in k]
+        self.assertEqual(buttons, [("RawButtonPress", 1), ("RawButtonRelease", 1),
+                                   ("RawButtonPress", 3), ("RawButtonRelease", 3),
+                                   ("RawButtonPress", 1), ("RawButtonRelease", 1),
+                                   ("RawButtonPress", 1), ("RawButtonRelease", 1),
+                                   ("RawButtonPress", 1), ("RawButtonRelease", 1)])
+        self.assertEqual(self.xvfb.pointer(), (before[0] + 15, before[1]))
+
+    def test_named_keys_arrive_as_linux_keysyms(self):
+        expected = {b"ENTER": ["Return"], b"ESC": ["Escape"], b"BACKSPACE": ["BackSpace"], b"SPACE": ["space"],
+                    b"TAB": ["Tab"], b"UP": ["Up"], b"DOWN": ["Down"], b"LEFT": ["Left"], b"RIGHT": ["Right"],
+                    b"COMMAND": ["Control_L"], b"PASTE": ["Control_L", "v"], b"F13": []}
+        for name, keysyms in expected.items():
+            raw = RawEvents(self.xvfb)
+            self.send(b"KEY:" + name, b"ACK_KEY")
+            events = raw.events()
+            raw.stop()
+            self.assertEqual(self.keys(events), keysyms, name)
+            self.assertEqual(self.keys(events, "RawKeyRelease"), list(reversed(keysyms)), name)
+
+    def test_typed_chinese_text_is_on_the_clipboard_and_pasted(self):
+        raw = RawEvents(self.xvfb)
+        self.addCleanup(raw.stop)
+        text = "你好，世界 ✓"
+        self.send(b"TYPE:" + base64.b64encode(text.encode()), b"ACK_TYPE")
+        self.assertEqual(self.keys(raw.events()), ["Control_L", "v"])
+        self.assertEqual(self.xvfb.run("xclip", "-o", "-selection", "clipboard"), text)
+        self.send(b"TYPE:" + base64.b64encode(b"second"), b"ACK_TYPE")
+        time.sleep(0.2)
+        self.assertEqual(self.xvfb.run("xclip", "-o", "-selection", "clipboard"), "second")
+
+    def test_scrolling_gives_wheel_clicks(self):
+        raw = RawEvents(self.xvfb)
+        self.addCleanup(raw.stop)
+        self.send(b"SCROLL:0,10")    # 12 pixels up: one click of button 4, 2 pixels kept
+        self.send(b"SCROLL:0,-20")   # -24 + 2 = -22: two clicks of button 5
+        self.send(b"SCROLL:10,0")    # 12 pixels left: button 6
+        self.send(b"SCROLL:-10,0")   # -12 + 2: one click of button 7
+        presses = [d for k, d in raw.events() if k == "RawButtonPress"]
+        self.assertEqual(presses, [4, 5, 5, 6, 7])
+
+    def test_volume_keys(self):
+        raw = RawEvents(self.xvfb)
+        self.addCleanup(raw.stop)
+        for name in (b"UP", b"DOWN", b"MUTE", b"up"):
+            self.send(b"VOLUME:" + name)
+        self.assertEqual(self.keys(raw.events()),
+                         ["XF86AudioRaiseVolume", "XF86AudioLowerVolume", "XF86AudioMute"])
+
+
+class DisplayLoss(unittest.TestCase):
+    def test_x_server_killed_and_restarted(self):
+        for tool in ("Xvfb", "xdotool"):
+            require(shutil.which(tool) is not None, f"{tool} is not installed")
+        xvfb = Xvfb()
+        self.addCleanup(lambda: xvfb.stop())
+        with Server(args=("--headless", "--input", "x11"), env={"DISPLAY": xvfb.display}) as server:
+            client = Client(server.port)
+            self.assertTrue(client.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+            xvfb.stop(signal.SIGKILL)
+            self.assertIsNotNone(server.wait_for("^Lost the X display", timeout=5))
+            self.assertEqual(client.exchange(b"MOVE:5,5"), b"ACK_MOVE")  # still answered, nothing posted
+            self.assertEqual(client.exchange(b"KEY:ENTER"), b"ACK_KEY")
+            self.assertIsNone(server.proc.poll())
+
+            xvfb = Xvfb(xvfb.display)
+            self.assertIsNotNone(server.wait_for("^X display .* is back", timeout=10))
+            xvfb.run("xdotool", "mousemove", "200", "200")
+            self.assertEqual(client.exchange(b"MOVE:7,3"), b"ACK_MOVE")
+            self.assertEqual(xvfb.pointer(), (207, 203))
+            client.close()
+
+    def test_auto_backend_follows_the_display(self):
+        require(shutil.which("Xvfb") is not None, "Xvfb is not installed")
+        xvfb = Xvfb()
+        self.addCleanup(xvfb.stop)
+        with Server(args=("--headless",), env={"DISPLAY": xvfb.display}) as server:
+            self.assertIsNotNone(server.wait_for("^Input backend: x11$"))
+        with Server(args=("--headless",), env={"DISPLAY": ""}) as server:
+            self.assertIsNotNone(server.wait_for("^Input backend: none$"))
+        out = subprocess.run([os.environ["QUILLMOTE_BIN"], "--headless", "--input", "x11"], capture_output=True,
+                             env={**os.environ, "DISPLAY": ":9999"}, timeout=10)
+        self.assertEqual(out.returncode, 2)
+        self.assertIn(b"cannot open X display", out.stderr)
+
+
+if __name__ == "__main__":
+    main()
