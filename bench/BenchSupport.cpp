@@ -18,7 +18,8 @@
 
 namespace bench {
 
-ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& extraEnvironment)
+ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& extraEnvironment)
 {
     char pattern[] = "/tmp/quillmote-bench-XXXXXX";
     if (!::mkdtemp(pattern))
@@ -35,7 +36,11 @@ ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::s
         ::setenv("XDG_CONFIG_HOME", m_configHome.c_str(), 1);
         for (const std::string& assignment : extraEnvironment)
             ::putenv(const_cast<char*>(assignment.c_str()));
-        ::execl(binary.c_str(), binary.c_str(), "--headless", "--input", "none", static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);
@@ -148,6 +153,35 @@ std::string Client::exchange(const std::string& message, int timeoutMs)
     char buffer[1024];
     const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+XvfbProcess::XvfbProcess()
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        ::execlp("Xvfb", "Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", "1920x1080x24", "-displayfd",
+                 fd.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    char number[32] = {};
+    if (::poll(&p, 1, 10'000) > 0 && ::read(fds[0], number, sizeof number - 1) > 0)
+        m_display = ":" + std::string(number, std::strcspn(number, "\n"));
+    ::close(fds[0]);
+}
+
+XvfbProcess::~XvfbProcess()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
 }
 
 Percentiles percentiles(std::vector<double> us)

@@ -16,7 +16,8 @@ namespace bench {
 class ServerProcess
 {
 public:
-    ServerProcess(const std::string& binary, const std::vector<std::string>& extraEnvironment);
+    ServerProcess(const std::string& binary, const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& extraEnvironment);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -53,6 +54,21 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// Xvfb on a display it picks itself; ended on destruction.
+class XvfbProcess
+{
+public:
+    XvfbProcess();
+    ~XvfbProcess();
+    XvfbProcess(const XvfbProcess&) = delete;
+    XvfbProcess& operator=(const XvfbProcess&) = delete;
+    const std::string& display() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
 };
 
 struct Percentiles

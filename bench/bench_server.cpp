@@ -79,7 +79,8 @@ int main()
     int status = 0;
     {
         auto server = std::make_unique<ServerProcess>(
-            binary, std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + busSocket});
+            binary, std::vector<std::string>{"--headless", "--input", "none"},
+            std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + busSocket});
         if (!server->ready()) {
             std::fprintf(stderr, "the server did not start\n");
             status = 1;

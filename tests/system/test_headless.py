@@ -94,6 +94,53 @@ class Connections(unittest.TestCase):
             self.assertLess(time.monotonic() - started, 0.5)
 
 
+class RecordBackend(unittest.TestCase):
+    def test_record_file_has_one_json_line_per_event(self):
+        import base64
+        import json
+        import tempfile
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "events.jsonl")
+            with Server(args=("--headless", "--input", "record:" + path)) as server:
+                self.assertIsNotNone(server.wait_for("^Input backend: record$", after_seen=False))
+                c = Client(server.port)
+                self.assertEqual(c.exchange(b"MOVE:10,-5"), b"")  # not paired yet
+                self.assertTrue(c.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+                for message, reply in ((b"MOVE:10,-5", b"ACK_MOVE"), (b"MOVE:0.7,-0.7", b"ACK_MOVE"),
+                                       (b"SCROLL:0,10", b""), (b"VOLUME:MUTE", b""), (b"KEY:ENTER", b"ACK_KEY"),
+                                       (b"TYPE:" + base64.b64encode("你好".encode()), b"ACK_TYPE"),
+                                       (b"TYPE:", b"ACK_TYPE")):
+                    self.assertEqual(c.exchange(message, timeout=2.0 if reply else 0.2), reply, message)
+                time.sleep(0.2)
+            with open(path, encoding="utf-8") as f:
+                lines = f.read().splitlines()
+        paste = ['{"event":"key","keyCode":55,"down":true,"flags":0}',
+                 '{"event":"key","keyCode":9,"down":true,"flags":1048576}',
+                 '{"event":"key","keyCode":9,"down":false,"flags":1048576}',
+                 '{"event":"key","keyCode":55,"down":false,"flags":0}']
+        self.assertEqual(lines, [
+            '{"event":"mouse","type":5,"x":970.0,"y":535.0,"button":0,"clickState":0,'
+            '"deltaX":10,"deltaY":-5,"deltaXf":10.0,"deltaYf":-5.0}',
+            '{"event":"mouse","type":5,"x":970.7,"y":534.3,"button":0,"clickState":0,'
+            '"deltaX":0,"deltaY":0,"deltaXf":0.7,"deltaYf":-0.7}',
+            '{"event":"scroll","unit":0,"wheel1":12,"wheel2":0,"wheel3":0}',
+            '{"event":"system","subtype":8,"data1":461312,"data2":-1,"flags":2560}',
+            '{"event":"system","subtype":8,"data1":461568,"data2":-1,"flags":2816}',
+            '{"event":"key","keyCode":36,"down":true,"flags":0}',
+            '{"event":"key","keyCode":36,"down":false,"flags":0}',
+            '{"event":"clipboard","text":"你好"}', *paste,
+            '{"event":"clipboard","text":""}', *paste,
+        ])
+        for line in lines:
+            json.loads(line)
+
+    def test_unwritable_record_file_is_an_error(self):
+        out = subprocess.run([BIN, "--headless", "--input", "record:/proc/no/such/file"], capture_output=True,
+                             timeout=10)
+        self.assertEqual(out.returncode, 2)
+        self.assertIn(b"cannot open /proc/no/such/file for recording", out.stderr)
+
+
 class Exhaustion(unittest.TestCase):
     def test_idle_flood_does_not_keep_a_client_from_pairing(self):
         soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
