@@ -18,9 +18,12 @@ using Clock = std::chrono::steady_clock;
 namespace {
 constexpr int roundTrips = 10'000;
 
-std::vector<double> timeRoundTrips(uint16_t port, const std::string& message, const std::string& expectPrefix)
+std::vector<double> timeRoundTrips(uint16_t port, const std::string& message, const std::string& expectPrefix,
+                                   const std::string& first = {})
 {
     Client client(port);
+    if (!first.empty())
+        client.exchange(first);
     std::vector<double> us;
     us.reserve(roundTrips);
     for (int i = 0; i < roundTrips && client.ok(); ++i) {
@@ -89,6 +92,9 @@ int main()
             const std::string pair = "PAIR:" + server->code();
             const Percentiles base = percentiles(timeRoundTrips(echo.port(), "PING", "ACK"));
             const Percentiles pairing = percentiles(timeRoundTrips(server->port(), pair, "PAIR_SUCCESS|"));
+            // Through the gate to a command row; the none backend posts nothing.
+            const Percentiles gated =
+                percentiles(timeRoundTrips(server->port(), "MOVE:1,0", "ACK_MOVE", pair));
             const double baseConnections = connectionsPerSecond(echo.port(), "PING", 2.0);
             const double connections = connectionsPerSecond(server->port(), pair, 2.0);
 
@@ -113,6 +119,10 @@ int main()
                         pairing.p50, pairing.p99, pairing.max);
             std::printf("%-44s %12.2f %12.2f\n", "  ratio to baseline", pairing.p50 / base.p50,
                         pairing.p99 / base.p99);
+            std::printf("%-44s %12.1f %12.1f %12.1f\n", "paired MOVE:1,0 -> ACK_MOVE (input none)", gated.p50,
+                        gated.p99, gated.max);
+            std::printf("%-44s %12.2f %12.2f\n", "  ratio to baseline", gated.p50 / base.p50,
+                        gated.p99 / base.p99);
             std::printf("\n%-44s %12.0f\n", "baseline: connections per second", baseConnections);
             std::printf("%-44s %12.0f %8.2fx baseline\n", "connect + pair + close per second", connections,
                         connections / baseConnections);
@@ -122,7 +132,7 @@ int main()
             std::printf("%-44s %12.1f MB%s\n", "resident memory, 200 idle connections", rssWith200 / 1024.0,
                         served ? "" : "  [a new client was not served]");
             std::printf("\n%-44s p99 <= 150 µs: %s; memory <= 30 MB: %s; idle CPU zero: %s\n", "targets",
-                        pairing.p99 <= 150 ? "met" : "MISSED",
+                        std::max(pairing.p99, gated.p99) <= 150 ? "met" : "MISSED",
                         std::max(rssIdle, rssWith200) <= 30 * 1024 ? "met" : "MISSED",
                         idleCpu == 0.0 ? "met" : "MISSED");
         }
