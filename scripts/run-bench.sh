@@ -7,7 +7,7 @@ set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
 for bench in "$here/$build"/bench/bench_*; do
-  [[ -x "$bench" ]] || continue
+  [[ -f "$bench" && -x "$bench" ]] || continue
   echo "== $(basename "$bench")"
   QUILLMOTE_BIN="$here/$build/quillmote" "$bench"
   echo
