@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,7 @@ ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::s
         return;
     m_pid = ::fork();
     if (m_pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // an interrupted benchmark leaves nothing running
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
@@ -162,6 +164,7 @@ XvfbProcess::XvfbProcess()
         return;
     m_pid = ::fork();
     if (m_pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         ::execlp("Xvfb", "Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", "1920x1080x24", "-displayfd",

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,6 +58,7 @@ pid_t startPrivateBus(const std::string& socketPath)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         const std::string address = "--address=unix:path=" + socketPath;
         std::freopen("/dev/null", "w", stderr); // its warnings about fd limits are not ours
         ::execlp("dbus-daemon", "dbus-daemon", "--session", address.c_str(), "--nofork", "--nopidfile",
