@@ -177,6 +177,10 @@ XvfbProcess::XvfbProcess()
     if (::poll(&p, 1, 10'000) > 0 && ::read(fds[0], number, sizeof number - 1) > 0)
         m_display = ":" + std::string(number, std::strcspn(number, "\n"));
     ::close(fds[0]);
+    // The display number can arrive a moment before the server takes clients.
+    const std::string probe = "DISPLAY=" + m_display + " xdotool getmouselocation >/dev/null 2>&1";
+    for (int i = 0; i < 200 && !m_display.empty() && std::system(probe.c_str()) != 0; ++i)
+        ::usleep(50'000);
 }
 
 XvfbProcess::~XvfbProcess()

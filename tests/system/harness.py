@@ -90,13 +90,18 @@ class Server:
 
     @property
     def port(self):
-        m = self.wait_for(r"^Listening on port (\d+)$", after_seen=False)
-        return int(m.group(1)) if m else None
+        return int(self._required(r"^Listening on port (\d+)$"))
 
     @property
     def code(self):
-        m = self.wait_for(r"^Pairing code: (\d{6})$", after_seen=False)
-        return m.group(1) if m else None
+        return self._required(r"^Pairing code: (\d{6})$")
+
+    def _required(self, pattern):
+        m = self.wait_for(pattern, after_seen=False)
+        if not m:
+            raise AssertionError(f"quillmote printed no line matching {pattern!r} (exit status "
+                                 f"{self.proc.poll()}); its output: {self.lines}")
+        return m.group(1)
 
     def stop(self, sig=signal.SIGTERM, timeout=5.0):
         """Sends sig and returns the exit status (None if it had to be killed)."""
@@ -123,8 +128,13 @@ class Server:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, exc_type=None, *exc):
+        status = self.stop()
+        if exc_type is not None:
+            # What the server said is the first thing to read when a test fails.
+            print(f"--- quillmote exited with {status}; its output:", file=sys.stderr)
+            for line in self.lines:
+                print("    " + line, file=sys.stderr)
         if self._own_config:
             shutil.rmtree(self.config_home, ignore_errors=True)
 

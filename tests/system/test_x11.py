@@ -28,18 +28,18 @@ class Xvfb:
         os.close(write_end)
         if display:
             self.display = display
-            deadline = time.monotonic() + 10
-            while time.monotonic() < deadline and not self._answers():
-                time.sleep(0.05)
         else:
             ready, _, _ = select.select([read_end], [], [], 10)
             self.display = ":" + os.read(read_end, 32).decode().strip() if ready else None
         os.close(read_end)
+        # The display number can arrive a moment before the server takes clients.
+        deadline = time.monotonic() + 10
+        while self.display and time.monotonic() < deadline and not self._answers():
+            time.sleep(0.05)
 
     def _answers(self):
-        return subprocess.run(["xdpyinfo", "-display", self.display], capture_output=True).returncode == 0 \
-            if shutil.which("xdpyinfo") else subprocess.run(
-                ["xdotool", "getmouselocation"], env=self.env(), capture_output=True).returncode == 0
+        return subprocess.run(["xdotool", "getmouselocation"], env=self.env(), capture_output=True,
+                              timeout=5).returncode == 0
 
     def env(self):
         return {**os.environ, "DISPLAY": self.display}
