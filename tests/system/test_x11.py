@@ -5,7 +5,6 @@ xinput for buttons and keys, xclip for the clipboard, xmodmap for what the keyco
 import base64
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -16,23 +15,24 @@ import unittest
 from harness import Client, Server, main, require
 
 SCREEN = (1280, 800)
+# Every X server of a run gets a display number of its own: reusing one that a server has
+# just given up now and then leaves the next client unable to connect.
+_displays = iter(range(300 + (os.getpid() % 500) * 20, 300 + (os.getpid() % 500) * 20 + 20))
+
+
+def _free_display():
+    for number in _displays:
+        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            return f":{number}"
+    raise AssertionError("no free X display number left for this run")
 
 
 class Xvfb:
     def __init__(self, display=None):
-        read_end, write_end = os.pipe()
-        args = ["Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24"]
-        args += [display] if display else ["-displayfd", str(write_end)]
-        self.proc = subprocess.Popen(args, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        if display:
-            self.display = display
-        else:
-            ready, _, _ = select.select([read_end], [], [], 10)
-            self.display = ":" + os.read(read_end, 32).decode().strip() if ready else None
-        os.close(read_end)
-        # The display number can arrive a moment before the server takes clients.
+        self.display = display or _free_display()
+        args = ["Xvfb", self.display, "-noreset", "-nolisten", "tcp", "-screen", "0",
+                f"{SCREEN[0]}x{SCREEN[1]}x24"]
+        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
         while self.display and time.monotonic() < deadline and not self._answers():
             time.sleep(0.05)
