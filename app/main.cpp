@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/CommandLine.h"
 #include "app/HeadlessConsole.h"
+#include "app/InputBackends.h"
 #include "app/SignalWatcher.h"
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
@@ -40,11 +41,12 @@ int main(int argc, char* argv[])
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // Until the desktop interface exists every run is headless.
     // A backend asked for by name that cannot be opened is an error, not a silent fallback.
-    const QString backend = input::InputController::shared().sink().name();
-    if (line.input != QLatin1String("auto") && !line.input.startsWith(backend))
+    const QString requested = requestedBackend(line.input);
+    if (!requested.isEmpty() && input::InputController::shared().sink().name() != requested)
         return 2;
+
+    // Until the desktop interface exists every run is headless.
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);

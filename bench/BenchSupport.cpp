@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -189,6 +190,16 @@ XvfbProcess::~XvfbProcess()
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
     }
+}
+
+std::string requireServerBinary()
+{
+    const char* binary = std::getenv("QUILLMOTE_BIN");
+    if (!binary) {
+        std::fprintf(stderr, "set QUILLMOTE_BIN to the quillmote executable\n");
+        std::exit(2);
+    }
+    return binary;
 }
 
 Percentiles percentiles(std::vector<double> us)

@@ -71,6 +71,9 @@ private:
     std::string m_display;
 };
 
+// The quillmote executable named by QUILLMOTE_BIN; exits with a message when it is not set.
+std::string requireServerBinary();
+
 struct Percentiles
 {
     double p50, p99, max;

@@ -64,11 +64,7 @@ double xdotoolPiped(const std::string& display)
 
 int main()
 {
-    const char* binary = std::getenv("QUILLMOTE_BIN");
-    if (!binary) {
-        std::fprintf(stderr, "set QUILLMOTE_BIN to the quillmote executable\n");
-        return 2;
-    }
+    const std::string binary = requireServerBinary();
     XvfbProcess xvfb;
     if (xvfb.display().empty()) {
         std::fprintf(stderr, "Xvfb did not start\n");

@@ -73,11 +73,7 @@ pid_t startPrivateBus(const std::string& socketPath)
 
 int main()
 {
-    const char* binary = std::getenv("QUILLMOTE_BIN");
-    if (!binary) {
-        std::fprintf(stderr, "set QUILLMOTE_BIN to the quillmote executable\n");
-        return 2;
-    }
+    const std::string binary = requireServerBinary();
     const std::string busSocket = "/tmp/quillmote-bench-bus-" + std::to_string(::getpid());
     const pid_t bus = startPrivateBus(busSocket);
     const bool haveBus = ::access(busSocket.c_str(), F_OK) == 0;

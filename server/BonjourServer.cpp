@@ -80,17 +80,10 @@ void BonjourServer::start()
         return;
     }
     m_listener = std::make_unique<Listener>(std::move(advertiser), m_name, m_serviceType);
-    const QPointer<BonjourServer> weak(this);
-    connect(m_listener.get(), &Listener::newConnection, this, [weak](int descriptor) {
-        const std::shared_ptr<Connection> connection = Connection::adopt(descriptor);
-        if (weak)
-            weak->handleNewConnection(connection);
-    });
-    connect(m_listener.get(), &Listener::stateChanged, this,
-            [weak](ListenerState state, const QString& error) {
-                if (weak)
-                    weak->handleListenerState(state, error);
-            });
+    // With this server as the context object, a handler never runs once the server is gone.
+    connect(m_listener.get(), &Listener::newConnection, this,
+            [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });
+    connect(m_listener.get(), &Listener::stateChanged, this, &BonjourServer::handleListenerState);
     connect(m_listener.get(), &Listener::listening, this, &BonjourServer::listening);
     m_listener->start();
 }
@@ -122,12 +115,6 @@ void BonjourServer::handleListenerState(ListenerState state, const QString& erro
 
 void BonjourServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
 {
-    for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
-        if (it->expired())
-            it = m_openConnections.erase(it);
-        else
-            ++it;
-    }
     dropLongestIdleUnpaired();
     m_openConnections.insert(connection->identity(), connection);
     if (m_receiveLoop)
@@ -138,11 +125,17 @@ void BonjourServer::dropLongestIdleUnpaired()
 {
     // A flood of idle connections that never pair must not use up the descriptors that a
     // paired client needs: at the bound, the longest-idle unpaired connection makes room.
+    // One pass forgets the connections that have ended and finds the longest-idle unpaired one.
     std::shared_ptr<Connection> oldest;
     int unpaired = 0;
-    for (const std::weak_ptr<Connection>& weak : std::as_const(m_openConnections)) {
-        const std::shared_ptr<Connection> connection = weak.lock();
-        if (!connection || isAuthenticated(*connection))
+    for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
+        const std::shared_ptr<Connection> connection = it->lock();
+        if (!connection) {
+            it = m_openConnections.erase(it);
+            continue;
+        }
+        ++it;
+        if (isAuthenticated(*connection))
             continue;
         ++unpaired;
         if (!oldest || connection->lastActivity() < oldest->lastActivity())

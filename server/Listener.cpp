@@ -13,11 +13,6 @@
 namespace quillmote {
 
 namespace {
-// Out of descriptors, the pending connection stays readable on the listening socket, so
-// retrying at once would spin. Retry after a delay that grows while the shortage lasts.
-constexpr int firstResumeDelayMs = 50;
-constexpr int maxResumeDelayMs = 1000;
-
 QString errorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -129,7 +124,7 @@ void Listener::acceptPending()
     for (int i = 0; i < 64 && m_socket >= 0; ++i) {
         const int fd = ::accept4(m_socket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            m_resumeDelayMs = 0;
+            m_resumeDelay.reset();
             Q_EMIT newConnection(fd);
             continue;
         }
@@ -139,12 +134,10 @@ void Listener::acceptPending()
         if (error == EAGAIN || error == EWOULDBLOCK)
             return;
         // Out of descriptors or memory: pause, and try again later.
-        if (m_resumeDelayMs == 0)
+        if (!m_resumeDelay.active())
             console::line(QStringLiteral("Accepting paused: ") + errorText(error));
-        m_resumeDelayMs =
-            m_resumeDelayMs == 0 ? firstResumeDelayMs : std::min(m_resumeDelayMs * 2, maxResumeDelayMs);
         m_notifier->setEnabled(false);
-        m_resumeTimer.start(m_resumeDelayMs);
+        m_resumeTimer.start(m_resumeDelay.next());
         return;
     }
 }

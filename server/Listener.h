@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "server/Backoff.h"
 #include "server/ServiceAdvertiser.h"
 
 #include <QObject>
@@ -52,7 +53,9 @@ private:
     ListenerState m_state = ListenerState::Setup;
     QString m_error;
     QTimer m_resumeTimer;
-    int m_resumeDelayMs = 0;
+    // Out of descriptors, the pending connection keeps the socket readable: retrying at once
+    // would spin, so accepting resumes after a delay.
+    Backoff m_resumeDelay{50, 1000};
 };
 
 } // namespace quillmote

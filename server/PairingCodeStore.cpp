@@ -6,6 +6,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <limits>

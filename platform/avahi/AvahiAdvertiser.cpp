@@ -13,9 +13,6 @@ namespace quillmote::avahi {
 namespace {
 // Each rename yields a new name; a few in a row means something else is wrong.
 constexpr int maxRenamesPerRegistration = 16;
-// Without a system bus the client cannot even wait for the daemon; it is created again later.
-constexpr int firstRetryDelayMs = 1000;
-constexpr int maxRetryDelayMs = 30'000;
 
 QString errorText(int error)
 {
@@ -51,15 +48,13 @@ void AvahiAdvertiser::connectClient()
     AvahiClient* client =
         avahi_client_new(m_poll.poll(), AVAHI_CLIENT_NO_FAIL, &AvahiAdvertiser::onClientState, this, &error);
     if (!client) {
-        m_retryDelayMs =
-            m_retryDelayMs == 0 ? firstRetryDelayMs : std::min(2 * m_retryDelayMs, maxRetryDelayMs);
-        if (m_retryDelayMs == firstRetryDelayMs)
+        if (!m_retryDelay.active())
             Q_EMIT unreachable(QStringLiteral("the D-Bus system bus is not reachable (%1); trying again")
                                    .arg(errorText(error)));
-        m_retryTimer.start(m_retryDelayMs);
+        m_retryTimer.start(m_retryDelay.next());
         return;
     }
-    m_retryDelayMs = 0;
+    m_retryDelay.reset();
     m_client.reset(client);
 }
 

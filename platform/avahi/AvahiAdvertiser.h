@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/avahi/AvahiQtPoll.h"
+#include "server/Backoff.h"
 #include "server/ServiceAdvertiser.h"
 
 #include <avahi-client/client.h>
@@ -49,7 +50,8 @@ private:
     QByteArray m_type;
     quint16 m_port = 0;
     QTimer m_retryTimer;
-    int m_retryDelayMs = 0;
+    // Without a system bus the client cannot even wait for the daemon; it is made again later.
+    Backoff m_retryDelay{1000, 30'000};
 };
 
 } // namespace quillmote::avahi

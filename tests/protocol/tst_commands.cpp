@@ -12,13 +12,14 @@ using namespace quillmote::input;
 using namespace quillmote::test;
 
 namespace {
-// A paired client of a server whose input goes to a test sink.
+// A paired client of a server whose input goes to a test sink. The controller outlives the
+// server that uses it.
 struct PairedClient
 {
-    PairedClient() : sink(new TestSink), controller(std::unique_ptr<EventSink>(sink))
+    PairedClient()
+        : sink(new TestSink), controller(std::unique_ptr<EventSink>(sink)),
+          fixture(0, &std::chrono::steady_clock::now, &controller)
     {
-        fixture.dispatcher = std::make_unique<CommandDispatcher>(*fixture.server, &controller);
-        fixture.server->setReceiveLoop(fixture.dispatcher.get());
         fixture.server->start();
         client = std::make_unique<LoopbackClient>(fixture.port());
     }
@@ -27,9 +28,9 @@ struct PairedClient
         return client->exchange("PAIR:" + fixture.server->pairingCode().toUtf8()).startsWith("PAIR_");
     }
 
-    ServerFixture fixture;
     TestSink* sink;
     InputController controller;
+    ServerFixture fixture;
     std::unique_ptr<LoopbackClient> client;
 };
 

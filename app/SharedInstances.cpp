@@ -16,7 +16,9 @@ namespace quillmote {
 
 input::InputController& input::InputController::shared()
 {
-    // The backend comes from this process's own command line, which main has already checked.
+    // Made on first use from this process's own command line (which main has checked), so the
+    // choice needs no global of its own. A named backend that fails leaves the none backend,
+    // which main then refuses.
     static InputController* const instance = [] {
         QStringList arguments = QCoreApplication::arguments();
         arguments.removeFirst();
