@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libx11-dev libxtst-dev libxrandr-dev libglib2.0-dev
   # run
-  avahi-daemon dbus
+  avahi-daemon dbus xdg-utils
   # tests: real outside observers and peers
   avahi-utils xvfb xdotool xinput xclip x11-xserver-utils python3-zeroconf iproute2 procps
 )

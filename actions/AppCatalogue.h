@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quillmote::actions {
+
+// The installed applications the desktop shows in its menus, read afresh on every call.
+class AppCatalogue
+{
+public:
+    struct Entry
+    {
+        QString name; // as the desktop shows it, in the user's language
+        QString id;   // the entry's file name without its extension
+        QString path; // the entry's file; what launch() takes
+    };
+
+    virtual ~AppCatalogue() = default;
+    virtual std::vector<Entry> applications() = 0;
+    // Starts the application the entry file at path describes, without waiting for it.
+    // Returns the reason when that failed.
+    virtual std::optional<QString> launch(const QString& path) = 0;
+};
+
+} // namespace quillmote::actions

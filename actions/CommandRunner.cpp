@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "actions/CommandRunner.h"
+
+#include "server/Console.h"
+
+#include <QProcess>
+
+namespace quillmote::actions {
+
+void runCommand(const QString& path, const QStringList& arguments)
+{
+    // Detached children are started through an intermediate process, so they belong to init
+    // and nothing here has to reap them.
+    QProcess process;
+    process.setProgram(path);
+    process.setArguments(arguments);
+    if (!process.startDetached())
+        console::line(QStringLiteral("Failed to run command ") + path + QStringLiteral(": ") +
+                      process.errorString());
+}
+
+} // namespace quillmote::actions

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "actions/ApplicationSearch.h"
+#include "actions/CommandRunner.h"
+#include "actions/HostProfile.h"
+
+#include <QObject>
+
+#include <vector>
+
+namespace quillmote::input {
+class InputController;
+}
+
+namespace quillmote::actions {
+
+class AppCatalogue;
+class UserActivity;
+
+// What the remote can do to the desktop besides pointer and keyboard input: named system
+// actions, opening applications and web addresses, application search, and waking the
+// display. Each action starts its work and returns; nothing reports back to the caller.
+class HostActions : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int wakeNudgeDelayMs = 500;
+    static constexpr int nudgeReturnDelayMs = 100;
+    static constexpr double nudgeDistance = 2.0;
+
+    struct Dependencies
+    {
+        input::InputController& input;
+        HostProfile profile;
+        AppCatalogue& catalogue;
+        UserActivity& userActivity;
+        CommandRunner runner = &actions::runCommand;
+    };
+
+    explicit HostActions(Dependencies dependencies);
+
+    // The application's single instance, created on first use by the application.
+    static HostActions& shared();
+
+    const HostProfile& profile() const { return m_profile; }
+
+    void perform(const SystemAction& action);
+    void runCommand(const QString& path, const QStringList& arguments);
+    // A name, or an absolute path (one that starts with "/").
+    void openApplication(const QString& target);
+    void openUrl(const QString& address);
+    std::vector<AppSearchResult> searchApplications(const QString& query);
+
+    // Returns at once; the pointer nudge follows on the event loop.
+    void wakeDisplay();
+    void nudgePointer();
+
+private:
+    void openDesktopTarget(const QString& target);
+
+    input::InputController& m_input;
+    HostProfile m_profile;
+    AppCatalogue& m_catalogue;
+    UserActivity& m_userActivity;
+    CommandRunner m_runner;
+    ApplicationSearch m_search;
+};
+
+} // namespace quillmote::actions

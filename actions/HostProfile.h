@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <cstdint>
+#include <variant>
+
+namespace quillmote::actions {
+
+// A shortcut in the desktop event model's own key codes and flags, pressed through the input
+// controller (which maps Command to Control, Control to Super and Option to Alt).
+struct KeyChord
+{
+    std::uint16_t keyCode = 0;
+    std::uint64_t flags = 0;
+    friend bool operator==(const KeyChord&, const KeyChord&) = default;
+};
+
+// A system tool started with a fixed argument list; no shell is involved.
+struct ToolCommand
+{
+    QString program;
+    QStringList arguments;
+    friend bool operator==(const ToolCommand&, const ToolCommand&) = default;
+};
+
+using SystemAction = std::variant<KeyChord, ToolCommand>;
+
+// How a name or path given to "open application" is resolved.
+enum class OpenStyle {
+    // Everything goes to the opener tool: a path alone, a name after "-a".
+    OpenerTool,
+    // Desktop entries through the application catalogue, AppImages directly, other paths
+    // through the opener tool.
+    DesktopEntries,
+};
+
+// Everything that differs between the desktops this server drives: which shortcut or tool
+// stands for each named action, and where applications live. One table per desktop.
+struct HostProfile
+{
+    SystemAction showDesktop; // "DOCK"
+    SystemAction launcher;    // "SPOTLIGHT"
+    SystemAction overview;    // "MISSION_CONTROL"
+    SystemAction reload;      // "REFRESH"
+    SystemAction closeWindow; // "CLOSE_WINDOW"
+    ToolCommand screenSaver;  // "SCREENSAVER" and "DISPLAY_SLEEP"
+    ToolCommand sleep;        // "SLEEP"
+    ToolCommand userActivity; // keeps the display awake for a moment after a wake
+    QString opener;           // opens documents and web addresses
+    OpenStyle openStyle = OpenStyle::DesktopEntries;
+    QStringList applicationFolders; // scanned at their top level only
+    QString bundleExtension;        // an application's file extension in those folders
+
+    // A Linux desktop, its shortcuts chosen by $XDG_CURRENT_DESKTOP.
+    static HostProfile forLinuxDesktop(QStringView currentDesktop, const QString& home);
+    // The desktop the protocol was first written for; kept so both tables stay in view.
+    static HostProfile macOS(const QString& home);
+};
+
+} // namespace quillmote::actions
