@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "actions/HostActions.h"
 #include "app/CommandLine.h"
 #include "app/InputBackends.h"
 #include "input/InputController.h"
 #include "platform/avahi/AvahiAdvertiser.h"
+#include "platform/desktop/DBusUserActivity.h"
+#include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
 #include "server/BonjourServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -35,6 +39,22 @@ input::InputController& input::InputController::shared()
     return *instance;
 }
 
+actions::HostActions& actions::HostActions::shared()
+{
+    static HostActions* const instance = [] {
+        static desktop::GioAppCatalogue catalogue;
+        static desktop::DBusUserActivity userActivity(QDBusConnection::sessionBus());
+        return new HostActions({
+            .input = input::InputController::shared(),
+            .profile =
+                HostProfile::forLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath()),
+            .catalogue = catalogue,
+            .userActivity = userActivity,
+        });
+    }();
+    return *instance;
+}
+
 BonjourServer& BonjourServer::shared()
 {
     // Created on first use and kept until the process ends; never destroyed, so nothing
@@ -48,7 +68,8 @@ BonjourServer& BonjourServer::shared()
             .name = {},
             .unpairedConnectionLimit = 0,
         });
-        static CommandDispatcher dispatcher(*server, &input::InputController::shared());
+        static CommandDispatcher dispatcher(*server, &input::InputController::shared(),
+                                            &actions::HostActions::shared());
         server->setReceiveLoop(&dispatcher);
         return server;
     }();

@@ -4,6 +4,7 @@
 
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
+#include "protocol/SystemCommands.h"
 #include "server/BonjourServer.h"
 #include "server/Connection.h"
 #include "server/Console.h"
@@ -13,34 +14,53 @@
 namespace quillmote {
 
 namespace {
-using InputHandler = QString (*)(input::InputController&, QStringView);
+struct Targets
+{
+    input::InputController* input;
+    actions::HostActions* actions;
+};
+using Handler = QString (*)(const Targets&, QStringView);
+
+// Rows whose subsystem is missing are ignored like unknown commands.
+template <QString (*handler)(input::InputController&, QStringView)>
+QString onInput(const Targets& targets, QStringView rest)
+{
+    return targets.input ? handler(*targets.input, rest) : QString();
+}
+template <QString (*handler)(actions::HostActions&, QStringView)>
+QString onHost(const Targets& targets, QStringView rest)
+{
+    return targets.actions ? handler(*targets.actions, rest) : QString();
+}
 
 struct Row
 {
     QLatin1StringView keyword;
     bool wholeMessage; // "equals" rather than "begins with"
-    InputHandler handler;
+    Handler handler;
 };
 
 // Tested in this order; the first keyword that matches handles the message, whatever its
-// arguments. System and application commands sit between CLICK: and VOLUME: in the order.
-constexpr std::array<Row, 10> inputRows{{
-    {QLatin1StringView("MOVE:"), false, &protocol::handleMove},
-    {QLatin1StringView("DRAG:"), false, &protocol::handleDrag},
-    {QLatin1StringView("MOUSE_DOWN"), true, &protocol::handleMouseDown},
-    {QLatin1StringView("MOUSE_UP"), true, &protocol::handleMouseUp},
-    {QLatin1StringView("SCROLL:"), false, &protocol::handleScroll},
-    {QLatin1StringView("MAGNIFY:"), false, &protocol::handleMagnify},
-    {QLatin1StringView("CLICK:"), false, &protocol::handleClick},
-    {QLatin1StringView("VOLUME:"), false, &protocol::handleVolume},
-    {QLatin1StringView("TYPE:"), false, &protocol::handleType},
-    {QLatin1StringView("KEY:"), false, &protocol::handleKey},
+// arguments.
+constexpr std::array<Row, 12> rows{{
+    {QLatin1StringView("MOVE:"), false, &onInput<protocol::handleMove>},
+    {QLatin1StringView("DRAG:"), false, &onInput<protocol::handleDrag>},
+    {QLatin1StringView("MOUSE_DOWN"), true, &onInput<protocol::handleMouseDown>},
+    {QLatin1StringView("MOUSE_UP"), true, &onInput<protocol::handleMouseUp>},
+    {QLatin1StringView("SCROLL:"), false, &onInput<protocol::handleScroll>},
+    {QLatin1StringView("MAGNIFY:"), false, &onInput<protocol::handleMagnify>},
+    {QLatin1StringView("CLICK:"), false, &onInput<protocol::handleClick>},
+    {QLatin1StringView("CMD:"), false, &onHost<protocol::handleSystemCommand>},
+    {QLatin1StringView("QUERY:APP:"), false, &onHost<protocol::handleQueryApp>},
+    {QLatin1StringView("VOLUME:"), false, &onInput<protocol::handleVolume>},
+    {QLatin1StringView("TYPE:"), false, &onInput<protocol::handleType>},
+    {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>},
 }};
 } // namespace
 
 CommandDispatcher::CommandDispatcher(BonjourServer& server, input::InputController* input,
-                                     PairingThrottle throttle)
-    : m_server(&server), m_input(input), m_throttle(std::move(throttle))
+                                     actions::HostActions* actions, PairingThrottle throttle)
+    : m_server(&server), m_input(input), m_actions(actions), m_throttle(std::move(throttle))
 {
 }
 
@@ -84,12 +104,11 @@ QString CommandDispatcher::dispatchCommand(Connection& connection, const QString
         return pairWith(connection, message.mid(5));
     if (!m_server || !m_server->isAuthenticated(connection))
         return {};
-    if (!m_input)
-        return {};
-    for (const Row& row : inputRows) {
+    const Targets targets{m_input, m_actions};
+    for (const Row& row : rows) {
         const bool matches = row.wholeMessage ? message == row.keyword : message.startsWith(row.keyword);
         if (matches)
-            return row.handler(*m_input, QStringView(message).mid(row.keyword.size()));
+            return row.handler(targets, QStringView(message).mid(row.keyword.size()));
     }
     return {};
 }

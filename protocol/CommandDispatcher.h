@@ -19,14 +19,18 @@ class Connection;
 namespace input {
 class InputController;
 }
+namespace actions {
+class HostActions;
+}
 
 // The receive loop of every connection and the command protocol on top of it: each read of
 // 1 to 1024 bytes is one command message, answered with at most one bare reply.
 class CommandDispatcher : public ReceiveLoop
 {
 public:
-    // Without an input controller the pointer and keyboard commands are ignored like unknown ones.
-    CommandDispatcher(BonjourServer& server, input::InputController* input,
+    // Without an input controller the pointer and keyboard commands, and without host actions
+    // the system and application commands, are ignored like unknown ones.
+    CommandDispatcher(BonjourServer& server, input::InputController* input, actions::HostActions* actions,
                       PairingThrottle throttle = PairingThrottle());
 
     void receiveNext(const std::shared_ptr<Connection>& connection) override;
@@ -41,6 +45,7 @@ public:
 private:
     QPointer<BonjourServer> m_server;
     input::InputController* m_input;
+    actions::HostActions* m_actions;
     PairingThrottle m_throttle;
 };
 

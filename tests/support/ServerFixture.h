@@ -15,12 +15,12 @@
 namespace quillmote::test {
 
 // A fresh server on a fresh settings file, with its receive loop, on a real TCP listener.
-// Without an input controller the pointer and keyboard commands are ignored.
+// Without an input controller or host actions, their commands are ignored.
 struct ServerFixture
 {
     explicit ServerFixture(int unpairedLimit = 0,
                            PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr)
+                           input::InputController* input = nullptr, actions::HostActions* actions = nullptr)
     {
         server = std::make_unique<BonjourServer>(BonjourServer::Dependencies{
             .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
@@ -34,7 +34,8 @@ struct ServerFixture
             .name = QStringLiteral("Test Host"),
             .unpairedConnectionLimit = unpairedLimit,
         });
-        dispatcher = std::make_unique<CommandDispatcher>(*server, input, PairingThrottle(std::move(clock)));
+        dispatcher =
+            std::make_unique<CommandDispatcher>(*server, input, actions, PairingThrottle(std::move(clock)));
         server->setReceiveLoop(dispatcher.get());
     }
     ~ServerFixture()

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "protocol/SystemCommands.h"
+
+#include "actions/HostActions.h"
+
+#include <array>
+
+namespace quillmote::protocol {
+
+namespace {
+using actions::HostActions;
+
+struct NamedCommand
+{
+    QLatin1StringView name;
+    QLatin1StringView reply;
+    void (*perform)(HostActions&);
+};
+
+// Compared exactly, in this order.
+const std::array<NamedCommand, 10> namedCommands{{
+    {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"),
+     [](HostActions& a) { a.perform(a.profile().showDesktop); }},
+    {QLatin1StringView("SPOTLIGHT"), QLatin1StringView("ACK_SPOTLIGHT"),
+     [](HostActions& a) { a.perform(a.profile().launcher); }},
+    {QLatin1StringView("MISSION_CONTROL"), QLatin1StringView("ACK_MISSION_CONTROL"),
+     [](HostActions& a) { a.perform(a.profile().overview); }},
+    {QLatin1StringView("REFRESH"), QLatin1StringView("ACK_REFRESH"),
+     [](HostActions& a) { a.perform(a.profile().reload); }},
+    {QLatin1StringView("CLOSE_WINDOW"), QLatin1StringView("ACK_CLOSE_WINDOW"),
+     [](HostActions& a) { a.perform(a.profile().closeWindow); }},
+    {QLatin1StringView("WAKE"), QLatin1StringView("ACK_WAKE"), [](HostActions& a) { a.wakeDisplay(); }},
+    {QLatin1StringView("SCREENSAVER"), QLatin1StringView("ACK_SCREENSAVER"),
+     [](HostActions& a) { a.perform(a.profile().screenSaver); }},
+    {QLatin1StringView("SLEEP"), QLatin1StringView("ACK_SLEEP"),
+     [](HostActions& a) { a.perform(a.profile().sleep); }},
+    {QLatin1StringView("DISPLAY_SLEEP"), QLatin1StringView("ACK_DISPLAY_SLEEP"),
+     [](HostActions& a) { a.perform(a.profile().screenSaver); }},
+    {QLatin1StringView("TOGGLE_DISPLAY"), QLatin1StringView("ACK_TOGGLE_DISPLAY"),
+     [](HostActions& a) { a.wakeDisplay(); }},
+}};
+
+constexpr QLatin1StringView openApp("OPEN:APP:");
+constexpr QLatin1StringView openUrl("OPEN:URL:");
+} // namespace
+
+QString handleSystemCommand(HostActions& actions, QStringView rest)
+{
+    for (const NamedCommand& command : namedCommands) {
+        if (rest == command.name) {
+            command.perform(actions);
+            return command.reply;
+        }
+    }
+    if (rest.startsWith(openApp)) {
+        actions.openApplication(rest.mid(openApp.size()).toString());
+        return QStringLiteral("ACK_OPEN_APP");
+    }
+    if (rest.startsWith(openUrl)) {
+        actions.openUrl(rest.mid(openUrl.size()).toString());
+        return QStringLiteral("ACK_OPEN_URL");
+    }
+    return {};
+}
+
+QString handleQueryApp(HostActions& actions, QStringView rest)
+{
+    // Names and paths are written as they are: the format has no escaping.
+    QString reply = QStringLiteral("RESULT:APP:");
+    bool first = true;
+    for (const actions::AppSearchResult& result : actions.searchApplications(rest.toString())) {
+        if (!first)
+            reply += QLatin1String("||");
+        reply += result.name + QLatin1String("::") + result.path;
+        first = false;
+    }
+    return reply;
+}
+
+} // namespace quillmote::protocol

@@ -1,0 +1,638 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "actions/HostActions.h"
+#include "input/InputController.h"
+#include "platform/desktop/DBusUserActivity.h"
+#include "platform/desktop/GioAppCatalogue.h"
+#include "support/LoopbackClient.h"
+#include "support/ServerFixture.h"
+#include "support/TestSink.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace quillmote;
+using namespace quillmote::actions;
+using namespace quillmote::input;
+using namespace quillmote::test;
+
+namespace {
+bool inCI()
+{
+    return qEnvironmentVariable("CI") == QLatin1String("true");
+}
+
+// Keeps the time of every posted event as well.
+class TimedSink : public TestSink
+{
+public:
+    void post(const Event& event) override
+    {
+        TestSink::post(event);
+        times.push_back(clock.elapsed());
+    }
+    QElapsedTimer clock;
+    std::vector<qint64> times;
+};
+
+class RecordedActivity : public UserActivity
+{
+public:
+    void declareUserActivity(const QString& reason) override { reasons << reason; }
+    QStringList reasons;
+};
+
+// The screen saver service of a session, as the wake action sees it on the bus.
+class ScreenSaverService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    int calls = 0;
+public Q_SLOTS:
+    void SimulateUserActivity() { ++calls; }
+};
+
+bool writeFile(const QString& path, const QByteArray& contents, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        return false;
+    if (executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return true;
+}
+
+QByteArray desktopEntry(const QByteArray& name, const QByteArray& extra = {})
+{
+    return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + extra;
+}
+
+std::vector<Event> chord(std::uint16_t code, std::uint64_t flags)
+{
+    constexpr std::pair<std::uint64_t, std::uint16_t> modifiers[] = {
+        {flagCommand, 55}, {flagShift, 56}, {flagOption, 58}, {flagControl, 59}};
+    std::vector<Event> events;
+    for (const auto& [mask, key] : modifiers) {
+        if (flags & mask)
+            events.push_back(KeyEvent{key, true, 0});
+    }
+    events.push_back(KeyEvent{code, true, flags});
+    events.push_back(KeyEvent{code, false, flags});
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
+        if (flags & it->first)
+            events.push_back(KeyEvent{it->second, false, 0});
+    }
+    return events;
+}
+
+// Host actions on a profile, with the tools they start recorded instead of run, behind a
+// paired client of a real server.
+struct Host
+{
+    explicit Host(HostProfile profile, AppCatalogue& catalogue)
+        : sink(new TimedSink), controller(std::unique_ptr<EventSink>(sink)),
+          actions({.input = controller,
+                   .profile = std::move(profile),
+                   .catalogue = catalogue,
+                   .userActivity = activity,
+                   .runner =
+                       [this](const QString& path, const QStringList& arguments) {
+                           commands.push_back({path, arguments});
+                       }}),
+          fixture(0, &std::chrono::steady_clock::now, &controller, &actions)
+    {
+        sink->clock.start();
+        fixture.server->start();
+        client = std::make_unique<LoopbackClient>(fixture.port());
+    }
+    bool pair()
+    {
+        return client->exchange("PAIR:" + fixture.server->pairingCode().toUtf8()).startsWith("PAIR_SUCCESS");
+    }
+
+    TimedSink* sink;
+    InputController controller;
+    RecordedActivity activity;
+    std::vector<ToolCommand> commands;
+    HostActions actions;
+    ServerFixture fixture;
+    std::unique_ptr<LoopbackClient> client;
+};
+
+QStringList names(const std::vector<AppSearchResult>& results)
+{
+    QStringList list;
+    for (const auto& r : results)
+        list << r.name;
+    return list;
+}
+} // namespace
+
+namespace quillmote::actions {
+inline char* toString(const ToolCommand& command)
+{
+    return qstrdup(qPrintable(command.program + QLatin1Char('|') + command.arguments.join(QLatin1Char('|'))));
+}
+} // namespace quillmote::actions
+
+Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)
+Q_DECLARE_METATYPE(std::vector<quillmote::actions::ToolCommand>)
+
+class ActionsTest : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_root;
+    QString m_home;
+    QString m_dataHome;
+    QProcess m_bus;
+    QString m_busAddress;
+    desktop::GioAppCatalogue m_catalogue;
+
+    QString path(const QString& relative) const { return m_root.filePath(relative); }
+    QString entryPath(const QString& id) const
+    {
+        return m_dataHome + QStringLiteral("/applications/") + id + QStringLiteral(".desktop");
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        m_home = path(QStringLiteral("home"));
+        m_dataHome = path(QStringLiteral("data-home"));
+        // GIO reads these once, before its first use in this process.
+        qputenv("XDG_DATA_HOME", m_dataHome.toUtf8());
+        qputenv("XDG_DATA_DIRS", path(QStringLiteral("data-system")).toUtf8());
+        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        qputenv("LANGUAGE", "en");
+
+        const QString apps = m_dataHome + QStringLiteral("/applications/");
+        QVERIFY(writeFile(apps + "org.example.Music.desktop",
+                          desktopEntry("Music Player", "Name[zh_CN]=音乐播放器\n")));
+        QVERIFY(writeFile(apps + "netease-cloud-music.desktop",
+                          desktopEntry("NetEase Cloud Music", "Name[zh_CN]=网易云音乐\n")));
+        QVERIFY(writeFile(apps + "hidden-music.desktop", desktopEntry("Hidden Music", "Hidden=true\n")));
+        QVERIFY(writeFile(apps + "helper-music.desktop", desktopEntry("Music Helper", "NoDisplay=true\n")));
+        QVERIFY(writeFile(apps + "kde-music.desktop", desktopEntry("Plasma Music", "OnlyShowIn=KDE;\n")));
+        // Shadowed by the entry of the same id in the user's own folder.
+        QVERIFY(
+            writeFile(path("data-system/applications/org.example.Music.desktop"), desktopEntry("Old Music")));
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(writeFile(
+                apps + QStringLiteral("bulk-%1.desktop").arg(i, 2, 10, QLatin1Char('0')),
+                desktopEntry(QByteArray("Bulk Tool ") + QByteArray::number(i).rightJustified(2, '0'))));
+        const QByteArray probe =
+            "[Desktop Entry]\nType=Application\nName=Launch Probe\nExec=/bin/sh -c 'echo x >> " +
+            path("launches").toUtf8() + "'\n";
+        QVERIFY(writeFile(apps + "launch-probe.desktop", probe));
+
+        QVERIFY(writeFile(m_home + "/Applications/Music Box.AppImage", "", true));
+        QVERIFY(writeFile(m_home + "/Applications/.Hidden Music.AppImage", "", true));
+        QVERIFY(writeFile(m_home + "/Applications/music lower.appimage", "", true));
+        QVERIFY(writeFile(m_home + "/Applications/Nested/Deep Music.AppImage", "", true));
+        QVERIFY(writeFile(m_home + "/AppImages/NeteaseMusic.AppImage", "", true));
+        QVERIFY(writeFile(m_home + "/AppImages/Bulk Extra.AppImage", "", true));
+        QVERIFY(writeFile(m_home + "/AppImages/Music Notes.AppImage", "not executable"));
+
+        // A private session bus, so that neither GIO's launch notices nor the wake's call
+        // reach the desktop this test may run in.
+        if (!QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+            m_bus.start(QStringLiteral("dbus-daemon"),
+                        {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                         QStringLiteral("--print-address=1")});
+            QVERIFY(m_bus.waitForStarted(5000));
+            QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 5000);
+            m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+            qputenv("DBUS_SESSION_BUS_ADDRESS", m_busAddress.toUtf8());
+        } else {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        }
+    }
+    void cleanupTestCase()
+    {
+        if (m_bus.state() != QProcess::NotRunning) {
+            m_bus.terminate();
+            if (!m_bus.waitForFinished(3000))
+                m_bus.kill();
+        }
+    }
+
+    void systemCommands_replyAndEffect_data()
+    {
+        QTest::addColumn<QString>("desktop"); // empty: the original desktop's profile
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<std::vector<Event>>("events");
+        QTest::addColumn<std::vector<ToolCommand>>("commands");
+        using E = std::vector<Event>;
+        using C = std::vector<ToolCommand>;
+        const QString mac;
+        const QString open = QStringLiteral("/usr/bin/open");
+        const QString screenSaver = QStringLiteral("ScreenSaverEngine");
+        const ToolCommand macSaver{open, {QStringLiteral("-a"), screenSaver}};
+        const ToolCommand caffeinate{QStringLiteral("/usr/bin/caffeinate"),
+                                     {QStringLiteral("-u"), QStringLiteral("-t"), QStringLiteral("2")}};
+        QTest::newRow("mac dock") << mac << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK")
+                                  << chord(2, 0x180000) << C{};
+        QTest::newRow("mac spotlight") << mac << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT")
+                                       << chord(49, 0x100000) << C{};
+        QTest::newRow("mac mission control")
+            << mac << QByteArray("CMD:MISSION_CONTROL") << QByteArray("ACK_MISSION_CONTROL") << E{}
+            << C{{open, {QStringLiteral("-a"), QStringLiteral("Mission Control")}}};
+        QTest::newRow("mac refresh") << mac << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
+                                     << chord(15, 0x100000) << C{};
+        QTest::newRow("mac close window") << mac << QByteArray("CMD:CLOSE_WINDOW")
+                                          << QByteArray("ACK_CLOSE_WINDOW") << chord(13, 0x100000) << C{};
+        QTest::newRow("mac wake") << mac << QByteArray("CMD:WAKE") << QByteArray("ACK_WAKE") << E{}
+                                  << C{caffeinate};
+        QTest::newRow("mac toggle display wakes") << mac << QByteArray("CMD:TOGGLE_DISPLAY")
+                                                  << QByteArray("ACK_TOGGLE_DISPLAY") << E{} << C{caffeinate};
+        QTest::newRow("mac screen saver")
+            << mac << QByteArray("CMD:SCREENSAVER") << QByteArray("ACK_SCREENSAVER") << E{} << C{macSaver};
+        QTest::newRow("mac display sleep") << mac << QByteArray("CMD:DISPLAY_SLEEP")
+                                           << QByteArray("ACK_DISPLAY_SLEEP") << E{} << C{macSaver};
+        QTest::newRow("mac sleep") << mac << QByteArray("CMD:SLEEP") << QByteArray("ACK_SLEEP") << E{}
+                                   << C{{QStringLiteral("/usr/bin/osascript"),
+                                         {QStringLiteral("-e"),
+                                          QStringLiteral("tell application \"Finder\" to sleep")}}};
+        QTest::newRow("mac open by name")
+            << mac << QByteArray("CMD:OPEN:APP:Safari") << QByteArray("ACK_OPEN_APP") << E{}
+            << C{{open, {QStringLiteral("-a"), QStringLiteral("Safari")}}};
+        QTest::newRow("mac open by path")
+            << mac << QByteArray("CMD:OPEN:APP:/Applications/Safari.app") << QByteArray("ACK_OPEN_APP") << E{}
+            << C{{open, {QStringLiteral("/Applications/Safari.app")}}};
+        QTest::newRow("mac relative path is a name")
+            << mac << QByteArray("CMD:OPEN:APP:Applications/Safari.app") << QByteArray("ACK_OPEN_APP") << E{}
+            << C{{open, {QStringLiteral("-a"), QStringLiteral("Applications/Safari.app")}}};
+        QTest::newRow("mac open empty name")
+            << mac << QByteArray("CMD:OPEN:APP:") << QByteArray("ACK_OPEN_APP") << E{}
+            << C{{open, {QStringLiteral("-a"), QString()}}};
+        QTest::newRow("mac url with quotes and spaces")
+            << mac << QByteArray("CMD:OPEN:URL:https://example.com/a b\"c") << QByteArray("ACK_OPEN_URL")
+            << E{} << C{{open, {QStringLiteral("https://example.com/a b\"c")}}};
+        QTest::newRow("mac url www") << mac << QByteArray("CMD:OPEN:URL:www.example.com")
+                                     << QByteArray("ACK_OPEN_URL") << E{}
+                                     << C{{open, {QStringLiteral("www.example.com")}}};
+        QTest::newRow("mac url ftp") << mac << QByteArray("CMD:OPEN:URL:ftp://example.com")
+                                     << QByteArray("ACK_OPEN_URL") << E{} << C{};
+        QTest::newRow("mac url upper case") << mac << QByteArray("CMD:OPEN:URL:HTTP://example.com")
+                                            << QByteArray("ACK_OPEN_URL") << E{} << C{};
+        QTest::newRow("mac url leading space") << mac << QByteArray("CMD:OPEN:URL: http://example.com")
+                                               << QByteArray("ACK_OPEN_URL") << E{} << C{};
+        QTest::newRow("lower-case name") << mac << QByteArray("CMD:spotlight") << QByteArray() << E{} << C{};
+        QTest::newRow("empty name") << mac << QByteArray("CMD:") << QByteArray() << E{} << C{};
+        QTest::newRow("unknown name") << mac << QByteArray("CMD:REBOOT") << QByteArray() << E{} << C{};
+        QTest::newRow("trailing space") << mac << QByteArray("CMD:DOCK ") << QByteArray() << E{} << C{};
+        QTest::newRow("open app without colon")
+            << mac << QByteArray("CMD:OPEN:APP") << QByteArray() << E{} << C{};
+
+        const QString kde = QStringLiteral("KDE");
+        const ToolCommand linuxSaver{QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}};
+        const ToolCommand reset{QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}};
+        QTest::newRow("kde show desktop")
+            << kde << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK") << chord(2, 0x40000) << C{};
+        QTest::newRow("kde launcher")
+            << kde << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT") << chord(49, 0x80000) << C{};
+        QTest::newRow("kde overview") << kde << QByteArray("CMD:MISSION_CONTROL")
+                                      << QByteArray("ACK_MISSION_CONTROL") << chord(13, 0x40000) << C{};
+        QTest::newRow("kde reload") << kde << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
+                                    << chord(15, 0x100000) << C{};
+        QTest::newRow("kde screen saver")
+            << kde << QByteArray("CMD:SCREENSAVER") << QByteArray("ACK_SCREENSAVER") << E{} << C{linuxSaver};
+        QTest::newRow("kde display sleep") << kde << QByteArray("CMD:DISPLAY_SLEEP")
+                                           << QByteArray("ACK_DISPLAY_SLEEP") << E{} << C{linuxSaver};
+        QTest::newRow("kde sleep") << kde << QByteArray("CMD:SLEEP") << QByteArray("ACK_SLEEP") << E{}
+                                   << C{{QStringLiteral("systemctl"), {QStringLiteral("suspend")}}};
+        QTest::newRow("kde wake") << kde << QByteArray("CMD:WAKE") << QByteArray("ACK_WAKE") << E{}
+                                  << C{reset};
+        QTest::newRow("kde url") << kde << QByteArray("CMD:OPEN:URL:https://example.com")
+                                 << QByteArray("ACK_OPEN_URL") << E{}
+                                 << C{{QStringLiteral("xdg-open"), {QStringLiteral("https://example.com")}}};
+        QTest::newRow("kde url file scheme") << kde << QByteArray("CMD:OPEN:URL:file:///etc/passwd")
+                                             << QByteArray("ACK_OPEN_URL") << E{} << C{};
+        QTest::newRow("kde other path goes to the opener")
+            << kde << QByteArray("CMD:OPEN:APP:/etc/hosts") << QByteArray("ACK_OPEN_APP") << E{}
+            << C{{QStringLiteral("xdg-open"), {QStringLiteral("/etc/hosts")}}};
+        QTest::newRow("kde unknown name runs nothing")
+            << kde << QByteArray("CMD:OPEN:APP:No Such Program") << QByteArray("ACK_OPEN_APP") << E{} << C{};
+    }
+    void systemCommands_replyAndEffect()
+    {
+        QFETCH(QString, desktop);
+        QFETCH(QByteArray, message);
+        QFETCH(QByteArray, reply);
+        QFETCH(std::vector<Event>, events);
+        QFETCH(std::vector<ToolCommand>, commands);
+        Host host(desktop.isEmpty() ? HostProfile::macOS(m_home)
+                                    : HostProfile::forLinuxDesktop(desktop, m_home),
+                  m_catalogue);
+        host.client->send(message);
+        QVERIFY(host.client->staysSilent(100)); // nothing before pairing
+        QVERIFY(host.commands.empty());
+        QVERIFY(host.pair());
+        if (reply.isEmpty())
+            QVERIFY(host.client->exchange(message, 150).isEmpty());
+        else
+            QCOMPARE(host.client->exchange(message), reply);
+        QCOMPARE(host.sink->events, events); // the nudge of a wake comes later
+        QCOMPARE(host.commands, commands);
+    }
+
+    void sleepScript_isOneArgumentOf34Characters()
+    {
+        QCOMPARE(HostProfile::macOS(m_home).sleep.arguments.value(1).size(), 34);
+    }
+
+    void linuxDesktops_chordsChosenByCurrentDesktop_data()
+    {
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<std::vector<Event>>("launcher");
+        QTest::addColumn<std::vector<Event>>("overview");
+        QTest::addColumn<std::vector<Event>>("showDesktop");
+        const auto superTap = chord(59, 0);
+        QTest::newRow("ubuntu") << QStringLiteral("ubuntu:GNOME") << superTap << superTap
+                                << chord(2, 0x40000);
+        QTest::newRow("kde") << QStringLiteral("KDE") << chord(49, 0x80000) << chord(13, 0x40000)
+                             << chord(2, 0x40000);
+        QTest::newRow("xfce") << QStringLiteral("XFCE") << chord(120, 0x80000) << superTap
+                              << chord(2, 0x180000);
+        QTest::newRow("cinnamon") << QStringLiteral("X-Cinnamon") << superTap << superTap
+                                  << chord(2, 0x40000);
+        QTest::newRow("unset") << QString() << superTap << superTap << chord(2, 0x40000);
+    }
+    void linuxDesktops_chordsChosenByCurrentDesktop()
+    {
+        QFETCH(QString, desktop);
+        QFETCH(std::vector<Event>, launcher);
+        QFETCH(std::vector<Event>, overview);
+        QFETCH(std::vector<Event>, showDesktop);
+        Host host(HostProfile::forLinuxDesktop(desktop, m_home), m_catalogue);
+        QVERIFY(host.pair());
+        const std::pair<QByteArray, std::vector<Event>> expected[] = {
+            {"CMD:SPOTLIGHT", launcher}, {"CMD:MISSION_CONTROL", overview}, {"CMD:DOCK", showDesktop}};
+        for (const auto& [message, events] : expected) {
+            host.sink->events.clear();
+            QVERIFY(!host.client->exchange(message).isEmpty());
+            QCOMPARE(host.sink->events, events);
+        }
+        QVERIFY(host.commands.empty());
+    }
+
+    void search_stagesFiltersAndOrder()
+    {
+        ApplicationSearch search(m_catalogue,
+                                 HostProfile::forLinuxDesktop(u"GNOME", m_home).applicationFolders,
+                                 QStringLiteral("AppImage"));
+        const QString apps = m_home + QStringLiteral("/Applications/");
+        const QString images = m_home + QStringLiteral("/AppImages/");
+
+        QVERIFY(search.searchApplications(QString()).empty());
+        QVERIFY(search.searchApplications(QStringLiteral("zzz-no-such")).empty());
+
+        // Catalogue first, by name, without hidden, undisplayed, other-desktop or shadowed
+        // entries; then the folders' top levels, hidden files included, extension exact.
+        const std::vector<AppSearchResult> expected{
+            {QStringLiteral("Music Player"), entryPath(QStringLiteral("org.example.Music"))},
+            {QStringLiteral("NetEase Cloud Music"), entryPath(QStringLiteral("netease-cloud-music"))},
+            {QStringLiteral(".Hidden Music"), apps + QStringLiteral(".Hidden Music.AppImage")},
+            {QStringLiteral("Music Box"), apps + QStringLiteral("Music Box.AppImage")},
+            {QStringLiteral("Music Notes"), images + QStringLiteral("Music Notes.AppImage")},
+            {QStringLiteral("NeteaseMusic"), images + QStringLiteral("NeteaseMusic.AppImage")},
+        };
+        QCOMPARE(search.searchApplications(QStringLiteral("music")), expected);
+        QCOMPARE(search.searchApplications(QStringLiteral("MUSIC")), expected);
+        // The id matches too.
+        QCOMPARE(names(search.searchApplications(QStringLiteral("org.example"))),
+                 QStringList{QStringLiteral("Music Player")});
+
+        // Twenty catalogue matches: the first fifteen, and no room for the folder's match.
+        const std::vector<AppSearchResult> bulk = search.searchApplications(QStringLiteral("bulk"));
+        QCOMPARE(int(bulk.size()), ApplicationSearch::searchResultLimit);
+        QCOMPARE(bulk.front().name, QStringLiteral("Bulk Tool 00"));
+        QCOMPARE(bulk.back().name, QStringLiteral("Bulk Tool 14"));
+    }
+
+    void search_followsInstalledApplications()
+    {
+        ApplicationSearch search(m_catalogue, {}, QStringLiteral("AppImage"));
+        const QString query = QStringLiteral("Fresh Arrival");
+        QVERIFY(search.searchApplications(query).empty());
+        const QString file = entryPath(QStringLiteral("fresh-arrival"));
+        QVERIFY(writeFile(file, desktopEntry("Fresh Arrival")));
+        QTRY_COMPARE_WITH_TIMEOUT(search.searchApplications(query),
+                                  (std::vector<AppSearchResult>{{query, file}}), 5000);
+        QVERIFY(writeFile(file, desktopEntry("Fresh Arrival", "NoDisplay=true\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(search.searchApplications(query).empty(), 5000);
+        QVERIFY(writeFile(file, desktopEntry("Fresh Arrival")));
+        QTRY_COMPARE_WITH_TIMEOUT(search.searchApplications(query).size(), size_t(1), 5000);
+        QVERIFY(QFile::remove(file));
+        QTRY_VERIFY_WITH_TIMEOUT(search.searchApplications(query).empty(), 5000);
+    }
+
+    void search_chineseNamesAndAliases()
+    {
+        QCOMPARE(
+            ApplicationSearch::expandSearchTerms(QStringLiteral("网易云音乐")),
+            (QStringList{QStringLiteral("网易云音乐"), QStringLiteral("Music"), QStringLiteral("Netease")}));
+        QCOMPARE(
+            ApplicationSearch::expandSearchTerms(QStringLiteral("笔记和备忘录")),
+            (QStringList{QStringLiteral("笔记和备忘录"), QStringLiteral("Notes"), QStringLiteral("Notes")}));
+        QCOMPARE(ApplicationSearch::expandSearchTerms(QStringLiteral("Terminal")),
+                 QStringList{QStringLiteral("Terminal")});
+
+        // Names are read in the language of the process when a catalogue first reads them.
+        qputenv("LANGUAGE", "zh_CN");
+        desktop::GioAppCatalogue chinese;
+        ApplicationSearch search(chinese, HostProfile::forLinuxDesktop(u"GNOME", m_home).applicationFolders,
+                                 QStringLiteral("AppImage"));
+        const std::vector<AppSearchResult> results = search.searchApplications(QStringLiteral("网易云音乐"));
+        qputenv("LANGUAGE", "en");
+        // The query's own match first, then the alias terms' matches, each entry once.
+        QCOMPARE(names(results),
+                 (QStringList{QStringLiteral("网易云音乐"), QStringLiteral("音乐播放器"),
+                              QStringLiteral(".Hidden Music"), QStringLiteral("Music Box"),
+                              QStringLiteral("Music Notes"), QStringLiteral("NeteaseMusic")}));
+        QCOMPARE(results[0].path, entryPath(QStringLiteral("netease-cloud-music")));
+    }
+
+    void queryApp_resultListFormat()
+    {
+        Host host(HostProfile::forLinuxDesktop(u"GNOME", m_home), m_catalogue);
+        QVERIFY(host.pair());
+        QCOMPARE(host.client->exchange("QUERY:APP:"), QByteArray("RESULT:APP:"));
+        QCOMPARE(host.client->exchange("QUERY:APP:zzz-no-such"), QByteArray("RESULT:APP:"));
+        QCOMPARE(host.client->exchange("QUERY:APP:Cloud"),
+                 "RESULT:APP:NetEase Cloud Music::" +
+                     entryPath(QStringLiteral("netease-cloud-music")).toUtf8());
+        QCOMPARE(host.client->exchange("QUERY:APP:player|netease"), QByteArray("RESULT:APP:"));
+        QCOMPARE(host.client->exchange("QUERY:APP:Music Box"),
+                 "RESULT:APP:Music Box::" + m_home.toUtf8() + "/Applications/Music Box.AppImage");
+        const QByteArray two = host.client->exchange("QUERY:APP:ease");
+        QCOMPARE(two, "RESULT:APP:NetEase Cloud Music::" +
+                          entryPath(QStringLiteral("netease-cloud-music")).toUtf8() +
+                          "||NeteaseMusic::" + m_home.toUtf8() + "/AppImages/NeteaseMusic.AppImage");
+    }
+
+    void openApplication_resolvesNamesPathsAndAppImages()
+    {
+        Host host(HostProfile::forLinuxDesktop(u"GNOME", m_home), m_catalogue);
+        const QString launches = path(QStringLiteral("launches"));
+        QFile::remove(launches);
+        const auto launchCount = [&] {
+            QFile file(launches);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+        };
+        // By display name or id, ignoring case, and by the entry's file: GIO runs its Exec.
+        host.actions.openApplication(QStringLiteral("launch PROBE"));
+        QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 1, 5000);
+        host.actions.openApplication(QStringLiteral("LAUNCH-probe"));
+        QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 2, 5000);
+        host.actions.openApplication(entryPath(QStringLiteral("launch-probe")));
+        QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 3, 5000);
+        // Part of a name is not enough to start anything.
+        host.actions.openApplication(QStringLiteral("Launch"));
+        host.actions.openApplication(QStringLiteral("home/AppImages/NeteaseMusic.AppImage"));
+        QVERIFY(host.commands.empty());
+
+        const QString executable = m_home + QStringLiteral("/AppImages/NeteaseMusic.AppImage");
+        const QString plain = m_home + QStringLiteral("/AppImages/Music Notes.AppImage");
+        host.actions.openApplication(executable);
+        host.actions.openApplication(plain);
+        host.actions.openApplication(QStringLiteral("/tmp/report.pdf"));
+        const std::vector<ToolCommand> expected{
+            {executable, {}},
+            {QStringLiteral("xdg-open"), {plain}},
+            {QStringLiteral("xdg-open"), {QStringLiteral("/tmp/report.pdf")}}};
+        QCOMPARE(host.commands, expected);
+        spinEventLoop(200);
+        QCOMPARE(launchCount(), 3);
+    }
+
+    void runCommand_argumentsUnchanged_manyChildrenLeaveNoZombies()
+    {
+        const QString recorder = path(QStringLiteral("bin/recorder"));
+        const QString out = path(QStringLiteral("recorded"));
+        QVERIFY(writeFile(
+            recorder,
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + out.toUtf8() + "'\n", true));
+        runCommand(recorder, {QStringLiteral("two words"), QStringLiteral("\"quoted\" $HOME *"), QString()});
+        const QByteArray expected = "two words\n\"quoted\" $HOME *\n\n";
+        const auto contents = [&] {
+            QFile file(out);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(contents(), expected, 5000);
+
+        const QString launches = path(QStringLiteral("launches"));
+        QFile::remove(launches);
+        QFile::remove(out);
+        for (int i = 0; i < 100; ++i) {
+            QVERIFY(!m_catalogue.launch(entryPath(QStringLiteral("launch-probe"))));
+            runCommand(recorder, {QString::number(i)});
+        }
+        const auto lines = [](const QString& file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(lines(launches), 100, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(lines(out), 100, 20000);
+
+        // Every child has ended; none may be left for this process to reap.
+        const auto zombies = [] {
+            int count = 0;
+            const QString self = QString::number(getpid());
+            for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+                QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+                if (!stat.open(QIODevice::ReadOnly))
+                    continue;
+                const QByteArray line = stat.readAll();
+                // After the command's closing parenthesis: state, then the parent's pid.
+                const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+                if (fields.size() > 1 && fields[1] == self.toUtf8() && fields[0] == "Z")
+                    ++count;
+            }
+            return count;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(zombies(), 0, 5000);
+    }
+
+    void wake_declaresActivityThenNudgesAtHalfSecond()
+    {
+        Host host(HostProfile::forLinuxDesktop(u"GNOME", m_home), m_catalogue);
+        host.sink->pointer = Point{500, 400};
+        QElapsedTimer since;
+        since.start();
+        host.actions.wakeDisplay();
+        QCOMPARE(host.activity.reasons, QStringList{QStringLiteral("User Wake Requested")});
+        QCOMPARE(host.commands,
+                 (std::vector<ToolCommand>{{QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}}}));
+        QVERIFY(host.sink->events.empty());
+        const qint64 start = host.sink->clock.elapsed() - since.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(host.sink->events.size(), size_t(2), 3000);
+        const qint64 first = host.sink->times[0] - start;
+        const qint64 second = host.sink->times[1] - start;
+        QVERIFY2(first >= 500 && first < 900, qPrintable(QString::number(first)));
+        QVERIFY2(second - first >= 100 && second - first < 400, qPrintable(QString::number(second - first)));
+        QCOMPARE(host.sink->events[0], Event(MouseEvent{MouseMoved, {502, 400}, LeftButton, 0, 2, 0, 2, 0}));
+        QCOMPARE(host.sink->events[1],
+                 Event(MouseEvent{MouseMoved, {500, 400}, LeftButton, 0, -2, 0, -2, 0}));
+
+        // At the right edge only the way back moves; two wakes in a row nudge twice.
+        host.sink->events.clear();
+        host.sink->pointer = Point{999.9, 400};
+        host.actions.wakeDisplay();
+        host.actions.wakeDisplay();
+        QTRY_COMPARE_WITH_TIMEOUT(host.sink->events.size(), size_t(4), 3000);
+        spinEventLoop(200);
+        QCOMPARE(host.sink->events.size(), size_t(4));
+        QCOMPARE(host.sink->pointer->x, 995.9);
+    }
+
+    void wake_callsSimulateUserActivityOnTheSessionBus()
+    {
+        if (m_busAddress.isEmpty()) {
+            if (inCI())
+                QFAIL("dbus-daemon is missing");
+            QSKIP("dbus-daemon is missing");
+        }
+        QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("screensaver"));
+        QVERIFY(service.isConnected());
+        ScreenSaverService screenSaver;
+        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+
+        desktop::DBusUserActivity activity(
+            QDBusConnection::connectToBus(m_busAddress, QStringLiteral("client")));
+        activity.declareUserActivity(QStringLiteral("User Wake Requested"));
+        activity.declareUserActivity(QStringLiteral("User Wake Requested"));
+        QTRY_COMPARE_WITH_TIMEOUT(screenSaver.calls, 2, 5000);
+
+        // Nobody answering is no error, and nothing waits for an answer.
+        service.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+        QElapsedTimer timer;
+        timer.start();
+        activity.declareUserActivity(QStringLiteral("User Wake Requested"));
+        desktop::DBusUserActivity(
+            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("nobus")))
+            .declareUserActivity(QStringLiteral("User Wake Requested"));
+        QVERIFY(timer.elapsed() < 500);
+        QDBusConnection::disconnectFromBus(QStringLiteral("screensaver"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("nobus"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ActionsTest)
+#include "tst_actions.moc"

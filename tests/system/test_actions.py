@@ -1,0 +1,218 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""System and application commands of the real executable, with the tools that would act on
+this machine (opener, suspend, screen saver) replaced on PATH by scripts that record their
+arguments, and applications that are real desktop entries run by GIO."""
+import json
+import os
+import shutil
+import tempfile
+import time
+import unittest
+
+from harness import Client, Server, main
+
+STUB = """#!/bin/sh
+printf '%s' "$(basename "$0")" >> "{log}"
+for a in "$@"; do printf '\\t%s' "$a" >> "{log}"; done
+printf '\\n' >> "{log}"
+"""
+
+
+def read_lines(path):
+    try:
+        with open(path, encoding="utf-8") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def wait_until(predicate, timeout=5.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.02)
+    return predicate()
+
+
+class Fixture:
+    """A home, XDG data folders with desktop entries, stub tools on PATH, a record file."""
+
+    def __init__(self, tools=("xdg-open", "systemctl", "xdg-screensaver")):
+        self.root = tempfile.mkdtemp(prefix="quillmote-actions-")
+        self.calls = os.path.join(self.root, "calls.log")
+        self.launches = os.path.join(self.root, "launches.log")
+        self.record = os.path.join(self.root, "events.jsonl")
+        self.home = os.path.join(self.root, "home")
+        bin_dir = os.path.join(self.root, "bin")
+        apps = os.path.join(self.root, "data", "applications")
+        for d in (bin_dir, apps, os.path.join(self.home, "AppImages")):
+            os.makedirs(d)
+        for tool in tools:
+            self._write(os.path.join(bin_dir, tool), STUB.format(log=self.calls), executable=True)
+        self._write(os.path.join(apps, "launch-probe.desktop"),
+                    "[Desktop Entry]\nType=Application\nName=Launch Probe\nName[zh_CN]=启动探针\n"
+                    f"Exec=/bin/sh -c 'echo desktop >> {self.launches}'\n")
+        self.appimage = os.path.join(self.home, "AppImages", "Probe Tool.AppImage")
+        self._write(self.appimage, f"#!/bin/sh\necho appimage >> {self.launches}\n", executable=True)
+        self.env = {
+            "HOME": self.home,
+            "PATH": bin_dir + ":/usr/bin:/bin",
+            "XDG_DATA_HOME": os.path.join(self.root, "data"),
+            "XDG_DATA_DIRS": os.path.join(self.root, "no-system-data"),
+            "XDG_CURRENT_DESKTOP": "XFCE",
+            # The wake's bus call must not reach the desktop the tests may run in.
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.root, "no-bus"),
+        }
+
+    @staticmethod
+    def _write(path, text, executable=False):
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        if executable:
+            os.chmod(path, 0o755)
+
+    def server(self):
+        return Server(args=("--headless", "--input", "record:" + self.record), env=self.env)
+
+    def events(self):
+        return [json.loads(line) for line in read_lines(self.record)]
+
+    def close(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def paired(test, server):
+    client = Client(server.port)
+    test.addCleanup(client.close)
+    assert client.exchange(f"PAIR:{server.code}".encode()).startswith(b"PAIR_SUCCESS|")
+    return client
+
+
+class SystemCommands(unittest.TestCase):
+    def setUp(self):
+        self.fixture = Fixture()
+        self.addCleanup(self.fixture.close)
+
+    def test_every_command_replies_and_starts_its_tool(self):
+        f = self.fixture
+        with f.server() as server:
+            client = paired(self, server)
+            expected_calls = []
+            for message, reply, call in [
+                (b"CMD:SCREENSAVER", b"ACK_SCREENSAVER", "xdg-screensaver\tactivate"),
+                (b"CMD:DISPLAY_SLEEP", b"ACK_DISPLAY_SLEEP", "xdg-screensaver\tactivate"),
+                (b"CMD:SLEEP", b"ACK_SLEEP", "systemctl\tsuspend"),
+                (b"CMD:OPEN:URL:https://example.com/a b", b"ACK_OPEN_URL", "xdg-open\thttps://example.com/a b"),
+                (b"CMD:OPEN:URL:ftp://example.com", b"ACK_OPEN_URL", None),
+                (b"CMD:OPEN:APP:/srv/notes.txt", b"ACK_OPEN_APP", "xdg-open\t/srv/notes.txt"),
+                (b"CMD:REBOOT", b"", None),
+                (b"CMD:sleep", b"", None),
+            ]:
+                self.assertEqual(client.exchange(message, timeout=0.3 if not reply else 2.0), reply, message)
+                if call:
+                    expected_calls.append(call)
+                self.assertTrue(wait_until(lambda: read_lines(f.calls) == expected_calls), read_lines(f.calls))
+
+            # Shortcuts of this desktop (XFCE) reach the input backend.
+            for message, reply in [(b"CMD:DOCK", b"ACK_DOCK"), (b"CMD:SPOTLIGHT", b"ACK_SPOTLIGHT"),
+                                   (b"CMD:MISSION_CONTROL", b"ACK_MISSION_CONTROL"),
+                                   (b"CMD:REFRESH", b"ACK_REFRESH"), (b"CMD:CLOSE_WINDOW", b"ACK_CLOSE_WINDOW")]:
+                self.assertEqual(client.exchange(message), reply)
+            self.assertTrue(wait_until(lambda: len(f.events()) == 20))
+            keys = [(e["keyCode"], e["down"], e["flags"]) for e in f.events()]
+            self.assertEqual(keys[:6], [(55, True, 0), (58, True, 0), (2, True, 0x180000), (2, False, 0x180000),
+                                        (58, False, 0), (55, False, 0)])  # Ctrl+Alt+D
+            self.assertEqual(keys[6:10], [(58, True, 0), (120, True, 0x80000), (120, False, 0x80000),
+                                          (58, False, 0)])  # Alt+F2
+            self.assertEqual(keys[10:12], [(59, True, 0), (59, False, 0)])  # a Super tap
+
+    def test_wake_resets_the_screen_saver_then_nudges_the_pointer(self):
+        f = self.fixture
+        with f.server() as server:
+            client = paired(self, server)
+            sent = time.monotonic()
+            self.assertEqual(client.exchange(b"CMD:TOGGLE_DISPLAY"), b"ACK_TOGGLE_DISPLAY")
+            self.assertTrue(wait_until(lambda: len(f.events()) >= 1, timeout=3))
+            first = time.monotonic() - sent
+            self.assertTrue(wait_until(lambda: len(f.events()) >= 2, timeout=3))
+            second = time.monotonic() - sent
+            self.assertGreaterEqual(first, 0.5)
+            self.assertLess(first, 0.9)
+            self.assertGreaterEqual(second - first, 0.05)
+            self.assertEqual([(e["x"], e["deltaX"]) for e in f.events()], [(962.0, 2), (960.0, -2)])
+            self.assertEqual(read_lines(f.calls), ["xdg-screensaver\treset"])
+
+    def test_missing_tool_is_reported_and_still_acknowledged(self):
+        f = Fixture(tools=("xdg-open",))
+        self.addCleanup(f.close)
+        f.env["PATH"] = os.path.join(f.root, "bin")
+        with f.server() as server:
+            client = paired(self, server)
+            self.assertEqual(client.exchange(b"CMD:SLEEP"), b"ACK_SLEEP")
+            self.assertIsNotNone(server.wait_for(r"^Failed to run command systemctl: \S"))
+            self.assertEqual(client.exchange(b"CMD:SCREENSAVER"), b"ACK_SCREENSAVER")
+            self.assertIsNotNone(server.wait_for(r"^Failed to run command xdg-screensaver: \S"))
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:/no/such/thing.desktop"), b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^Failed to run command /no/such/thing.desktop: "))
+            self.assertEqual(client.exchange(b"CMD:WAKE"), b"ACK_WAKE")  # the rest of the wake goes on
+            self.assertTrue(wait_until(lambda: len(f.events()) == 2, timeout=3))
+
+
+class Applications(unittest.TestCase):
+    def setUp(self):
+        self.fixture = Fixture()
+        self.addCleanup(self.fixture.close)
+
+    def test_search_then_open_by_result_path_name_and_appimage(self):
+        f = self.fixture
+        with f.server() as server:
+            client = paired(self, server)
+            entry = os.path.join(f.env["XDG_DATA_HOME"], "applications", "launch-probe.desktop")
+            self.assertEqual(client.exchange(b"QUERY:APP:probe"),
+                             f"RESULT:APP:Launch Probe::{entry}||Probe Tool::{f.appimage}".encode())
+            self.assertEqual(client.exchange(b"QUERY:APP:"), b"RESULT:APP:")
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + entry.encode()), b"ACK_OPEN_APP")
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:launch probe"), b"ACK_OPEN_APP")
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + f.appimage.encode()), b"ACK_OPEN_APP")
+            self.assertTrue(wait_until(lambda: sorted(read_lines(f.launches)) == ["appimage", "desktop", "desktop"]),
+                            read_lines(f.launches))
+            self.assertEqual(client.exchange("CMD:OPEN:APP:网易云音乐".encode()), b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for("^No application named 网易云音乐$"))
+
+    def test_chinese_names_follow_the_language(self):
+        f = self.fixture
+        f.env["LANGUAGE"] = "zh_CN"
+        with f.server() as server:
+            client = paired(self, server)
+            reply = client.exchange("QUERY:APP:探针".encode())
+            self.assertTrue(reply.decode().startswith("RESULT:APP:启动探针::"), reply)
+
+    def test_a_hundred_launches_leave_no_zombies(self):
+        f = self.fixture
+        with f.server() as server:
+            client = paired(self, server)
+            for i in range(50):
+                self.assertEqual(client.exchange(b"CMD:OPEN:APP:Launch Probe"), b"ACK_OPEN_APP")
+                self.assertEqual(client.exchange(b"CMD:SLEEP"), b"ACK_SLEEP")
+            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) == 50, timeout=20))
+            self.assertTrue(wait_until(lambda: len(read_lines(f.calls)) == 50, timeout=20))
+
+            def zombies():
+                found = []
+                for pid in filter(str.isdigit, os.listdir("/proc")):
+                    try:
+                        with open(f"/proc/{pid}/stat") as stat:
+                            fields = stat.read().rsplit(")", 1)[1].split()
+                    except OSError:
+                        continue
+                    if fields[0] == "Z" and int(fields[1]) == server.proc.pid:
+                        found.append(pid)
+                return found
+
+            self.assertTrue(wait_until(lambda: not zombies(), timeout=5), zombies())
+
+
+if __name__ == "__main__":
+    main()
