@@ -150,10 +150,15 @@ std::string Client::exchange(const std::string& message, int timeoutMs)
 {
     if (::send(m_fd, message.data(), message.size(), MSG_NOSIGNAL) < 0)
         return {};
+    return receive(timeoutMs);
+}
+
+std::string Client::receive(int timeoutMs)
+{
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) <= 0)
         return {};
-    char buffer[1024];
+    char buffer[65536];
     const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }

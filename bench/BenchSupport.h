@@ -51,6 +51,8 @@ public:
     bool ok() const { return m_fd >= 0; }
     // Sends and waits for a reply; empty when none comes within timeoutMs.
     std::string exchange(const std::string& message, int timeoutMs = 2000);
+    // What arrives next; empty when nothing comes within timeoutMs.
+    std::string receive(int timeoutMs = 2000);
 
 private:
     int m_fd = -1;
