@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/SharedInstances.h"
 #include "actions/HostActions.h"
 #include "app/CommandLine.h"
 #include "app/InputBackends.h"
@@ -55,15 +56,19 @@ actions::HostActions& actions::HostActions::shared()
     return *instance;
 }
 
+QString settingsFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Quillmote/Quillmote.conf");
+}
+
 BonjourServer& BonjourServer::shared()
 {
     // Created on first use and kept until the process ends; never destroyed, so nothing
     // depends on the order of static destruction after the event loop is gone.
     static BonjourServer* const instance = [] {
-        const QString settingsPath = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                                     QStringLiteral("/Quillmote/Quillmote.conf");
         auto* server = new BonjourServer({
-            .settingsPath = settingsPath,
+            .settingsPath = settingsFilePath(),
             .advertiserFactory = [] { return std::make_unique<avahi::AvahiAdvertiser>(); },
             .name = {},
             .unpairedConnectionLimit = 0,

@@ -1,27 +1,104 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/CommandLine.h"
+#include "app/GraphicalSession.h"
 #include "app/HeadlessConsole.h"
 #include "app/InputBackends.h"
+#include "app/SharedInstances.h"
 #include "app/SignalWatcher.h"
+#include "app/Translations.h"
+#include "app/ui/OrvantoApp.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
+#include "server/Console.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDesktopServices>
 
 #include <csignal>
 #include <cstdio>
 
 using namespace quillmote;
 
-int main(int argc, char* argv[])
+namespace {
+void describeApplication()
 {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quillmote"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+}
+
+// A backend asked for by name that cannot be opened is an error, not a silent fallback.
+bool inputBackendAsRequested(const CommandLine& line)
+{
+    const QString requested = requestedBackend(line.input);
+    return requested.isEmpty() || input::InputController::shared().sink().name() == requested;
+}
+
+int runHeadless(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    describeApplication();
+    installTranslation(app, QLocale::system());
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    if (!inputBackendAsRequested(*parseCommandLine(arguments).commandLine))
+        return 2;
+
+    SignalWatcher signals;
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+    BonjourServer& server = BonjourServer::shared();
+    HeadlessConsole console(server);
+    server.start();
+    return QCoreApplication::exec();
+}
+
+int runDesktop(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    describeApplication();
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillmote"));
+    // The server lives on in the tray when the window is closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(ui::applicationIcon());
+    installTranslation(app, QLocale::system());
+
+    ui::SingleInstance instance;
+    if (instance.notifyRunning()) {
+        console::line(QStringLiteral("Quillmote is already running; its window was brought back."));
+        return 0;
+    }
+    if (!instance.listen())
+        console::line(QStringLiteral(
+            "Could not claim the single-instance socket; a second launch will start another server."));
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+    if (!inputBackendAsRequested(*parseCommandLine(arguments).commandLine))
+        return 2;
+
+    SignalWatcher signals;
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+    ui::OrvantoApp orvanto({
+        .server = BonjourServer::shared(),
+        .input = input::InputController::shared(),
+        .settingsPath = settingsFilePath(),
+        .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
+        .quit = [] { QCoreApplication::quit(); },
+    });
+    QObject::connect(&instance, &ui::SingleInstance::activationRequested, &orvanto,
+                     [&orvanto] { orvanto.appDelegate().applicationShouldHandleReopen(); });
+    orvanto.launch();
+    return QApplication::exec();
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLineResult parsed = parseCommandLine(arguments);
     if (!parsed.commandLine) {
         std::fprintf(stderr, "quillmote: %s\n\n%s", qPrintable(parsed.error), qPrintable(usageText()));
@@ -41,17 +118,12 @@ int main(int argc, char* argv[])
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // A backend asked for by name that cannot be opened is an error, not a silent fallback.
-    const QString requested = requestedBackend(line.input);
-    if (!requested.isEmpty() && input::InputController::shared().sink().name() != requested)
-        return 2;
-
-    // Until the desktop interface exists every run is headless.
-
-    SignalWatcher signals;
-    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    BonjourServer& server = BonjourServer::shared();
-    HeadlessConsole console(server);
-    server.start();
-    return QCoreApplication::exec();
+    if (line.headless)
+        return runHeadless(argc, argv);
+    if (!graphicalSessionAvailable()) {
+        console::line(
+            QStringLiteral("No graphical session (DISPLAY and WAYLAND_DISPLAY unusable); running headless."));
+        return runHeadless(argc, argv);
+    }
+    return runDesktop(argc, argv);
 }

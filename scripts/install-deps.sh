@@ -12,9 +12,9 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libx11-dev libxtst-dev libxrandr-dev libglib2.0-dev
   # run
-  avahi-daemon dbus xdg-utils
+  avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
   # tests: real outside observers and peers
-  avahi-utils xvfb xdotool xinput xclip x11-xserver-utils python3-zeroconf iproute2 procps
+  fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils python3-zeroconf iproute2 procps
 )
 
 missing=()

@@ -40,6 +40,17 @@ int pixel(double coordinate)
 }
 } // namespace
 
+bool isDisplayReachable(const QByteArray& displayName)
+{
+    if (displayName.isEmpty())
+        return false;
+    Display* display = XOpenDisplay(displayName.constData());
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
 std::unique_ptr<X11Sink> X11Sink::open(const QByteArray& displayName, QString* error)
 {
     std::unique_ptr<X11Sink> sink(new X11Sink(displayName));

@@ -17,6 +17,9 @@ namespace quillmote::x11 {
 
 class X11Clipboard;
 
+// Whether an X server answers on the named display (an empty name never does).
+bool isDisplayReachable(const QByteArray& displayName);
+
 // Real input on an X11 display through XTest, the active RandR monitors as the displays, and
 // the CLIPBOARD selection served from our own connection. Losing the display does not end the
 // process: the sink turns untrusted, posts nothing, and connects again when the display is back.

@@ -1,0 +1,164 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>quillmote::BonjourServer</name>
+    <message>
+        <source>等待启动...</source>
+        <comment>Initial Status</comment>
+        <translation>Waiting to start...</translation>
+    </message>
+    <message>
+        <source>等待连接...</source>
+        <comment>Waiting for Connection</comment>
+        <translation>Waiting for a connection...</translation>
+    </message>
+    <message>
+        <source>服务已广播</source>
+        <comment>Service Broadcasted</comment>
+        <translation>Service advertised</translation>
+    </message>
+    <message>
+        <source>启动失败: %@</source>
+        <comment>Start Failed</comment>
+        <translation>Failed to start: %@</translation>
+    </message>
+    <message>
+        <source>设备已连接 (%d)</source>
+        <comment>Device Connected</comment>
+        <translation>Device connected (%d)</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::ContentView</name>
+    <message>
+        <source>Quillmote Server</source>
+        <comment>App Name Title</comment>
+        <translation>Quillmote Server</translation>
+    </message>
+    <message>
+        <source>v%@</source>
+        <translation>v%@</translation>
+    </message>
+    <message>
+        <source>显示主窗口</source>
+        <comment>Show Main Window</comment>
+        <translation>Show Main Window</translation>
+    </message>
+    <message>
+        <source>配对码</source>
+        <comment>Pairing Code Label</comment>
+        <translation>Pairing Code</translation>
+    </message>
+    <message>
+        <source>辅助功能权限正常</source>
+        <comment>Permission Granted</comment>
+        <translation>Input access granted</translation>
+    </message>
+    <message>
+        <source>检查辅助功能权限</source>
+        <comment>Check Permission</comment>
+        <translation>Check Input Access</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <comment>Quit Button</comment>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::MacDashboardView</name>
+    <message>
+        <source>配对码</source>
+        <comment>Pairing Code Label</comment>
+        <translation>Pairing Code</translation>
+    </message>
+    <message>
+        <source>检查辅助功能权限</source>
+        <translation>Check Input Access</translation>
+    </message>
+    <message>
+        <source>Quillmote</source>
+        <translation>Quillmote</translation>
+    </message>
+    <message>
+        <source>v%@</source>
+        <translation>v%@</translation>
+    </message>
+    <message>
+        <source>检查更新</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message>
+        <source>点击关闭按钮将最小化到状态栏</source>
+        <translation>Closing this window keeps Quillmote in the tray</translation>
+    </message>
+    <message>
+        <source>退出应用</source>
+        <translation>Quit Quillmote</translation>
+    </message>
+    <message>
+        <source>设备已连接</source>
+        <translation>Device connected</translation>
+    </message>
+    <message>
+        <source>等待连接...</source>
+        <translation>Waiting for a connection...</translation>
+    </message>
+    <message>
+        <source>服务未启动</source>
+        <translation>Service not running</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::MacPermissionView</name>
+    <message>
+        <source>辅助功能权限</source>
+        <translation>Input Access</translation>
+    </message>
+    <message>
+        <source>用于模拟鼠标移动、点击和键盘输入</source>
+        <translation>Lets your phone move the pointer, click and type</translation>
+    </message>
+    <message>
+        <source>本地网络权限</source>
+        <translation>Local Network</translation>
+    </message>
+    <message>
+        <source>用于在局域网内发现和连接您的设备</source>
+        <translation>Lets your devices find and connect to this computer</translation>
+    </message>
+    <message>
+        <source>开始使用</source>
+        <translation>Get Started</translation>
+    </message>
+    <message>
+        <source>欢迎使用 Quillmote</source>
+        <translation>Welcome to Quillmote</translation>
+    </message>
+    <message>
+        <source>为了正常工作，请授予以下必要权限</source>
+        <translation>Quillmote needs the following to work</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::OrvantoApp</name>
+    <message>
+        <source>显示主窗口</source>
+        <comment>Show Main Window</comment>
+        <translation>Show Main Window</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <comment>Quit Button</comment>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::PermissionRow</name>
+    <message>
+        <source>去授权</source>
+        <translation>Grant</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/AppDelegate.h"
+
+#include "app/ui/MacMainView.h"
+#include "app/ui/Symbols.h"
+#include "server/BonjourServer.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace quillmote::ui {
+
+MainWindow::MainWindow(ViewContext context, AppDelegate& delegate)
+    : m_delegate(delegate), m_view(new MacMainView(std::move(context), this))
+{
+    setWindowTitle(QStringLiteral("Quillmote"));
+    setWindowIcon(applicationIcon());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    // The views have fixed sizes; the window follows them and cannot be resized.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_delegate.windowShouldClose(*this))
+        event->accept();
+    else
+        event->ignore();
+}
+
+AppDelegate::AppDelegate(ViewContext context, QObject* parent)
+    : QObject(parent), m_context(std::move(context))
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    showMainWindow();
+    if (MacMainView::readCompletedOnboarding(m_context.settingsPath))
+        m_context.server.start();
+}
+
+void AppDelegate::applicationShouldHandleReopen()
+{
+    if (m_window && m_window->isVisible()) {
+        // Already shown, perhaps behind other windows: bring it forward.
+        m_window->raise();
+        m_window->activateWindow();
+        return;
+    }
+    showMainWindow();
+}
+
+void AppDelegate::showMainWindow()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MainWindow>(m_context, *this);
+        m_window->adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = m_window->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            m_window->move(frame.topLeft());
+        }
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+bool AppDelegate::windowShouldClose(MainWindow& window)
+{
+    // Hidden, not closed: it keeps its view state and leaves the taskbar until shown again.
+    window.hide();
+    return false;
+}
+
+} // namespace quillmote::ui

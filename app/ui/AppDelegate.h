@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "app/ui/ViewContext.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+namespace quillmote::ui {
+
+class AppDelegate;
+class MacMainView;
+
+// The one main window. Closing it only hides it; the server and the tray icon stay.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    MainWindow(ViewContext context, AppDelegate& delegate);
+    MacMainView* mainView() const { return m_view; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    AppDelegate& m_delegate;
+    MacMainView* m_view;
+};
+
+// Launch, the main window, and a second launch while running.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppDelegate(ViewContext context, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    MainWindow* window() const { return m_window.get(); }
+
+    void applicationDidFinishLaunching();
+    // Another launch while this one runs: show the window unless it is already shown.
+    void applicationShouldHandleReopen();
+    // Creates the window once, then shows it, raised and active.
+    void showMainWindow();
+    bool windowShouldClose(MainWindow& window);
+
+private:
+    ViewContext m_context;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace quillmote::ui

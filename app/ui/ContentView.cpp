@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/ContentView.h"
+
+#include "app/ui/Card.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/Symbols.h"
+#include "input/InputController.h"
+#include "server/BonjourServer.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillmote::ui {
+
+namespace {
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+} // namespace
+
+ContentView::ContentView(ViewContext context, std::function<void()> showMainWindow,
+                         std::function<void()> dismissAction, QWidget* parent)
+    : QWidget(parent), m_context(std::move(context)), m_showMainWindowAction(std::move(showMainWindow)),
+      m_dismissAction(std::move(dismissAction))
+{
+    setFixedWidth(260);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(16);
+
+    auto* titleBlock = new QVBoxLayout;
+    titleBlock->setSpacing(2);
+    titleBlock->setContentsMargins(0, 8, 0, 0);
+    auto* title = new QLabel(tr("Quillmote Server", "App Name Title"), this);
+    title->setFont(fonts::headline());
+    title->setAlignment(Qt::AlignCenter);
+    titleBlock->addWidget(title);
+    m_version = new QLabel(tr("v%@").replace(QLatin1String("%@"), applicationVersion()), this);
+    m_version->setFont(fonts::caption2());
+    m_version->setForegroundRole(QPalette::PlaceholderText);
+    m_version->setAlignment(Qt::AlignCenter);
+    m_version->setVisible(!applicationVersion().isEmpty());
+    titleBlock->addWidget(m_version);
+    layout->addLayout(titleBlock);
+
+    m_showMainWindow = new QPushButton(tr("显示主窗口", "Show Main Window"), this);
+    connect(m_showMainWindow, &QPushButton::clicked, this, [this] {
+        if (m_showMainWindowAction)
+            m_showMainWindowAction();
+        if (m_dismissAction)
+            m_dismissAction();
+    });
+    layout->addWidget(m_showMainWindow, 0, Qt::AlignHCenter);
+    layout->addWidget(divider(this));
+
+    auto* codeBox = new Card(8, this);
+    auto* codeLayout = new QVBoxLayout(codeBox);
+    codeLayout->setContentsMargins(12, 8, 12, 8);
+    auto* codeCaption = new QLabel(tr("配对码", "Pairing Code Label"), codeBox);
+    codeCaption->setFont(fonts::caption());
+    codeCaption->setForegroundRole(QPalette::PlaceholderText);
+    codeCaption->setAlignment(Qt::AlignCenter);
+    m_code = new QLabel(codeBox);
+    m_code->setFont(fonts::code(32));
+    m_code->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_code->setAlignment(Qt::AlignCenter);
+    codeLayout->addWidget(codeCaption);
+    codeLayout->addWidget(m_code);
+    layout->addWidget(codeBox);
+
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addStretch();
+    m_statusSymbol = new SymbolLabel(Symbol::Circle, colors::gray, 14, this);
+    m_status = new QLabel(this);
+    m_status->setFont(fonts::subheadline());
+    statusRow->addWidget(m_statusSymbol);
+    statusRow->addWidget(m_status);
+    statusRow->addStretch();
+    layout->addLayout(statusRow);
+    layout->addWidget(divider(this));
+
+    m_granted = new QWidget(this);
+    auto* grantedLayout = new QHBoxLayout(m_granted);
+    grantedLayout->setContentsMargins(5, 5, 5, 5);
+    grantedLayout->addStretch();
+    grantedLayout->addWidget(new SymbolLabel(Symbol::CheckCircle, colors::green, 16, m_granted));
+    auto* grantedText = new QLabel(tr("辅助功能权限正常", "Permission Granted"), m_granted);
+    grantedText->setForegroundRole(QPalette::PlaceholderText);
+    grantedLayout->addWidget(grantedText);
+    grantedLayout->addStretch();
+    layout->addWidget(m_granted);
+    m_permissionButton = new QPushButton(symbolIcon(Symbol::Warning, colors::yellow),
+                                         tr("检查辅助功能权限", "Check Permission"), this);
+    connect(m_permissionButton, &QPushButton::clicked, this, &ContentView::requestPermission);
+    layout->addWidget(m_permissionButton, 0, Qt::AlignHCenter);
+
+    m_quit = new QPushButton(tr("退出", "Quit Button"), this);
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(m_quit, &QPushButton::clicked, this, [this] {
+        if (m_context.quit)
+            m_context.quit();
+    });
+    layout->addWidget(m_quit, 0, Qt::AlignHCenter);
+
+    BonjourServer& server = m_context.server;
+    connect(&server, &BonjourServer::pairingCodeChanged, this, &ContentView::render);
+    connect(&server, &BonjourServer::connectionStatusChanged, this, &ContentView::render);
+    connect(&server, &BonjourServer::isConnectedChanged, this, &ContentView::render);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            refreshPermission();
+    });
+    render();
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    if (!m_context.server.listener())
+        m_context.server.start();
+    refreshPermission();
+    QWidget::showEvent(event);
+}
+
+void ContentView::refreshPermission()
+{
+    m_hasPermission = m_context.input.checkAccessibility(false);
+    render();
+}
+
+void ContentView::requestPermission()
+{
+    m_hasPermission = m_context.input.checkAccessibility(true);
+    if (!m_hasPermission && m_context.openUrl)
+        m_context.openUrl(inputAccessHelpPage());
+    render();
+}
+
+void ContentView::render()
+{
+    const BonjourServer& server = m_context.server;
+    m_code->setText(server.pairingCode());
+    m_status->setText(server.connectionStatus());
+    if (server.isConnected())
+        m_statusSymbol->setSymbol(Symbol::CircleFilled, colors::green);
+    else
+        m_statusSymbol->setSymbol(Symbol::Circle, colors::gray);
+    m_granted->setVisible(m_hasPermission);
+    m_permissionButton->setVisible(!m_hasPermission);
+}
+
+} // namespace quillmote::ui

@@ -1,0 +1,246 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/MacDashboardView.h"
+
+#include "app/ui/Card.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/Symbols.h"
+#include "input/InputController.h"
+#include "server/BonjourServer.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QVBoxLayout>
+
+namespace quillmote::ui {
+
+namespace {
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(alpha);
+    return color;
+}
+} // namespace
+
+StatusLight::StatusLight(QWidget* parent) : QWidget(parent)
+{
+    // The light is 10 points; the rest is room for its glow.
+    setFixedSize(20, 20);
+}
+
+void StatusLight::setColors(const QColor& light, const QColor& glow)
+{
+    m_light = light;
+    m_glow = glow;
+    update();
+}
+
+void StatusLight::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c = QRectF(rect()).center();
+    QRadialGradient glow(c, 9);
+    glow.setColorAt(0.5, m_glow);
+    glow.setColorAt(1.0, withAlpha(m_glow, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(c, 9, 9);
+    p.setBrush(m_light);
+    p.drawEllipse(c, 5, 5);
+}
+
+MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWidget* parent)
+    : QWidget(parent), m_context(std::move(context)), m_hasPermission(hasPermission)
+{
+    setFixedSize(400, 420);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* main = new QWidget(this);
+    main->setBackgroundRole(QPalette::Window);
+    main->setAutoFillBackground(true);
+    auto* mainLayout = new QVBoxLayout(main);
+    mainLayout->setSpacing(20);
+    mainLayout->addStretch();
+
+    auto* codeBlock = new QVBoxLayout;
+    codeBlock->setSpacing(8);
+    auto* codeCaption = new QLabel(tr("配对码", "Pairing Code Label"), main);
+    codeCaption->setFont(fonts::headline());
+    codeCaption->setForegroundRole(QPalette::PlaceholderText);
+    codeCaption->setAlignment(Qt::AlignCenter);
+    codeBlock->addWidget(codeCaption);
+    auto* codeCard = new Card(16, main);
+    auto* codeCardLayout = new QHBoxLayout(codeCard);
+    codeCardLayout->setContentsMargins(20, 10, 20, 10);
+    m_code = new QLabel(codeCard);
+    m_code->setFont(fonts::code(60));
+    m_code->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_code->setAlignment(Qt::AlignCenter);
+    codeCardLayout->addWidget(m_code);
+    codeBlock->addWidget(codeCard, 0, Qt::AlignHCenter);
+    mainLayout->addLayout(codeBlock);
+
+    auto* capsule = new Card(14, main);
+    capsule->setFill(withAlpha(colors::gray, 0.1));
+    auto* capsuleLayout = new QHBoxLayout(capsule);
+    capsuleLayout->setContentsMargins(16, 8, 16, 8);
+    capsuleLayout->setSpacing(8);
+    m_light = new StatusLight(capsule);
+    m_status = new QLabel(capsule);
+    m_status->setFont(fonts::subheadline());
+    capsuleLayout->addWidget(m_light);
+    capsuleLayout->addWidget(m_status);
+    mainLayout->addWidget(capsule, 0, Qt::AlignHCenter);
+
+    m_warning = new QPushButton(symbolIcon(Symbol::Warning, colors::yellow), tr("检查辅助功能权限"), main);
+    m_warning->setFlat(true);
+    m_warning->setCursor(Qt::PointingHandCursor);
+    m_warning->setStyleSheet(
+        QStringLiteral("QPushButton { padding: 8px 12px; border-radius: 14px;"
+                       " background: rgba(255, 204, 0, 26); border: 1px solid rgba(255, 204, 0, 128);"
+                       " font-weight: 500; }"));
+    connect(m_warning, &QPushButton::clicked, this, &MacDashboardView::requestPermission);
+    mainLayout->addWidget(m_warning, 0, Qt::AlignHCenter);
+    mainLayout->addStretch();
+    layout->addWidget(main, 1);
+    layout->addWidget(divider(this));
+
+    auto* appRow = new QWidget(this);
+    appRow->setBackgroundRole(QPalette::Base);
+    appRow->setAutoFillBackground(true);
+    auto* appLayout = new QHBoxLayout(appRow);
+    appLayout->setContentsMargins(16, 16, 16, 16);
+    appLayout->setSpacing(12);
+    auto* icon = new QLabel(appRow);
+    icon->setPixmap(applicationIcon().pixmap(QSize(36, 36), devicePixelRatioF()));
+    appLayout->addWidget(icon);
+    auto* names = new QVBoxLayout;
+    names->setSpacing(2);
+    auto* name = new QLabel(tr("Quillmote"), appRow);
+    name->setFont(fonts::headline());
+    const QString version =
+        applicationVersion().isEmpty() ? QString::fromLatin1(fallbackVersion) : applicationVersion();
+    m_version = new QLabel(tr("v%@").replace(QLatin1String("%@"), version), appRow);
+    m_version->setFont(fonts::caption());
+    m_version->setForegroundRole(QPalette::PlaceholderText);
+    names->addWidget(name);
+    names->addWidget(m_version);
+    appLayout->addLayout(names);
+    appLayout->addStretch();
+    m_update = new QPushButton(symbolIcon(Symbol::Refresh, palette().color(QPalette::ButtonText)),
+                               tr("检查更新"), appRow);
+    connect(m_update, &QPushButton::clicked, this, [this] {
+        const QUrl url(QString::fromLatin1(homePage));
+        if (url.isValid() && m_context.openUrl)
+            m_context.openUrl(url);
+    });
+    appLayout->addWidget(m_update);
+    layout->addWidget(appRow);
+    layout->addWidget(divider(this));
+
+    auto* footer = new QWidget(this);
+    footer->setBackgroundRole(QPalette::Base);
+    footer->setAutoFillBackground(true);
+    auto* footerLayout = new QHBoxLayout(footer);
+    footerLayout->setContentsMargins(16, 8, 16, 8);
+    auto* hint = new QLabel(tr("点击关闭按钮将最小化到状态栏"), footer);
+    hint->setFont(fonts::caption2());
+    hint->setForegroundRole(QPalette::PlaceholderText);
+    footerLayout->addWidget(hint);
+    footerLayout->addStretch();
+    m_quit = new QPushButton(tr("退出应用"), footer);
+    m_quit->setFlat(true);
+    m_quit->setFont(fonts::caption());
+    m_quit->setForegroundRole(QPalette::PlaceholderText);
+    connect(m_quit, &QPushButton::clicked, this, [this] {
+        if (m_context.quit)
+            m_context.quit();
+    });
+    footerLayout->addWidget(m_quit);
+    layout->addWidget(footer);
+
+    // Any published change of the server may change what is shown, including the listener's
+    // state, which only shows through a status change.
+    BonjourServer& server = m_context.server;
+    connect(&server, &BonjourServer::pairingCodeChanged, this, &MacDashboardView::render);
+    connect(&server, &BonjourServer::connectionStatusChanged, this, &MacDashboardView::render);
+    connect(&server, &BonjourServer::isConnectedChanged, this, &MacDashboardView::render);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            refreshPermission();
+    });
+    m_timer.setInterval(refreshIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &MacDashboardView::refreshPermission);
+    render();
+}
+
+QString MacDashboardView::statusText() const
+{
+    return m_status->text();
+}
+
+void MacDashboardView::showEvent(QShowEvent* event)
+{
+    refreshPermission();
+    m_timer.start();
+    QWidget::showEvent(event);
+}
+
+void MacDashboardView::hideEvent(QHideEvent* event)
+{
+    m_timer.stop();
+    QWidget::hideEvent(event);
+}
+
+void MacDashboardView::refreshPermission()
+{
+    m_hasPermission = m_context.input.checkAccessibility(false);
+    render();
+}
+
+void MacDashboardView::requestPermission()
+{
+    if (m_context.input.checkAccessibility(true)) {
+        m_hasPermission = true;
+        render();
+    } else if (m_context.openUrl) {
+        m_context.openUrl(inputAccessHelpPage());
+    }
+}
+
+void MacDashboardView::render()
+{
+    const BonjourServer& server = m_context.server;
+    m_code->setText(server.pairingCode());
+    QPalette statusPalette = m_status->palette();
+    if (server.isConnected()) {
+        m_light->setColors(colors::green, withAlpha(colors::green, 0.5));
+        m_status->setText(tr("设备已连接"));
+        statusPalette.setColor(QPalette::WindowText, colors::green);
+    } else {
+        const bool ready = isListenerReady(server);
+        m_light->setColors(ready ? colors::orange : colors::red, withAlpha(colors::orange, 0.5));
+        m_status->setText(ready ? tr("等待连接...") : tr("服务未启动"));
+        statusPalette.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
+    }
+    m_status->setPalette(statusPalette);
+    m_warning->setVisible(!m_hasPermission);
+}
+
+} // namespace quillmote::ui

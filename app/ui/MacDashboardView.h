@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "app/ui/ViewContext.h"
+
+#include <QColor>
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace quillmote::ui {
+
+// A filled circle with a soft glow, for the connection state.
+class StatusLight : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StatusLight(QWidget* parent = nullptr);
+    void setColors(const QColor& light, const QColor& glow);
+    QColor light() const { return m_light; }
+    QColor glow() const { return m_glow; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_light;
+    QColor m_glow;
+};
+
+// The main window once onboarding is done: the pairing code, the connection state, a warning
+// while input cannot be posted, the version, and the update and quit buttons. It never
+// starts the server.
+class MacDashboardView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int refreshIntervalMs = 2000;
+    static constexpr char fallbackVersion[] = "1.0.9";
+
+    MacDashboardView(ViewContext context, bool hasPermission, QWidget* parent = nullptr);
+
+    bool hasPermission() const { return m_hasPermission; }
+    QString statusText() const;
+    StatusLight* statusLight() const { return m_light; }
+    QLabel* codeLabel() const { return m_code; }
+    QLabel* statusLabel() const { return m_status; }
+    QLabel* versionLabel() const { return m_version; }
+    QPushButton* warningButton() const { return m_warning; }
+    QPushButton* updateButton() const { return m_update; }
+    QPushButton* quitButton() const { return m_quit; }
+
+    void refreshPermission();
+    void requestPermission();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void render();
+
+    ViewContext m_context;
+    bool m_hasPermission;
+    QTimer m_timer;
+    QLabel* m_code;
+    StatusLight* m_light;
+    QLabel* m_status;
+    QPushButton* m_warning;
+    QLabel* m_version;
+    QPushButton* m_update;
+    QPushButton* m_quit;
+};
+
+} // namespace quillmote::ui

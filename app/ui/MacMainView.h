@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "app/ui/ViewContext.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace quillmote::ui {
+
+class MacDashboardView;
+class MacPermissionView;
+
+// The main window's content: the onboarding until it is completed once, the dashboard from
+// then on. The choice is kept in the settings under "hasCompletedOnboarding".
+class MacMainView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr char onboardingKey[] = "hasCompletedOnboarding";
+
+    explicit MacMainView(ViewContext context, QWidget* parent = nullptr);
+
+    bool hasCompletedOnboarding() const { return m_hasCompletedOnboarding; }
+    MacPermissionView* permissionView() const;
+    MacDashboardView* dashboardView() const;
+
+    void completeOnboarding();
+
+    static bool readCompletedOnboarding(const QString& settingsPath);
+
+private:
+    void showCurrentView();
+
+    ViewContext m_context;
+    bool m_hasCompletedOnboarding;
+    QPointer<MacPermissionView> m_permission;
+    QPointer<MacDashboardView> m_dashboard;
+};
+
+} // namespace quillmote::ui

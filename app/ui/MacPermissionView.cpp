@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/MacPermissionView.h"
+
+#include "app/ui/Card.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/PermissionRow.h"
+#include "input/InputController.h"
+#include "server/BonjourServer.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillmote::ui {
+
+MacPermissionView::MacPermissionView(ViewContext context, std::function<void()> onComplete, QWidget* parent)
+    : QWidget(parent), m_context(std::move(context)), m_onComplete(std::move(onComplete)),
+      m_accessibilityRow(new PermissionRow(tr("辅助功能权限"), tr("用于模拟鼠标移动、点击和键盘输入"),
+                                           Symbol::Pointer, [this] { openAccessibilitySettings(); })),
+      m_networkRow(new PermissionRow(tr("本地网络权限"), tr("用于在局域网内发现和连接您的设备"),
+                                     Symbol::Network, [this] { requestNetwork(); })),
+      m_startButton(new QPushButton(tr("开始使用")))
+{
+    setFixedWidth(400);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(30);
+
+    auto* header = new QVBoxLayout;
+    header->setSpacing(10);
+    header->setContentsMargins(0, 20, 0, 0);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(applicationIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
+    icon->setAlignment(Qt::AlignCenter);
+    auto* welcome = new QLabel(tr("欢迎使用 Quillmote"), this);
+    welcome->setFont(fonts::title());
+    welcome->setAlignment(Qt::AlignCenter);
+    auto* subtitle = new QLabel(tr("为了正常工作，请授予以下必要权限"), this);
+    subtitle->setFont(fonts::body());
+    subtitle->setForegroundRole(QPalette::PlaceholderText);
+    subtitle->setAlignment(Qt::AlignCenter);
+    subtitle->setWordWrap(true);
+    header->addWidget(icon);
+    header->addWidget(welcome);
+    header->addWidget(subtitle);
+    layout->addLayout(header);
+
+    auto* card = new Card(12, this);
+    auto* cardLayout = new QVBoxLayout(card);
+    cardLayout->setSpacing(16);
+    cardLayout->addWidget(m_accessibilityRow);
+    auto* divider = new QFrame(card);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    cardLayout->addWidget(divider);
+    cardLayout->addWidget(m_networkRow);
+    layout->addWidget(card);
+
+    m_startButton->setFont(fonts::headline());
+    m_startButton->setDefault(true);
+    m_startButton->setMinimumHeight(m_startButton->sizeHint().height() + 16);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setContentsMargins(40, 0, 40, 20);
+    buttonRow->addWidget(m_startButton);
+    layout->addLayout(buttonRow);
+    connect(m_startButton, &QPushButton::clicked, this, [this] {
+        if (m_accessibilityGranted && m_networkGranted && m_onComplete)
+            m_onComplete();
+    });
+
+    m_timer.setInterval(pollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &MacPermissionView::tick);
+    render();
+}
+
+void MacPermissionView::showEvent(QShowEvent* event)
+{
+    // The first poll comes a second after the view appears, not at once.
+    m_timer.start();
+    QWidget::showEvent(event);
+}
+
+void MacPermissionView::hideEvent(QHideEvent* event)
+{
+    m_timer.stop();
+    QWidget::hideEvent(event);
+}
+
+void MacPermissionView::tick()
+{
+    m_accessibilityGranted = m_context.input.checkAccessibility(false);
+    checkNetwork();
+    render();
+}
+
+void MacPermissionView::checkNetwork()
+{
+    if (isListenerReady(m_context.server)) {
+        m_networkGranted = true;
+        m_isCheckingNetwork = false;
+    } else if (!m_context.server.listener()) {
+        m_context.server.start();
+    }
+    render();
+}
+
+void MacPermissionView::requestNetwork()
+{
+    m_isCheckingNetwork = true;
+    m_context.server.start();
+    QTimer::singleShot(networkRecheckDelayMs, this, &MacPermissionView::checkNetwork);
+    render();
+}
+
+void MacPermissionView::openAccessibilitySettings()
+{
+    m_context.input.checkAccessibility(true);
+    if (m_context.openUrl)
+        m_context.openUrl(inputAccessHelpPage());
+}
+
+void MacPermissionView::render()
+{
+    m_accessibilityRow->setGranted(m_accessibilityGranted);
+    m_networkRow->setGranted(m_networkGranted);
+    m_networkRow->setLoading(m_isCheckingNetwork);
+    m_startButton->setEnabled(m_accessibilityGranted && m_networkGranted);
+}
+
+} // namespace quillmote::ui

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "app/ui/AppDelegate.h"
+#include "app/ui/ViewContext.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+
+#include <memory>
+
+namespace quillmote::ui {
+
+class ContentView;
+
+// The small frameless window the tray icon opens; it closes when it loses focus.
+class Panel : public QWidget
+{
+    Q_OBJECT
+public:
+    Panel(ViewContext context, AppDelegate& delegate);
+    ContentView* contentView() const { return m_content; }
+    // Opens next to the tray icon's area (or the pointer when the tray does not say where).
+    void popUp(const QRect& anchor);
+
+private:
+    ContentView* m_content;
+};
+
+// The desktop application: its delegate with the main window, and the tray icon that shows
+// whether a device is paired and opens the panel.
+class OrvantoApp : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr char connectedIconName[] = "MenuBarIcon_Connected";
+    static constexpr char disconnectedIconName[] = "MenuBarIcon_Disconnected";
+
+    explicit OrvantoApp(ViewContext context, QObject* parent = nullptr);
+    ~OrvantoApp() override;
+
+    AppDelegate& appDelegate() { return m_delegate; }
+    QSystemTrayIcon& trayIcon() { return m_tray; }
+    Panel& panel();
+    // The image the tray icon shows now.
+    QString trayIconName() const { return m_iconName; }
+
+    // Shows the main window and the tray icon, and starts the server when onboarding is done.
+    void launch();
+    void togglePanel();
+
+private:
+    void updateTrayIcon();
+
+    ViewContext m_context;
+    AppDelegate m_delegate;
+    QSystemTrayIcon m_tray;
+    QMenu m_menu;
+    std::unique_ptr<Panel> m_panel;
+    QString m_iconName;
+};
+
+} // namespace quillmote::ui

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/ViewContext.h"
+
+#include "server/BonjourServer.h"
+#include "server/Listener.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace quillmote::ui {
+
+bool isListenerReady(const BonjourServer& server)
+{
+    return server.listener() && server.listener()->state() == ListenerState::Ready;
+}
+
+QString applicationVersion()
+{
+    return QCoreApplication::applicationVersion();
+}
+
+QUrl inputAccessHelpPage()
+{
+    // Next to the executable in the build tree, under share/ once installed.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {dir + QStringLiteral("/share/quillmote/input-access.html"),
+                                     dir + QStringLiteral("/../share/quillmote/input-access.html")}) {
+        if (QFileInfo::exists(candidate))
+            return QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
+    }
+    return QUrl(QString::fromLatin1(homePage));
+}
+
+} // namespace quillmote::ui

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+namespace quillmote {
+
+class BonjourServer;
+namespace input {
+class InputController;
+}
+
+namespace ui {
+
+// The project's home page, opened by the update button.
+inline constexpr char homePage[] = "https://quillmote.org/";
+
+// What every view works with. The application passes the shared instances and the desktop's
+// own URL opener and quit; tests pass their own.
+struct ViewContext
+{
+    BonjourServer& server;
+    input::InputController& input;
+    QString settingsPath;
+    std::function<void(const QUrl&)> openUrl;
+    std::function<void()> quit;
+};
+
+// Whether the server's listener exists and is ready: the stand-in for the network permission.
+bool isListenerReady(const BonjourServer& server);
+// The version shown in the views, or empty when the application has none.
+QString applicationVersion();
+// The page that explains how to grant input access, as shipped with the program.
+QUrl inputAccessHelpPage();
+
+} // namespace ui
+} // namespace quillmote
