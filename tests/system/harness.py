@@ -139,6 +139,53 @@ class Server:
             shutil.rmtree(self.config_home, ignore_errors=True)
 
 
+SCREEN = (1280, 800)
+# Every X server of a run gets a display number of its own: reusing one that a server has
+# just given up now and then leaves the next client unable to connect.
+_displays = iter(range(300 + (os.getpid() % 500) * 20, 300 + (os.getpid() % 500) * 20 + 20))
+
+
+def _free_display():
+    for number in _displays:
+        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            return f":{number}"
+    raise AssertionError("no free X display number left for this run")
+
+
+class Xvfb:
+    def __init__(self, display=None):
+        self.display = display or _free_display()
+        args = ["Xvfb", self.display, "-noreset", "-nolisten", "tcp", "-screen", "0",
+                f"{SCREEN[0]}x{SCREEN[1]}x24"]
+        self.proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while self.display and time.monotonic() < deadline and not self._answers():
+            time.sleep(0.05)
+
+    def _answers(self):
+        return subprocess.run(["xdotool", "getmouselocation"], env=self.env(), capture_output=True,
+                              timeout=5).returncode == 0
+
+    def env(self):
+        return {**os.environ, "DISPLAY": self.display}
+
+    def run(self, *args):
+        return subprocess.run(args, env=self.env(), capture_output=True, timeout=10, check=True).stdout.decode()
+
+    def pointer(self):
+        m = re.match(r"x:(-?\d+) y:(-?\d+)", self.run("xdotool", "getmouselocation"))
+        return int(m.group(1)), int(m.group(2))
+
+    def stop(self, sig=signal.SIGTERM):
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
+
+
 class Client:
     """One TCP connection; exchange() sends a message and returns the reply (b"" = silence)."""
 

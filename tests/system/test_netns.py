@@ -8,12 +8,10 @@ inside the namespaces.
 """
 import json
 import os
-import re
 import shutil
 import signal
 import subprocess
 import tempfile
-import time
 import unittest
 
 from harness import HERE, Server, main, require

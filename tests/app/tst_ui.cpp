@@ -1,0 +1,394 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/Translations.h"
+#include "app/ui/AppDelegate.h"
+#include "app/ui/ContentView.h"
+#include "app/ui/MacDashboardView.h"
+#include "app/ui/MacMainView.h"
+#include "app/ui/MacPermissionView.h"
+#include "app/ui/OrvantoApp.h"
+#include "app/ui/PermissionRow.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/Symbols.h"
+#include "input/InputController.h"
+#include "server/BonjourServer.h"
+#include "server/Listener.h"
+#include "support/LoopbackClient.h"
+#include "support/ServerFixture.h"
+#include "support/TestSink.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace quillmote;
+using namespace quillmote::ui;
+using namespace quillmote::test;
+using Status = PermissionRow::Status;
+
+namespace {
+// A fresh server and settings file, input that the test allows or refuses, and the URLs and
+// quit requests the views make, recorded.
+struct Desktop
+{
+    Desktop()
+        : sink(new TestSink), input(std::unique_ptr<input::EventSink>(sink)),
+          fixture(0, &std::chrono::steady_clock::now, &input)
+    {
+    }
+    ViewContext context()
+    {
+        return {*fixture.server, input, fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
+                [this](const QUrl& url) { openedUrls << url; }, [this] { ++quitRequests; }};
+    }
+    void establish() { Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host")); }
+    const Listener* listener() const { return fixture.server->listener(); }
+    bool listenerReady() const { return listener() && listener()->state() == ListenerState::Ready; }
+    void writeOnboardingFlag(bool done)
+    {
+        QSettings settings(fixture.dir.filePath(QStringLiteral("Quillmote.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("hasCompletedOnboarding"), done);
+    }
+
+    TestSink* sink;
+    input::InputController input;
+    ServerFixture fixture;
+    QList<QUrl> openedUrls;
+    int quitRequests = 0;
+};
+} // namespace
+
+class UiTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void onboarding_rowsAndStartButton_followTheirStates()
+    {
+        Desktop d;
+        d.sink->trusted = false;
+        int completed = 0;
+        MacPermissionView view(d.context(), [&] { ++completed; });
+        view.show();
+        QCOMPARE(view.accessibilityRow()->status(), Status::Button);
+        QCOMPARE(view.networkRow()->status(), Status::Button);
+        QVERIFY(!view.startButton()->isEnabled());
+        QVERIFY(view.isPolling());
+
+        // Nothing is polled during the first second; the first tick starts the server.
+        spinEventLoop(600);
+        QVERIFY(!d.listener());
+        QTRY_VERIFY_WITH_TIMEOUT(d.listener(), 1500);
+        const Listener* first = d.listener();
+        QCOMPARE(first->state(), ListenerState::Setup);
+        spinEventLoop(1100); // a listener being set up is left alone
+        QCOMPARE(d.listener(), first);
+        QCOMPARE(view.networkRow()->status(), Status::Button);
+
+        // A tap shows progress until the listener is ready; the checkmark then wins.
+        view.networkRow()->button()->click();
+        QCOMPARE(view.networkRow()->status(), Status::Loading);
+        d.establish();
+        QTRY_COMPARE_WITH_TIMEOUT(view.networkRow()->status(), Status::Granted, 2500);
+        QVERIFY(!view.isCheckingNetwork());
+        QVERIFY(!view.startButton()->isEnabled());
+        view.startButton()->click();
+        QCOMPARE(completed, 0);
+
+        d.sink->trusted = true;
+        QTRY_VERIFY_WITH_TIMEOUT(view.startButton()->isEnabled(), 1500);
+        QCOMPARE(view.accessibilityRow()->status(), Status::Granted);
+        d.sink->trusted = false; // revoked while shown
+        QTRY_VERIFY_WITH_TIMEOUT(!view.startButton()->isEnabled(), 1500);
+        QCOMPARE(view.accessibilityRow()->status(), Status::Button);
+        QCOMPARE(view.networkRow()->status(), Status::Granted); // never taken back
+
+        view.accessibilityRow()->button()->click();
+        QCOMPARE(d.openedUrls.size(), 1);
+        QVERIFY(d.openedUrls.front().isValid());
+
+        d.sink->trusted = true;
+        QTRY_VERIFY_WITH_TIMEOUT(view.startButton()->isEnabled(), 1500);
+        view.startButton()->click();
+        QCOMPARE(completed, 1);
+
+        view.hide();
+        QVERIFY(!view.isPolling());
+        view.show();
+        QVERIFY(view.isPolling());
+    }
+
+    void onboarding_failedListener_replacedByTap()
+    {
+        Desktop d;
+        MacPermissionView view(d.context(), [] {});
+        view.show();
+        d.fixture.server->start();
+        Q_EMIT d.fixture.lastAdvertiser->failed(QStringLiteral("no way"));
+        QTRY_COMPARE_WITH_TIMEOUT(d.listener()->state(), ListenerState::Failed, 1000);
+        const Listener* failed = d.listener();
+        spinEventLoop(1100);
+        QCOMPARE(view.networkRow()->status(), Status::Button);
+        QCOMPARE(d.listener(), failed);
+        view.networkRow()->button()->click();
+        QCOMPARE(d.listener()->state(), ListenerState::Setup); // a new one
+        QCOMPARE(view.networkRow()->status(), Status::Loading);
+        // Ready before the delayed check: granted by that check at the latest.
+        d.establish();
+        QTRY_COMPARE_WITH_TIMEOUT(view.networkRow()->status(), Status::Granted, 2500);
+    }
+
+    void dashboard_lightAndTexts_followListenerAndPairing()
+    {
+        Desktop d;
+        MacDashboardView view(d.context(), true);
+        view.show();
+        const auto showsLight = [&](const QColor& light, const QColor& glowOpaque) {
+            QColor glow = glowOpaque;
+            glow.setAlphaF(0.5);
+            return view.statusLight()->light() == light && view.statusLight()->glow() == glow;
+        };
+        QCOMPARE(view.codeLabel()->text(), QStringLiteral("------"));
+        QCOMPARE(view.statusText(), QStringLiteral("服务未启动"));
+        QVERIFY(showsLight(colors::red, colors::orange));
+
+        d.fixture.server->start();
+        QTRY_COMPARE_WITH_TIMEOUT(view.codeLabel()->text(), d.fixture.server->pairingCode(), 1000);
+        QVERIFY(view.codeLabel()->text().size() == 6);
+        QCOMPARE(view.statusText(), QStringLiteral("服务未启动")); // being set up
+        d.establish();
+        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("等待连接..."), 1000);
+        QVERIFY(showsLight(colors::orange, colors::orange));
+
+        {
+            LoopbackClient client(d.fixture.port());
+            QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
+                        .startsWith("PAIR_SUCCESS"));
+            QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("设备已连接"), 1000);
+            QVERIFY(showsLight(colors::green, colors::green));
+            QCOMPARE(view.statusLabel()->palette().color(QPalette::WindowText), colors::green);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("等待连接..."), 2000);
+
+        Q_EMIT d.fixture.lastAdvertiser->failed(QStringLiteral("gone"));
+        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("服务未启动"), 1000);
+        QVERIFY(showsLight(colors::red, colors::orange));
+    }
+
+    void dashboard_permissionWarningAndButtons()
+    {
+        Desktop d;
+        MacDashboardView view(d.context(), true);
+        QVERIFY(view.warningButton()->isHidden());
+        d.sink->trusted = false;
+        view.show(); // refreshed when shown
+        QVERIFY(view.warningButton()->isVisible());
+        d.sink->trusted = true;
+        QTRY_VERIFY_WITH_TIMEOUT(view.warningButton()->isHidden(), 2500); // the two-second refresh
+        d.sink->trusted = false;
+        QTRY_VERIFY_WITH_TIMEOUT(view.warningButton()->isVisible(), 2500);
+
+        view.warningButton()->click(); // still refused: the help page opens
+        QCOMPARE(d.openedUrls.size(), 1);
+        QVERIFY(view.warningButton()->isVisible());
+        d.sink->trusted = true;
+        view.warningButton()->click(); // trusted now: hidden at once, nothing opened
+        QVERIFY(view.warningButton()->isHidden());
+        QCOMPARE(d.openedUrls.size(), 1);
+
+        view.updateButton()->click();
+        QCOMPARE(d.openedUrls.last(), QUrl(QString::fromLatin1(homePage)));
+        QCOMPARE(d.openedUrls.last().scheme(), QStringLiteral("https"));
+        view.quitButton()->click();
+        QCOMPARE(d.quitRequests, 1);
+
+        QCOMPARE(view.versionLabel()->text(), QStringLiteral("v") + QStringLiteral(QUILLMOTE_VERSION));
+        QCoreApplication::setApplicationVersion(QString());
+        MacDashboardView unversioned(d.context(), true);
+        QCOMPARE(unversioned.versionLabel()->text(), QStringLiteral("v1.0.9"));
+        ContentView panel(d.context(), {}, {});
+        QVERIFY(panel.versionLabel()->isHidden());
+        QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+    }
+
+    void panel_startsServerOnlyWithoutListener_showsFullStatus()
+    {
+        Desktop d;
+        QStringList calls;
+        ContentView panel(
+            d.context(), [&] { calls << QStringLiteral("show"); },
+            [&] { calls << QStringLiteral("dismiss"); });
+        QVERIFY(!d.listener());
+        panel.show();
+        QVERIFY(d.listener());
+        QVERIFY(panel.grantedLine()->isVisible());
+        QVERIFY(panel.permissionButton()->isHidden());
+        Q_EMIT d.fixture.lastAdvertiser->failed(QStringLiteral("boom"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel.statusLabel()->text(), QStringLiteral("启动失败: boom"), 1000);
+        const Listener* failed = d.listener();
+        panel.hide();
+        panel.show(); // a listener exists, in whatever state: left alone
+        QCOMPARE(d.listener(), failed);
+        QCOMPARE(d.listener()->state(), ListenerState::Failed);
+
+        Desktop other;
+        ContentView second(other.context(), {}, {});
+        second.show();
+        other.establish();
+        LoopbackClient client(other.fixture.port());
+        QVERIFY(client.exchange("PAIR:" + other.fixture.server->pairingCode().toUtf8())
+                    .startsWith("PAIR_SUCCESS"));
+        QTRY_COMPARE_WITH_TIMEOUT(second.statusLabel()->text(), QStringLiteral("设备已连接 (1)"), 1000);
+        QCOMPARE(second.statusSymbol()->symbol(), Symbol::CircleFilled);
+        QCOMPARE(second.codeLabel()->text(), other.fixture.server->pairingCode());
+
+        d.sink->trusted = false;
+        panel.hide();
+        panel.show();
+        QVERIFY(panel.permissionButton()->isVisible());
+        panel.permissionButton()->click();
+        QCOMPARE(d.openedUrls.size(), 1);
+        d.sink->trusted = true;
+        panel.permissionButton()->click();
+        QVERIFY(panel.grantedLine()->isVisible());
+        QCOMPARE(d.openedUrls.size(), 1);
+
+        panel.showMainWindowButton()->click();
+        QCOMPARE(calls, (QStringList{QStringLiteral("show"), QStringLiteral("dismiss")}));
+        QCOMPARE(panel.quitButton()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        panel.quitButton()->animateClick();
+        QTRY_COMPARE_WITH_TIMEOUT(d.quitRequests, 1, 1000);
+    }
+
+    void mainView_completingOnboarding_showsDashboardAndStoresFlag()
+    {
+        Desktop d;
+        d.sink->trusted = true;
+        MacMainView view(d.context());
+        view.show();
+        QVERIFY(view.permissionView());
+        QVERIFY(!view.dashboardView());
+        QPointer<MacPermissionView> onboarding = view.permissionView();
+        d.fixture.server->start();
+        d.establish();
+        QTRY_VERIFY_WITH_TIMEOUT(onboarding->startButton()->isEnabled(), 2500);
+        onboarding->startButton()->click();
+        QVERIFY(view.dashboardView());
+        QVERIFY(view.dashboardView()->isVisible());
+        QVERIFY(!onboarding || !onboarding->isPolling());
+        QTRY_VERIFY_WITH_TIMEOUT(!onboarding, 1000);
+        QVERIFY(MacMainView::readCompletedOnboarding(d.context().settingsPath));
+
+        MacMainView later(d.context());
+        QVERIFY(later.dashboardView());
+        QVERIFY(!later.permissionView());
+    }
+
+    void delegate_launchHideOnCloseAndReopen_oneWindow()
+    {
+        Desktop first;
+        AppDelegate delegate(first.context());
+        delegate.applicationDidFinishLaunching();
+        MainWindow* window = delegate.window();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quillmote"));
+        QVERIFY(window->mainView()->permissionView());
+        QVERIFY(!first.listener()); // not started before onboarding
+
+        QVERIFY(!window->close());
+        QVERIFY(!window->isVisible());
+        QCOMPARE(delegate.window(), window);
+        delegate.applicationShouldHandleReopen();
+        QCOMPARE(delegate.window(), window);
+        QVERIFY(window->isVisible());
+        delegate.applicationShouldHandleReopen();
+        delegate.showMainWindow();
+        QCOMPARE(delegate.window(), window);
+
+        Desktop later;
+        later.writeOnboardingFlag(true);
+        AppDelegate again(later.context());
+        again.applicationDidFinishLaunching();
+        QVERIFY(later.listener()); // started at launch
+        QVERIFY(again.window()->mainView()->dashboardView());
+    }
+
+    void tray_iconFollowsIsConnected()
+    {
+        Desktop d;
+        d.writeOnboardingFlag(true);
+        OrvantoApp app(d.context());
+        app.launch();
+        QCOMPARE(app.trayIconName(), QString::fromLatin1(OrvantoApp::disconnectedIconName));
+        QVERIFY(!app.trayIcon().icon().isNull());
+        d.establish();
+        {
+            LoopbackClient client(d.fixture.port());
+            QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
+                        .startsWith("PAIR_SUCCESS"));
+            QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(), QString::fromLatin1(OrvantoApp::connectedIconName),
+                                      1000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(), QString::fromLatin1(OrvantoApp::disconnectedIconName),
+                                  2000);
+
+        app.togglePanel();
+        QVERIFY(app.panel().isVisible());
+        app.panel().contentView()->showMainWindowButton()->click(); // shows the window, closes the panel
+        QVERIFY(!app.panel().isVisible());
+        QVERIFY(app.appDelegate().window()->isVisible());
+    }
+
+    void singleInstance_secondLaunch_asksTheFirstToShow()
+    {
+        const QString name = QStringLiteral("quillmote-test-%1").arg(QCoreApplication::applicationPid());
+        {
+            SingleInstance first(name);
+            QVERIFY(!first.notifyRunning(200));
+            QVERIFY(first.listen());
+            QSignalSpy shown(&first, &SingleInstance::activationRequested);
+            SingleInstance second(name);
+            QVERIFY(second.notifyRunning());
+            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
+            QVERIFY(!second.listen());
+        }
+        SingleInstance afterwards(name);
+        QVERIFY(!afterwards.notifyRunning(200));
+        QVERIFY(afterwards.listen());
+    }
+
+    // Last: translators stay installed once loaded.
+    void translations_englishForEnglish_keysOtherwise()
+    {
+        const auto status = [] {
+            return QCoreApplication::translate("quillmote::BonjourServer", "等待连接...",
+                                               "Waiting for Connection");
+        };
+        QVERIFY(!installTranslation(*qApp, QLocale(QStringLiteral("zh_CN"))));
+        QVERIFY(!installTranslation(*qApp, QLocale::c()));
+        QCOMPARE(status(), QStringLiteral("等待连接..."));
+        Desktop d;
+        MacDashboardView chinese(d.context(), true);
+        QCOMPARE(chinese.statusText(), QStringLiteral("服务未启动"));
+
+        QVERIFY(installTranslation(*qApp, QLocale(QStringLiteral("en_GB"))));
+        QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
+        MacDashboardView english(d.context(), true);
+        QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
+        MacPermissionView onboarding(d.context(), {});
+        QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
+        QCOMPARE(onboarding.networkRow()->button()->text(), QStringLiteral("Grant"));
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+    UiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ui.moc"
