@@ -5,13 +5,14 @@
 # make test   installs what is missing, builds, runs every test (and, with CI=true, again
 #             under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors)
 # make bench  builds and runs the benchmarks, printing their figures
+# make screenshots  saves pictures of the windows under Xvfb into docs/screenshots
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all deps build build-asan run test test-asan bench format-check clean
+.PHONY: all deps build build-asan run test test-asan bench screenshots format-check clean
 
 all: build
 
@@ -26,8 +27,9 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_WERROR=$(WERROR) -DQUILLMOTE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD)
 
+# The tray application in a desktop session; headless (saying so) where there is none.
 run: build
-	./$(BUILD)/quillmote --headless
+	./$(BUILD)/quillmote
 
 test: build
 ifeq ($(CI),true)
@@ -43,6 +45,9 @@ test-asan: build-asan
 
 bench: build
 	bash scripts/run-bench.sh $(BUILD)
+
+screenshots: build
+	bash scripts/screenshots.sh $(BUILD) docs/screenshots
 
 format-check:
 	bash scripts/check-format.sh

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+//
+// Saves pictures of the onboarding, the dashboard (waiting and connected) and the panel, in
+// the language of the environment, for the README. Usage: quillmote_screenshots DIR PREFIX
+#include "app/Translations.h"
+#include "app/ui/AppDelegate.h"
+#include "app/ui/MacDashboardView.h"
+#include "app/ui/MacMainView.h"
+#include "app/ui/MacPermissionView.h"
+#include "app/ui/OrvantoApp.h"
+#include "input/InputController.h"
+#include "support/LoopbackClient.h"
+#include "support/ServerFixture.h"
+#include "support/TestSink.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace quillmote;
+
+namespace {
+bool save(QWidget& widget, const QString& path)
+{
+    widget.show();
+    test::spinEventLoop(300);
+    const bool saved = widget.window()->grab().save(path);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    return saved;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmote"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DIR PREFIX\n", argv[0]);
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    const QString prefix = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(dir);
+    installTranslation(app, QLocale::system());
+
+    auto* sink = new test::TestSink;
+    input::InputController controller{std::unique_ptr<input::EventSink>(sink)};
+    test::ServerFixture fixture(0, &std::chrono::steady_clock::now, &controller);
+    const ui::ViewContext context{*fixture.server, controller,
+                                  fixture.dir.filePath(QStringLiteral("Quillmote.conf")), [](const QUrl&) {},
+                                  [] {}};
+    bool ok = true;
+
+    ui::OrvantoApp orvanto(context);
+    orvanto.launch();
+    ui::MainWindow* window = orvanto.appDelegate().window();
+    ui::MacPermissionView* onboarding = window->mainView()->permissionView();
+    onboarding->tick(); // starts the server
+    Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host"));
+    onboarding->tick();
+    ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-onboarding.png"));
+
+    window->mainView()->completeOnboarding();
+    ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-waiting.png"));
+
+    test::LoopbackClient client(fixture.port());
+    client.exchange("PAIR:" + fixture.server->pairingCode().toUtf8());
+    test::spinEventLoop(100);
+    ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-connected.png"));
+
+    ui::Panel& panel = orvanto.panel();
+    panel.popUp(QRect(QPoint(200, 0), QSize(24, 24)));
+    ok &= save(panel, dir + QLatin1Char('/') + prefix + QStringLiteral("-panel.png"));
+    return ok ? 0 : 1;
+}
