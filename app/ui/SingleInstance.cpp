@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/SingleInstance.h"
 
+#include <QDir>
 #include <QLocalSocket>
 
 #include <unistd.h>
@@ -12,8 +13,20 @@ namespace {
 constexpr char request[] = "show\n";
 }
 
+namespace {
+// The session's own runtime folder when there is one (private to the user, gone at logout),
+// else a per-user name in the temporary folder.
+QString defaultName()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return runtime + QStringLiteral("/quillmote.socket");
+    return QStringLiteral("quillmote-%1").arg(getuid());
+}
+} // namespace
+
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), m_name(name.isEmpty() ? QStringLiteral("quillmote-%1").arg(getuid()) : std::move(name))
+    : QObject(parent), m_name(name.isEmpty() ? defaultName() : std::move(name))
 {
     // Only this user may connect: the socket lives in a per-user place, with per-user rights.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);

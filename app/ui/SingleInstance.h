@@ -13,7 +13,7 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    // The socket's name for this user, unless one is given (tests).
+    // The socket of this user's session, unless a name is given (tests).
     explicit SingleInstance(QString name = {}, QObject* parent = nullptr);
 
     // True when another instance is running and was asked to show itself.

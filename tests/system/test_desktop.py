@@ -106,12 +106,13 @@ class DesktopApplication(unittest.TestCase):
 
 
 class NoDisplay(unittest.TestCase):
-    def test_without_a_graphical_session_it_runs_headless(self):
-        env = {"DISPLAY": "", "WAYLAND_DISPLAY": "", "QT_QPA_PLATFORM": ""}
+    def test_without_a_graphical_session_it_runs_headless_in_the_users_language(self):
+        env = {"DISPLAY": "", "WAYLAND_DISPLAY": "", "QT_QPA_PLATFORM": "", "LANG": "en_US.UTF-8", "LC_ALL": ""}
         with Server(args=("--input", "none"), env=env) as server:
             self.assertIsNotNone(server.wait_for(r"^No graphical session .*running headless\.$", after_seen=False))
             self.assertIsNotNone(server.port)
             self.assertIsNotNone(server.code)
+            self.assertIsNotNone(server.wait_for(r"^Status: Waiting for a connection\.\.\.$", after_seen=False))
 
 
 if __name__ == "__main__":
