@@ -23,10 +23,11 @@
 using namespace quillmote;
 
 namespace {
-void describeApplication()
+void describeApplication(QCoreApplication& app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Quillmote"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
+    installTranslation(app, QLocale::system());
 }
 
 // A backend asked for by name that cannot be opened is an error, not a silent fallback.
@@ -36,14 +37,11 @@ bool inputBackendAsRequested(const CommandLine& line)
     return requested.isEmpty() || input::InputController::shared().sink().name() == requested;
 }
 
-int runHeadless(int argc, char* argv[])
+int runHeadless(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
-    describeApplication();
-    installTranslation(app, QLocale::system());
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    if (!inputBackendAsRequested(*parseCommandLine(arguments).commandLine))
+    describeApplication(app);
+    if (!inputBackendAsRequested(line))
         return 2;
 
     SignalWatcher signals;
@@ -54,15 +52,14 @@ int runHeadless(int argc, char* argv[])
     return QCoreApplication::exec();
 }
 
-int runDesktop(int argc, char* argv[])
+int runDesktop(int argc, char* argv[], const CommandLine& line)
 {
     QApplication app(argc, argv);
-    describeApplication();
+    describeApplication(app);
     QGuiApplication::setDesktopFileName(QStringLiteral("quillmote"));
     // The server lives on in the tray when the window is closed.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ui::applicationIcon());
-    installTranslation(app, QLocale::system());
 
     ui::SingleInstance instance;
     if (instance.notifyRunning()) {
@@ -73,9 +70,7 @@ int runDesktop(int argc, char* argv[])
         console::line(QStringLiteral(
             "Could not claim the single-instance socket; a second launch will start another server."));
 
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    if (!inputBackendAsRequested(*parseCommandLine(arguments).commandLine))
+    if (!inputBackendAsRequested(line))
         return 2;
 
     SignalWatcher signals;
@@ -119,11 +114,11 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
 
     if (line.headless)
-        return runHeadless(argc, argv);
+        return runHeadless(argc, argv, line);
     if (!graphicalSessionAvailable()) {
         console::line(
             QStringLiteral("No graphical session (DISPLAY and WAYLAND_DISPLAY unusable); running headless."));
-        return runHeadless(argc, argv);
+        return runHeadless(argc, argv, line);
     }
-    return runDesktop(argc, argv);
+    return runDesktop(argc, argv, line);
 }

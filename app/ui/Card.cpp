@@ -2,10 +2,19 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/Card.h"
 
+#include <QFrame>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace quillmote::ui {
+
+QFrame* makeDivider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
 
 Card::Card(int radius, QWidget* parent) : QWidget(parent), m_radius(radius) {}
 

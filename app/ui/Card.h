@@ -5,10 +5,15 @@
 #include <QColor>
 #include <QWidget>
 
+class QFrame;
+
 namespace quillmote::ui {
 
 // A rounded panel in the palette's base colour with a faint shadow line, as the desktop
 // draws grouped content.
+// A thin horizontal rule between sections.
+QFrame* makeDivider(QWidget* parent);
+
 class Card : public QWidget
 {
     Q_OBJECT

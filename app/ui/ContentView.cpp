@@ -17,16 +17,6 @@
 
 namespace quillmote::ui {
 
-namespace {
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-} // namespace
-
 ContentView::ContentView(ViewContext context, std::function<void()> showMainWindow,
                          std::function<void()> dismissAction, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)), m_showMainWindowAction(std::move(showMainWindow)),
@@ -59,7 +49,7 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
             m_dismissAction();
     });
     layout->addWidget(m_showMainWindow, 0, Qt::AlignHCenter);
-    layout->addWidget(divider(this));
+    layout->addWidget(makeDivider(this));
 
     auto* codeBox = new Card(8, this);
     auto* codeLayout = new QVBoxLayout(codeBox);
@@ -85,7 +75,7 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     statusRow->addWidget(m_status);
     statusRow->addStretch();
     layout->addLayout(statusRow);
-    layout->addWidget(divider(this));
+    layout->addWidget(makeDivider(this));
 
     m_granted = new QWidget(this);
     auto* grantedLayout = new QHBoxLayout(m_granted);

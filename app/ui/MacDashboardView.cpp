@@ -20,13 +20,6 @@
 namespace quillmote::ui {
 
 namespace {
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
 
 QColor withAlpha(QColor color, qreal alpha)
 {
@@ -119,7 +112,7 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     mainLayout->addWidget(m_warning, 0, Qt::AlignHCenter);
     mainLayout->addStretch();
     layout->addWidget(main, 1);
-    layout->addWidget(divider(this));
+    layout->addWidget(makeDivider(this));
 
     auto* appRow = new QWidget(this);
     appRow->setBackgroundRole(QPalette::Base);
@@ -152,7 +145,7 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     });
     appLayout->addWidget(m_update);
     layout->addWidget(appRow);
-    layout->addWidget(divider(this));
+    layout->addWidget(makeDivider(this));
 
     auto* footer = new QWidget(this);
     footer->setBackgroundRole(QPalette::Base);

@@ -51,10 +51,7 @@ MacPermissionView::MacPermissionView(ViewContext context, std::function<void()> 
     auto* cardLayout = new QVBoxLayout(card);
     cardLayout->setSpacing(16);
     cardLayout->addWidget(m_accessibilityRow);
-    auto* divider = new QFrame(card);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    cardLayout->addWidget(divider);
+    cardLayout->addWidget(makeDivider(card));
     cardLayout->addWidget(m_networkRow);
     layout->addWidget(card);
 
