@@ -24,3 +24,6 @@ for variant in en:en_US.UTF-8 keys:zh_CN.UTF-8; do
   DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$runtime LANG=${variant#*:} LC_ALL= \
     "$tool" "$out" "${variant%%:*}"
 done
+# The same windows under a dark desktop theme, through Qt's GTK platform theme.
+DISPLAY=$display QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark XDG_RUNTIME_DIR=$runtime \
+  LANG=en_US.UTF-8 LC_ALL= "$tool" "$out" dark
