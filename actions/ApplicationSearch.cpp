@@ -36,17 +36,31 @@ bool isExcludedPath(const QString& path)
            path.contains(QLatin1String("/Library/CoreServices"));
 }
 
-bool matchesAny(const QStringList& terms, const QString& name)
+// Lower case under the user's locale: both sides of every match are folded this way.
+QString fold(const QString& text)
 {
-    return std::any_of(terms.begin(), terms.end(),
-                       [&](const QString& term) { return localizedCaseInsensitiveContains(name, term); });
+    return QLocale().toLower(text);
+}
+
+QStringList fold(const QStringList& texts)
+{
+    QStringList folded;
+    folded.reserve(texts.size());
+    for (const QString& text : texts)
+        folded << fold(text);
+    return folded;
+}
+
+bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
+{
+    return std::any_of(foldedTerms.begin(), foldedTerms.end(),
+                       [&](const QString& term) { return foldedName.contains(term); });
 }
 } // namespace
 
 bool localizedCaseInsensitiveContains(const QString& text, const QString& term)
 {
-    const QLocale locale;
-    return locale.toLower(text).contains(locale.toLower(term));
+    return fold(text).contains(fold(term));
 }
 
 ApplicationSearch::ApplicationSearch(AppCatalogue& catalogue, QStringList folders, QString bundleExtension)
@@ -70,13 +84,21 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     if (query.isEmpty())
         return results;
     const QStringList terms = expandSearchTerms(query);
+    const QStringList foldedTerms = fold(terms);
     std::set<QString> seenPaths;
 
+    // Each name and id is folded once per search, not once per term: the search holds the
+    // event loop.
     const std::vector<AppCatalogue::Entry> catalogue = m_catalogue.applications();
-    for (const QString& term : terms) {
-        for (const AppCatalogue::Entry& entry : catalogue) {
-            if (!localizedCaseInsensitiveContains(entry.name, term) &&
-                !localizedCaseInsensitiveContains(entry.id, term))
+    std::vector<std::pair<QString, QString>> folded;
+    folded.reserve(catalogue.size());
+    for (const AppCatalogue::Entry& entry : catalogue)
+        folded.emplace_back(fold(entry.name), fold(entry.id));
+
+    for (const QString& term : foldedTerms) {
+        for (size_t i = 0; i < catalogue.size(); ++i) {
+            const AppCatalogue::Entry& entry = catalogue[i];
+            if (!folded[i].first.contains(term) && !folded[i].second.contains(term))
                 continue;
             if (isExcludedPath(entry.path) || seenPaths.count(entry.path))
                 continue;
@@ -96,6 +118,7 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
 
 std::vector<AppSearchResult> ApplicationSearch::scanApplicationFolders(const QStringList& terms) const
 {
+    const QStringList foldedTerms = fold(terms);
     std::vector<AppSearchResult> results;
     for (const QString& folder : m_folders) {
         const QDir dir(folder);
@@ -107,7 +130,7 @@ std::vector<AppSearchResult> ApplicationSearch::scanApplicationFolders(const QSt
             if (entry.suffix() != m_bundleExtension)
                 continue;
             const QString name = entry.completeBaseName();
-            if (matchesAny(terms, name))
+            if (matchesAny(foldedTerms, fold(name)))
                 results.push_back({name, entry.filePath()});
         }
     }

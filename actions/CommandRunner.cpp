@@ -16,8 +16,12 @@ void runCommand(const QString& path, const QStringList& arguments)
     process.setProgram(path);
     process.setArguments(arguments);
     if (!process.startDetached())
-        console::line(QStringLiteral("Failed to run command ") + path + QStringLiteral(": ") +
-                      process.errorString());
+        reportFailedStart(path, process.errorString());
+}
+
+void reportFailedStart(const QString& path, const QString& reason)
+{
+    console::line(QStringLiteral("Failed to run command ") + path + QStringLiteral(": ") + reason);
 }
 
 } // namespace quillmote::actions

@@ -15,6 +15,9 @@ namespace quillmote::actions {
 // PATH.
 void runCommand(const QString& path, const QStringList& arguments);
 
+// The one console line for a program or application that could not be started.
+void reportFailedStart(const QString& path, const QString& reason);
+
 using CommandRunner = std::function<void(const QString& path, const QStringList& arguments)>;
 
 } // namespace quillmote::actions

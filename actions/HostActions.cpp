@@ -8,7 +8,7 @@
 #include "server/Console.h"
 
 #include <QFileInfo>
-#include <QPointer>
+#include <QLocale>
 #include <QTimer>
 
 namespace quillmote::actions {
@@ -54,9 +54,7 @@ void HostActions::openDesktopTarget(const QString& target)
     if (target.startsWith(QLatin1Char('/'))) {
         const QFileInfo file(target);
         if (target.endsWith(QLatin1String(".desktop"))) {
-            if (const std::optional<QString> error = m_catalogue.launch(target))
-                console::line(QStringLiteral("Failed to run command ") + target + QStringLiteral(": ") +
-                              *error);
+            launchEntry(target);
         } else if (file.suffix() == m_profile.bundleExtension && file.isFile() && file.isExecutable()) {
             runCommand(target, {});
         } else {
@@ -69,13 +67,17 @@ void HostActions::openDesktopTarget(const QString& target)
     const QString wanted = locale.toLower(target);
     for (const AppCatalogue::Entry& entry : m_catalogue.applications()) {
         if (locale.toLower(entry.name) == wanted || locale.toLower(entry.id) == wanted) {
-            if (const std::optional<QString> error = m_catalogue.launch(entry.path))
-                console::line(QStringLiteral("Failed to run command ") + entry.path + QStringLiteral(": ") +
-                              *error);
+            launchEntry(entry.path);
             return;
         }
     }
     console::line(QStringLiteral("No application named ") + target);
+}
+
+void HostActions::launchEntry(const QString& path)
+{
+    if (const std::optional<QString> error = m_catalogue.launch(path))
+        reportFailedStart(path, *error);
 }
 
 void HostActions::openUrl(const QString& address)

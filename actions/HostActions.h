@@ -59,6 +59,7 @@ public:
 
 private:
     void openDesktopTarget(const QString& target);
+    void launchEntry(const QString& path);
 
     input::InputController& m_input;
     HostProfile m_profile;

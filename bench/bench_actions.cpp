@@ -51,18 +51,14 @@ std::string exchangeWhole(Client& client, const std::string& message, size_t exp
 
 Percentiles timeQuery(Client& client, const std::string& message, int* results)
 {
-    const std::string first = exchangeWhole(client, message, 0);
-    size_t expected = first.size();
-    // Learn the full size once: keep reading until nothing more comes.
+    // The first answer, read until nothing more comes, gives the size every later one must have.
+    std::string whole = client.exchange(message);
     for (std::string more = client.receive(200); !more.empty(); more = client.receive(200))
-        expected += more.size();
+        whole += more;
+    const size_t expected = whole.size();
     *results = 0;
-    std::string whole = first;
-    if (expected > first.size())
-        whole = exchangeWhole(client, message, expected);
-    if (whole.size() > 11)
-        for (size_t at = 0; (at = whole.find("::", at)) != std::string::npos; at += 2)
-            ++*results;
+    for (size_t at = 0; (at = whole.find("::", at)) != std::string::npos; at += 2)
+        ++*results;
     std::vector<double> us;
     for (int i = 0; i < roundTrips; ++i) {
         const auto start = Clock::now();

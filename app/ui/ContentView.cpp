@@ -9,7 +9,6 @@
 #include "server/BonjourServer.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -100,14 +99,8 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     });
     layout->addWidget(m_quit, 0, Qt::AlignHCenter);
 
-    BonjourServer& server = m_context.server;
-    connect(&server, &BonjourServer::pairingCodeChanged, this, &ContentView::render);
-    connect(&server, &BonjourServer::connectionStatusChanged, this, &ContentView::render);
-    connect(&server, &BonjourServer::isConnectedChanged, this, &ContentView::render);
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            refreshPermission();
-    });
+    observeServer(m_context.server, this, [this] { render(); });
+    onApplicationActivated(this, [this] { refreshPermission(); });
     render();
 }
 

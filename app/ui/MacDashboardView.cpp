@@ -9,7 +9,6 @@
 #include "server/BonjourServer.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -170,14 +169,8 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
 
     // Any published change of the server may change what is shown, including the listener's
     // state, which only shows through a status change.
-    BonjourServer& server = m_context.server;
-    connect(&server, &BonjourServer::pairingCodeChanged, this, &MacDashboardView::render);
-    connect(&server, &BonjourServer::connectionStatusChanged, this, &MacDashboardView::render);
-    connect(&server, &BonjourServer::isConnectedChanged, this, &MacDashboardView::render);
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            refreshPermission();
-    });
+    observeServer(m_context.server, this, [this] { render(); });
+    onApplicationActivated(this, [this] { refreshPermission(); });
     m_timer.setInterval(refreshIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &MacDashboardView::refreshPermission);
     render();

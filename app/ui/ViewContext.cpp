@@ -7,8 +7,25 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace quillmote::ui {
+
+void observeServer(BonjourServer& server, QObject* context, const std::function<void()>& update)
+{
+    QObject::connect(&server, &BonjourServer::pairingCodeChanged, context, update);
+    QObject::connect(&server, &BonjourServer::connectionStatusChanged, context, update);
+    QObject::connect(&server, &BonjourServer::isConnectedChanged, context, update);
+}
+
+void onApplicationActivated(QObject* context, const std::function<void()>& action)
+{
+    QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, context,
+                     [action](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive)
+                             action();
+                     });
+}
 
 bool isListenerReady(const BonjourServer& server)
 {

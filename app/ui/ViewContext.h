@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -29,6 +30,12 @@ struct ViewContext
     std::function<void(const QUrl&)> openUrl;
     std::function<void()> quit;
 };
+
+// Calls update after every change the server publishes, whichever field it was, while context
+// lives: the listener's state shows only through such a change.
+void observeServer(BonjourServer& server, QObject* context, const std::function<void()>& update);
+// Calls action each time the application becomes the active one, while context lives.
+void onApplicationActivated(QObject* context, const std::function<void()>& action);
 
 // Whether the server's listener exists and is ready: the stand-in for the network permission.
 bool isListenerReady(const BonjourServer& server);

@@ -77,24 +77,6 @@ QByteArray desktopEntry(const QByteArray& name, const QByteArray& extra = {})
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + extra;
 }
 
-std::vector<Event> chord(std::uint16_t code, std::uint64_t flags)
-{
-    constexpr std::pair<std::uint64_t, std::uint16_t> modifiers[] = {
-        {flagCommand, 55}, {flagShift, 56}, {flagOption, 58}, {flagControl, 59}};
-    std::vector<Event> events;
-    for (const auto& [mask, key] : modifiers) {
-        if (flags & mask)
-            events.push_back(KeyEvent{key, true, 0});
-    }
-    events.push_back(KeyEvent{code, true, flags});
-    events.push_back(KeyEvent{code, false, flags});
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
-        if (flags & it->first)
-            events.push_back(KeyEvent{it->second, false, 0});
-    }
-    return events;
-}
-
 // Host actions on a profile, with the tools they start recorded instead of run, behind a
 // paired client of a real server.
 struct Host
@@ -244,16 +226,16 @@ private Q_SLOTS:
         const ToolCommand caffeinate{QStringLiteral("/usr/bin/caffeinate"),
                                      {QStringLiteral("-u"), QStringLiteral("-t"), QStringLiteral("2")}};
         QTest::newRow("mac dock") << mac << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK")
-                                  << chord(2, 0x180000) << C{};
+                                  << keyStroke(2, 0x180000) << C{};
         QTest::newRow("mac spotlight") << mac << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT")
-                                       << chord(49, 0x100000) << C{};
+                                       << keyStroke(49, 0x100000) << C{};
         QTest::newRow("mac mission control")
             << mac << QByteArray("CMD:MISSION_CONTROL") << QByteArray("ACK_MISSION_CONTROL") << E{}
             << C{{open, {QStringLiteral("-a"), QStringLiteral("Mission Control")}}};
         QTest::newRow("mac refresh") << mac << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
-                                     << chord(15, 0x100000) << C{};
+                                     << keyStroke(15, 0x100000) << C{};
         QTest::newRow("mac close window") << mac << QByteArray("CMD:CLOSE_WINDOW")
-                                          << QByteArray("ACK_CLOSE_WINDOW") << chord(13, 0x100000) << C{};
+                                          << QByteArray("ACK_CLOSE_WINDOW") << keyStroke(13, 0x100000) << C{};
         QTest::newRow("mac wake") << mac << QByteArray("CMD:WAKE") << QByteArray("ACK_WAKE") << E{}
                                   << C{caffeinate};
         QTest::newRow("mac toggle display wakes") << mac << QByteArray("CMD:TOGGLE_DISPLAY")
@@ -301,13 +283,13 @@ private Q_SLOTS:
         const ToolCommand linuxSaver{QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}};
         const ToolCommand reset{QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}};
         QTest::newRow("kde show desktop")
-            << kde << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK") << chord(2, 0x40000) << C{};
-        QTest::newRow("kde launcher")
-            << kde << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT") << chord(49, 0x80000) << C{};
+            << kde << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK") << keyStroke(2, 0x40000) << C{};
+        QTest::newRow("kde launcher") << kde << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT")
+                                      << keyStroke(49, 0x80000) << C{};
         QTest::newRow("kde overview") << kde << QByteArray("CMD:MISSION_CONTROL")
-                                      << QByteArray("ACK_MISSION_CONTROL") << chord(13, 0x40000) << C{};
+                                      << QByteArray("ACK_MISSION_CONTROL") << keyStroke(13, 0x40000) << C{};
         QTest::newRow("kde reload") << kde << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
-                                    << chord(15, 0x100000) << C{};
+                                    << keyStroke(15, 0x100000) << C{};
         QTest::newRow("kde screen saver")
             << kde << QByteArray("CMD:SCREENSAVER") << QByteArray("ACK_SCREENSAVER") << E{} << C{linuxSaver};
         QTest::newRow("kde display sleep") << kde << QByteArray("CMD:DISPLAY_SLEEP")
@@ -360,16 +342,16 @@ private Q_SLOTS:
         QTest::addColumn<std::vector<Event>>("launcher");
         QTest::addColumn<std::vector<Event>>("overview");
         QTest::addColumn<std::vector<Event>>("showDesktop");
-        const auto superTap = chord(59, 0);
+        const auto superTap = keyStroke(59, 0);
         QTest::newRow("ubuntu") << QStringLiteral("ubuntu:GNOME") << superTap << superTap
-                                << chord(2, 0x40000);
-        QTest::newRow("kde") << QStringLiteral("KDE") << chord(49, 0x80000) << chord(13, 0x40000)
-                             << chord(2, 0x40000);
-        QTest::newRow("xfce") << QStringLiteral("XFCE") << chord(120, 0x80000) << superTap
-                              << chord(2, 0x180000);
+                                << keyStroke(2, 0x40000);
+        QTest::newRow("kde") << QStringLiteral("KDE") << keyStroke(49, 0x80000) << keyStroke(13, 0x40000)
+                             << keyStroke(2, 0x40000);
+        QTest::newRow("xfce") << QStringLiteral("XFCE") << keyStroke(120, 0x80000) << superTap
+                              << keyStroke(2, 0x180000);
         QTest::newRow("cinnamon") << QStringLiteral("X-Cinnamon") << superTap << superTap
-                                  << chord(2, 0x40000);
-        QTest::newRow("unset") << QString() << superTap << superTap << chord(2, 0x40000);
+                                  << keyStroke(2, 0x40000);
+        QTest::newRow("unset") << QString() << superTap << superTap << keyStroke(2, 0x40000);
     }
     void linuxDesktops_chordsChosenByCurrentDesktop()
     {

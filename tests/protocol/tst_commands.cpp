@@ -43,17 +43,6 @@ MouseEvent press(int type, int button = LeftButton, std::int64_t clicks = 1)
 {
     return MouseEvent{type, {100, 100}, button, clicks, 0, 0, 0, 0};
 }
-std::vector<Event> keyStroke(std::uint16_t code, std::uint64_t flags = 0)
-{
-    std::vector<Event> events;
-    if (flags & flagCommand)
-        events.push_back(KeyEvent{55, true, 0});
-    events.push_back(KeyEvent{code, true, flags});
-    events.push_back(KeyEvent{code, false, flags});
-    if (flags & flagCommand)
-        events.push_back(KeyEvent{55, false, 0});
-    return events;
-}
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)

@@ -6,6 +6,9 @@
 
 #include <QStringList>
 
+#include <iterator>
+#include <utility>
+
 namespace quillmote::test {
 
 // Keeps what the controller posts, as structured events, over a desktop the test describes.
@@ -34,6 +37,27 @@ public:
     std::vector<input::Event> events;
     QStringList clipboard;
 };
+
+// What pressKey posts for a key with modifier flags: the modifiers down in a fixed order, the
+// key down and up with the flags, the modifiers up in reverse.
+inline std::vector<input::Event> keyStroke(std::uint16_t code, std::uint64_t flags = 0)
+{
+    using input::KeyEvent;
+    constexpr std::pair<std::uint64_t, std::uint16_t> modifiers[] = {
+        {input::flagCommand, 55}, {input::flagShift, 56}, {input::flagOption, 58}, {input::flagControl, 59}};
+    std::vector<input::Event> events;
+    for (const auto& [mask, key] : modifiers) {
+        if (flags & mask)
+            events.push_back(KeyEvent{key, true, 0});
+    }
+    events.push_back(KeyEvent{code, true, flags});
+    events.push_back(KeyEvent{code, false, flags});
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
+        if (flags & it->first)
+            events.push_back(KeyEvent{it->second, false, 0});
+    }
+    return events;
+}
 
 } // namespace quillmote::test
 
