@@ -10,6 +10,12 @@ namespace quillmote::actions {
 
 void runCommand(const QString& path, const QStringList& arguments)
 {
+    // Tools were looked up in the system folders at start-up; a bare name was found in none,
+    // and QProcess would search PATH for it.
+    if (!path.startsWith(QLatin1Char('/'))) {
+        reportFailedStart(path, QStringLiteral("not found in the system folders"));
+        return;
+    }
     // Detached children are started through an intermediate process, so they belong to init
     // and nothing here has to reap them.
     QProcess process;

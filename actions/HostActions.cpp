@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace quillmote::actions {
 
@@ -52,13 +55,24 @@ void HostActions::openApplication(const QString& target)
 void HostActions::openDesktopTarget(const QString& target)
 {
     if (target.startsWith(QLatin1Char('/'))) {
-        const QFileInfo file(target);
-        if (target.endsWith(QLatin1String(".desktop"))) {
-            launchEntry(target);
-        } else if (file.suffix() == m_profile.bundleExtension && file.isFile() && file.isExecutable()) {
-            runCommand(target, {});
+        // Only what the user could start from the desktop: an entry the menus list, or an
+        // AppImage directly inside an application folder, after following symbolic links.
+        const QString canonical = QFileInfo(target).canonicalFilePath();
+        if (canonical.isEmpty()) {
+            refuseOpen(target, QStringLiteral("no such file"));
+        } else if (canonical.endsWith(QLatin1String(".desktop"))) {
+            const auto entries = m_catalogue.applications();
+            const auto listed = std::find_if(entries.begin(), entries.end(), [&canonical](const auto& entry) {
+                return QFileInfo(entry.path).canonicalFilePath() == canonical;
+            });
+            if (listed != entries.end())
+                launchEntry(listed->path);
+            else
+                refuseOpen(target, QStringLiteral("not an application the desktop lists"));
+        } else if (isApplicationFile(canonical)) {
+            runCommand(canonical, {});
         } else {
-            runCommand(m_profile.opener, {target});
+            refuseOpen(target, QStringLiteral("not an application"));
         }
         return;
     }
@@ -74,6 +88,22 @@ void HostActions::openDesktopTarget(const QString& target)
     console::line(QStringLiteral("No application named ") + target);
 }
 
+bool HostActions::isApplicationFile(const QString& canonicalPath) const
+{
+    const QFileInfo file(canonicalPath);
+    if (file.suffix() != m_profile.bundleExtension || !file.isFile() || !file.isExecutable())
+        return false;
+    const QString parent = file.absolutePath();
+    return std::any_of(
+        m_profile.applicationFolders.begin(), m_profile.applicationFolders.end(),
+        [&parent](const QString& folder) { return QFileInfo(folder).canonicalFilePath() == parent; });
+}
+
+void HostActions::refuseOpen(const QString& target, const QString& reason)
+{
+    console::line(QStringLiteral("Refused to open %1: %2").arg(target, reason));
+}
+
 void HostActions::launchEntry(const QString& path)
 {
     if (const std::optional<QString> error = m_catalogue.launch(path))
@@ -82,9 +112,21 @@ void HostActions::launchEntry(const QString& path)
 
 void HostActions::openUrl(const QString& address)
 {
-    // Only web addresses; other schemes (file:, smb:, custom handlers) are dropped on purpose.
-    if (address.startsWith(QLatin1String("http")) || address.startsWith(QLatin1String("www")))
-        runCommand(m_profile.opener, {address});
+    // Only web addresses, and only as web addresses: never a file path or another scheme
+    // (file:, smb:, custom handlers) that the opener would act on.
+    QString candidate;
+    if (address.startsWith(QLatin1String("http")))
+        candidate = address;
+    else if (address.startsWith(QLatin1String("www")))
+        candidate = QStringLiteral("https://") + address;
+    const QUrl url(candidate, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (candidate.isEmpty() || !url.isValid() || url.isRelative() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        console::line(QStringLiteral("Refused to open the address ") + address);
+        return;
+    }
+    runCommand(m_profile.opener, {url.toString(QUrl::FullyEncoded)});
 }
 
 std::vector<AppSearchResult> HostActions::searchApplications(const QString& query)

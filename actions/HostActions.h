@@ -59,6 +59,8 @@ public:
 
 private:
     void openDesktopTarget(const QString& target);
+    bool isApplicationFile(const QString& canonicalPath) const;
+    static void refuseOpen(const QString& target, const QString& reason);
     void launchEntry(const QString& path);
 
     input::InputController& m_input;

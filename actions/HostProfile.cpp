@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "actions/HostProfile.h"
 
+#include <QStandardPaths>
+
 namespace quillmote::actions {
 
 namespace {
@@ -60,6 +62,30 @@ HostProfile HostProfile::forLinuxDesktop(QStringView currentDesktop, const QStri
         .applicationFolders = {home + QStringLiteral("/Applications"), home + QStringLiteral("/AppImages")},
         .bundleExtension = QStringLiteral("AppImage"),
     };
+}
+
+QStringList HostProfile::systemToolFolders()
+{
+    return {QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/sbin"),
+            QStringLiteral("/usr/bin"),        QStringLiteral("/sbin"),          QStringLiteral("/bin")};
+}
+
+void HostProfile::resolveTools(const QStringList& folders)
+{
+    const auto resolve = [&folders](QString& program) {
+        if (program.startsWith(QLatin1Char('/')))
+            return;
+        const QString found = QStandardPaths::findExecutable(program, folders);
+        if (!found.isEmpty())
+            program = found;
+    };
+    for (SystemAction* action : {&showDesktop, &launcher, &overview, &reload, &closeWindow}) {
+        if (auto* tool = std::get_if<ToolCommand>(action))
+            resolve(tool->program);
+    }
+    for (ToolCommand* tool : {&screenSaver, &sleep, &userActivity})
+        resolve(tool->program);
+    resolve(opener);
 }
 
 HostProfile HostProfile::macOS(const QString& home)

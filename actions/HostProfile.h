@@ -56,8 +56,14 @@ struct HostProfile
     QStringList applicationFolders; // scanned at their top level only
     QString bundleExtension;        // an application's file extension in those folders
 
-    // A Linux desktop, its shortcuts chosen by $XDG_CURRENT_DESKTOP.
+    // A Linux desktop, its shortcuts chosen by $XDG_CURRENT_DESKTOP. Its tools are named, not
+    // yet found: see resolveTools.
     static HostProfile forLinuxDesktop(QStringView currentDesktop, const QString& home);
+    // The folders tools are taken from; never PATH, which may name the working folder.
+    static QStringList systemToolFolders();
+    // Replaces each tool's name by its absolute path in the first of `folders` that has it. A
+    // tool found nowhere keeps its bare name, which the runner refuses to start.
+    void resolveTools(const QStringList& folders);
     // The desktop the protocol was first written for; kept so both tables stay in view.
     static HostProfile macOS(const QString& home);
 };

@@ -45,10 +45,12 @@ actions::HostActions& actions::HostActions::shared()
     static HostActions* const instance = [] {
         static desktop::GioAppCatalogue catalogue;
         static desktop::DBusUserActivity userActivity(QDBusConnection::sessionBus());
+        HostProfile profile =
+            HostProfile::forLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath());
+        profile.resolveTools(HostProfile::systemToolFolders());
         return new HostActions({
             .input = input::InputController::shared(),
-            .profile =
-                HostProfile::forLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath()),
+            .profile = std::move(profile),
             .catalogue = catalogue,
             .userActivity = userActivity,
         });

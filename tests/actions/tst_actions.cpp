@@ -260,18 +260,27 @@ private Q_SLOTS:
         QTest::newRow("mac open empty name")
             << mac << QByteArray("CMD:OPEN:APP:") << QByteArray("ACK_OPEN_APP") << E{}
             << C{{open, {QStringLiteral("-a"), QString()}}};
-        QTest::newRow("mac url with quotes and spaces")
-            << mac << QByteArray("CMD:OPEN:URL:https://example.com/a b\"c") << QByteArray("ACK_OPEN_URL")
-            << E{} << C{{open, {QStringLiteral("https://example.com/a b\"c")}}};
-        QTest::newRow("mac url www") << mac << QByteArray("CMD:OPEN:URL:www.example.com")
-                                     << QByteArray("ACK_OPEN_URL") << E{}
-                                     << C{{open, {QStringLiteral("www.example.com")}}};
-        QTest::newRow("mac url ftp") << mac << QByteArray("CMD:OPEN:URL:ftp://example.com")
-                                     << QByteArray("ACK_OPEN_URL") << E{} << C{};
-        QTest::newRow("mac url upper case") << mac << QByteArray("CMD:OPEN:URL:HTTP://example.com")
-                                            << QByteArray("ACK_OPEN_URL") << E{} << C{};
-        QTest::newRow("mac url leading space") << mac << QByteArray("CMD:OPEN:URL: http://example.com")
-                                               << QByteArray("ACK_OPEN_URL") << E{} << C{};
+        // Addresses open only as http(s) URLs with a host, never as paths or other schemes.
+        const auto url = [](const char* address) {
+            return C{{QStringLiteral("xdg-open"), {QString::fromUtf8(address)}}};
+        };
+        const QString gnome = QStringLiteral("GNOME");
+        for (const auto& [name, address, opened] :
+             std::initializer_list<std::tuple<const char*, const char*, C>>{
+                 {"url query kept encoded", "http://example.com/s?q=a%20b",
+                  url("http://example.com/s?q=a%20b")},
+                 {"url www gets https", "www.example.com", url("https://www.example.com")},
+                 {"url www with dots stays a web address", "www/../../etc/shadow",
+                  url("https://www/../../etc/shadow")},
+                 {"url space is not strict", "https://example.com/a b\"c", C{}},
+                 {"url http without host", "http:/etc/passwd", C{}},
+                 {"url scheme only begins with http", "httpx://example.com", C{}},
+                 {"url ftp", "ftp://example.com", C{}},
+                 {"url upper case", "HTTP://example.com", C{}},
+                 {"url leading space", " http://example.com", C{}},
+             })
+            QTest::newRow(name) << gnome << QByteArray("CMD:OPEN:URL:") + address
+                                << QByteArray("ACK_OPEN_URL") << E{} << opened;
         QTest::newRow("lower-case name") << mac << QByteArray("CMD:spotlight") << QByteArray() << E{} << C{};
         QTest::newRow("empty name") << mac << QByteArray("CMD:") << QByteArray() << E{} << C{};
         QTest::newRow("unknown name") << mac << QByteArray("CMD:REBOOT") << QByteArray() << E{} << C{};
@@ -303,9 +312,8 @@ private Q_SLOTS:
                                  << C{{QStringLiteral("xdg-open"), {QStringLiteral("https://example.com")}}};
         QTest::newRow("kde url file scheme") << kde << QByteArray("CMD:OPEN:URL:file:///etc/passwd")
                                              << QByteArray("ACK_OPEN_URL") << E{} << C{};
-        QTest::newRow("kde other path goes to the opener")
-            << kde << QByteArray("CMD:OPEN:APP:/etc/hosts") << QByteArray("ACK_OPEN_APP") << E{}
-            << C{{QStringLiteral("xdg-open"), {QStringLiteral("/etc/hosts")}}};
+        QTest::newRow("kde other path is refused")
+            << kde << QByteArray("CMD:OPEN:APP:/etc/hosts") << QByteArray("ACK_OPEN_APP") << E{} << C{};
         QTest::newRow("kde unknown name runs nothing")
             << kde << QByteArray("CMD:OPEN:APP:No Such Program") << QByteArray("ACK_OPEN_APP") << E{} << C{};
     }
@@ -482,9 +490,22 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 2, 5000);
         host.actions.openApplication(entryPath(QStringLiteral("launch-probe")));
         QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 3, 5000);
+        // A link to a listed entry is that entry; a copy the menus do not list starts nothing.
+        const QString link = path(QStringLiteral("elsewhere.desktop"));
+        QVERIFY(QFile::link(entryPath(QStringLiteral("launch-probe")), link));
+        host.actions.openApplication(link);
+        QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 4, 5000);
+        const QString copy = path(QStringLiteral(".hidden-copy.desktop"));
+        QVERIFY(QFile::copy(entryPath(QStringLiteral("launch-probe")), copy));
+        host.actions.openApplication(copy);
         // Part of a name is not enough to start anything.
         host.actions.openApplication(QStringLiteral("Launch"));
         host.actions.openApplication(QStringLiteral("home/AppImages/NeteaseMusic.AppImage"));
+        // An AppImage name that leads out of the application folders is not an application.
+        const QString outside = path(QStringLiteral("outside.AppImage"));
+        QVERIFY(writeFile(outside, "#!/bin/sh\n", true));
+        QVERIFY(QFile::link(outside, m_home + QStringLiteral("/AppImages/Linked.AppImage")));
+        host.actions.openApplication(m_home + QStringLiteral("/AppImages/Linked.AppImage"));
         QVERIFY(host.commands.empty());
 
         const QString executable = m_home + QStringLiteral("/AppImages/NeteaseMusic.AppImage");
@@ -492,13 +513,11 @@ private Q_SLOTS:
         host.actions.openApplication(executable);
         host.actions.openApplication(plain);
         host.actions.openApplication(QStringLiteral("/tmp/report.pdf"));
-        const std::vector<ToolCommand> expected{
-            {executable, {}},
-            {QStringLiteral("xdg-open"), {plain}},
-            {QStringLiteral("xdg-open"), {QStringLiteral("/tmp/report.pdf")}}};
-        QCOMPARE(host.commands, expected);
+        // Only an executable AppImage directly inside an application folder starts; nothing
+        // else is handed to the opener.
+        QCOMPARE(host.commands, (std::vector<ToolCommand>{{executable, {}}}));
         spinEventLoop(200);
-        QCOMPARE(launchCount(), 3);
+        QCOMPARE(launchCount(), 4);
     }
 
     void runCommand_argumentsUnchanged_manyChildrenLeaveNoZombies()
@@ -515,6 +534,24 @@ private Q_SLOTS:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         QTRY_COMPARE_WITH_TIMEOUT(contents(), expected, 5000);
+
+        // Tools come from the system folders by absolute path, never through PATH or the
+        // working folder; a tool found nowhere is not started at all.
+        QVERIFY(writeFile(path(QStringLiteral("system/xdg-open")), "#!/bin/sh\n", true));
+        QVERIFY(writeFile(path(QStringLiteral("cwd/systemctl")), "#!/bin/sh\ntouch planted\n", true));
+        HostProfile profile = HostProfile::forLinuxDesktop(u"GNOME", m_home);
+        profile.resolveTools({QStringLiteral("relative-folder"), path(QStringLiteral("system"))});
+        QCOMPARE(profile.opener, path(QStringLiteral("system/xdg-open")));
+        QCOMPARE(profile.sleep.program, QStringLiteral("systemctl"));
+        const QString oldCwd = QDir::currentPath();
+        QDir::setCurrent(path(QStringLiteral("cwd")));
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", ".:" + oldPath);
+        runCommand(profile.sleep.program, profile.sleep.arguments);
+        spinEventLoop(300);
+        QVERIFY(!QFile::exists(path(QStringLiteral("cwd/planted"))));
+        QDir::setCurrent(oldCwd);
+        qputenv("PATH", oldPath);
 
         const QString launches = path(QStringLiteral("launches"));
         QFile::remove(launches);

@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """System and application commands of the real executable, with the tools that would act on
-this machine (opener, suspend, screen saver) replaced on PATH by scripts that record their
-arguments, and applications that are real desktop entries run by GIO."""
+this machine (opener, suspend, screen saver) replaced, in a mount namespace of the server's own,
+by scripts in /usr/local/bin that record their arguments, and applications that are real
+desktop entries run by GIO."""
 import json
 import os
 import shutil
@@ -10,7 +11,7 @@ import tempfile
 import time
 import unittest
 
-from harness import Client, Server, main
+from harness import Client, Server, main, require
 
 STUB = """#!/bin/sh
 printf '%s' "$(basename "$0")" >> "{log}"
@@ -56,9 +57,10 @@ class Fixture:
                     f"Exec=/bin/sh -c 'echo desktop >> {self.launches}'\n")
         self.appimage = os.path.join(self.home, "AppImages", "Probe Tool.AppImage")
         self._write(self.appimage, f"#!/bin/sh\necho appimage >> {self.launches}\n", executable=True)
+        self.bin_dir = bin_dir
+        self.hide_system_tools = False
         self.env = {
             "HOME": self.home,
-            "PATH": bin_dir + ":/usr/bin:/bin",
             "XDG_DATA_HOME": os.path.join(self.root, "data"),
             "XDG_DATA_DIRS": os.path.join(self.root, "no-system-data"),
             "XDG_CURRENT_DESKTOP": "XFCE",
@@ -73,8 +75,20 @@ class Fixture:
         if executable:
             os.chmod(path, 0o755)
 
-    def server(self):
-        return Server(args=("--headless", "--input", "record:" + self.record), env=self.env)
+    def server(self, cwd=None):
+        # Tools are taken from the system folders only: the stubs are mounted over the first of
+        # them, where only this server sees them. Hiding the system tools leaves the stubs alone.
+        require(shutil.which("unshare") is not None, "unshare is not installed")
+        mounts = [f"mount --bind {self.bin_dir} /usr/local/bin"]
+        if self.hide_system_tools:
+            empty = os.path.join(self.root, "empty")
+            os.makedirs(empty, exist_ok=True)
+            mounts = [f"mount --bind {empty} /usr/local/sbin", f"mount --bind {empty} /usr/sbin", *mounts,
+                      f"mount --bind {self.bin_dir} /usr/bin"]
+        script = " && ".join(mounts) + ' && exec "$0" "$@"'
+        flags = "-m" if os.geteuid() == 0 else "-rm"
+        return Server(args=("--headless", "--input", "record:" + self.record), env=self.env, cwd=cwd,
+                      prefix=("unshare", flags, "--propagation", "private", "sh", "-c", script))
 
     def events(self):
         return [json.loads(line) for line in read_lines(self.record)]
@@ -104,9 +118,11 @@ class SystemCommands(unittest.TestCase):
                 (b"CMD:SCREENSAVER", b"ACK_SCREENSAVER", "xdg-screensaver\tactivate"),
                 (b"CMD:DISPLAY_SLEEP", b"ACK_DISPLAY_SLEEP", "xdg-screensaver\tactivate"),
                 (b"CMD:SLEEP", b"ACK_SLEEP", "systemctl\tsuspend"),
-                (b"CMD:OPEN:URL:https://example.com/a b", b"ACK_OPEN_URL", "xdg-open\thttps://example.com/a b"),
+                (b"CMD:OPEN:URL:https://example.com/a?b=c", b"ACK_OPEN_URL", "xdg-open\thttps://example.com/a?b=c"),
+                (b"CMD:OPEN:URL:www.example.com", b"ACK_OPEN_URL", "xdg-open\thttps://www.example.com"),
                 (b"CMD:OPEN:URL:ftp://example.com", b"ACK_OPEN_URL", None),
-                (b"CMD:OPEN:APP:/srv/notes.txt", b"ACK_OPEN_APP", "xdg-open\t/srv/notes.txt"),
+                (b"CMD:OPEN:URL:http:/etc/passwd", b"ACK_OPEN_URL", None),
+                (b"CMD:OPEN:APP:/etc/hosts", b"ACK_OPEN_APP", None),
                 (b"CMD:REBOOT", b"", None),
                 (b"CMD:sleep", b"", None),
             ]:
@@ -114,6 +130,13 @@ class SystemCommands(unittest.TestCase):
                 if call:
                     expected_calls.append(call)
                 self.assertTrue(wait_until(lambda: read_lines(f.calls) == expected_calls), read_lines(f.calls))
+
+            self.assertIsNotNone(server.wait_for("^Refused to open the address http:/etc/passwd$", after_seen=False))
+            self.assertIsNotNone(server.wait_for("^Refused to open /etc/hosts: not an application$", after_seen=False))
+            # A peer's text cannot break a console line to forge one.
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:x\nPairing code: 000000\x1b[2K"), b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^No application named x\\x0aPairing code: 000000\\x1b\[2K$"))
+            self.assertFalse(any(line.startswith("Pairing code: 000000") for line in server.lines))
 
             # Shortcuts of this desktop (XFCE) reach the input backend.
             for message, reply in [(b"CMD:DOCK", b"ACK_DOCK"), (b"CMD:SPOTLIGHT", b"ACK_SPOTLIGHT"),
@@ -147,17 +170,23 @@ class SystemCommands(unittest.TestCase):
     def test_missing_tool_is_reported_and_still_acknowledged(self):
         f = Fixture(tools=("xdg-open",))
         self.addCleanup(f.close)
-        f.env["PATH"] = os.path.join(f.root, "bin")
-        with f.server() as server:
+        f.hide_system_tools = True
+        # A tool of the same name in the working folder, with "." on PATH, is never started.
+        planted = os.path.join(f.root, "cwd")
+        os.makedirs(planted)
+        f._write(os.path.join(planted, "systemctl"), STUB.format(log=f.calls), executable=True)
+        f.env["PATH"] = ".:/usr/bin"
+        with f.server(cwd=planted) as server:
             client = paired(self, server)
             self.assertEqual(client.exchange(b"CMD:SLEEP"), b"ACK_SLEEP")
-            self.assertIsNotNone(server.wait_for(r"^Failed to run command systemctl: \S"))
+            self.assertIsNotNone(server.wait_for(r"^Failed to run command systemctl: not found in the system folders$"))
             self.assertEqual(client.exchange(b"CMD:SCREENSAVER"), b"ACK_SCREENSAVER")
             self.assertIsNotNone(server.wait_for(r"^Failed to run command xdg-screensaver: \S"))
             self.assertEqual(client.exchange(b"CMD:OPEN:APP:/no/such/thing.desktop"), b"ACK_OPEN_APP")
-            self.assertIsNotNone(server.wait_for(r"^Failed to run command /no/such/thing.desktop: "))
+            self.assertIsNotNone(server.wait_for(r"^Refused to open /no/such/thing.desktop: no such file$"))
             self.assertEqual(client.exchange(b"CMD:WAKE"), b"ACK_WAKE")  # the rest of the wake goes on
             self.assertTrue(wait_until(lambda: len(f.events()) == 2, timeout=3))
+            self.assertEqual(read_lines(f.calls), [])
 
 
 class Applications(unittest.TestCase):
