@@ -7,8 +7,25 @@
 
 namespace quillmote {
 
-HeadlessConsole::HeadlessConsole(BonjourServer& server) : m_lastStatus(server.connectionStatus())
+namespace {
+constexpr std::chrono::minutes failureReportInterval{1};
+}
+
+HeadlessConsole::HeadlessConsole(BonjourServer& server)
+    : m_server(server), m_lastStatus(server.connectionStatus())
 {
+    m_nextFailureReport.setSingleShot(true);
+    connect(&m_nextFailureReport, &QTimer::timeout, this, &HeadlessConsole::reportFailures);
+    connect(&server, &BonjourServer::failedPairingAttemptsChanged, this, [this](int count) {
+        if (count == 0 || m_nextFailureReport.isActive())
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_lastFailureReport || now - *m_lastFailureReport >= failureReportInterval)
+            reportFailures();
+        else
+            m_nextFailureReport.start(std::chrono::duration_cast<std::chrono::milliseconds>(
+                *m_lastFailureReport + failureReportInterval - now));
+    });
     connect(&server, &BonjourServer::pairingCodeChanged, this,
             [](const QString& code) { console::line(QStringLiteral("Pairing code: ") + code); });
     connect(&server, &BonjourServer::listening, this,
@@ -19,6 +36,15 @@ HeadlessConsole::HeadlessConsole(BonjourServer& server) : m_lastStatus(server.co
         m_lastStatus = status;
         console::line(QStringLiteral("Status: ") + status);
     });
+}
+
+void HeadlessConsole::reportFailures()
+{
+    const int count = m_server.failedPairingAttempts();
+    if (count == 0)
+        return;
+    m_lastFailureReport = std::chrono::steady_clock::now();
+    console::line(QStringLiteral("%1 failed pairing attempts in the last minute").arg(count));
 }
 
 } // namespace quillmote

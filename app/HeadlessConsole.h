@@ -4,13 +4,17 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
 
 namespace quillmote {
 
 class BonjourServer;
 
-// What --headless prints about the server: the pairing code, each listener's port, and the
-// status text whenever it changes.
+// What --headless prints about the server: the pairing code, each listener's port, the
+// status text whenever it changes, and failed pairing attempts at most once a minute.
 class HeadlessConsole : public QObject
 {
     Q_OBJECT
@@ -18,7 +22,12 @@ public:
     explicit HeadlessConsole(BonjourServer& server);
 
 private:
+    void reportFailures();
+
+    BonjourServer& m_server;
     QString m_lastStatus;
+    std::optional<std::chrono::steady_clock::time_point> m_lastFailureReport;
+    QTimer m_nextFailureReport;
 };
 
 } // namespace quillmote

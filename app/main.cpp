@@ -13,6 +13,7 @@
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
 #include "server/Console.h"
+#include "server/SettingsFile.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -112,6 +113,11 @@ int main(int argc, char* argv[])
     // A closed standard output (say, piped into a reader that has exited) must not end the
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
+
+    if (settings::makePrivate(settingsFilePath()))
+        console::line(QStringLiteral("The settings (with the pairing code) were readable by other users; "
+                                     "%1 is now 0600 and its folder 0700.")
+                          .arg(settingsFilePath()));
 
     if (line.headless)
         return runHeadless(argc, argv, line);

@@ -83,7 +83,9 @@ std::optional<QByteArray> decodeBase64(QStringView text)
 
 std::optional<QString> decodeUtf8(const QByteArray& bytes)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // Stateless: a character cut at the end of the read is an error, not something to wait for.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
     QString text = decoder(bytes);
     if (decoder.hasError())
         return std::nullopt;

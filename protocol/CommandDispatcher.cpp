@@ -85,14 +85,12 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
                 sendReply(*connection, reply);
         }
     }
-    if (isComplete) {
-        console::line(QStringLiteral("连接断开"));
+    if (isComplete || error) {
+        // A read error ends the connection as surely as an end of stream does: a peer that
+        // reset or vanished must not be counted as connected any more.
+        m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
         const int count = server->removeAuthenticated(*connection);
         server->post([count](BonjourServer& s) { s.showConnectionCount(count); });
-        return;
-    }
-    if (error) {
-        console::line(QStringLiteral("连接错误: ") + *error);
         return;
     }
     receiveNext(connection);
@@ -123,11 +121,13 @@ QString CommandDispatcher::pairWith(Connection& connection, const QString& code)
     if (!m_server)
         return {};
     const QHostAddress& source = connection.peerAddress();
+    const QString& current = m_server->pairingCode();
     // A throttled attempt is refused without looking at the code, so waiting is the only way on.
-    if (!m_throttle.allows(source))
-        return QStringLiteral("PAIR_FAILED");
-    if (!code.startsWith(m_server->pairingCode()) || m_server->pairingCode().isEmpty()) {
-        m_throttle.recordFailure(source);
+    const bool checked = m_throttle.allows(source);
+    if (!checked || !code.startsWith(current) || current.isEmpty()) {
+        if (checked)
+            m_throttle.recordFailure(source);
+        m_server->notePairingFailure();
         return QStringLiteral("PAIR_FAILED");
     }
     m_throttle.recordSuccess(source);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/PairingThrottle.h"
+#include "server/Console.h"
 #include "server/ReceiveLoop.h"
 
 #include <QByteArray>
@@ -42,11 +43,14 @@ public:
     void sendReply(Connection& connection, const QString& text);
     QString pairWith(Connection& connection, const QString& code);
 
+    const PairingThrottle& throttle() const { return m_throttle; }
+
 private:
     QPointer<BonjourServer> m_server;
     input::InputController* m_input;
     actions::HostActions* m_actions;
     PairingThrottle m_throttle;
+    console::RepeatedLines m_repeatedLines;
 };
 
 } // namespace quillmote

@@ -6,7 +6,9 @@
 
 namespace quillmote {
 
-PairingThrottle::PairingThrottle(Clock clock) : m_clock(std::move(clock)) {}
+using std::chrono::steady_clock;
+
+PairingThrottle::PairingThrottle(Clock clock) : m_clock(std::move(clock)), m_lastRefill(m_clock()) {}
 
 QByteArray PairingThrottle::sourceKey(const QHostAddress& address)
 {
@@ -27,23 +29,66 @@ std::chrono::milliseconds PairingThrottle::delayAfter(int failures)
     return std::min<std::chrono::milliseconds>(delay, maxDelay);
 }
 
-bool PairingThrottle::allows(const QHostAddress& address) const
+std::chrono::hours PairingThrottle::expectedTimeToGuess()
 {
-    const auto it = m_sources.constFind(sourceKey(address));
-    return it == m_sources.cend() || m_clock() >= it->nextAllowed;
+    // Half of the million codes, on average, after the burst.
+    return std::chrono::duration_cast<std::chrono::hours>((500'000 - burst) * refillInterval);
+}
+
+const PairingThrottle::Source* PairingThrottle::findSource(const QByteArray& key) const
+{
+    const auto it = m_sources.constFind(key);
+    if (it != m_sources.cend())
+        return &*it;
+    return m_sources.size() >= maxSources ? &m_overflow : nullptr;
+}
+
+PairingThrottle::Source& PairingThrottle::sourceFor(const QByteArray& key, steady_clock::time_point now)
+{
+    const auto it = m_sources.find(key);
+    if (it != m_sources.end())
+        return *it;
+    if (m_sources.size() >= maxSources) {
+        // Only sources whose history no longer matters are forgotten; forgetting a source that
+        // is still being slowed down would hand it fresh free tries.
+        m_sources.removeIf([now](const auto& entry) {
+            return now - entry.value().lastSeen >= forgetAfter && now >= entry.value().nextAllowed;
+        });
+        if (m_sources.size() >= maxSources)
+            return m_overflow;
+    }
+    return m_sources[key];
+}
+
+void PairingThrottle::refill(steady_clock::time_point now)
+{
+    const std::chrono::duration<double> elapsed = now - m_lastRefill;
+    m_lastRefill = now;
+    if (elapsed.count() > 0)
+        m_budget = std::min<double>(burst, m_budget + elapsed / refillInterval);
+}
+
+bool PairingThrottle::isTrusted(const QHostAddress& address) const
+{
+    return m_trusted.contains(address);
+}
+
+bool PairingThrottle::allows(const QHostAddress& address)
+{
+    const steady_clock::time_point now = m_clock();
+    if (const Source* source = findSource(sourceKey(address)); source && now < source->nextAllowed)
+        return false;
+    refill(now);
+    return m_budget >= 1.0 || isTrusted(address);
 }
 
 void PairingThrottle::recordFailure(const QHostAddress& address)
 {
-    const auto now = m_clock();
-    const QByteArray key = sourceKey(address);
-    if (!m_sources.contains(key) && m_sources.size() >= maxSources) {
-        const auto quietest =
-            std::min_element(m_sources.cbegin(), m_sources.cend(),
-                             [](const Source& a, const Source& b) { return a.lastSeen < b.lastSeen; });
-        m_sources.erase(quietest);
-    }
-    Source& source = m_sources[key];
+    const steady_clock::time_point now = m_clock();
+    refill(now);
+    m_budget = std::max(0.0, m_budget - 1.0);
+    ++m_checkedFailures;
+    Source& source = sourceFor(sourceKey(address), now);
     source.failures += 1;
     source.lastSeen = now;
     source.nextAllowed = now + delayAfter(source.failures);
@@ -52,6 +97,14 @@ void PairingThrottle::recordFailure(const QHostAddress& address)
 void PairingThrottle::recordSuccess(const QHostAddress& address)
 {
     m_sources.remove(sourceKey(address));
+    // Any local user can send from a loopback address, so none of them is vouched for.
+    if (address.isLoopback())
+        return;
+    if (!m_trusted.contains(address) && m_trusted.size() >= maxTrusted) {
+        const auto oldest = std::min_element(m_trusted.cbegin(), m_trusted.cend());
+        m_trusted.erase(oldest);
+    }
+    m_trusted.insert(address, m_clock());
 }
 
 } // namespace quillmote

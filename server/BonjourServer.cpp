@@ -39,8 +39,11 @@ BonjourServer::BonjourServer(Dependencies dependencies)
       m_connectionStatus(tr("等待启动...", "Initial Status")),
       m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0
                                     ? dependencies.unpairedConnectionLimit
-                                    : defaultUnpairedLimit())
+                                    : defaultUnpairedLimit()),
+      m_clock(std::move(dependencies.clock))
 {
+    m_failureDecay.setInterval(1000);
+    connect(&m_failureDecay, &QTimer::timeout, this, &BonjourServer::updateFailedPairingAttempts);
     m_macAddress = host::getMACAddress();
     if (m_macAddress.isEmpty())
         console::line(QStringLiteral(
@@ -184,6 +187,33 @@ void BonjourServer::showConnectionCount(int count)
         return;
     }
     showPaired(count);
+}
+
+void BonjourServer::notePairingFailure()
+{
+    m_pairingFailures.add(m_clock());
+    updateFailedPairingAttempts();
+}
+
+void BonjourServer::updateFailedPairingAttempts()
+{
+    const int count = m_pairingFailures.total(m_clock());
+    if (count > 0 && !m_failureDecay.isActive())
+        m_failureDecay.start();
+    else if (count == 0)
+        m_failureDecay.stop();
+    if (count == m_failedPairingAttempts)
+        return;
+    Q_EMIT objectWillChange();
+    m_failedPairingAttempts = count;
+    Q_EMIT failedPairingAttemptsChanged(count);
+}
+
+void BonjourServer::drawNewPairingCode()
+{
+    if (m_pairingCode == QLatin1String(placeholderCode))
+        return;
+    setPairingCode(m_codeStore.replace());
 }
 
 void BonjourServer::post(std::function<void(BonjourServer&)> task)

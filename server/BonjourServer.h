@@ -4,13 +4,16 @@
 
 #include "server/Listener.h"
 #include "server/PairingCodeStore.h"
+#include "server/RecentCount.h"
 #include "server/ServiceAdvertiser.h"
 
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,6 +32,7 @@ class BonjourServer : public QObject
     Q_PROPERTY(QString pairingCode READ pairingCode NOTIFY pairingCodeChanged)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
     Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
+    Q_PROPERTY(int failedPairingAttempts READ failedPairingAttempts NOTIFY failedPairingAttemptsChanged)
 public:
     static constexpr auto placeholderCode = "------";
 
@@ -41,6 +45,7 @@ public:
         // How many connections that have not paired may be open at once; 0 derives it from
         // the descriptor limit.
         int unpairedConnectionLimit = 0;
+        std::function<std::chrono::steady_clock::time_point()> clock = &std::chrono::steady_clock::now;
     };
 
     explicit BonjourServer(Dependencies dependencies);
@@ -54,6 +59,8 @@ public:
     const QString& pairingCode() const { return m_pairingCode; }
     const QString& connectionStatus() const { return m_connectionStatus; }
     bool isConnected() const { return m_isConnected; }
+    // Pairing attempts that failed in the last minute, wrong or refused.
+    int failedPairingAttempts() const { return m_failedPairingAttempts; }
     const QString& serviceType() const { return m_serviceType; }
     const QString& name() const { return m_name; }
     const QString& macAddress() const { return m_macAddress; }
@@ -71,6 +78,11 @@ public:
     void showPaired(int count);
     void showConnectionCount(int count);
 
+    void notePairingFailure();
+    // Replaces the code, shown and stored, by a newly drawn one (once a code was placed).
+    // Connections that paired with the old code stay paired.
+    void drawNewPairingCode();
+
     // Runs task on a later turn of the event loop, unless the server is gone by then: status
     // changes always happen after the callback that caused them has returned.
     void post(std::function<void(BonjourServer&)> task);
@@ -81,6 +93,7 @@ Q_SIGNALS:
     void pairingCodeChanged(const QString& pairingCode);
     void connectionStatusChanged(const QString& connectionStatus);
     void isConnectedChanged(bool isConnected);
+    void failedPairingAttemptsChanged(int count);
     void listenerStateChanged();
     void listening(quint16 port);
 
@@ -89,6 +102,7 @@ private:
     void setConnectionStatus(const QString& status);
     void setIsConnected(bool connected);
     void dropLongestIdleUnpaired();
+    void updateFailedPairingAttempts();
 
     ReceiveLoop* m_receiveLoop = nullptr;
     AdvertiserFactory m_advertiserFactory;
@@ -107,6 +121,12 @@ private:
     // Open connections, held weakly: only to bound the unpaired ones.
     QHash<quint64, std::weak_ptr<Connection>> m_openConnections;
     int m_unpairedConnectionLimit;
+
+    std::function<std::chrono::steady_clock::time_point()> m_clock;
+    RecentCount m_pairingFailures;
+    int m_failedPairingAttempts = 0;
+    // Runs only while failures are in the window, to let the count fall back to 0.
+    QTimer m_failureDecay;
 };
 
 } // namespace quillmote

@@ -39,6 +39,13 @@ Connection::Connection(int descriptor)
     // Replies are tiny and each one answers a command: send them at once.
     const int one = 1;
     ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // A phone that vanishes (Wi-Fi lost, battery out) sends no reset; probes find it out
+    // within about a minute, and the read error then ends the connection.
+    ::setsockopt(m_descriptor, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPIDLE, &keepAliveIdleSeconds, sizeof keepAliveIdleSeconds);
+    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPINTVL, &keepAliveIntervalSeconds,
+                 sizeof keepAliveIntervalSeconds);
+    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof keepAliveProbes);
 
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;

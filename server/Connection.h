@@ -22,6 +22,9 @@ class Connection : public QObject
     Q_OBJECT
 public:
     static constexpr qsizetype maxRead = 1024;
+    static constexpr int keepAliveIdleSeconds = 30;
+    static constexpr int keepAliveIntervalSeconds = 10;
+    static constexpr int keepAliveProbes = 3;
 
     using Completion =
         std::function<void(const QByteArray& data, bool isComplete, const std::optional<QString>& error)>;

@@ -3,6 +3,7 @@
 #include "server/PairingCodeStore.h"
 
 #include "server/Console.h"
+#include "server/SettingsFile.h"
 
 #include <QSettings>
 
@@ -49,6 +50,13 @@ QString PairingCodeStore::place() const
             return code;
         console::line(QStringLiteral("Stored pairing code is not six digits; a new code was drawn."));
     }
+    return replace();
+}
+
+QString PairingCodeStore::replace() const
+{
+    settings::makePrivate(m_settingsPath);
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
     const QString code = draw();
     settings.setValue(QLatin1String(pairingCodeKey), code);
     settings.sync();

@@ -21,6 +21,8 @@ public:
     // pairing test is a prefix test and an empty code would accept everyone. When absent, a
     // new code is drawn and stored.
     QString place() const;
+    // Draws a new code and stores it in place of the old one.
+    QString replace() const;
 
     static bool isWellFormed(const QString& code);
     // Uniform over 000000..999999 from the kernel's secure random source, without modulo bias.

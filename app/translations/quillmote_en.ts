@@ -155,6 +155,17 @@
     </message>
 </context>
 <context>
+    <name>quillmote::ui::PairingAttemptsNotice</name>
+    <message>
+        <source>生成新配对码</source>
+        <translation>Draw a new code</translation>
+    </message>
+    <message>
+        <source>最近一分钟内有 %1 次配对失败</source>
+        <translation>%1 failed pairing attempts in the last minute</translation>
+    </message>
+</context>
+<context>
     <name>quillmote::ui::PermissionRow</name>
     <message>
         <source>去授权</source>

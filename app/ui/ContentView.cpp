@@ -4,6 +4,7 @@
 
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
+#include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
@@ -74,6 +75,8 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     statusRow->addWidget(m_status);
     statusRow->addStretch();
     layout->addLayout(statusRow);
+    m_attempts = new PairingAttemptsNotice(m_context.server, this);
+    layout->addWidget(m_attempts, 0, Qt::AlignHCenter);
     layout->addWidget(makeDivider(this));
 
     m_granted = new QWidget(this);

@@ -13,6 +13,7 @@ class QPushButton;
 
 namespace quillmote::ui {
 
+class PairingAttemptsNotice;
 class SymbolLabel;
 
 // The small panel that the tray icon opens: the pairing code, the full status line, the
@@ -34,6 +35,7 @@ public:
     QPushButton* permissionButton() const { return m_permissionButton; }
     QPushButton* showMainWindowButton() const { return m_showMainWindow; }
     QPushButton* quitButton() const { return m_quit; }
+    PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
 
     void refreshPermission();
     void requestPermission();
@@ -56,6 +58,7 @@ private:
     QWidget* m_granted;
     QPushButton* m_permissionButton;
     QPushButton* m_quit;
+    PairingAttemptsNotice* m_attempts;
 };
 
 } // namespace quillmote::ui

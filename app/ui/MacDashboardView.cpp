@@ -4,6 +4,7 @@
 
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
+#include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
@@ -99,6 +100,8 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     capsuleLayout->addWidget(m_light);
     capsuleLayout->addWidget(m_status);
     mainLayout->addWidget(capsule, 0, Qt::AlignHCenter);
+    m_attempts = new PairingAttemptsNotice(m_context.server, main);
+    mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
 
     m_warning = new QPushButton(symbolIcon(Symbol::Warning, colors::yellow), tr("检查辅助功能权限"), main);
     m_warning->setFlat(true);

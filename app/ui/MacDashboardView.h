@@ -13,6 +13,8 @@ class QPushButton;
 
 namespace quillmote::ui {
 
+class PairingAttemptsNotice;
+
 // A filled circle with a soft glow, for the connection state.
 class StatusLight : public QWidget
 {
@@ -52,6 +54,7 @@ public:
     QPushButton* warningButton() const { return m_warning; }
     QPushButton* updateButton() const { return m_update; }
     QPushButton* quitButton() const { return m_quit; }
+    PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
 
     void refreshPermission();
     void requestPermission();
@@ -73,6 +76,7 @@ private:
     QLabel* m_version;
     QPushButton* m_update;
     QPushButton* m_quit;
+    PairingAttemptsNotice* m_attempts;
 };
 
 } // namespace quillmote::ui

@@ -2,37 +2,76 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/SingleInstance.h"
 
+#include "server/Console.h"
+
 #include <QDir>
+#include <QFile>
 #include <QLocalSocket>
 
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillmote::ui {
 
 namespace {
 constexpr char request[] = "show\n";
+
+// A folder only this user can enter: created 0700, or one that already is that and is ours.
+// Anything else in a shared folder may have been planted by another user.
+bool isPrivateFolder(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st
+    {
+    };
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
 }
 
-namespace {
 // The session's own runtime folder when there is one (private to the user, gone at logout),
-// else a per-user name in the temporary folder.
+// else a private per-user folder in the temporary folder; empty when that is not private.
 QString defaultName()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists())
         return runtime + QStringLiteral("/quillmote.socket");
-    return QStringLiteral("quillmote-%1").arg(getuid());
+    const QString folder = QDir::tempPath() + QStringLiteral("/quillmote-%1").arg(::getuid());
+    if (!isPrivateFolder(folder)) {
+        console::line(QStringLiteral("%1 is not a folder private to this user; the single-instance socket is "
+                                     "not used.")
+                          .arg(folder));
+        return {};
+    }
+    return folder + QStringLiteral("/instance.socket");
+}
+
+bool peerIsThisUser(qintptr descriptor)
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           peer.uid == ::getuid();
 }
 } // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
     : QObject(parent), m_name(name.isEmpty() ? defaultName() : std::move(name))
 {
-    // Only this user may connect: the socket lives in a per-user place, with per-user rights.
+    // Only this user may connect: the socket lives in a per-user place, with per-user rights,
+    // and the peer's credentials are checked as well.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            if (!peerIsThisUser(socket->socketDescriptor())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (socket->readAll().contains('\n'))
                     Q_EMIT activationRequested();
@@ -44,9 +83,11 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 
 bool SingleInstance::notifyRunning(int timeoutMs)
 {
+    if (m_name.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(m_name);
-    if (!socket.waitForConnected(timeoutMs))
+    if (!socket.waitForConnected(timeoutMs) || !peerIsThisUser(socket.socketDescriptor()))
         return false;
     socket.write(request);
     return socket.waitForBytesWritten(timeoutMs);
@@ -54,11 +95,14 @@ bool SingleInstance::notifyRunning(int timeoutMs)
 
 bool SingleInstance::listen()
 {
+    if (m_name.isEmpty())
+        return false;
     // Listening would silently take the name from a running instance, so ask first.
     QLocalSocket probe;
     probe.connectToServer(m_name);
-    if (probe.waitForConnected(200))
+    if (probe.waitForConnected(200) && peerIsThisUser(probe.socketDescriptor()))
         return false;
+    probe.abort();
     // Whatever is left is the socket file of an instance that ended without removing it.
     QLocalServer::removeServer(m_name);
     return m_server.listen(m_name);

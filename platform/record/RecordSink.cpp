@@ -47,7 +47,9 @@ template <typename T> QByteArray num(T value)
 std::unique_ptr<RecordSink> RecordSink::open(const QString& path, QString* error)
 {
     auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    // Typed text ends up here: only its owner may read it.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         *error = file->errorString();
         return nullptr;
     }

@@ -7,6 +7,7 @@
 #include "app/ui/MacMainView.h"
 #include "app/ui/MacPermissionView.h"
 #include "app/ui/OrvantoApp.h"
+#include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/PermissionRow.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
@@ -18,11 +19,23 @@
 #include "support/TestSink.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLocalServer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quillmote;
 using namespace quillmote::ui;
@@ -357,6 +370,87 @@ private Q_SLOTS:
         SingleInstance afterwards(name);
         QVERIFY(!afterwards.notifyRunning(200));
         QVERIFY(afterwards.listen());
+    }
+
+    void attemptsNotice_showsCountAndDrawsNewCode()
+    {
+        Desktop d;
+        d.fixture.server->start();
+        MacDashboardView dashboard(d.context(), true);
+        ContentView panel(d.context(), {}, {});
+        dashboard.show();
+        panel.show();
+        QVERIFY(!dashboard.attemptsNotice()->isVisible());
+        QVERIFY(!panel.attemptsNotice()->isVisible());
+        for (int i = 0; i < 12; ++i)
+            d.fixture.server->notePairingFailure();
+        QVERIFY(dashboard.attemptsNotice()->isVisible());
+        QVERIFY(panel.attemptsNotice()->textLabel()->text().contains(QLatin1String("12")));
+        const QString old = d.fixture.server->pairingCode();
+        QTest::mouseClick(panel.attemptsNotice()->newCodeButton(), Qt::LeftButton);
+        QVERIFY(d.fixture.server->pairingCode() != old);
+        QCOMPARE(dashboard.codeLabel()->text(), d.fixture.server->pairingCode());
+        QCOMPARE(panel.codeLabel()->text(), d.fixture.server->pairingCode());
+    }
+
+    void singleInstance_withoutRuntimeFolder_privateFolderOnly()
+    {
+        QTemporaryDir tmp;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            qputenv("TMPDIR", oldTmp);
+        });
+        const QString folder = tmp.filePath(QStringLiteral("quillmote-%1").arg(getuid()));
+        {
+            SingleInstance first;
+            QVERIFY(first.listen());
+            struct stat st
+            {
+            };
+            QCOMPARE(stat(QFile::encodeName(folder).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+            if (getuid() == 0) {
+                // Another user cannot reach the socket.
+                QSignalSpy shown(&first, &SingleInstance::activationRequested);
+                const QByteArray path = first.name().toUtf8();
+                const pid_t child = fork();
+                if (child == 0) {
+                    if (setgid(65534) != 0 || setuid(65534) != 0)
+                        _exit(3);
+                    sockaddr_un address{};
+                    address.sun_family = AF_UNIX;
+                    std::memcpy(address.sun_path, path.constData(), std::min<size_t>(path.size(), 100));
+                    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+                    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                        _exit(0);
+                    (void)!write(fd, "show\n", 5);
+                    _exit(1);
+                }
+                int status = -1;
+                QCOMPARE(waitpid(child, &status, 0), child);
+                QCOMPARE(WEXITSTATUS(status), 0);
+                spinEventLoop(200);
+                QCOMPARE(shown.size(), 0);
+            }
+        }
+        if (getuid() != 0) {
+            if (qgetenv("CI") == "true")
+                QFAIL("needs root to plant another user's socket");
+            QSKIP("needs root to plant another user's socket");
+        }
+        // Another user's socket in the fallback place is neither obeyed nor replaced.
+        QVERIFY(QDir(folder).removeRecursively());
+        QLocalServer planted;
+        QVERIFY(planted.listen(folder));
+        QCOMPARE(chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        SingleInstance second;
+        QVERIFY(!second.notifyRunning(200));
+        QVERIFY(!second.listen());
+        QVERIFY(QFileInfo::exists(folder));
     }
 
     // Last: translators stay installed once loaded.

@@ -16,13 +16,18 @@ struct FakeClock
         return [this] { return now; };
     }
 };
+
+QHostAddress v4(quint32 address)
+{
+    return QHostAddress(address);
+}
 } // namespace
 
 class PairingThrottleTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void allows_threeFailures_freeThenWaitsGrow()
+    void perSource_threeFreeThenWaitsGrow_successStartsAgain()
     {
         FakeClock t;
         PairingThrottle throttle(t.clock());
@@ -44,7 +49,8 @@ private Q_SLOTS:
         t.now += milliseconds(1);
         QVERIFY(throttle.allows(a));
         throttle.recordSuccess(a);
-        throttle.recordFailure(a);
+        for (int i = 0; i < 3; ++i)
+            throttle.recordFailure(a);
         QVERIFY(throttle.allows(a)); // success starts the count again
     }
 
@@ -64,39 +70,97 @@ private Q_SLOTS:
         QVERIFY(throttle.allows(QHostAddress(QStringLiteral("2001:db8:1:3::1"))));
     }
 
-    void guessing_hundredSources_takesOverThirtyDaysOnAverage()
+    void global_twentyFromManySources_thenOnlyTrustedUntilRefilled()
     {
-        // An attacker with 100 sources splits the 500,000 guesses that find a code on
-        // average; each source makes its share as fast as the throttle lets it.
         FakeClock t;
         PairingThrottle throttle(t.clock());
-        const QHostAddress source(QStringLiteral("192.0.2.7"));
-        const steady_clock::time_point start = t.now;
-        constexpr int guessesPerSource = 500'000 / 100;
-        for (int i = 0; i < guessesPerSource; ++i) {
-            for (int wait = 0; !throttle.allows(source); ++wait) {
-                QVERIFY(wait < 1);
-                t.now += PairingThrottle::delayAfter(i);
-            }
-            throttle.recordFailure(source);
+        const QHostAddress phone(QStringLiteral("192.0.2.50"));
+        const QHostAddress localUser(QStringLiteral("127.0.0.9"));
+        throttle.recordSuccess(phone);
+        throttle.recordSuccess(localUser);
+        // People mistyping are never slowed: twenty wrong codes from many sources are checked.
+        for (quint32 i = 0; i < 20; ++i) {
+            QVERIFY(throttle.allows(v4(0xC0000200u + i)));
+            throttle.recordFailure(v4(0xC0000200u + i));
         }
-        const auto days = duration_cast<hours>(t.now - start).count() / 24.0;
-        QVERIFY2(days >= 30.0, qPrintable(QStringLiteral("%1 days").arg(days)));
+        QVERIFY(!throttle.allows(v4(0xC0000280u)));
+        QVERIFY(!throttle.allows(QHostAddress(QStringLiteral("2001:db8:9::1"))));
+        // An address that paired before is still checked; a loopback one never is exempt.
+        QVERIFY(throttle.allows(phone));
+        QVERIFY(!throttle.allows(localUser));
+        t.now += PairingThrottle::refillInterval;
+        QVERIFY(throttle.allows(v4(0xC0000280u)));
+        throttle.recordFailure(v4(0xC0000280u));
+        QVERIFY(!throttle.allows(v4(0xC0000281u)));
+        // The budget refills to the burst and no further.
+        t.now += hours(24);
+        for (quint32 i = 0; i < 20; ++i) {
+            QVERIFY(throttle.allows(v4(0xC6330000u + i)));
+            throttle.recordFailure(v4(0xC6330000u + i));
+        }
+        QVERIFY(!throttle.allows(v4(0xC6330100u)));
     }
 
-    void sources_manyAddresses_tableStaysBounded()
+    void attack_thousandsOfSources_expectedTimeOverThirtyDays()
+    {
+        // A fresh source for every try, from IPv4, loopback and many IPv6 /64s, as fast as the
+        // server answers: one simulated day, then projected over the half million guesses that
+        // find a code on average.
+        FakeClock t;
+        PairingThrottle throttle(t.clock());
+        std::vector<QHostAddress> sources;
+        for (quint32 i = 0; i < 3000; ++i)
+            sources.push_back(v4(0x7F000000u + 2 + i));
+        for (quint32 i = 0; i < 3000; ++i)
+            sources.push_back(v4(0xC6120000u + i));
+        for (int i = 0; i < 3000; ++i)
+            sources.push_back(QHostAddress(QStringLiteral("2001:db8:%1::1").arg(i, 0, 16)));
+        std::size_t next = 0;
+        quint64 checked = 0;
+        const steady_clock::time_point start = t.now;
+        while (t.now - start < hours(24)) {
+            for (int attempt = 0; attempt < 8; ++attempt) {
+                const QHostAddress& source = sources[next++ % sources.size()];
+                if (throttle.allows(source)) {
+                    throttle.recordFailure(source);
+                    ++checked;
+                }
+            }
+            t.now += milliseconds(500);
+        }
+        QCOMPARE(throttle.checkedFailures(), checked);
+        const double days = 500'000.0 / static_cast<double>(checked);
+        QVERIFY2(days >= 30.0,
+                 qPrintable(QStringLiteral("%1 checked a day: %2 days").arg(checked).arg(days)));
+        QVERIFY(throttle.sourceCount() <= PairingThrottle::maxSources);
+    }
+
+    void table_full_forgetsNobodyStillSlowed_newcomersShareOneRecord()
     {
         FakeClock t;
         PairingThrottle throttle(t.clock());
         const QHostAddress first(QStringLiteral("198.51.100.1"));
-        for (int i = 0; i < 4; ++i)
-            throttle.recordFailure(first);
+        for (int i = 0; i < 14; ++i)
+            throttle.recordFailure(first); // waits the longest
+        const QHostAddress last = v4(0xCB007100u + PairingThrottle::maxSources - 2);
         for (quint32 i = 0; i < PairingThrottle::maxSources + 10; ++i) {
             t.now += milliseconds(1);
-            throttle.recordFailure(QHostAddress(0xC6120000u + i));
+            const QHostAddress source = v4(0xCB007100u + i);
+            for (int k = 0; k < (source == last ? 14 : 4); ++k)
+                throttle.recordFailure(source);
         }
-        // The quietest source was forgotten rather than the table growing without end.
-        QVERIFY(throttle.allows(first));
+        QCOMPARE(throttle.sourceCount(), PairingThrottle::maxSources);
+        t.now += seconds(200); // the global budget is full again
+        // Neither the oldest nor the most recent source was forgotten to make room.
+        QVERIFY(!throttle.allows(first));
+        QVERIFY(!throttle.allows(last));
+        // A newcomer beyond the table gets no free tries of its own.
+        QVERIFY(!throttle.allows(v4(0x0A000001u)));
+        // Sources quiet for an hour and no longer slowed make room again.
+        t.now += PairingThrottle::forgetAfter;
+        throttle.recordFailure(v4(0x0A000002u));
+        QVERIFY(throttle.sourceCount() < 10);
+        QVERIFY(throttle.allows(v4(0x0A000003u)));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -146,22 +147,41 @@ private Q_SLOTS:
         QCOMPARE(f.server->isConnected(), false);
     }
 
-    void ending_resetByPeer_isReadErrorAndStaysRegistered()
+    void ending_resetByPeer_unpairsLikeEndOfStream()
     {
         ServerFixture f;
         f.server->start();
         LoopbackClient client(f.port());
         QCOMPARE(client.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
         QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
-        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
         client.reset();
-        spinEventLoop(200);
-        // Unlike an end of stream, a read error leaves the registry and the status alone.
-        QCOMPARE(status.count(), 0);
-        QCOMPARE(f.server->isConnected(), true);
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.server->isConnected(), false);
         LoopbackClient next(f.port());
         QCOMPARE(next.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+    }
+
+    void utf8_characterCutAtEndOfRead_droppedSilently()
+    {
+        ServerFixture f;
+        f.server->start();
+        LoopbackClient client(f.port());
+        const QByteArray code = f.server->pairingCode().toUtf8();
+        const QByteArray characters[] = {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"};
+        for (const QByteArray& character : characters) {
+            for (qsizetype cut = 1; cut < character.size(); ++cut) {
+                client.send("PAIR:" + code + character.left(cut));
+                QVERIFY2(client.staysSilent(100), character.left(cut).toHex().constData());
+            }
+        }
+        QCOMPARE(client.exchange("PAIR:" + code), successReply(f));
+        for (const QByteArray& character : characters) {
+            for (qsizetype cut = 1; cut < character.size(); ++cut) {
+                client.send("KEY:ENTER" + character.left(cut));
+                QVERIFY(client.staysSilent(100));
+            }
+        }
     }
 
     void throttle_wrongCodes_rightCodeAfterThreePairsAtOnce_afterFourWaits()
@@ -192,6 +212,46 @@ private Q_SLOTS:
         QCOMPARE(otherSource.exchange(pair), successReply(f));
         *now += seconds(1);
         QCOMPARE(attacker.exchange(pair), successReply(f));
+    }
+
+    void throttle_manyLoopbackSources_boundAcrossAll_failuresShown_newCode()
+    {
+        auto now = std::make_shared<steady_clock::time_point>(steady_clock::time_point(hours(5)));
+        ServerFixture f(0, [now] { return *now; });
+        f.server->start();
+        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
+        QSignalSpy failures(f.server.get(), &BonjourServer::failedPairingAttemptsChanged);
+        // Twenty sources each send a wrong code: all are checked, nobody is slowed yet.
+        for (int i = 0; i < 20; ++i) {
+            LoopbackClient source(f.port(), qPrintable(QStringLiteral("127.0.1.%1").arg(i + 1)));
+            QCOMPARE(source.exchange("PAIR:99999x"), QByteArray("PAIR_FAILED"));
+        }
+        QCOMPARE(f.server->failedPairingAttempts(), 20);
+        QCOMPARE(failures.count(), 20);
+        // Now even the right code from a new source waits for the budget to refill.
+        LoopbackClient newcomer(f.port(), "127.0.2.1");
+        QCOMPARE(newcomer.exchange(pair), QByteArray("PAIR_FAILED"));
+        QCOMPARE(f.server->failedPairingAttempts(), 21);
+        *now += PairingThrottle::refillInterval;
+        QCOMPARE(newcomer.exchange(pair), successReply(f));
+
+        // The count falls back to nothing a minute later.
+        *now += seconds(61);
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->failedPairingAttempts(), 0, 3000);
+
+        // A new code replaces the old one in the settings file; who paired stays paired.
+        const QString old = f.server->pairingCode();
+        QSignalSpy codes(f.server.get(), &BonjourServer::pairingCodeChanged);
+        f.server->drawNewPairingCode();
+        QCOMPARE(codes.count(), 1);
+        QVERIFY(f.server->pairingCode() != old);
+        QFile settings(f.dir.filePath(QStringLiteral("Quillmote.conf")));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QVERIFY(settings.readAll().contains("SavedPairingCode=" + f.server->pairingCode().toUtf8()));
+        LoopbackClient later(f.port(), "127.0.3.1");
+        QCOMPARE(later.exchange(pair), QByteArray("PAIR_FAILED"));
+        QCOMPARE(later.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
     }
 
     void flood_idleUnpairedConnections_longestIdleDroppedPairedKept()

@@ -33,6 +33,7 @@ struct ServerFixture
             },
             .name = QStringLiteral("Test Host"),
             .unpairedConnectionLimit = unpairedLimit,
+            .clock = clock,
         });
         dispatcher =
             std::make_unique<CommandDispatcher>(*server, input, actions, PairingThrottle(std::move(clock)));

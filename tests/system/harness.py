@@ -34,14 +34,15 @@ def require(condition, reason):
 class Server:
     """quillmote --headless with its own settings folder, its output read line by line."""
 
-    def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None):
+    def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
+                 stdout=subprocess.PIPE):
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         full_env = dict(os.environ)
         full_env["XDG_CONFIG_HOME"] = self.config_home
         full_env.update(env or {})
-        self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                     stdin=subprocess.DEVNULL, env=full_env, start_new_session=True)
+        self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=stdout, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL, env=full_env, start_new_session=True, cwd=cwd)
         self.lines = []
         self._queue = queue.Queue()
         self._reader = threading.Thread(target=self._read, daemon=True)

@@ -1,10 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """The headless executable as a client and a user see it, on loopback."""
+import fcntl
 import os
+import re
 import resource
+import select
+import shutil
+import stat
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -79,8 +85,26 @@ class Connections(unittest.TestCase):
             self.assertIsNotNone(server.wait_for(r"^Status: 设备已连接 \(1\)$"))
             c.reset()
             self.assertIsNotNone(server.wait_for("^连接错误: Connection reset by peer$"))
-            # A read error changes neither the registry nor the status.
-            self.assertIsNone(server.wait_for("^Status: ", timeout=0.5))
+            # A connection that ended in an error is not counted as connected any more.
+            self.assertIsNotNone(server.wait_for("^Status: " + WAITING + "$"))
+
+    def test_flood_of_resets_is_coalesced_with_a_count(self):
+        with Server() as server:
+            port = server.port
+            clients = [Client(port) for _ in range(40)]
+            for c in clients:
+                c.reset()
+            plain, summarized = 0, 0
+            deadline = time.monotonic() + 5
+            while plain + summarized < 40 and time.monotonic() < deadline:
+                server.settle(0.2)
+                lines = [l for l in server.lines if l.startswith("连接错误: Connection reset by peer")]
+                plain = sum(1 for l in lines if l == "连接错误: Connection reset by peer")
+                summarized = sum(int(m.group(1)) for m in
+                                 (re.match(r"^连接错误: Connection reset by peer \((\d+) more like this in the last "
+                                           r"second\)$", l) for l in lines) if m)
+            self.assertEqual(plain + summarized, 40, server.lines)
+            self.assertLessEqual(plain, 6)
 
     def test_three_wrong_codes_then_right_pairs_at_once(self):
         with Server() as server:
@@ -92,6 +116,77 @@ class Connections(unittest.TestCase):
             started = time.monotonic()
             self.assertTrue(c.exchange(b"PAIR:" + code.encode()).startswith(b"PAIR_SUCCESS|"))
             self.assertLess(time.monotonic() - started, 0.5)
+
+
+class Console(unittest.TestCase):
+    def test_unread_standard_output_never_stalls_the_server(self):
+        read_end, write_end = os.pipe()
+        fcntl.fcntl(write_end, 1031, 4096)  # F_SETPIPE_SZ: a full pipe after a few lines
+        empty = tempfile.mkdtemp(prefix="quillmote-console-")
+        self.addCleanup(shutil.rmtree, empty, True)
+        proc = subprocess.Popen([BIN, "--headless", "--input", "none"], stdout=write_end, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL, start_new_session=True,
+                                env={**os.environ, "XDG_CONFIG_HOME": empty, "XDG_DATA_DIRS": empty,
+                                     "XDG_DATA_HOME": empty})
+        os.close(write_end)
+        self.addCleanup(os.close, read_end)
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+
+        seen = [b""]
+
+        def read_until(pattern, timeout):
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline:
+                m = re.search(pattern, seen[0])
+                if m:
+                    return m
+                if select.select([read_end], [], [], 0.1)[0]:
+                    seen[0] += os.read(read_end, 65536)
+            return None
+
+        port = int(read_until(rb"Listening on port (\d+)\n", 10).group(1))
+        code = read_until(rb"Pairing code: (\d{6})\n", 1)
+        client = Client(port)
+        self.assertTrue(client.exchange(b"PAIR:" + code.group(1)).startswith(b"PAIR_SUCCESS|"))
+        def flood():
+            # Every one of these prints a long line that nobody reads; every one is still answered.
+            for i in range(100):
+                self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + b"n" * 900, timeout=2.0), b"ACK_OPEN_APP", i)
+
+        flood()
+        # Once output is read again, it says how many lines were lost.
+        self.assertIsNotNone(read_until(rb"\(\d+ console lines were dropped: standard output was not read\)\n", 5))
+        flood()
+        # Ending is not held up by a full pipe either.
+        started = time.monotonic()
+        proc.terminate()
+        self.assertEqual(proc.wait(timeout=5), 0)
+        self.assertLess(time.monotonic() - started, 3.0)
+
+
+class Files(unittest.TestCase):
+    def test_settings_and_record_file_are_private(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            record = os.path.join(tmp, "events.jsonl")
+            with Server(args=("--headless", "--input", "record:" + record)) as server:
+                code = server.code
+                folder = os.path.join(server.config_home, "Quillmote")
+                config = os.path.join(folder, "Quillmote.conf")
+                self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700)
+                self.assertEqual(stat.S_IMODE(os.stat(config).st_mode), 0o600)
+                self.assertEqual(stat.S_IMODE(os.stat(record).st_mode), 0o600)
+                os.chmod(folder, 0o755)
+                os.chmod(config, 0o644)
+                with Server(config_home=server.config_home) as second:
+                    self.assertEqual(second.code, code)
+                    self.assertIsNotNone(second.wait_for(
+                        r"^The settings \(with the pairing code\) were readable by other users; .*Quillmote.conf is "
+                        r"now 0600 and its folder 0700\.$", after_seen=False))
+                    self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700)
+                    self.assertEqual(stat.S_IMODE(os.stat(config).st_mode), 0o600)
+                with Server(config_home=server.config_home) as third:
+                    self.assertEqual(third.code, code)
+                    self.assertIsNone(third.wait_for("readable by other users", timeout=0.3, after_seen=False))
 
 
 class RecordBackend(unittest.TestCase):

@@ -12,6 +12,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 from harness import HERE, Server, main, require
@@ -112,6 +113,36 @@ class LinkLayerAddress(unittest.TestCase):
         reply, warned = self.reply_on("bare", [])
         self.assertEqual(reply, "PAIR_SUCCESS|")
         self.assertTrue(warned)
+
+
+class VanishedPhone(unittest.TestCase):
+    """A paired phone whose link goes away without a word (Wi-Fi lost, battery out)."""
+
+    def test_is_no_longer_counted_within_about_a_minute(self):
+        require_root_tools()
+        host, phone = Namespace("ka-srv"), Namespace("ka-phone")
+        self.addCleanup(host.delete)
+        self.addCleanup(phone.delete)
+        run("ip", "link", "add", "qmka0", "netns", host.name, "type", "veth", "peer", "name", "qmka1",
+            "netns", phone.name)
+        for ns, dev, address in ((host, "qmka0", "192.0.2.1/24"), (phone, "qmka1", "192.0.2.2/24")):
+            ns.ip("addr", "add", address, "dev", dev)
+            ns.ip("link", "set", dev, "up")
+        with Server(prefix=host.exec_prefix()) as server:
+            # The phone pairs, then only listens: it never closes its side.
+            script = ("import socket,sys,time;s=socket.create_connection(('192.0.2.1',int(sys.argv[1])),timeout=5);"
+                      "s.sendall(sys.argv[2].encode());print(s.recv(256).decode(),flush=True);time.sleep(300)")
+            client = subprocess.Popen([*phone.exec_prefix(), "/usr/bin/python3", "-c", script, str(server.port),
+                                       "PAIR:" + server.code], stdout=subprocess.PIPE)
+            self.addCleanup(client.wait, 5)
+            self.addCleanup(client.kill)
+            self.assertTrue(client.stdout.readline().startswith(b"PAIR_SUCCESS|"))
+            self.assertIsNotNone(server.wait_for(r"^Status: 设备已连接 \(1\)$"))
+            cut = time.monotonic()
+            phone.ip("link", "set", "qmka1", "down")
+            self.assertIsNotNone(server.wait_for("^连接错误: ", timeout=90), server.lines)
+            self.assertLess(time.monotonic() - cut, 75)
+            self.assertIsNotNone(server.wait_for("^Status: 等待连接...$", timeout=5))
 
 
 class DnsSd(unittest.TestCase):

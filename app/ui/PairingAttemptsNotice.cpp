@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/ui/PairingAttemptsNotice.h"
+
+#include "app/ui/Fonts.h"
+#include "app/ui/Symbols.h"
+#include "server/BonjourServer.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace quillmote::ui {
+
+PairingAttemptsNotice::PairingAttemptsNotice(BonjourServer& server, QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto* symbol = new QLabel(this);
+    symbol->setPixmap(symbolIcon(Symbol::Warning, colors::orange).pixmap(QSize(14, 14), devicePixelRatioF()));
+    m_text = new QLabel(this);
+    m_text->setFont(fonts::caption());
+    m_newCode = new QPushButton(tr("生成新配对码"), this);
+    m_newCode->setFont(fonts::caption());
+    connect(m_newCode, &QPushButton::clicked, &server, &BonjourServer::drawNewPairingCode);
+    layout->addWidget(symbol);
+    layout->addWidget(m_text);
+    layout->addWidget(m_newCode);
+    connect(&server, &BonjourServer::failedPairingAttemptsChanged, this, &PairingAttemptsNotice::render);
+    render(server.failedPairingAttempts());
+}
+
+void PairingAttemptsNotice::render(int count)
+{
+    m_text->setText(tr("最近一分钟内有 %1 次配对失败").arg(count));
+    setVisible(count > 0);
+}
+
+} // namespace quillmote::ui
