@@ -9,6 +9,7 @@
 #include "server/Connection.h"
 #include "server/Console.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quillmote {
@@ -56,7 +57,49 @@ constexpr std::array<Row, 12> rows{{
     {QLatin1StringView("TYPE:"), false, &onInput<protocol::handleType>},
     {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>},
 }};
+constexpr QLatin1StringView pairKeyword("PAIR:");
+
+// Commands whose argument is free text: they take the rest of the read.
+bool takesRest(QStringView piece)
+{
+    return piece.startsWith(pairKeyword) || piece.startsWith(QLatin1StringView("CMD:")) ||
+           piece.startsWith(QLatin1StringView("QUERY:APP:"));
+}
+
+// The length of the keyword that begins at `at`, or 0.
+qsizetype keywordAt(QStringView text, qsizetype at)
+{
+    const QStringView rest = text.mid(at);
+    if (rest.startsWith(pairKeyword))
+        return pairKeyword.size();
+    for (const Row& row : rows) {
+        if (rest.startsWith(row.keyword))
+            return row.keyword.size();
+    }
+    return 0;
+}
 } // namespace
+
+QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
+{
+    // No argument of the other commands can hold a colon or an underscore, and every keyword
+    // does, so a keyword inside a read is always where the next command begins.
+    QList<QStringView> pieces;
+    qsizetype start = 0;
+    while (start < message.size()) {
+        const QStringView rest = message.mid(start);
+        if (takesRest(rest)) {
+            pieces << rest;
+            break;
+        }
+        qsizetype next = start + std::max<qsizetype>(keywordAt(message, start), 1);
+        while (next < message.size() && keywordAt(message, next) == 0)
+            ++next;
+        pieces << message.mid(start, next - start);
+        start = next;
+    }
+    return pieces;
+}
 
 CommandDispatcher::CommandDispatcher(BonjourServer& server, input::InputController* input,
                                      actions::HostActions* actions, PairingThrottle throttle)
@@ -79,10 +122,15 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
     if (!server)
         return;
     if (!data.isEmpty()) {
+        // Commands that TCP delivered together are handled one by one, each with its reply.
         if (const std::optional<QString> message = protocol::decodeUtf8(data)) {
-            const QString reply = dispatchCommand(*connection, *message);
-            if (!reply.isEmpty())
-                sendReply(*connection, reply);
+            for (const QStringView piece : splitCommands(*message)) {
+                const QString reply = dispatchCommand(*connection, piece.toString());
+                if (!reply.isEmpty())
+                    sendReply(*connection, reply);
+                if (!server)
+                    return;
+            }
         }
     }
     if (isComplete || error) {
@@ -98,8 +146,8 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
 
 QString CommandDispatcher::dispatchCommand(Connection& connection, const QString& message)
 {
-    if (message.startsWith(QLatin1String("PAIR:")))
-        return pairWith(connection, message.mid(5));
+    if (message.startsWith(pairKeyword))
+        return pairWith(connection, message.mid(pairKeyword.size()));
     if (!m_server || !m_server->isAuthenticated(connection))
         return {};
     const Targets targets{m_input, m_actions};

@@ -7,6 +7,7 @@
 #include "server/ReceiveLoop.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QPointer>
 #include <QString>
 
@@ -38,6 +39,10 @@ public:
 
     void handleReceive(const QPointer<BonjourServer>& server, const std::shared_ptr<Connection>& connection,
                        const QByteArray& data, bool isComplete, const std::optional<QString>& error);
+    // A read cut into the commands it holds: each piece runs from one keyword to the next,
+    // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
+    // keyword is a piece of its own. A read with one command is one piece, unchanged.
+    static QList<QStringView> splitCommands(QStringView message);
     // The reply to one message; empty means that nothing is sent.
     QString dispatchCommand(Connection& connection, const QString& message);
     void sendReply(Connection& connection, const QString& text);

@@ -43,6 +43,19 @@ MouseEvent press(int type, int button = LeftButton, std::int64_t clicks = 1)
 {
     return MouseEvent{type, {100, 100}, button, clicks, 0, 0, 0, 0};
 }
+// Sends a message and gathers replies until `size` bytes came or nothing more arrives.
+QByteArray receiveAll(LoopbackClient& client, const QByteArray& message, qsizetype size)
+{
+    client.send(message);
+    QByteArray replies;
+    while (replies.size() < size) {
+        const QByteArray more = client.receive(2000);
+        if (more.isEmpty())
+            break;
+        replies += more;
+    }
+    return replies;
+}
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)
@@ -77,7 +90,9 @@ private Q_SLOTS:
         QTest::newRow("move trailing line feed") << QByteArray("MOVE:1,2\n") << QByteArray() << V{};
         QTest::newRow("move letters") << QByteArray("MOVE:a,b") << QByteArray() << V{};
         QTest::newRow("move decimal comma") << QByteArray("MOVE:1,5,2") << QByteArray() << V{};
-        QTest::newRow("two moves in one read") << QByteArray("MOVE:1,2MOVE:3,4") << QByteArray() << V{};
+        QTest::newRow("two moves in one read")
+            << QByteArray("MOVE:1,2MOVE:3,4") << QByteArray("ACK_MOVEACK_MOVE")
+            << V{moved(101, 102, 1, 2, 1, 2), moved(104, 106, 3, 4, 3, 4)};
         QTest::newRow("drag") << QByteArray("DRAG:3,4") << QByteArray("ACK_DRAG")
                               << V{moved(103, 104, 3, 4, 3, 4, LeftMouseDragged)};
         QTest::newRow("drag one number") << QByteArray("DRAG:3") << QByteArray() << V{};
@@ -139,9 +154,55 @@ private Q_SLOTS:
         if (reply.isEmpty())
             QVERIFY(c.client->staysSilent(100) && c.client->exchange(message, 150).isEmpty());
         else
-            QCOMPARE(c.client->exchange(message), reply);
+            QCOMPARE(receiveAll(*c.client, message, reply.size()), reply);
         spinEventLoop(10);
         QCOMPARE(c.sink->events, events);
+    }
+
+    void mergedReads_eachCommandAsIfAlone_data()
+    {
+        QTest::addColumn<QByteArray>("merged");
+        QTest::addColumn<QList<QByteArray>>("alone");
+        using L = QList<QByteArray>;
+        QTest::newRow("key then move") << QByteArray("KEY:ENTERMOVE:1,0") << L{"KEY:ENTER", "MOVE:1,0"};
+        // The paste of TYPE follows on a later turn of the event loop, so it comes last here.
+        QTest::newRow("every kind") << QByteArray(
+                                           "MOVE:1,0DRAG:2,1MOUSE_DOWNMOUSE_UPSCROLL:0,10MAGNIFY:1CLICK:"
+                                           "LEFTVOLUME:MUTEKEY:LEFTCLICK:DOUBLETYPE:aGk=")
+                                    << L{"MOVE:1,0",    "DRAG:2,1",     "MOUSE_DOWN", "MOUSE_UP",
+                                         "SCROLL:0,10", "MAGNIFY:1",    "CLICK:LEFT", "VOLUME:MUTE",
+                                         "KEY:LEFT",    "CLICK:DOUBLE", "TYPE:aGk="};
+        QTest::newRow("text before the first command")
+            << QByteArray("xyzMOVE:1,0KEY:ENTER") << L{"xyz", "MOVE:1,0", "KEY:ENTER"};
+        QTest::newRow("line feed spoils only its own command")
+            << QByteArray("MOVE:1,2\nMOVE:3,4") << L{"MOVE:1,2\n", "MOVE:3,4"};
+        QTest::newRow("free text takes the rest")
+            << QByteArray("MOVE:1,0CMD:OPEN:APP:MOVE:5,5") << L{"MOVE:1,0", "CMD:OPEN:APP:MOVE:5,5"};
+        QTest::newRow("pairing again takes the rest")
+            << QByteArray("KEY:UPPAIR:000000MOVE:5,5") << L{"KEY:UP", "PAIR:000000MOVE:5,5"};
+        QTest::newRow("a hundred moves") << QByteArray("MOVE:1,1").repeated(100) << L(100, "MOVE:1,1");
+    }
+    void mergedReads_eachCommandAsIfAlone()
+    {
+        QFETCH(QByteArray, merged);
+        QFETCH(QList<QByteArray>, alone);
+        PairedClient one;
+        QVERIFY(one.pair());
+        QByteArray replies;
+        for (const QByteArray& piece : alone)
+            replies += one.client->exchange(piece, 50);
+        spinEventLoop(10);
+
+        PairedClient together;
+        if (!merged.contains("PAIR:")) {
+            together.client->send(merged);
+            QVERIFY(together.client->staysSilent(100)); // the gate holds for every piece
+            QVERIFY(together.sink->events.empty());
+        }
+        QVERIFY(together.pair());
+        QCOMPARE(receiveAll(*together.client, merged, replies.size()), replies);
+        spinEventLoop(10);
+        QCOMPARE(together.sink->events, one.sink->events);
     }
 
     void type_textWithLineBreaksAndChinese_pastedAfterReply()
