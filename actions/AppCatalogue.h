@@ -4,12 +4,13 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace quillmote::actions {
 
-// The installed applications the desktop shows in its menus, read afresh on every call.
+// The installed applications the desktop shows in its menus.
 class AppCatalogue
 {
 public:
@@ -20,8 +21,12 @@ public:
         QString path; // the entry's file; what launch() takes
     };
 
+    using Snapshot = std::shared_ptr<const std::vector<Entry>>;
+
     virtual ~AppCatalogue() = default;
-    virtual std::vector<Entry> applications() = 0;
+    // The current list. A catalogue may keep it while nothing changes: the same snapshot then
+    // comes back, so callers can keep what they derived from it until it is replaced.
+    virtual Snapshot applications() = 0;
     // Starts the application the entry file at path describes, without waiting for it.
     // Returns the reason when that failed.
     virtual std::optional<QString> launch(const QString& path) = 0;

@@ -4,11 +4,13 @@
 
 #include "actions/AppCatalogue.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QLocale>
+#include <QStringMatcher>
 
 #include <algorithm>
+#include <dirent.h>
+#include <memory>
 #include <set>
 
 namespace quillmote::actions {
@@ -36,21 +38,6 @@ bool isExcludedPath(const QString& path)
            path.contains(QLatin1String("/Library/CoreServices"));
 }
 
-// Lower case under the user's locale: both sides of every match are folded this way.
-QString fold(const QString& text)
-{
-    return QLocale().toLower(text);
-}
-
-QStringList fold(const QStringList& texts)
-{
-    QStringList folded;
-    folded.reserve(texts.size());
-    for (const QString& text : texts)
-        folded << fold(text);
-    return folded;
-}
-
 bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
 {
     return std::any_of(foldedTerms.begin(), foldedTerms.end(),
@@ -60,7 +47,8 @@ bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
 
 bool localizedCaseInsensitiveContains(const QString& text, const QString& term)
 {
-    return fold(text).contains(fold(term));
+    const QLocale locale;
+    return locale.toLower(text).contains(locale.toLower(term));
 }
 
 ApplicationSearch::ApplicationSearch(AppCatalogue& catalogue, QStringList folders, QString bundleExtension)
@@ -70,12 +58,27 @@ ApplicationSearch::ApplicationSearch(AppCatalogue& catalogue, QStringList folder
 
 QStringList ApplicationSearch::expandSearchTerms(const QString& query)
 {
+    const QLocale locale;
     QStringList terms{query};
+    const QString foldedQuery = locale.toLower(query);
     for (const Alias& alias : appNameAliases) {
-        if (localizedCaseInsensitiveContains(query, alias.chinese.toString()))
+        if (foldedQuery.contains(locale.toLower(alias.chinese.toString())))
             terms << alias.english.toString();
     }
     return terms;
+}
+
+const std::vector<ApplicationSearch::Folded>&
+ApplicationSearch::foldedCatalogue(const AppCatalogue::Snapshot& snapshot)
+{
+    if (snapshot != m_foldedSnapshot) {
+        m_folded.clear();
+        m_folded.reserve(snapshot ? snapshot->size() : 0);
+        for (const AppCatalogue::Entry& entry : snapshot ? *snapshot : std::vector<AppCatalogue::Entry>{})
+            m_folded.push_back({fold(entry.name), fold(entry.id)});
+        m_foldedSnapshot = snapshot;
+    }
+    return m_folded;
 }
 
 std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString& query)
@@ -84,28 +87,26 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     if (query.isEmpty())
         return results;
     const QStringList terms = expandSearchTerms(query);
-    const QStringList foldedTerms = fold(terms);
     std::set<QString> seenPaths;
 
-    // Each name and id is folded once per search, not once per term: the search holds the
-    // event loop.
-    const std::vector<AppCatalogue::Entry> catalogue = m_catalogue.applications();
-    std::vector<std::pair<QString, QString>> folded;
-    folded.reserve(catalogue.size());
-    for (const AppCatalogue::Entry& entry : catalogue)
-        folded.emplace_back(fold(entry.name), fold(entry.id));
-
-    for (const QString& term : foldedTerms) {
-        for (size_t i = 0; i < catalogue.size(); ++i) {
-            const AppCatalogue::Entry& entry = catalogue[i];
-            if (!folded[i].first.contains(term) && !folded[i].second.contains(term))
+    const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
+    const std::vector<Folded>& folded = foldedCatalogue(catalogue);
+    // The limit applies to the whole list, catalogue matches first: once it is reached nothing
+    // later can make it into the result.
+    const auto full = [&results] { return results.size() >= searchResultLimit; };
+    for (const QString& term : terms) {
+        const QStringMatcher matcher(fold(term));
+        for (size_t i = 0; i < folded.size() && !full(); ++i) {
+            if (matcher.indexIn(folded[i].name) < 0 && matcher.indexIn(folded[i].id) < 0)
                 continue;
-            if (isExcludedPath(entry.path) || seenPaths.count(entry.path))
+            const AppCatalogue::Entry& entry = (*catalogue)[i];
+            if (isExcludedPath(entry.path) || !seenPaths.insert(entry.path).second)
                 continue;
             results.push_back({entry.name, entry.path});
-            seenPaths.insert(entry.path);
         }
     }
+    if (full())
+        return results;
 
     for (AppSearchResult& found : scanApplicationFolders(terms)) {
         if (seenPaths.insert(found.path).second)
@@ -118,20 +119,29 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
 
 std::vector<AppSearchResult> ApplicationSearch::scanApplicationFolders(const QStringList& terms) const
 {
-    const QStringList foldedTerms = fold(terms);
+    QStringList foldedTerms;
+    for (const QString& term : terms)
+        foldedTerms << fold(term);
     std::vector<AppSearchResult> results;
     for (const QString& folder : m_folders) {
-        const QDir dir(folder);
-        if (!QFileInfo(folder).isDir())
+        // readdir rather than QDir: every search lists these folders, and only names matter.
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
+                                                      &::closedir);
+        if (!dir)
             continue;
-        const QFileInfoList entries = dir.entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QFileInfo& entry : entries) {
-            if (entry.suffix() != m_bundleExtension)
-                continue;
-            const QString name = entry.completeBaseName();
+        QStringList files;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const QString file = QFile::decodeName(entry->d_name);
+            const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+            if (dot >= 0 && QStringView(file).mid(dot + 1) == m_bundleExtension &&
+                file != QLatin1String(".."))
+                files << file;
+        }
+        files.sort();
+        for (const QString& file : std::as_const(files)) {
+            const QString name = file.left(file.lastIndexOf(QLatin1Char('.')));
             if (matchesAny(foldedTerms, fold(name)))
-                results.push_back({name, entry.filePath()});
+                results.push_back({name, folder + QLatin1Char('/') + file});
         }
     }
     return results;

@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "actions/AppCatalogue.h"
+
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -9,8 +12,6 @@
 #include <vector>
 
 namespace quillmote::actions {
-
-class AppCatalogue;
 
 struct AppSearchResult
 {
@@ -23,7 +24,8 @@ struct AppSearchResult
 bool localizedCaseInsensitiveContains(const QString& text, const QString& term);
 
 // Finds installed applications by part of their name: first in the desktop's catalogue, one
-// pass per search term, then in the application folders. Keeps nothing between searches.
+// pass per search term, then in the application folders. The catalogue's names and ids are
+// folded once per snapshot of it, not once per search.
 class ApplicationSearch
 {
 public:
@@ -37,7 +39,19 @@ public:
     std::vector<AppSearchResult> scanApplicationFolders(const QStringList& terms) const;
 
 private:
+    struct Folded
+    {
+        QString name;
+        QString id;
+    };
+    QString fold(const QString& text) const { return m_locale.toLower(text); }
+    const std::vector<Folded>& foldedCatalogue(const AppCatalogue::Snapshot& snapshot);
+
     AppCatalogue& m_catalogue;
+    // One locale for all folding: constructing one per name costs more than the match.
+    QLocale m_locale;
+    AppCatalogue::Snapshot m_foldedSnapshot;
+    std::vector<Folded> m_folded;
     QStringList m_folders;
     QString m_bundleExtension;
 };

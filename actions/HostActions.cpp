@@ -61,11 +61,12 @@ void HostActions::openDesktopTarget(const QString& target)
         if (canonical.isEmpty()) {
             refuseOpen(target, QStringLiteral("no such file"));
         } else if (canonical.endsWith(QLatin1String(".desktop"))) {
-            const auto entries = m_catalogue.applications();
-            const auto listed = std::find_if(entries.begin(), entries.end(), [&canonical](const auto& entry) {
-                return QFileInfo(entry.path).canonicalFilePath() == canonical;
-            });
-            if (listed != entries.end())
+            const AppCatalogue::Snapshot entries = m_catalogue.applications();
+            const auto listed =
+                std::find_if(entries->begin(), entries->end(), [&canonical](const auto& entry) {
+                    return QFileInfo(entry.path).canonicalFilePath() == canonical;
+                });
+            if (listed != entries->end())
                 launchEntry(listed->path);
             else
                 refuseOpen(target, QStringLiteral("not an application the desktop lists"));
@@ -79,7 +80,7 @@ void HostActions::openDesktopTarget(const QString& target)
     // A name must equal an entry's name or id; anything looser could start the wrong program.
     const QLocale locale;
     const QString wanted = locale.toLower(target);
-    for (const AppCatalogue::Entry& entry : m_catalogue.applications()) {
+    for (const AppCatalogue::Entry& entry : *m_catalogue.applications()) {
         if (locale.toLower(entry.name) == wanted || locale.toLower(entry.id) == wanted) {
             launchEntry(entry.path);
             return;

@@ -112,6 +112,7 @@ int main()
                         "p50", "p99", "max");
             std::printf("%-46s %8s %10.3f %10.3f %10.3f\n", "baseline: paired MOVE:1,0 (input none)", "-",
                         base.p50 / 1000, base.p99 / 1000, base.max / 1000);
+            double worstP50 = 0;
             double worst = 0;
             const std::pair<const char*, const char*> queries[] = {
                 {"QUERY:APP:application 1 (111 match)", "QUERY:APP:application 1"},
@@ -123,13 +124,14 @@ int main()
                 int results = 0;
                 const Percentiles p = timeQuery(client, message, &results);
                 worst = std::max(worst, p.p99);
+                worstP50 = std::max(worstP50, p.p50);
                 std::printf("%-46s %8d %10.3f %10.3f %10.3f   %6.0fx baseline p50\n", label, results,
                             p.p50 / 1000, p.p99 / 1000, p.max / 1000, p.p50 / base.p50);
             }
             std::printf("%-46s %8d %10.3f   (once, and after each change of the installed set)\n",
                         "first QUERY:APP:zzzz (reads all entries)", 0, cold);
-            std::printf("\n%-46s p99 <= 30 ms: %s (worst p99 %.2f ms)\n", "target",
-                        worst <= 30'000 ? "met" : "MISSED", worst / 1000);
+            std::printf("\n%-46s p50 <= 150 us, p99 <= 400 us: %s (worst p50 %.0f us, p99 %.0f us)\n",
+                        "target", worstP50 <= 150 && worst <= 400 ? "met" : "MISSED", worstP50, worst);
         }
     }
     fs::remove_all(root);

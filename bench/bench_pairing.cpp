@@ -115,22 +115,28 @@ int main(int argc, char* argv[])
     const quint64 checked = dispatcher.throttle().checkedFailures();
     const double checkedPerSecond = static_cast<double>(checked - checkedAtSteady) / steadySeconds;
     constexpr double averageGuesses = 500'000;
-    const auto days = [](double perSecond) { return perSecond > 0 ? averageGuesses / perSecond / 86400 : 0.0; };
+    const auto days = [](double perSecond) {
+        return perSecond > 0 ? averageGuesses / perSecond / 86400 : 0.0;
+    };
 
     std::printf("Guessing the pairing code from %d loopback addresses, %d attacker threads, %.0f s "
                 "(rates from %lld s on, after the burst of %d)\n\n",
-                sources, attackers, seconds, static_cast<long long>(steadyFrom.count()), PairingThrottle::burst);
-    std::printf("| attack | guesses answered/s | wrong codes checked | checked/s | expected time to find the code |\n");
+                sources, attackers, seconds, static_cast<long long>(steadyFrom.count()),
+                PairingThrottle::burst);
+    std::printf("| attack | guesses answered/s | wrong codes checked | checked/s | expected time to find the "
+                "code |\n");
     std::printf("|---|---:|---:|---:|---:|\n");
-    std::printf("| every answered guess checked (baseline) | %.0f | %ld | %.0f | %.0f s |\n", answeredPerSecond,
-                static_cast<long>(answered), answeredPerSecond, averageGuesses / answeredPerSecond);
+    std::printf("| every answered guess checked (baseline) | %.0f | %ld | %.0f | %.0f s |\n",
+                answeredPerSecond, static_cast<long>(answered), answeredPerSecond,
+                averageGuesses / answeredPerSecond);
     std::printf("| this server | %.0f | %llu | %.3f | %.1f days |\n", answeredPerSecond,
                 static_cast<unsigned long long>(checked), checkedPerSecond, days(checkedPerSecond));
-    std::printf("\nratio to the baseline: %.0f x slower; bound by design: %.1f days; sources remembered: %lld "
-                "(at most %lld)\n",
-                answeredPerSecond / std::max(checkedPerSecond, 1e-9),
-                PairingThrottle::expectedTimeToGuess().count() / 24.0,
-                static_cast<long long>(dispatcher.throttle().sourceCount()),
-                static_cast<long long>(PairingThrottle::maxSources));
+    std::printf(
+        "\nratio to the baseline: %.0f x slower; bound by design: %.1f days; sources remembered: %lld "
+        "(at most %lld)\n",
+        answeredPerSecond / std::max(checkedPerSecond, 1e-9),
+        PairingThrottle::expectedTimeToGuess().count() / 24.0,
+        static_cast<long long>(dispatcher.throttle().sourceCount()),
+        static_cast<long long>(PairingThrottle::maxSources));
     return 0;
 }

@@ -33,7 +33,7 @@ struct ErrorDeleter
 // GIO's "changed" signal, connected for as long as this catalogue lives.
 struct GioAppCatalogue::Monitor
 {
-    explicit Monitor(std::optional<std::vector<Entry>>& entries)
+    explicit Monitor(Snapshot& entries)
         : monitor(g_app_info_monitor_get()),
           handler(g_signal_connect(monitor.get(), "changed", G_CALLBACK(&Monitor::changed), &entries))
     {
@@ -42,10 +42,7 @@ struct GioAppCatalogue::Monitor
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
-    static void changed(GAppInfoMonitor*, gpointer entries)
-    {
-        static_cast<std::optional<std::vector<Entry>>*>(entries)->reset();
-    }
+    static void changed(GAppInfoMonitor*, gpointer entries) { static_cast<Snapshot*>(entries)->reset(); }
 
     std::unique_ptr<GAppInfoMonitor, ObjectDeleter> monitor;
     gulong handler;
@@ -61,17 +58,17 @@ GioAppCatalogue::GioAppCatalogue()
 
 GioAppCatalogue::~GioAppCatalogue() = default;
 
-std::vector<actions::AppCatalogue::Entry> GioAppCatalogue::applications()
+actions::AppCatalogue::Snapshot GioAppCatalogue::applications()
 {
     if (!m_monitor)
         return readAll();
     // Reading the list also re-arms GIO's monitor, which reports one change per read.
     if (!m_entries)
         m_entries = readAll();
-    return *m_entries;
+    return m_entries;
 }
 
-std::vector<actions::AppCatalogue::Entry> GioAppCatalogue::readAll()
+actions::AppCatalogue::Snapshot GioAppCatalogue::readAll()
 {
     std::vector<Entry> entries;
     const std::unique_ptr<GList, ListDeleter> all(g_app_info_get_all());
@@ -92,7 +89,7 @@ std::vector<actions::AppCatalogue::Entry> GioAppCatalogue::readAll()
         const int order = collator.compare(a.name, b.name);
         return order != 0 ? order < 0 : a.path < b.path;
     });
-    return entries;
+    return std::make_shared<const std::vector<Entry>>(std::move(entries));
 }
 
 std::optional<QString> GioAppCatalogue::launch(const QString& path)

@@ -25,15 +25,15 @@ public:
     GioAppCatalogue(const GioAppCatalogue&) = delete;
     GioAppCatalogue& operator=(const GioAppCatalogue&) = delete;
 
-    std::vector<Entry> applications() override;
+    Snapshot applications() override;
     std::optional<QString> launch(const QString& path) override;
 
 private:
-    static std::vector<Entry> readAll();
+    static Snapshot readAll();
 
     struct Monitor;
     std::unique_ptr<Monitor> m_monitor;
-    std::optional<std::vector<Entry>> m_entries;
+    Snapshot m_entries;
 };
 
 } // namespace quillmote::desktop
