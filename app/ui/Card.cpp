@@ -20,6 +20,8 @@ Card::Card(int radius, QWidget* parent) : QWidget(parent), m_radius(radius) {}
 
 void Card::setFill(const QColor& fill, const QColor& outline)
 {
+    if (fill == m_fill && outline == m_outline)
+        return;
     m_fill = fill;
     m_outline = outline;
     update();

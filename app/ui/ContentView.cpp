@@ -117,7 +117,10 @@ void ContentView::showEvent(QShowEvent* event)
 
 void ContentView::refreshPermission()
 {
-    m_hasPermission = m_context.input.checkAccessibility(false);
+    const bool granted = m_context.input.checkAccessibility(false);
+    if (granted == m_hasPermission)
+        return;
+    m_hasPermission = granted;
     render();
 }
 

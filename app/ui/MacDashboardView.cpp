@@ -36,6 +36,8 @@ StatusLight::StatusLight(QWidget* parent) : QWidget(parent)
 
 void StatusLight::setColors(const QColor& light, const QColor& glow)
 {
+    if (light == m_light && glow == m_glow)
+        return;
     m_light = light;
     m_glow = glow;
     update();
@@ -199,7 +201,11 @@ void MacDashboardView::hideEvent(QHideEvent* event)
 
 void MacDashboardView::refreshPermission()
 {
-    m_hasPermission = m_context.input.checkAccessibility(false);
+    // Polled every two seconds: only a change is rendered.
+    const bool granted = m_context.input.checkAccessibility(false);
+    if (granted == m_hasPermission)
+        return;
+    m_hasPermission = granted;
     render();
 }
 

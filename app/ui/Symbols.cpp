@@ -140,6 +140,9 @@ SymbolLabel::SymbolLabel(Symbol symbol, const QColor& color, int size, QWidget* 
 
 void SymbolLabel::setSymbol(Symbol symbol, const QColor& color)
 {
+    // Views re-render on every poll; an unchanged symbol must not repaint.
+    if (symbol == m_symbol && color == m_color && !pixmap().isNull())
+        return;
     m_symbol = symbol;
     m_color = color;
     setPixmap(symbolIcon(symbol, color).pixmap(QSize(m_size, m_size), devicePixelRatioF()));

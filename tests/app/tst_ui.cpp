@@ -393,6 +393,46 @@ private Q_SLOTS:
         QCOMPARE(panel.codeLabel()->text(), d.fixture.server->pairingCode());
     }
 
+    void polling_unchangedState_paintsNothing()
+    {
+        Desktop d;
+        d.fixture.server->start();
+        d.establish();
+        MacDashboardView dashboard(d.context(), true);
+        ContentView panel(d.context(), {}, {});
+        MacPermissionView onboarding(d.context(), {});
+        struct PaintCounter : QObject
+        {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        for (QWidget* view : {static_cast<QWidget*>(&dashboard), static_cast<QWidget*>(&panel),
+                              static_cast<QWidget*>(&onboarding)}) {
+            view->show();
+            view->installEventFilter(&counter);
+            for (QWidget* child : view->findChildren<QWidget*>())
+                child->installEventFilter(&counter);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(onboarding.networkRow()->status() == Status::Granted, 3000);
+        spinEventLoop(100);
+        counter.paints = 0;
+        for (int i = 0; i < 3; ++i) {
+            dashboard.refreshPermission();
+            panel.refreshPermission();
+            onboarding.tick();
+            spinEventLoop(30);
+        }
+        QCOMPARE(counter.paints, 0);
+        d.sink->trusted = false;
+        dashboard.refreshPermission();
+        spinEventLoop(50);
+        QVERIFY(counter.paints > 0);
+    }
+
     void singleInstance_withoutRuntimeFolder_privateFolderOnly()
     {
         QTemporaryDir tmp;
