@@ -7,11 +7,13 @@
 #include "server/Console.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace quillmote::x11 {
 
@@ -101,8 +103,34 @@ bool X11Sink::connectDisplay(QString* error)
                        RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     else
         m_randrEventBase = -1;
+    // Redefined monitors (xrandr --setmonitor) send no RandR event, only the root's
+    // ConfigureNotify.
+    XSelectInput(m_display, DefaultRootWindow(m_display), StructureNotifyMask);
+    // Raw motion of any device tells us that the pointer moved without us.
+    int xiEvent = 0, xiError = 0, xiMajor = 2, xiMinor = 0;
+    m_xiOpcode = -1;
+    if (XQueryExtension(m_display, "XInputExtension", &m_xiOpcode, &xiEvent, &xiError) &&
+        XIQueryVersion(m_display, &xiMajor, &xiMinor) == Success) {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_RawMotion);
+        XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        XISelectEvents(m_display, DefaultRootWindow(m_display), &mask, 1);
+        // Our own motion comes back from the XTest pointer, carrying the pixel we posted.
+        int count = 0;
+        m_xtestPointer = -1;
+        if (XIDeviceInfo* devices = XIQueryDevice(m_display, XIAllDevices, &count)) {
+            for (int i = 0; i < count; ++i) {
+                if (devices[i].use == XISlavePointer && std::strstr(devices[i].name, "XTEST"))
+                    m_xtestPointer = devices[i].deviceid;
+            }
+            XIFreeDeviceInfo(devices);
+        }
+    } else {
+        m_xiOpcode = -1;
+    }
     m_monitors.reset();
-    m_precise.reset();
+    forgetPosition();
+    m_unechoedPosts.clear();
     m_clipboard = std::make_unique<X11Clipboard>(m_display);
     m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &X11Sink::processEvents);
@@ -135,7 +163,12 @@ void X11Sink::dropDisplay()
         XCloseDisplay(m_display); // after an I/O error Xlib only frees it
     m_display = nullptr;
     m_monitors.reset();
-    m_precise.reset();
+    forgetPosition();
+}
+
+void X11Sink::forgetPosition()
+{
+    m_positionKnown = false;
 }
 
 void X11Sink::processEvents()
@@ -148,12 +181,21 @@ void X11Sink::processEvents()
             break;
         if (m_clipboard->handleEvent(event))
             continue;
-        if (event.type == MappingNotify) {
+        if (event.type == GenericEvent && event.xcookie.extension == m_xiOpcode) {
+            if (event.xcookie.evtype == XI_RawMotion && XGetEventData(m_display, &event.xcookie)) {
+                handleRawMotion(event.xcookie.data);
+                XFreeEventData(m_display, &event.xcookie);
+            }
+        } else if (event.type == ConfigureNotify && event.xconfigure.window == DefaultRootWindow(m_display)) {
+            m_monitors.reset();
+            forgetPosition();
+        } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
         } else if (m_randrEventBase >= 0 && event.type >= m_randrEventBase &&
                    event.type < m_randrEventBase + RRNumberEvents) {
             XRRUpdateConfiguration(&event);
             m_monitors.reset();
+            forgetPosition();
         }
     }
 }
@@ -167,6 +209,32 @@ void X11Sink::processEventsSoon()
     QMetaObject::invokeMethod(this, &X11Sink::processEvents, Qt::QueuedConnection);
 }
 
+void X11Sink::handleRawMotion(const void* rawEvent)
+{
+    const auto* raw = static_cast<const XIRawEvent*>(rawEvent);
+    std::optional<std::pair<int, int>> pixel;
+    if (raw->valuators.mask_len > 0 && XIMaskIsSet(raw->valuators.mask, 0) &&
+        XIMaskIsSet(raw->valuators.mask, 1))
+        pixel =
+            std::pair{static_cast<int>(raw->valuators.values[0]), static_cast<int>(raw->valuators.values[1])};
+    if (raw->sourceid == m_xtestPointer && pixel && !m_unechoedPosts.empty() &&
+        m_unechoedPosts.front() == *pixel) {
+        m_unechoedPosts.pop_front();
+        return;
+    }
+    // Someone else moved the pointer: a device, or another client's relative XTest motion.
+    m_unechoedPosts.clear();
+    forgetPosition();
+}
+
+void X11Sink::readSentEvents()
+{
+    // What the server has already sent (a monitor change, a raw motion) must count before the
+    // cached monitors or position are used; reading it does not wait for the server.
+    if (XEventsQueued(m_display, QueuedAfterReading) > 0)
+        processEvents();
+}
+
 bool X11Sink::isTrusted()
 {
     return m_display && !m_lost;
@@ -176,6 +244,13 @@ std::optional<input::Point> X11Sink::pointerLocation()
 {
     if (!m_display || m_lost)
         return std::nullopt;
+    readSentEvents();
+    const auto now = std::chrono::steady_clock::now();
+    if (m_positionKnown && m_precise && !m_lost && now - m_lastQuery < revalidateAfter)
+        return m_precise;
+    if (!m_display || m_lost)
+        return std::nullopt;
+    m_lastQuery = now;
     Window root = 0, child = 0;
     int x = 0, y = 0, windowX = 0, windowY = 0;
     unsigned mask = 0;
@@ -184,14 +259,20 @@ std::optional<input::Point> X11Sink::pointerLocation()
     processEventsSoon();
     if (m_lost || !sameScreen)
         return std::nullopt;
+    m_positionKnown = true;
     if (m_precise && x == m_preciseX && y == m_preciseY)
         return m_precise;
-    m_precise.reset();
-    return input::Point{static_cast<double>(x), static_cast<double>(y)};
+    m_precise = input::Point{static_cast<double>(x), static_cast<double>(y)};
+    m_preciseX = x;
+    m_preciseY = y;
+    return m_precise;
 }
 
 std::optional<std::vector<input::Rect>> X11Sink::activeDisplays()
 {
+    if (!m_display || m_lost)
+        return std::nullopt;
+    readSentEvents();
     if (!m_display || m_lost)
         return std::nullopt;
     if (m_monitors && m_randrEventBase >= 0)
@@ -225,6 +306,13 @@ void X11Sink::postMouse(const input::MouseEvent& event)
         const int x = pixel(event.location.x);
         const int y = pixel(event.location.y);
         XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
+        if (m_xiOpcode >= 0) {
+            m_unechoedPosts.emplace_back(x, y);
+            if (m_unechoedPosts.size() > maxUnechoedPosts) {
+                m_unechoedPosts.clear();
+                forgetPosition();
+            }
+        }
         m_precise = event.location;
         m_preciseX = x;
         m_preciseY = y;

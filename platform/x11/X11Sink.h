@@ -9,7 +9,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <chrono>
+#include <deque>
 #include <memory>
+#include <utility>
 
 struct _XDisplay;
 
@@ -44,6 +47,9 @@ private:
     void dropDisplay();
     void processEvents();
     void processEventsSoon();
+    void forgetPosition();
+    void readSentEvents();
+    void handleRawMotion(const void* rawEvent);
     void postMouse(const input::MouseEvent& event);
     void postKeysym(const char* keysymName, std::uint16_t evdevCode, bool down);
     void postWheel(int& remainder, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton);
@@ -64,6 +70,19 @@ private:
     std::optional<input::Point> m_precise;
     int m_preciseX = 0;
     int m_preciseY = 0;
+    // Asking the server where the pointer is costs a round trip per move, so the position we
+    // posted is trusted until something else may have moved the pointer: a raw motion event
+    // that is not the echo of one of our own posts, a display or monitor change, or
+    // revalidateAfter since the last look (a pointer warped by another client makes no raw
+    // motion event).
+    static constexpr std::chrono::milliseconds revalidateAfter{100};
+    static constexpr std::size_t maxUnechoedPosts = 256;
+    bool m_positionKnown = false;
+    std::chrono::steady_clock::time_point m_lastQuery;
+    int m_xiOpcode = -1;
+    int m_xtestPointer = -1;
+    // Pixels posted whose raw motion event has not come back yet, oldest first.
+    std::deque<std::pair<int, int>> m_unechoedPosts;
     // Pixels not yet sent as wheel clicks.
     int m_wheelRemainderVertical = 0;
     int m_wheelRemainderHorizontal = 0;

@@ -88,7 +88,24 @@ class X11Backend(unittest.TestCase):
         self.send(b"MOVE:inf,5", b"ACK_MOVE")
         self.assertEqual(self.xvfb.pointer(), (0, 0))
 
+    def test_pointer_moved_by_others_between_moves_is_picked_up(self):
+        self.xvfb.run("xdotool", "mousemove", "100", "100")
+        self.send(b"MOVE:0.5,0", b"ACK_MOVE")
+        # A relative move, as a user's mouse makes, is seen at once (a raw motion event).
+        self.xvfb.run("xdotool", "mousemove_relative", "--", "40", "0")
+        self.send(b"MOVE:0.5,0", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (140, 100))
+        self.send(b"MOVE:0.5,0", b"ACK_MOVE")  # the fraction is kept again
+        self.assertEqual(self.xvfb.pointer(), (141, 100))
+        # Another XTest client's absolute move makes no raw event; it is seen within 100 ms.
+        self.xvfb.run("xdotool", "mousemove", "300", "200")
+        time.sleep(0.15)
+        self.send(b"MOVE:1,1", b"ACK_MOVE")
+        self.assertEqual(self.xvfb.pointer(), (301, 201))
+
     def test_two_monitors_clamp_to_their_bounding_box(self):
+        # A move first, so that the whole-screen monitor is what the server last knew.
+        self.send(b"MOVE:1,0", b"ACK_MOVE")
         # Bound to the output, the first one takes the place of the whole-screen monitor.
         self.xvfb.run("xrandr", "--setmonitor", "qm-left", "600/160x400/100+0+0", "screen")
         self.xvfb.run("xrandr", "--setmonitor", "qm-right", "400/100x300/80+700+100", "none")
