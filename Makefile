@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
-# make run    installs what is missing, builds, starts Quillmote
+# make run    installs what is missing, builds the program (not the tests), starts Quillmote
 # make test   installs what is missing, builds, runs every test (and, with CI=true, again
 #             under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors)
 # make bench  builds and runs the benchmarks, printing their figures
@@ -12,15 +12,17 @@ ASAN_BUILD ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all deps build build-asan run test test-asan bench screenshots format-check clean
+.PHONY: all deps configure build build-asan run test test-asan bench screenshots format-check clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILLMOTE_WERROR=$(WERROR)
+
+build: configure
 	cmake --build $(BUILD)
 
 build-asan: deps
@@ -28,7 +30,8 @@ build-asan: deps
 	cmake --build $(ASAN_BUILD)
 
 # The tray application in a desktop session; headless (saying so) where there is none.
-run: build
+run: configure
+	cmake --build $(BUILD) --target quillmote
 	./$(BUILD)/quillmote
 
 test: build

@@ -19,7 +19,7 @@ bool isInputBackend(const QString& value)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: quillmote [--headless] [--input BACKEND]\n"
+        "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--minimized]\n"
         "\n"
         "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
         "the six-digit code it shows, and drives the pointer and keyboard.\n"
@@ -29,6 +29,9 @@ QString usageText()
         "  --input BACKEND    how input events are posted: auto (default: x11 when the\n"
         "                     display works, else none), x11, none, or record:FILE\n"
         "                     (append each event to FILE as a JSON line)\n"
+        "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
+        "                     Port setting, else 61917, or one the system chooses when taken\n"
+        "  --minimized        start in the tray without opening the window (login start)\n"
         "  --help             show this text\n"
         "  --version          show the version\n");
 }
@@ -44,6 +47,22 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.action = CommandLine::Action::Version;
         } else if (argument == QLatin1String("--headless")) {
             line.headless = true;
+        } else if (argument == QLatin1String("--minimized")) {
+            line.minimized = true;
+        } else if (argument == QLatin1String("--port") || argument.startsWith(QLatin1String("--port="))) {
+            QString value;
+            if (argument.startsWith(QLatin1String("--port=")))
+                value = argument.mid(7);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return {std::nullopt, QStringLiteral("--port needs a port number")};
+            bool ok = false;
+            const uint port = value.toUInt(&ok);
+            if (!ok || port > 65535)
+                return {std::nullopt,
+                        QStringLiteral("port \"%1\" is not a number from 0 to 65535").arg(value)};
+            line.port = static_cast<quint16>(port);
         } else if (argument == QLatin1String("--input") || argument.startsWith(QLatin1String("--input="))) {
             QString value;
             if (argument.startsWith(QLatin1String("--input=")))

@@ -14,6 +14,10 @@ struct CommandLine
     enum class Action { Run, Help, Version };
     Action action = Action::Run;
     bool headless = false;
+    // Started at login: the tray icon only, no window (unless there is no tray).
+    bool minimized = false;
+    // The port asked for on the command line; 0 lets the system choose.
+    std::optional<quint16> port;
     QString input = QStringLiteral("auto");
     QString inputFile; // for record:FILE
 };

@@ -10,14 +10,28 @@
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
 #include "server/BonjourServer.h"
+#include "server/Console.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <cstdio>
 
 namespace quillmote {
+
+namespace {
+// This process's own command line, which main has already checked.
+CommandLine processCommandLine()
+{
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    return parseCommandLine(arguments).commandLine.value_or(CommandLine{});
+}
+
+PortChoice listeningPort(const CommandLine& line, const QString& settingsPath);
+} // namespace
 
 input::InputController& input::InputController::shared()
 {
@@ -25,12 +39,8 @@ input::InputController& input::InputController::shared()
     // choice needs no global of its own. A named backend that fails leaves the none backend,
     // which main then refuses.
     static InputController* const instance = [] {
-        QStringList arguments = QCoreApplication::arguments();
-        arguments.removeFirst();
-        const CommandLineResult parsed = parseCommandLine(arguments);
         QString error;
-        std::unique_ptr<EventSink> sink =
-            createEventSink(parsed.commandLine ? parsed.commandLine->input : QStringLiteral("auto"), &error);
+        std::unique_ptr<EventSink> sink = createEventSink(processCommandLine().input, &error);
         if (!sink) {
             std::fprintf(stderr, "quillmote: %s\n", qPrintable(error));
             sink = std::make_unique<NoneSink>();
@@ -64,6 +74,24 @@ QString settingsFilePath()
            QStringLiteral("/Quillmote/Quillmote.conf");
 }
 
+namespace {
+PortChoice listeningPort(const CommandLine& line, const QString& settingsPath)
+{
+    if (line.port)
+        return {*line.port, false};
+    const QVariant stored = QSettings(settingsPath, QSettings::IniFormat).value(QStringLiteral("Port"));
+    if (stored.isValid()) {
+        bool ok = false;
+        const uint port = stored.toString().toUInt(&ok);
+        if (ok && port <= 65535)
+            return {static_cast<quint16>(port), false};
+        console::line(QStringLiteral("The setting Port=%1 is not a port number; using the default port")
+                          .arg(stored.toString()));
+    }
+    return PortChoice::preferred();
+}
+} // namespace
+
 BonjourServer& BonjourServer::shared()
 {
     // Created on first use and kept until the process ends; never destroyed, so nothing
@@ -74,6 +102,7 @@ BonjourServer& BonjourServer::shared()
             .advertiserFactory = [] { return std::make_unique<avahi::AvahiAdvertiser>(); },
             .name = {},
             .unpairedConnectionLimit = 0,
+            .port = listeningPort(processCommandLine(), settingsFilePath()),
         });
         static CommandDispatcher dispatcher(*server, &input::InputController::shared(),
                                             &actions::HostActions::shared());

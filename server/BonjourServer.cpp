@@ -40,7 +40,7 @@ BonjourServer::BonjourServer(Dependencies dependencies)
       m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0
                                     ? dependencies.unpairedConnectionLimit
                                     : defaultUnpairedLimit()),
-      m_clock(std::move(dependencies.clock))
+      m_port(dependencies.port), m_clock(std::move(dependencies.clock))
 {
     m_failureDecay.setInterval(1000);
     connect(&m_failureDecay, &QTimer::timeout, this, &BonjourServer::updateFailedPairingAttempts);
@@ -82,7 +82,7 @@ void BonjourServer::start()
         console::line(QStringLiteral("Listener Error: DNS-SD service advertising is not available"));
         return;
     }
-    m_listener = std::make_unique<Listener>(std::move(advertiser), m_name, m_serviceType);
+    m_listener = std::make_unique<Listener>(std::move(advertiser), m_name, m_serviceType, m_port);
     // With this server as the context object, a handler never runs once the server is gone.
     connect(m_listener.get(), &Listener::newConnection, this,
             [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });

@@ -45,6 +45,8 @@ public:
         // How many connections that have not paired may be open at once; 0 derives it from
         // the descriptor limit.
         int unpairedConnectionLimit = 0;
+        // The port to listen on; by default one the system chooses.
+        PortChoice port = {};
         std::function<std::chrono::steady_clock::time_point()> clock = &std::chrono::steady_clock::now;
     };
 
@@ -121,6 +123,7 @@ private:
     // Open connections, held weakly: only to bound the unpaired ones.
     QHash<quint64, std::weak_ptr<Connection>> m_openConnections;
     int m_unpairedConnectionLimit;
+    PortChoice m_port;
 
     std::function<std::chrono::steady_clock::time_point()> m_clock;
     RecentCount m_pairingFailures;

@@ -19,8 +19,8 @@ QString errorText(int error)
 }
 } // namespace
 
-Listener::Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, QString type)
-    : m_advertiser(std::move(advertiser)), m_name(std::move(name)), m_type(std::move(type))
+Listener::Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, QString type, PortChoice port)
+    : m_choice(port), m_advertiser(std::move(advertiser)), m_name(std::move(name)), m_type(std::move(type))
 {
     m_resumeTimer.setSingleShot(true);
     connect(&m_resumeTimer, &QTimer::timeout, this, [this] {
@@ -53,7 +53,7 @@ quint16 Listener::port() const
     return m_port;
 }
 
-bool Listener::listen(QString* error)
+bool Listener::listen(quint16 port, QString* error, int* errorNumber)
 {
     // One dual-stack socket: IPv6 clients and IPv4 ones (as mapped addresses) alike.
     int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -65,21 +65,31 @@ bool Listener::listen(QString* error)
         auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
         v6->sin6_family = AF_INET6;
         v6->sin6_addr = in6addr_any;
+        v6->sin6_port = htons(port);
         length = sizeof *v6;
     } else {
         fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); // no IPv6 on this host
         auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
         v4->sin_family = AF_INET;
         v4->sin_addr.s_addr = htonl(INADDR_ANY);
+        v4->sin_port = htons(port);
         length = sizeof *v4;
     }
     if (fd < 0) {
         *error = errorText(errno);
         return false;
     }
+    // Connections of a previous run still in TIME_WAIT must not keep a restart off its port.
+    const int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        *error = errorText(errno);
+        const int failure = errno;
+        *error = port == 0
+                     ? errorText(failure)
+                     : QStringLiteral("cannot listen on TCP port %1: %2").arg(port).arg(errorText(failure));
+        if (errorNumber)
+            *errorNumber = failure;
         ::close(fd);
         return false;
     }
@@ -103,7 +113,14 @@ void Listener::closeSocket()
 void Listener::start()
 {
     QString error;
-    if (!listen(&error)) {
+    int failure = 0;
+    bool bound = listen(m_choice.port, &error, &failure);
+    if (!bound && m_choice.port != 0 && m_choice.fallBackWhenTaken && failure == EADDRINUSE) {
+        console::line(
+            QStringLiteral("Port %1 is in use; listening on a port the system chooses").arg(m_choice.port));
+        bound = listen(0, &error);
+    }
+    if (!bound) {
         setState(ListenerState::Failed, error);
         return;
     }

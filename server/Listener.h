@@ -15,13 +15,27 @@ namespace quillmote {
 
 enum class ListenerState { Setup, Waiting, Ready, Failed, Cancelled };
 
-// One TCP listener on a system-chosen port (IPv4 and IPv6) and its DNS-SD advertisement.
+// Which port to listen on: 0 lets the system choose. A port the user named must be had or the
+// listener fails; the default port gives way to a system-chosen one when it is taken.
+struct PortChoice
+{
+    // Above 60999, the end of Linux's default range for outgoing connections, so that it is
+    // rarely taken by chance, and in the range that is never assigned to a service.
+    static constexpr quint16 defaultPort = 61917;
+
+    quint16 port = 0;
+    bool fallBackWhenTaken = false;
+
+    static PortChoice preferred() { return {defaultPort, true}; }
+};
+
+// One TCP listener (IPv4 and IPv6) and its DNS-SD advertisement of the port it really has.
 // Ready means both: listening, and the service is established.
 class Listener : public QObject
 {
     Q_OBJECT
 public:
-    Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, QString type);
+    Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, QString type, PortChoice port = {});
     ~Listener() override;
 
     ListenerState state() const { return m_state; }
@@ -39,13 +53,14 @@ Q_SIGNALS:
     void newConnection(int descriptor);
 
 private:
-    bool listen(QString* error);
+    bool listen(quint16 port, QString* error, int* errorNumber = nullptr);
     void closeSocket();
     void acceptPending();
     void setState(ListenerState state, const QString& error = {});
 
     int m_socket = -1;
     quint16 m_port = 0;
+    PortChoice m_choice;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::unique_ptr<ServiceAdvertiser> m_advertiser;
     QString m_name;

@@ -6,6 +6,7 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 using namespace quillmote;
@@ -48,6 +49,16 @@ private Q_SLOTS:
         QCOMPARE(f.lastAdvertiser->advertisedType, QStringLiteral("_zoduvived._tcp"));
         QCOMPARE(f.lastAdvertiser->advertisedPort, f.port());
         QVERIFY(f.port() != 0);
+    }
+
+    void start_preferredPortTaken_advertisesThePortItGot()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any));
+        ServerFixture f(0, &std::chrono::steady_clock::now, nullptr, nullptr, {holder.serverPort(), true});
+        f.server->start();
+        QVERIFY(f.port() != 0 && f.port() != holder.serverPort());
+        QCOMPARE(f.lastAdvertiser->advertisedPort, f.port());
     }
 
     void start_whileSetupOrReady_doesNothing()

@@ -20,7 +20,8 @@ struct ServerFixture
 {
     explicit ServerFixture(int unpairedLimit = 0,
                            PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr, actions::HostActions* actions = nullptr)
+                           input::InputController* input = nullptr, actions::HostActions* actions = nullptr,
+                           PortChoice port = {})
     {
         server = std::make_unique<BonjourServer>(BonjourServer::Dependencies{
             .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
@@ -33,6 +34,7 @@ struct ServerFixture
             },
             .name = QStringLiteral("Test Host"),
             .unpairedConnectionLimit = unpairedLimit,
+            .port = port,
             .clock = clock,
         });
         dispatcher =

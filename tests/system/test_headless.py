@@ -9,6 +9,7 @@ import select
 import shutil
 import stat
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -67,6 +68,38 @@ class Lifecycle(unittest.TestCase):
                 self.assertTrue(Client(port).exchange(b"PAIR:" + new_code.encode()).startswith(b"PAIR_SUCCESS|"))
             with open(config) as f:
                 self.assertIn("SavedPairingCode=" + new_code, f.read())
+
+
+class Ports(unittest.TestCase):
+    def test_default_fallback_command_line_setting_and_failure(self):
+        def free_port():
+            with socket.socket() as s:
+                s.bind(("127.0.0.1", 0))
+                return s.getsockname()[1]
+
+        with Server() as server:
+            self.assertEqual(server.port, 61917)
+            # Taken: a port the system chooses, said once.
+            with Server() as second:
+                self.assertNotEqual(second.port, 61917)
+                self.assertIsNotNone(second.wait_for(
+                    "^Port 61917 is in use; listening on a port the system chooses$", after_seen=False))
+                self.assertTrue(Client(second.port).exchange(b"PAIR:" + second.code.encode())
+                                .startswith(b"PAIR_SUCCESS|"))
+            # A port the user named must be had.
+            with Server(args=("--headless", "--input", "none", "--port", "61917")) as third:
+                self.assertIsNotNone(third.wait_for(
+                    "^Server Failed: cannot listen on TCP port 61917: Address already in use$", after_seen=False))
+        wanted = free_port()
+        with Server(args=("--headless", "--input", "none", "--port", str(wanted))) as server:
+            self.assertEqual(server.port, wanted)
+            config = os.path.join(server.config_home, "Quillmote", "Quillmote.conf")
+            server.stop()
+            wanted = free_port()
+            with open(config, "a") as f:
+                f.write(f"Port={wanted}\n")
+            with Server(config_home=server.config_home) as again:
+                self.assertEqual(again.port, wanted)
 
 
 class Connections(unittest.TestCase):
