@@ -4,6 +4,7 @@
 # make run    installs what is missing, builds the program (not the tests), starts Quillmote
 # make test   installs what is missing, builds, runs every test (and, with CI=true, again
 #             under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors)
+# make package  builds a .deb of the program (build/quillmote_VERSION_ARCH.deb)
 # make bench  builds and runs the benchmarks, printing their figures
 # make screenshots  saves pictures of the windows under Xvfb into docs/screenshots
 
@@ -12,7 +13,7 @@ ASAN_BUILD ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
-.PHONY: all deps configure build build-asan run test test-asan bench screenshots format-check clean
+.PHONY: all deps configure build build-asan run test test-asan package bench screenshots format-check clean
 
 all: build
 
@@ -45,6 +46,11 @@ endif
 
 test-asan: build-asan
 	bash scripts/run-tests.sh $(ASAN_BUILD)
+
+# A Debian package of the program in $(BUILD), for dpkg -i or apt install ./quillmote_*.deb
+package: configure
+	cmake --build $(BUILD) --target quillmote quillmote_packaging_files
+	cd $(BUILD) && cpack
 
 bench: build
 	bash scripts/run-bench.sh $(BUILD)

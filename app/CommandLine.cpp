@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/CommandLine.h"
 
+#define QUILLMOTE_STRING_OF(x) #x
+#define QUILLMOTE_STRING(x) QUILLMOTE_STRING_OF(x)
+
 namespace quillmote {
 
 namespace {
@@ -30,10 +33,12 @@ QString usageText()
         "                     display works, else none), x11, none, or record:FILE\n"
         "                     (append each event to FILE as a JSON line)\n"
         "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
-        "                     Port setting, else 61917, or one the system chooses when taken\n"
-        "  --minimized        start in the tray without opening the window (login start)\n"
-        "  --help             show this text\n"
-        "  --version          show the version\n");
+        "                     Port setting, else " QUILLMOTE_STRING(
+            QUILLMOTE_DEFAULT_PORT) ", or one the system chooses when taken\n"
+                                    "  --minimized        start in the tray without opening the window "
+                                    "(login start)\n"
+                                    "  --help             show this text\n"
+                                    "  --version          show the version\n");
 }
 
 CommandLineResult parseCommandLine(const QStringList& arguments)

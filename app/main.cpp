@@ -85,7 +85,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
     });
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &orvanto,
                      [&orvanto] { orvanto.appDelegate().applicationShouldHandleReopen(); });
-    orvanto.launch();
+    orvanto.launch(line.minimized);
     return QApplication::exec();
 }
 } // namespace

@@ -14,7 +14,10 @@ packages=(
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
   # tests: real outside observers and peers
-  fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils python3-zeroconf iproute2 procps
+  fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils x11-utils trayer python3-zeroconf
+  iproute2 procps
+  # tests: the package, checked as Debian and the desktops would
+  dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )
 
 missing=()

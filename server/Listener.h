@@ -21,7 +21,7 @@ struct PortChoice
 {
     // Above 60999, the end of Linux's default range for outgoing connections, so that it is
     // rarely taken by chance, and in the range that is never assigned to a service.
-    static constexpr quint16 defaultPort = 61917;
+    static constexpr quint16 defaultPort = QUILLMOTE_DEFAULT_PORT;
 
     quint16 port = 0;
     bool fallBackWhenTaken = false;

@@ -109,6 +109,10 @@
         <source>服务未启动</source>
         <translation>Service not running</translation>
     </message>
+    <message>
+        <source>登录时启动</source>
+        <translation>Start at login</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::MacPermissionView</name>

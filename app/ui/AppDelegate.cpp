@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 namespace quillmote::ui {
@@ -40,11 +41,27 @@ AppDelegate::AppDelegate(ViewContext context, QObject* parent)
 
 AppDelegate::~AppDelegate() = default;
 
-void AppDelegate::applicationDidFinishLaunching()
+void AppDelegate::applicationDidFinishLaunching(bool stayInTray)
 {
-    showMainWindow();
-    if (MacMainView::readCompletedOnboarding(m_context.settingsPath))
+    const bool onboarded = MacMainView::readCompletedOnboarding(m_context.settingsPath);
+    if (!stayInTray || !onboarded)
+        showMainWindow();
+    if (onboarded)
         m_context.server.start();
+    if (!stayInTray || !onboarded || QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    // At login the panel with its tray may start after us; without any, the window opens.
+    constexpr int checkIntervalMs = 250;
+    m_trayWait.setInterval(checkIntervalMs);
+    connect(&m_trayWait, &QTimer::timeout, this, [this] {
+        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+            m_trayWait.stop();
+        } else if (++m_trayChecks * checkIntervalMs >= trayWaitMs) {
+            m_trayWait.stop();
+            showMainWindow();
+        }
+    });
+    m_trayWait.start();
 }
 
 void AppDelegate::applicationShouldHandleReopen()

@@ -5,6 +5,7 @@
 #include "app/ui/ViewContext.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -40,7 +41,10 @@ public:
 
     MainWindow* window() const { return m_window.get(); }
 
-    void applicationDidFinishLaunching();
+    // A login start (stayInTray) keeps the window closed once onboarding is done, unless no
+    // tray appears within trayWaitMs: the user must always have a way in.
+    void applicationDidFinishLaunching(bool stayInTray = false);
+    static constexpr int trayWaitMs = 5000;
     // Another launch while this one runs: show the window unless it is already shown.
     void applicationShouldHandleReopen();
     // Creates the window once, then shows it, raised and active.
@@ -50,6 +54,8 @@ public:
 private:
     ViewContext m_context;
     std::unique_ptr<MainWindow> m_window;
+    QTimer m_trayWait;
+    int m_trayChecks = 0;
 };
 
 } // namespace quillmote::ui

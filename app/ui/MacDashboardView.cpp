@@ -4,11 +4,15 @@
 
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
+#include "app/ui/LoginStart.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/BonjourServer.h"
+#include "server/Console.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -161,6 +165,17 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     hint->setForegroundRole(QPalette::PlaceholderText);
     footerLayout->addWidget(hint);
     footerLayout->addStretch();
+    m_loginStart = new QCheckBox(tr("登录时启动"), footer);
+    m_loginStart->setFont(fonts::caption());
+    m_loginStart->setChecked(LoginStart::isEnabled());
+    connect(m_loginStart, &QCheckBox::toggled, this, [this](bool enabled) {
+        if (LoginStart::setEnabled(enabled, QCoreApplication::applicationFilePath()))
+            return;
+        console::line(QStringLiteral("Could not change the login start in ") + LoginStart::entryPath());
+        const QSignalBlocker blocker(m_loginStart);
+        m_loginStart->setChecked(LoginStart::isEnabled());
+    });
+    footerLayout->addWidget(m_loginStart);
     m_quit = new QPushButton(tr("退出应用"), footer);
     m_quit->setFlat(true);
     m_quit->setFont(fonts::caption());

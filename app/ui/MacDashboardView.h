@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -55,6 +56,7 @@ public:
     QPushButton* updateButton() const { return m_update; }
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
+    QCheckBox* loginStartSwitch() const { return m_loginStart; }
 
     void refreshPermission();
     void requestPermission();
@@ -77,6 +79,7 @@ private:
     QPushButton* m_update;
     QPushButton* m_quit;
     PairingAttemptsNotice* m_attempts;
+    QCheckBox* m_loginStart;
 };
 
 } // namespace quillmote::ui

@@ -72,11 +72,11 @@ Panel& OrvantoApp::panel()
     return *m_panel;
 }
 
-void OrvantoApp::launch()
+void OrvantoApp::launch(bool minimized)
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        m_tray.show();
-    m_delegate.applicationDidFinishLaunching();
+    // Shown even before a tray exists: Qt installs the icon once one appears.
+    m_tray.show();
+    m_delegate.applicationDidFinishLaunching(minimized);
 }
 
 void OrvantoApp::togglePanel()

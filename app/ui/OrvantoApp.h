@@ -49,7 +49,8 @@ public:
     QString trayIconName() const { return m_iconName; }
 
     // Shows the main window and the tray icon, and starts the server when onboarding is done.
-    void launch();
+    // minimized: a login start, in the tray without the window.
+    void launch(bool minimized = false);
     void togglePanel();
 
 private:

@@ -3,6 +3,7 @@
 #include "app/Translations.h"
 #include "app/ui/AppDelegate.h"
 #include "app/ui/ContentView.h"
+#include "app/ui/LoginStart.h"
 #include "app/ui/MacDashboardView.h"
 #include "app/ui/MacMainView.h"
 #include "app/ui/MacPermissionView.h"
@@ -19,14 +20,17 @@
 #include "support/TestSink.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocalServer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -431,6 +435,36 @@ private Q_SLOTS:
         dashboard.refreshPermission();
         spinEventLoop(50);
         QVERIFY(counter.paints > 0);
+    }
+
+    void loginStart_switchWritesAValidEntryAndRemovesIt()
+    {
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
+        Desktop d;
+        MacDashboardView dashboard(d.context(), true);
+        QVERIFY(!dashboard.loginStartSwitch()->isChecked());
+        dashboard.loginStartSwitch()->click();
+        QFile entry(config.filePath(QStringLiteral("autostart/quillmote.desktop")));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() +
+                                         "\" --minimized\n"));
+        const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (!validator.isEmpty() || qgetenv("CI") == "true") {
+            QProcess validate;
+            validate.start(validator, {entry.fileName()});
+            QVERIFY(validate.waitForFinished(10000));
+            QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), qPrintable(validator));
+        }
+        QCOMPARE(QString::fromUtf8(LoginStart::entry(QStringLiteral("/opt/my \"apps\"/$q")))
+                     .section(QLatin1Char('\n'), 4, 4),
+                 QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
+        dashboard.loginStartSwitch()->click();
+        QVERIFY(!entry.exists());
+        MacDashboardView again(d.context(), true);
+        QVERIFY(!again.loginStartSwitch()->isChecked());
     }
 
     void singleInstance_withoutRuntimeFolder_privateFolderOnly()

@@ -94,6 +94,40 @@ class DesktopApplication(unittest.TestCase):
             # Its first poll, a second after it is shown, finds no listener and starts one.
             self.assertTrue(self.listening(server.proc.pid), server.lines)
 
+    def test_login_start_stays_in_the_tray_and_opens_the_window_without_one(self):
+        require(shutil.which("trayer") and shutil.which("xwininfo"), "trayer and xwininfo are needed")
+        config = tempfile.mkdtemp(prefix="quillmote-login-")
+        self.addCleanup(shutil.rmtree, config, True)
+        os.makedirs(os.path.join(config, "Quillmote"))
+        with open(os.path.join(config, "Quillmote", "Quillmote.conf"), "w") as f:
+            f.write("[General]\nhasCompletedOnboarding=true\n")
+
+        def icon_in_tray():
+            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.xvfb.env(), capture_output=True,
+                                  timeout=5).stdout.decode().splitlines()
+            panels = [i for i, line in enumerate(tree) if '("panel" "trayer")' in line]
+            return any('("quillmote" "Quillmote")' in line for i in panels for line in tree[i + 1:i + 10])
+
+        tray = subprocess.Popen(["trayer", "--edge", "top"], env=self.xvfb.env(), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (tray.terminate(), tray.wait(5)))
+        time.sleep(1.0)
+        with Server(args=("--input", "none", "--minimized"), env=self.env, config_home=config) as server:
+            self.assertTrue(self.listening(server.proc.pid), server.lines)
+            deadline = time.monotonic() + 5
+            while not icon_in_tray() and time.monotonic() < deadline:
+                time.sleep(0.1)
+            self.assertTrue(icon_in_tray())
+            time.sleep(1.0)
+            self.assertEqual(self.visible_windows(), [])
+        tray.terminate()
+        tray.wait(5)
+        # No tray at all: after a grace period for a panel that starts late, the window opens.
+        with Server(args=("--input", "none", "--minimized"), env=self.env, config_home=config) as server:
+            self.assertTrue(self.listening(server.proc.pid), server.lines)
+            self.assertEqual(self.visible_windows(), [])
+            self.assertEqual(len(self.wait_windows(1, timeout=10)), 1)
+
     @staticmethod
     def listening(pid, timeout=5.0):
         deadline = time.monotonic() + timeout
