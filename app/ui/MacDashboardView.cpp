@@ -118,6 +118,17 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
                        " font-weight: 500; }"));
     connect(m_warning, &QPushButton::clicked, this, &MacDashboardView::requestPermission);
     mainLayout->addWidget(m_warning, 0, Qt::AlignHCenter);
+    m_loginStart = new QCheckBox(tr("登录时启动"), main);
+    m_loginStart->setFont(fonts::caption());
+    m_loginStart->setChecked(LoginStart::isEnabled());
+    connect(m_loginStart, &QCheckBox::toggled, this, [this](bool enabled) {
+        if (LoginStart::setEnabled(enabled, QCoreApplication::applicationFilePath()))
+            return;
+        console::line(QStringLiteral("Could not change the login start in ") + LoginStart::entryPath());
+        const QSignalBlocker blocker(m_loginStart);
+        m_loginStart->setChecked(LoginStart::isEnabled());
+    });
+    mainLayout->addWidget(m_loginStart, 0, Qt::AlignHCenter);
     mainLayout->addStretch();
     layout->addWidget(main, 1);
     layout->addWidget(makeDivider(this));
@@ -165,17 +176,6 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     hint->setForegroundRole(QPalette::PlaceholderText);
     footerLayout->addWidget(hint);
     footerLayout->addStretch();
-    m_loginStart = new QCheckBox(tr("登录时启动"), footer);
-    m_loginStart->setFont(fonts::caption());
-    m_loginStart->setChecked(LoginStart::isEnabled());
-    connect(m_loginStart, &QCheckBox::toggled, this, [this](bool enabled) {
-        if (LoginStart::setEnabled(enabled, QCoreApplication::applicationFilePath()))
-            return;
-        console::line(QStringLiteral("Could not change the login start in ") + LoginStart::entryPath());
-        const QSignalBlocker blocker(m_loginStart);
-        m_loginStart->setChecked(LoginStart::isEnabled());
-    });
-    footerLayout->addWidget(m_loginStart);
     m_quit = new QPushButton(tr("退出应用"), footer);
     m_quit->setFlat(true);
     m_quit->setFont(fonts::caption());

@@ -9,24 +9,30 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace quillmote::ui {
 
 PairingAttemptsNotice::PairingAttemptsNotice(BonjourServer& server, QWidget* parent) : QWidget(parent)
 {
-    auto* layout = new QHBoxLayout(this);
+    // Text above the button, so that it fits the narrow panel as well as the window.
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
+    layout->setSpacing(4);
+    auto* line = new QHBoxLayout;
+    line->setSpacing(6);
     auto* symbol = new QLabel(this);
     symbol->setPixmap(symbolIcon(Symbol::Warning, colors::orange).pixmap(QSize(14, 14), devicePixelRatioF()));
     m_text = new QLabel(this);
     m_text->setFont(fonts::caption());
+    m_text->setWordWrap(true);
     m_newCode = new QPushButton(tr("生成新配对码"), this);
     m_newCode->setFont(fonts::caption());
     connect(m_newCode, &QPushButton::clicked, &server, &BonjourServer::drawNewPairingCode);
-    layout->addWidget(symbol);
-    layout->addWidget(m_text);
-    layout->addWidget(m_newCode);
+    line->addWidget(symbol, 0, Qt::AlignTop);
+    line->addWidget(m_text, 1);
+    layout->addLayout(line);
+    layout->addWidget(m_newCode, 0, Qt::AlignHCenter);
     connect(&server, &BonjourServer::failedPairingAttemptsChanged, this, &PairingAttemptsNotice::render);
     render(server.failedPairingAttempts());
 }

@@ -72,6 +72,9 @@ int main(int argc, char* argv[])
     test::spinEventLoop(100);
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-connected.png"));
 
+    // Wrong codes arriving: the panel says how many and offers a new code.
+    for (int i = 0; i < 12; ++i)
+        fixture.server->notePairingFailure();
     ui::Panel& panel = orvanto.panel();
     panel.popUp(QRect(QPoint(200, 0), QSize(24, 24)));
     ok &= save(panel, dir + QLatin1Char('/') + prefix + QStringLiteral("-panel.png"));
