@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/HeadlessConsole.h"
 
-#include "server/BonjourServer.h"
 #include "server/Console.h"
+#include "server/RemoteServer.h"
 
 namespace quillmote {
 
@@ -11,12 +11,12 @@ namespace {
 constexpr std::chrono::minutes failureReportInterval{1};
 }
 
-HeadlessConsole::HeadlessConsole(BonjourServer& server)
+HeadlessConsole::HeadlessConsole(RemoteServer& server)
     : m_server(server), m_lastStatus(server.connectionStatus())
 {
     m_nextFailureReport.setSingleShot(true);
     connect(&m_nextFailureReport, &QTimer::timeout, this, &HeadlessConsole::reportFailures);
-    connect(&server, &BonjourServer::failedPairingAttemptsChanged, this, [this](int count) {
+    connect(&server, &RemoteServer::failedPairingAttemptsChanged, this, [this](int count) {
         if (count == 0 || m_nextFailureReport.isActive())
             return;
         const auto now = std::chrono::steady_clock::now();
@@ -26,11 +26,11 @@ HeadlessConsole::HeadlessConsole(BonjourServer& server)
             m_nextFailureReport.start(std::chrono::duration_cast<std::chrono::milliseconds>(
                 *m_lastFailureReport + failureReportInterval - now));
     });
-    connect(&server, &BonjourServer::pairingCodeChanged, this,
+    connect(&server, &RemoteServer::pairingCodeChanged, this,
             [](const QString& code) { console::line(QStringLiteral("Pairing code: ") + code); });
-    connect(&server, &BonjourServer::listening, this,
+    connect(&server, &RemoteServer::listening, this,
             [](quint16 port) { console::line(QStringLiteral("Listening on port %1").arg(port)); });
-    connect(&server, &BonjourServer::connectionStatusChanged, this, [this](const QString& status) {
+    connect(&server, &RemoteServer::connectionStatusChanged, this, [this](const QString& status) {
         if (status == m_lastStatus)
             return;
         m_lastStatus = status;

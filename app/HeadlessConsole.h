@@ -11,7 +11,7 @@
 
 namespace quillmote {
 
-class BonjourServer;
+class RemoteServer;
 
 // What --headless prints about the server: the pairing code, each listener's port, the
 // status text whenever it changes, and failed pairing attempts at most once a minute.
@@ -19,12 +19,12 @@ class HeadlessConsole : public QObject
 {
     Q_OBJECT
 public:
-    explicit HeadlessConsole(BonjourServer& server);
+    explicit HeadlessConsole(RemoteServer& server);
 
 private:
     void reportFailures();
 
-    BonjourServer& m_server;
+    RemoteServer& m_server;
     QString m_lastStatus;
     std::optional<std::chrono::steady_clock::time_point> m_lastFailureReport;
     QTimer m_nextFailureReport;

@@ -9,8 +9,8 @@
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
-#include "server/BonjourServer.h"
 #include "server/Console.h"
+#include "server/RemoteServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -92,12 +92,12 @@ PortChoice listeningPort(const CommandLine& line, const QString& settingsPath)
 }
 } // namespace
 
-BonjourServer& BonjourServer::shared()
+RemoteServer& RemoteServer::shared()
 {
     // Created on first use and kept until the process ends; never destroyed, so nothing
     // depends on the order of static destruction after the event loop is gone.
-    static BonjourServer* const instance = [] {
-        auto* server = new BonjourServer({
+    static RemoteServer* const instance = [] {
+        auto* server = new RemoteServer({
             .settingsPath = settingsFilePath(),
             .advertiserFactory = [] { return std::make_unique<avahi::AvahiAdvertiser>(); },
             .name = {},

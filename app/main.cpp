@@ -7,12 +7,12 @@
 #include "app/SharedInstances.h"
 #include "app/SignalWatcher.h"
 #include "app/Translations.h"
-#include "app/ui/OrvantoApp.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
+#include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
-#include "server/BonjourServer.h"
 #include "server/Console.h"
+#include "server/RemoteServer.h"
 #include "server/SettingsFile.h"
 
 #include <QApplication>
@@ -47,7 +47,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    BonjourServer& server = BonjourServer::shared();
+    RemoteServer& server = RemoteServer::shared();
     HeadlessConsole console(server);
     server.start();
     return QCoreApplication::exec();
@@ -76,16 +76,16 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    ui::OrvantoApp orvanto({
-        .server = BonjourServer::shared(),
+    ui::TrayApplication trayApplication({
+        .server = RemoteServer::shared(),
         .input = input::InputController::shared(),
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = [] { QCoreApplication::quit(); },
     });
-    QObject::connect(&instance, &ui::SingleInstance::activationRequested, &orvanto,
-                     [&orvanto] { orvanto.appDelegate().applicationShouldHandleReopen(); });
-    orvanto.launch(line.minimized);
+    QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,
+                     [&trayApplication] { trayApplication.appDelegate().applicationShouldHandleReopen(); });
+    trayApplication.launch(line.minimized);
     return QApplication::exec();
 }
 } // namespace

@@ -6,7 +6,7 @@
 // answers, how many of them it actually checks, and the expected time to find the code. The
 // baseline is the same attack if every answered guess were checked.
 #include "protocol/CommandDispatcher.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 #include "server/ServiceAdvertiser.h"
 
 #include <QCoreApplication>
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
-    BonjourServer server({
+    RemoteServer server({
         .settingsPath = settings.filePath(QStringLiteral("Quillmote.conf")),
         .advertiserFactory = [] { return std::make_unique<SilentAdvertiser>(); },
         .name = QStringLiteral("Bench"),
@@ -74,7 +74,7 @@ int main(int argc, char* argv[])
     CommandDispatcher dispatcher(server, nullptr, nullptr);
     server.setReceiveLoop(&dispatcher);
     quint16 port = 0;
-    QObject::connect(&server, &BonjourServer::listening, [&port](quint16 p) { port = p; });
+    QObject::connect(&server, &RemoteServer::listening, [&port](quint16 p) { port = p; });
     server.start();
     while (port == 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -5,9 +5,9 @@
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
-#include "server/BonjourServer.h"
 #include "server/Connection.h"
 #include "server/Console.h"
+#include "server/RemoteServer.h"
 
 #include <algorithm>
 #include <array>
@@ -101,7 +101,7 @@ QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
     return pieces;
 }
 
-CommandDispatcher::CommandDispatcher(BonjourServer& server, input::InputController* input,
+CommandDispatcher::CommandDispatcher(RemoteServer& server, input::InputController* input,
                                      actions::HostActions* actions, PairingThrottle throttle)
     : m_server(&server), m_input(input), m_actions(actions), m_throttle(std::move(throttle))
 {
@@ -115,7 +115,7 @@ void CommandDispatcher::receiveNext(const std::shared_ptr<Connection>& connectio
     });
 }
 
-void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
+void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
                                       const std::shared_ptr<Connection>& connection, const QByteArray& data,
                                       bool isComplete, const std::optional<QString>& error)
 {
@@ -138,7 +138,7 @@ void CommandDispatcher::handleReceive(const QPointer<BonjourServer>& server,
         // reset or vanished must not be counted as connected any more.
         m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
         const int count = server->removeAuthenticated(*connection);
-        server->post([count](BonjourServer& s) { s.showConnectionCount(count); });
+        server->post([count](RemoteServer& s) { s.showConnectionCount(count); });
         return;
     }
     receiveNext(connection);
@@ -181,7 +181,7 @@ QString CommandDispatcher::pairWith(Connection& connection, const QString& code)
     m_throttle.recordSuccess(source);
     const int count = m_server->addAuthenticated(connection);
     const QString reply = QStringLiteral("PAIR_SUCCESS|") + m_server->macAddress();
-    m_server->post([count](BonjourServer& s) { s.showPaired(count); });
+    m_server->post([count](RemoteServer& s) { s.showPaired(count); });
     return reply;
 }
 

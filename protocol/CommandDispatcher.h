@@ -16,7 +16,7 @@
 
 namespace quillmote {
 
-class BonjourServer;
+class RemoteServer;
 class Connection;
 namespace input {
 class InputController;
@@ -32,12 +32,12 @@ class CommandDispatcher : public ReceiveLoop
 public:
     // Without an input controller the pointer and keyboard commands, and without host actions
     // the system and application commands, are ignored like unknown ones.
-    CommandDispatcher(BonjourServer& server, input::InputController* input, actions::HostActions* actions,
+    CommandDispatcher(RemoteServer& server, input::InputController* input, actions::HostActions* actions,
                       PairingThrottle throttle = PairingThrottle());
 
     void receiveNext(const std::shared_ptr<Connection>& connection) override;
 
-    void handleReceive(const QPointer<BonjourServer>& server, const std::shared_ptr<Connection>& connection,
+    void handleReceive(const QPointer<RemoteServer>& server, const std::shared_ptr<Connection>& connection,
                        const QByteArray& data, bool isComplete, const std::optional<QString>& error);
     // A read cut into the commands it holds: each piece runs from one keyword to the next,
     // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
@@ -51,7 +51,7 @@ public:
     const PairingThrottle& throttle() const { return m_throttle; }
 
 private:
-    QPointer<BonjourServer> m_server;
+    QPointer<RemoteServer> m_server;
     input::InputController* m_input;
     actions::HostActions* m_actions;
     PairingThrottle m_throttle;

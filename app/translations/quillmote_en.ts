@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
-    <name>quillmote::BonjourServer</name>
+    <name>quillmote::RemoteServer</name>
     <message>
         <source>等待启动...</source>
         <comment>Initial Status</comment>
@@ -67,7 +67,7 @@
     </message>
 </context>
 <context>
-    <name>quillmote::ui::MacDashboardView</name>
+    <name>quillmote::ui::DashboardView</name>
     <message>
         <source>配对码</source>
         <comment>Pairing Code Label</comment>
@@ -115,7 +115,7 @@
     </message>
 </context>
 <context>
-    <name>quillmote::ui::MacPermissionView</name>
+    <name>quillmote::ui::OnboardingView</name>
     <message>
         <source>辅助功能权限</source>
         <translation>Input Access</translation>
@@ -146,7 +146,7 @@
     </message>
 </context>
 <context>
-    <name>quillmote::ui::OrvantoApp</name>
+    <name>quillmote::ui::TrayApplication</name>
     <message>
         <source>显示主窗口</source>
         <comment>Show Main Window</comment>

@@ -2,9 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/AppDelegate.h"
 
-#include "app/ui/MacMainView.h"
+#include "app/ui/MainView.h"
 #include "app/ui/Symbols.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -15,7 +15,7 @@
 namespace quillmote::ui {
 
 MainWindow::MainWindow(ViewContext context, AppDelegate& delegate)
-    : m_delegate(delegate), m_view(new MacMainView(std::move(context), this))
+    : m_delegate(delegate), m_view(new MainView(std::move(context), this))
 {
     setWindowTitle(QStringLiteral("Quillmote"));
     setWindowIcon(applicationIcon());
@@ -43,7 +43,7 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching(bool stayInTray)
 {
-    const bool onboarded = MacMainView::readCompletedOnboarding(m_context.settingsPath);
+    const bool onboarded = MainView::readCompletedOnboarding(m_context.settingsPath);
     if (!stayInTray || !onboarded)
         showMainWindow();
     if (onboarded)

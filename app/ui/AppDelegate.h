@@ -13,7 +13,7 @@
 namespace quillmote::ui {
 
 class AppDelegate;
-class MacMainView;
+class MainView;
 
 // The one main window. Closing it only hides it; the server and the tray icon stay.
 class MainWindow : public QWidget
@@ -21,14 +21,14 @@ class MainWindow : public QWidget
     Q_OBJECT
 public:
     MainWindow(ViewContext context, AppDelegate& delegate);
-    MacMainView* mainView() const { return m_view; }
+    MainView* mainView() const { return m_view; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     AppDelegate& m_delegate;
-    MacMainView* m_view;
+    MainView* m_view;
 };
 
 // Launch, the main window, and a second launch while running.

@@ -7,7 +7,7 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -134,7 +134,7 @@ void ContentView::requestPermission()
 
 void ContentView::render()
 {
-    const BonjourServer& server = m_context.server;
+    const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
     m_status->setText(server.connectionStatus());
     if (server.isConnected())

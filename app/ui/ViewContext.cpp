@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/ViewContext.h"
 
-#include "server/BonjourServer.h"
 #include "server/Listener.h"
+#include "server/RemoteServer.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -11,11 +11,11 @@
 
 namespace quillmote::ui {
 
-void observeServer(BonjourServer& server, QObject* context, const std::function<void()>& update)
+void observeServer(RemoteServer& server, QObject* context, const std::function<void()>& update)
 {
-    QObject::connect(&server, &BonjourServer::pairingCodeChanged, context, update);
-    QObject::connect(&server, &BonjourServer::connectionStatusChanged, context, update);
-    QObject::connect(&server, &BonjourServer::isConnectedChanged, context, update);
+    QObject::connect(&server, &RemoteServer::pairingCodeChanged, context, update);
+    QObject::connect(&server, &RemoteServer::connectionStatusChanged, context, update);
+    QObject::connect(&server, &RemoteServer::isConnectedChanged, context, update);
 }
 
 void onApplicationActivated(QObject* context, const std::function<void()>& action)
@@ -27,7 +27,7 @@ void onApplicationActivated(QObject* context, const std::function<void()>& actio
                      });
 }
 
-bool isListenerReady(const BonjourServer& server)
+bool isListenerReady(const RemoteServer& server)
 {
     return server.listener() && server.listener()->state() == ListenerState::Ready;
 }

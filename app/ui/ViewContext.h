@@ -10,7 +10,7 @@
 
 namespace quillmote {
 
-class BonjourServer;
+class RemoteServer;
 namespace input {
 class InputController;
 }
@@ -24,7 +24,7 @@ inline constexpr char homePage[] = "https://quillmote.org/";
 // own URL opener and quit; tests pass their own.
 struct ViewContext
 {
-    BonjourServer& server;
+    RemoteServer& server;
     input::InputController& input;
     QString settingsPath;
     std::function<void(const QUrl&)> openUrl;
@@ -33,12 +33,12 @@ struct ViewContext
 
 // Calls update after every change the server publishes, whichever field it was, while context
 // lives: the listener's state shows only through such a change.
-void observeServer(BonjourServer& server, QObject* context, const std::function<void()>& update);
+void observeServer(RemoteServer& server, QObject* context, const std::function<void()>& update);
 // Calls action each time the application becomes the active one, while context lives.
 void onApplicationActivated(QObject* context, const std::function<void()>& action);
 
 // Whether the server's listener exists and is ready: the stand-in for the network permission.
-bool isListenerReady(const BonjourServer& server);
+bool isListenerReady(const RemoteServer& server);
 // The version shown in the views, or empty when the application has none.
 QString applicationVersion();
 // The page that explains how to grant input access, as shipped with the program.

@@ -3,18 +3,18 @@
 #include "app/Translations.h"
 #include "app/ui/AppDelegate.h"
 #include "app/ui/ContentView.h"
+#include "app/ui/DashboardView.h"
 #include "app/ui/LoginStart.h"
-#include "app/ui/MacDashboardView.h"
-#include "app/ui/MacMainView.h"
-#include "app/ui/MacPermissionView.h"
-#include "app/ui/OrvantoApp.h"
+#include "app/ui/MainView.h"
+#include "app/ui/OnboardingView.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/PermissionRow.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
+#include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
-#include "server/BonjourServer.h"
 #include "server/Listener.h"
+#include "server/RemoteServer.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
 #include "support/TestSink.h"
@@ -87,7 +87,7 @@ private Q_SLOTS:
         Desktop d;
         d.sink->trusted = false;
         int completed = 0;
-        MacPermissionView view(d.context(), [&] { ++completed; });
+        OnboardingView view(d.context(), [&] { ++completed; });
         view.show();
         QCOMPARE(view.accessibilityRow()->status(), Status::Button);
         QCOMPARE(view.networkRow()->status(), Status::Button);
@@ -140,7 +140,7 @@ private Q_SLOTS:
     void onboarding_failedListener_replacedByTap()
     {
         Desktop d;
-        MacPermissionView view(d.context(), [] {});
+        OnboardingView view(d.context(), [] {});
         view.show();
         d.fixture.server->start();
         Q_EMIT d.fixture.lastAdvertiser->failed(QStringLiteral("no way"));
@@ -160,7 +160,7 @@ private Q_SLOTS:
     void dashboard_lightAndTexts_followListenerAndPairing()
     {
         Desktop d;
-        MacDashboardView view(d.context(), true);
+        DashboardView view(d.context(), true);
         view.show();
         const auto showsLight = [&](const QColor& light, const QColor& glowOpaque) {
             QColor glow = glowOpaque;
@@ -197,7 +197,7 @@ private Q_SLOTS:
     void dashboard_permissionWarningAndButtons()
     {
         Desktop d;
-        MacDashboardView view(d.context(), true);
+        DashboardView view(d.context(), true);
         QVERIFY(view.warningButton()->isHidden());
         d.sink->trusted = false;
         view.show(); // refreshed when shown
@@ -223,7 +223,7 @@ private Q_SLOTS:
 
         QCOMPARE(view.versionLabel()->text(), QStringLiteral("v") + QStringLiteral(QUILLMOTE_VERSION));
         QCoreApplication::setApplicationVersion(QString());
-        MacDashboardView unversioned(d.context(), true);
+        DashboardView unversioned(d.context(), true);
         QCOMPARE(unversioned.versionLabel()->text(), QStringLiteral("v1.0.9"));
         ContentView panel(d.context(), {}, {});
         QVERIFY(panel.versionLabel()->isHidden());
@@ -283,11 +283,11 @@ private Q_SLOTS:
     {
         Desktop d;
         d.sink->trusted = true;
-        MacMainView view(d.context());
+        MainView view(d.context());
         view.show();
         QVERIFY(view.permissionView());
         QVERIFY(!view.dashboardView());
-        QPointer<MacPermissionView> onboarding = view.permissionView();
+        QPointer<OnboardingView> onboarding = view.permissionView();
         d.fixture.server->start();
         d.establish();
         QTRY_VERIFY_WITH_TIMEOUT(onboarding->startButton()->isEnabled(), 2500);
@@ -296,9 +296,9 @@ private Q_SLOTS:
         QVERIFY(view.dashboardView()->isVisible());
         QVERIFY(!onboarding || !onboarding->isPolling());
         QTRY_VERIFY_WITH_TIMEOUT(!onboarding, 1000);
-        QVERIFY(MacMainView::readCompletedOnboarding(d.context().settingsPath));
+        QVERIFY(MainView::readCompletedOnboarding(d.context().settingsPath));
 
-        MacMainView later(d.context());
+        MainView later(d.context());
         QVERIFY(later.dashboardView());
         QVERIFY(!later.permissionView());
     }
@@ -336,20 +336,20 @@ private Q_SLOTS:
     {
         Desktop d;
         d.writeOnboardingFlag(true);
-        OrvantoApp app(d.context());
+        TrayApplication app(d.context());
         app.launch();
-        QCOMPARE(app.trayIconName(), QString::fromLatin1(OrvantoApp::disconnectedIconName));
+        QCOMPARE(app.trayIconName(), QString::fromLatin1(TrayApplication::disconnectedIconName));
         QVERIFY(!app.trayIcon().icon().isNull());
         d.establish();
         {
             LoopbackClient client(d.fixture.port());
             QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
                         .startsWith("PAIR_SUCCESS"));
-            QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(), QString::fromLatin1(OrvantoApp::connectedIconName),
-                                      1000);
+            QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(),
+                                      QString::fromLatin1(TrayApplication::connectedIconName), 1000);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(), QString::fromLatin1(OrvantoApp::disconnectedIconName),
-                                  2000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(),
+                                  QString::fromLatin1(TrayApplication::disconnectedIconName), 2000);
 
         app.togglePanel();
         QVERIFY(app.panel().isVisible());
@@ -380,7 +380,7 @@ private Q_SLOTS:
     {
         Desktop d;
         d.fixture.server->start();
-        MacDashboardView dashboard(d.context(), true);
+        DashboardView dashboard(d.context(), true);
         ContentView panel(d.context(), {}, {});
         dashboard.show();
         panel.show();
@@ -402,9 +402,9 @@ private Q_SLOTS:
         Desktop d;
         d.fixture.server->start();
         d.establish();
-        MacDashboardView dashboard(d.context(), true);
+        DashboardView dashboard(d.context(), true);
         ContentView panel(d.context(), {}, {});
-        MacPermissionView onboarding(d.context(), {});
+        OnboardingView onboarding(d.context(), {});
         struct PaintCounter : QObject
         {
             int paints = 0;
@@ -444,7 +444,7 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
         Desktop d;
-        MacDashboardView dashboard(d.context(), true);
+        DashboardView dashboard(d.context(), true);
         QVERIFY(!dashboard.loginStartSwitch()->isChecked());
         dashboard.loginStartSwitch()->click();
         QFile entry(config.filePath(QStringLiteral("autostart/quillmote.desktop")));
@@ -463,7 +463,7 @@ private Q_SLOTS:
                  QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
         dashboard.loginStartSwitch()->click();
         QVERIFY(!entry.exists());
-        MacDashboardView again(d.context(), true);
+        DashboardView again(d.context(), true);
         QVERIFY(!again.loginStartSwitch()->isChecked());
     }
 
@@ -531,21 +531,21 @@ private Q_SLOTS:
     void translations_englishForEnglish_keysOtherwise()
     {
         const auto status = [] {
-            return QCoreApplication::translate("quillmote::BonjourServer", "等待连接...",
+            return QCoreApplication::translate("quillmote::RemoteServer", "等待连接...",
                                                "Waiting for Connection");
         };
         QVERIFY(!installTranslation(*qApp, QLocale(QStringLiteral("zh_CN"))));
         QVERIFY(!installTranslation(*qApp, QLocale::c()));
         QCOMPARE(status(), QStringLiteral("等待连接..."));
         Desktop d;
-        MacDashboardView chinese(d.context(), true);
+        DashboardView chinese(d.context(), true);
         QCOMPARE(chinese.statusText(), QStringLiteral("服务未启动"));
 
         QVERIFY(installTranslation(*qApp, QLocale(QStringLiteral("en_GB"))));
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
-        MacDashboardView english(d.context(), true);
+        DashboardView english(d.context(), true);
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
-        MacPermissionView onboarding(d.context(), {});
+        OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
         QCOMPARE(onboarding.networkRow()->button()->text(), QStringLiteral("Grant"));
     }

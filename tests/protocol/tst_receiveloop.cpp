@@ -121,7 +121,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
         QCOMPARE(second->exchange("PAIR:000000x"), QByteArray("PAIR_FAILED")); // stays paired
 
-        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        QSignalSpy status(f.server.get(), &RemoteServer::connectionStatusChanged);
         idle->finish(); // an unpaired connection ending re-publishes the same count
         QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 2000);
         QCOMPARE(f.server->connectionStatus(), pairedStatus(2));
@@ -220,7 +220,7 @@ private Q_SLOTS:
         ServerFixture f(0, [now] { return *now; });
         f.server->start();
         const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
-        QSignalSpy failures(f.server.get(), &BonjourServer::failedPairingAttemptsChanged);
+        QSignalSpy failures(f.server.get(), &RemoteServer::failedPairingAttemptsChanged);
         // Twenty sources each send a wrong code: all are checked, nobody is slowed yet.
         for (int i = 0; i < 20; ++i) {
             LoopbackClient source(f.port(), qPrintable(QStringLiteral("127.0.1.%1").arg(i + 1)));
@@ -241,7 +241,7 @@ private Q_SLOTS:
 
         // A new code replaces the old one in the settings file; who paired stays paired.
         const QString old = f.server->pairingCode();
-        QSignalSpy codes(f.server.get(), &BonjourServer::pairingCodeChanged);
+        QSignalSpy codes(f.server.get(), &RemoteServer::pairingCodeChanged);
         f.server->drawNewPairingCode();
         QCOMPARE(codes.count(), 1);
         QVERIFY(f.server->pairingCode() != old);

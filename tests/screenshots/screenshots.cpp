@@ -5,10 +5,10 @@
 // the language of the environment, for the README. Usage: quillmote_screenshots DIR PREFIX
 #include "app/Translations.h"
 #include "app/ui/AppDelegate.h"
-#include "app/ui/MacDashboardView.h"
-#include "app/ui/MacMainView.h"
-#include "app/ui/MacPermissionView.h"
-#include "app/ui/OrvantoApp.h"
+#include "app/ui/DashboardView.h"
+#include "app/ui/MainView.h"
+#include "app/ui/OnboardingView.h"
+#include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
@@ -55,10 +55,10 @@ int main(int argc, char* argv[])
                                   [] {}};
     bool ok = true;
 
-    ui::OrvantoApp orvanto(context);
-    orvanto.launch();
-    ui::MainWindow* window = orvanto.appDelegate().window();
-    ui::MacPermissionView* onboarding = window->mainView()->permissionView();
+    ui::TrayApplication trayApplication(context);
+    trayApplication.launch();
+    ui::MainWindow* window = trayApplication.appDelegate().window();
+    ui::OnboardingView* onboarding = window->mainView()->permissionView();
     onboarding->tick(); // starts the server
     Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host"));
     onboarding->tick();
@@ -75,7 +75,7 @@ int main(int argc, char* argv[])
     // Wrong codes arriving: the panel says how many and offers a new code.
     for (int i = 0; i < 12; ++i)
         fixture.server->notePairingFailure();
-    ui::Panel& panel = orvanto.panel();
+    ui::Panel& panel = trayApplication.panel();
     panel.popUp(QRect(QPoint(200, 0), QSize(24, 24)));
     ok &= save(panel, dir + QLatin1Char('/') + prefix + QStringLiteral("-panel.png"));
     return ok ? 0 : 1;

@@ -5,13 +5,13 @@
 
 QObject* makeHostIdentityTest();
 QObject* makePairingCodeStoreTest();
-QObject* makeBonjourServerTest();
+QObject* makeRemoteServerTest();
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test : {makeHostIdentityTest(), makePairingCodeStoreTest(), makeBonjourServerTest()}) {
+    for (QObject* test : {makeHostIdentityTest(), makePairingCodeStoreTest(), makeRemoteServerTest()}) {
         failed += QTest::qExec(test, argc, argv);
         delete test;
     }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "protocol/CommandDispatcher.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 #include "support/ManualAdvertiser.h"
 
 #include <QPointer>
@@ -23,7 +23,7 @@ struct ServerFixture
                            input::InputController* input = nullptr, actions::HostActions* actions = nullptr,
                            PortChoice port = {})
     {
-        server = std::make_unique<BonjourServer>(BonjourServer::Dependencies{
+        server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
             .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
             .advertiserFactory = [this]() -> std::unique_ptr<ServiceAdvertiser> {
                 if (!advertiserAvailable)
@@ -52,7 +52,7 @@ struct ServerFixture
     QTemporaryDir dir;
     bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
-    std::unique_ptr<BonjourServer> server;
+    std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
 };
 

@@ -17,14 +17,14 @@ class PermissionRow;
 
 // The first-run view: input access and the network, polled once a second while shown, and
 // the start button once both are granted. Starts the server itself when it has no listener.
-class MacPermissionView : public QWidget
+class OnboardingView : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int pollIntervalMs = 1000;
     static constexpr int networkRecheckDelayMs = 2000;
 
-    MacPermissionView(ViewContext context, std::function<void()> onComplete, QWidget* parent = nullptr);
+    OnboardingView(ViewContext context, std::function<void()> onComplete, QWidget* parent = nullptr);
 
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool networkGranted() const { return m_networkGranted; }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "app/ui/OrvantoApp.h"
+#include "app/ui/TrayApplication.h"
 
 #include "app/ui/ContentView.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -44,7 +44,7 @@ void Panel::popUp(const QRect& anchor)
     activateWindow();
 }
 
-OrvantoApp::OrvantoApp(ViewContext context, QObject* parent)
+TrayApplication::TrayApplication(ViewContext context, QObject* parent)
     : QObject(parent), m_context(context), m_delegate(context)
 {
     // Desktops that hand clicks to a menu instead of the icon still get both actions.
@@ -59,27 +59,27 @@ OrvantoApp::OrvantoApp(ViewContext context, QObject* parent)
         if (reason == QSystemTrayIcon::Trigger)
             togglePanel();
     });
-    connect(&m_context.server, &BonjourServer::isConnectedChanged, this, &OrvantoApp::updateTrayIcon);
+    connect(&m_context.server, &RemoteServer::isConnectedChanged, this, &TrayApplication::updateTrayIcon);
     updateTrayIcon();
 }
 
-OrvantoApp::~OrvantoApp() = default;
+TrayApplication::~TrayApplication() = default;
 
-Panel& OrvantoApp::panel()
+Panel& TrayApplication::panel()
 {
     if (!m_panel)
         m_panel = std::make_unique<Panel>(m_context, m_delegate);
     return *m_panel;
 }
 
-void OrvantoApp::launch(bool minimized)
+void TrayApplication::launch(bool minimized)
 {
     // Shown even before a tray exists: Qt installs the icon once one appears.
     m_tray.show();
     m_delegate.applicationDidFinishLaunching(minimized);
 }
 
-void OrvantoApp::togglePanel()
+void TrayApplication::togglePanel()
 {
     Panel& shown = panel();
     if (shown.isVisible())
@@ -88,7 +88,7 @@ void OrvantoApp::togglePanel()
         shown.popUp(m_tray.geometry());
 }
 
-void OrvantoApp::updateTrayIcon()
+void TrayApplication::updateTrayIcon()
 {
     m_iconName =
         QString::fromLatin1(m_context.server.isConnected() ? connectedIconName : disconnectedIconName);

@@ -9,22 +9,22 @@
 
 namespace quillmote::ui {
 
-class MacDashboardView;
-class MacPermissionView;
+class DashboardView;
+class OnboardingView;
 
 // The main window's content: the onboarding until it is completed once, the dashboard from
 // then on. The choice is kept in the settings under "hasCompletedOnboarding".
-class MacMainView : public QWidget
+class MainView : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr char onboardingKey[] = "hasCompletedOnboarding";
 
-    explicit MacMainView(ViewContext context, QWidget* parent = nullptr);
+    explicit MainView(ViewContext context, QWidget* parent = nullptr);
 
     bool hasCompletedOnboarding() const { return m_hasCompletedOnboarding; }
-    MacPermissionView* permissionView() const;
-    MacDashboardView* dashboardView() const;
+    OnboardingView* permissionView() const;
+    DashboardView* dashboardView() const;
 
     void completeOnboarding();
 
@@ -35,8 +35,8 @@ private:
 
     ViewContext m_context;
     bool m_hasCompletedOnboarding;
-    QPointer<MacPermissionView> m_permission;
-    QPointer<MacDashboardView> m_dashboard;
+    QPointer<OnboardingView> m_permission;
+    QPointer<DashboardView> m_dashboard;
 };
 
 } // namespace quillmote::ui

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "app/ui/MacDashboardView.h"
+#include "app/ui/DashboardView.h"
 
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
@@ -8,8 +8,8 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
-#include "server/BonjourServer.h"
 #include "server/Console.h"
+#include "server/RemoteServer.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -62,7 +62,7 @@ void StatusLight::paintEvent(QPaintEvent*)
     p.drawEllipse(c, 5, 5);
 }
 
-MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWidget* parent)
+DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)), m_hasPermission(hasPermission)
 {
     setFixedSize(400, 420);
@@ -116,7 +116,7 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
         QStringLiteral("QPushButton { padding: 8px 12px; border-radius: 14px;"
                        " background: rgba(255, 204, 0, 26); border: 1px solid rgba(255, 204, 0, 128);"
                        " font-weight: 500; }"));
-    connect(m_warning, &QPushButton::clicked, this, &MacDashboardView::requestPermission);
+    connect(m_warning, &QPushButton::clicked, this, &DashboardView::requestPermission);
     mainLayout->addWidget(m_warning, 0, Qt::AlignHCenter);
     m_loginStart = new QCheckBox(tr("登录时启动"), main);
     m_loginStart->setFont(fonts::caption());
@@ -192,29 +192,29 @@ MacDashboardView::MacDashboardView(ViewContext context, bool hasPermission, QWid
     observeServer(m_context.server, this, [this] { render(); });
     onApplicationActivated(this, [this] { refreshPermission(); });
     m_timer.setInterval(refreshIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &MacDashboardView::refreshPermission);
+    connect(&m_timer, &QTimer::timeout, this, &DashboardView::refreshPermission);
     render();
 }
 
-QString MacDashboardView::statusText() const
+QString DashboardView::statusText() const
 {
     return m_status->text();
 }
 
-void MacDashboardView::showEvent(QShowEvent* event)
+void DashboardView::showEvent(QShowEvent* event)
 {
     refreshPermission();
     m_timer.start();
     QWidget::showEvent(event);
 }
 
-void MacDashboardView::hideEvent(QHideEvent* event)
+void DashboardView::hideEvent(QHideEvent* event)
 {
     m_timer.stop();
     QWidget::hideEvent(event);
 }
 
-void MacDashboardView::refreshPermission()
+void DashboardView::refreshPermission()
 {
     // Polled every two seconds: only a change is rendered.
     const bool granted = m_context.input.checkAccessibility(false);
@@ -224,7 +224,7 @@ void MacDashboardView::refreshPermission()
     render();
 }
 
-void MacDashboardView::requestPermission()
+void DashboardView::requestPermission()
 {
     if (m_context.input.checkAccessibility(true)) {
         m_hasPermission = true;
@@ -234,9 +234,9 @@ void MacDashboardView::requestPermission()
     }
 }
 
-void MacDashboardView::render()
+void DashboardView::render()
 {
-    const BonjourServer& server = m_context.server;
+    const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
     QPalette statusPalette = m_status->palette();
     if (server.isConnected()) {

@@ -37,14 +37,14 @@ private:
 // The main window once onboarding is done: the pairing code, the connection state, a warning
 // while input cannot be posted, the version, and the update and quit buttons. It never
 // starts the server.
-class MacDashboardView : public QWidget
+class DashboardView : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int refreshIntervalMs = 2000;
     static constexpr char fallbackVersion[] = "1.0.9";
 
-    MacDashboardView(ViewContext context, bool hasPermission, QWidget* parent = nullptr);
+    DashboardView(ViewContext context, bool hasPermission, QWidget* parent = nullptr);
 
     bool hasPermission() const { return m_hasPermission; }
     QString statusText() const;

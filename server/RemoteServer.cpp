@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 
 #include "server/Connection.h"
 #include "server/Console.h"
@@ -32,7 +32,7 @@ QString withArgument(QString text, const QString& argument)
 }
 } // namespace
 
-BonjourServer::BonjourServer(Dependencies dependencies)
+RemoteServer::RemoteServer(Dependencies dependencies)
     : m_advertiserFactory(std::move(dependencies.advertiserFactory)),
       m_codeStore(std::move(dependencies.settingsPath)),
       m_name(dependencies.name.isEmpty() ? host::localComputerName() : dependencies.name),
@@ -43,14 +43,14 @@ BonjourServer::BonjourServer(Dependencies dependencies)
       m_port(dependencies.port), m_clock(std::move(dependencies.clock))
 {
     m_failureDecay.setInterval(1000);
-    connect(&m_failureDecay, &QTimer::timeout, this, &BonjourServer::updateFailedPairingAttempts);
+    connect(&m_failureDecay, &QTimer::timeout, this, &RemoteServer::updateFailedPairingAttempts);
     m_macAddress = host::getMACAddress();
     if (m_macAddress.isEmpty())
         console::line(QStringLiteral(
             "⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
 }
 
-BonjourServer::~BonjourServer()
+RemoteServer::~RemoteServer()
 {
     // Pending reads hold their connections; dropping them lets the connections go.
     for (const std::weak_ptr<Connection>& weak : std::as_const(m_openConnections)) {
@@ -59,7 +59,7 @@ BonjourServer::~BonjourServer()
     }
 }
 
-void BonjourServer::start()
+void RemoteServer::start()
 {
     if (m_listener) {
         const ListenerState state = m_listener->state();
@@ -72,7 +72,7 @@ void BonjourServer::start()
 
     if (m_pairingCode == QLatin1String(placeholderCode)) {
         setPairingCode(m_codeStore.place());
-        post([](BonjourServer& server) {
+        post([](RemoteServer& server) {
             server.setConnectionStatus(tr("等待连接...", "Waiting for Connection"));
         });
     }
@@ -86,23 +86,23 @@ void BonjourServer::start()
     // With this server as the context object, a handler never runs once the server is gone.
     connect(m_listener.get(), &Listener::newConnection, this,
             [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });
-    connect(m_listener.get(), &Listener::stateChanged, this, &BonjourServer::handleListenerState);
-    connect(m_listener.get(), &Listener::listening, this, &BonjourServer::listening);
+    connect(m_listener.get(), &Listener::stateChanged, this, &RemoteServer::handleListenerState);
+    connect(m_listener.get(), &Listener::listening, this, &RemoteServer::listening);
     m_listener->start();
 }
 
-void BonjourServer::handleListenerState(ListenerState state, const QString& error)
+void RemoteServer::handleListenerState(ListenerState state, const QString& error)
 {
     Q_EMIT listenerStateChanged();
     switch (state) {
     case ListenerState::Ready:
-        post([](BonjourServer& server) {
+        post([](RemoteServer& server) {
             server.setConnectionStatus(tr("服务已广播", "Service Broadcasted"));
         });
         break;
     case ListenerState::Failed:
         console::line(QStringLiteral("Server Failed: ") + error);
-        post([error](BonjourServer& server) {
+        post([error](RemoteServer& server) {
             server.setConnectionStatus(withArgument(tr("启动失败: %@", "Start Failed"), error));
         });
         break;
@@ -116,7 +116,7 @@ void BonjourServer::handleListenerState(ListenerState state, const QString& erro
     }
 }
 
-void BonjourServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
+void RemoteServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
 {
     dropLongestIdleUnpaired();
     m_openConnections.insert(connection->identity(), connection);
@@ -124,7 +124,7 @@ void BonjourServer::handleNewConnection(const std::shared_ptr<Connection>& conne
         m_receiveLoop->receiveNext(connection);
 }
 
-void BonjourServer::dropLongestIdleUnpaired()
+void RemoteServer::dropLongestIdleUnpaired()
 {
     // A flood of idle connections that never pair must not use up the descriptors that a
     // paired client needs: at the bound, the longest-idle unpaired connection makes room.
@@ -152,34 +152,34 @@ void BonjourServer::dropLongestIdleUnpaired()
     oldest->shutdown();
 }
 
-bool BonjourServer::isAuthenticated(const Connection& connection)
+bool RemoteServer::isAuthenticated(const Connection& connection)
 {
     const std::lock_guard lock(m_activeConnectionsLock);
     return m_authenticatedConnections.contains(connection.identity());
 }
 
-int BonjourServer::addAuthenticated(const Connection& connection)
+int RemoteServer::addAuthenticated(const Connection& connection)
 {
     const std::lock_guard lock(m_activeConnectionsLock);
     m_authenticatedConnections.insert(connection.identity());
     return static_cast<int>(m_authenticatedConnections.size());
 }
 
-int BonjourServer::removeAuthenticated(const Connection& connection)
+int RemoteServer::removeAuthenticated(const Connection& connection)
 {
     const std::lock_guard lock(m_activeConnectionsLock);
     m_authenticatedConnections.remove(connection.identity());
     return static_cast<int>(m_authenticatedConnections.size());
 }
 
-void BonjourServer::showPaired(int count)
+void RemoteServer::showPaired(int count)
 {
     setIsConnected(true);
     setConnectionStatus(
         tr("设备已连接 (%d)", "Device Connected").replace(QLatin1String("%d"), QString::number(count)));
 }
 
-void BonjourServer::showConnectionCount(int count)
+void RemoteServer::showConnectionCount(int count)
 {
     if (count < 1) {
         setIsConnected(false);
@@ -189,13 +189,13 @@ void BonjourServer::showConnectionCount(int count)
     showPaired(count);
 }
 
-void BonjourServer::notePairingFailure()
+void RemoteServer::notePairingFailure()
 {
     m_pairingFailures.add(m_clock());
     updateFailedPairingAttempts();
 }
 
-void BonjourServer::updateFailedPairingAttempts()
+void RemoteServer::updateFailedPairingAttempts()
 {
     const int count = m_pairingFailures.total(m_clock());
     if (count > 0 && !m_failureDecay.isActive())
@@ -209,39 +209,39 @@ void BonjourServer::updateFailedPairingAttempts()
     Q_EMIT failedPairingAttemptsChanged(count);
 }
 
-void BonjourServer::drawNewPairingCode()
+void RemoteServer::drawNewPairingCode()
 {
     if (m_pairingCode == QLatin1String(placeholderCode))
         return;
     setPairingCode(m_codeStore.replace());
 }
 
-void BonjourServer::post(std::function<void(BonjourServer&)> task)
+void RemoteServer::post(std::function<void(RemoteServer&)> task)
 {
     QMetaObject::invokeMethod(
         this,
-        [weak = QPointer<BonjourServer>(this), task = std::move(task)] {
+        [weak = QPointer<RemoteServer>(this), task = std::move(task)] {
             if (weak)
                 task(*weak);
         },
         Qt::QueuedConnection);
 }
 
-void BonjourServer::setPairingCode(const QString& code)
+void RemoteServer::setPairingCode(const QString& code)
 {
     Q_EMIT objectWillChange();
     m_pairingCode = code;
     Q_EMIT pairingCodeChanged(m_pairingCode);
 }
 
-void BonjourServer::setConnectionStatus(const QString& status)
+void RemoteServer::setConnectionStatus(const QString& status)
 {
     Q_EMIT objectWillChange();
     m_connectionStatus = status;
     Q_EMIT connectionStatusChanged(m_connectionStatus);
 }
 
-void BonjourServer::setIsConnected(bool connected)
+void RemoteServer::setIsConnected(bool connected)
 {
     Q_EMIT objectWillChange();
     m_isConnected = connected;

@@ -26,7 +26,7 @@ class ReceiveLoop;
 
 // The network side of the application: the listener and its advertisement, the registry of
 // paired connections, the pairing code, and the status that the user interface shows.
-class BonjourServer : public QObject
+class RemoteServer : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString pairingCode READ pairingCode NOTIFY pairingCodeChanged)
@@ -50,11 +50,11 @@ public:
         std::function<std::chrono::steady_clock::time_point()> clock = &std::chrono::steady_clock::now;
     };
 
-    explicit BonjourServer(Dependencies dependencies);
-    ~BonjourServer() override;
+    explicit RemoteServer(Dependencies dependencies);
+    ~RemoteServer() override;
 
     // The application's single instance, created on first use by the application.
-    static BonjourServer& shared();
+    static RemoteServer& shared();
 
     void setReceiveLoop(ReceiveLoop* receiveLoop) { m_receiveLoop = receiveLoop; }
 
@@ -87,7 +87,7 @@ public:
 
     // Runs task on a later turn of the event loop, unless the server is gone by then: status
     // changes always happen after the callback that caused them has returned.
-    void post(std::function<void(BonjourServer&)> task);
+    void post(std::function<void(RemoteServer&)> task);
 
 Q_SIGNALS:
     // Emitted before every change of a published field.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
 
@@ -18,7 +18,7 @@ const QString waitingStatus = QStringLiteral("等待连接...");
 const QString broadcastStatus = QStringLiteral("服务已广播");
 } // namespace
 
-class BonjourServerTest : public QObject
+class RemoteServerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -37,7 +37,7 @@ private Q_SLOTS:
     void start_first_placesCodeAtOnceAndPostsWaitingStatus()
     {
         ServerFixture f;
-        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        QSignalSpy status(f.server.get(), &RemoteServer::connectionStatusChanged);
         f.server->start();
         QVERIFY(PairingCodeStore::isWellFormed(f.server->pairingCode()));
         QCOMPARE(f.server->connectionStatus(), initialStatus); // posted, not yet run
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QCOMPARE(f.server->listener()->state(), ListenerState::Ready);
         QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), broadcastStatus, 2000);
 
-        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        QSignalSpy status(f.server.get(), &RemoteServer::connectionStatusChanged);
         QSettings(f.dir.filePath(QStringLiteral("Quillmote.conf")), QSettings::IniFormat)
             .setValue(QLatin1String(PairingCodeStore::pairingCodeKey), "111111");
         f.server->start();
@@ -97,7 +97,7 @@ private Q_SLOTS:
         // A failed listener no longer accepts.
         QVERIFY(!LoopbackClient(firstPort).isConnected());
 
-        QSignalSpy status(f.server.get(), &BonjourServer::connectionStatusChanged);
+        QSignalSpy status(f.server.get(), &RemoteServer::connectionStatusChanged);
         f.server->start();
         QCOMPARE(f.server->listener()->state(), ListenerState::Setup);
         QVERIFY(f.port() != 0);
@@ -140,11 +140,11 @@ private Q_SLOTS:
     {
         ServerFixture f;
         QStringList events;
-        connect(f.server.get(), &BonjourServer::objectWillChange, this,
+        connect(f.server.get(), &RemoteServer::objectWillChange, this,
                 [&] { events << QStringLiteral("will"); });
-        connect(f.server.get(), &BonjourServer::isConnectedChanged, this,
+        connect(f.server.get(), &RemoteServer::isConnectedChanged, this,
                 [&](bool on) { events << QStringLiteral("connected=%1").arg(on); });
-        connect(f.server.get(), &BonjourServer::connectionStatusChanged, this,
+        connect(f.server.get(), &RemoteServer::connectionStatusChanged, this,
                 [&](const QString& s) { events << s; });
 
         f.server->showPaired(1);
@@ -166,9 +166,9 @@ private Q_SLOTS:
     }
 };
 
-QObject* makeBonjourServerTest()
+QObject* makeRemoteServerTest()
 {
-    return new BonjourServerTest;
+    return new RemoteServerTest;
 }
 
-#include "tst_bonjourserver.moc"
+#include "tst_remoteserver.moc"

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "app/ui/MacPermissionView.h"
+#include "app/ui/OnboardingView.h"
 
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/PermissionRow.h"
 #include "input/InputController.h"
-#include "server/BonjourServer.h"
+#include "server/RemoteServer.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -16,7 +16,7 @@
 
 namespace quillmote::ui {
 
-MacPermissionView::MacPermissionView(ViewContext context, std::function<void()> onComplete, QWidget* parent)
+OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComplete, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)), m_onComplete(std::move(onComplete)),
       m_accessibilityRow(new PermissionRow(tr("辅助功能权限"), tr("用于模拟鼠标移动、点击和键盘输入"),
                                            Symbol::Pointer, [this] { openAccessibilitySettings(); })),
@@ -68,31 +68,31 @@ MacPermissionView::MacPermissionView(ViewContext context, std::function<void()> 
     });
 
     m_timer.setInterval(pollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &MacPermissionView::tick);
+    connect(&m_timer, &QTimer::timeout, this, &OnboardingView::tick);
     render();
 }
 
-void MacPermissionView::showEvent(QShowEvent* event)
+void OnboardingView::showEvent(QShowEvent* event)
 {
     // The first poll comes a second after the view appears, not at once.
     m_timer.start();
     QWidget::showEvent(event);
 }
 
-void MacPermissionView::hideEvent(QHideEvent* event)
+void OnboardingView::hideEvent(QHideEvent* event)
 {
     m_timer.stop();
     QWidget::hideEvent(event);
 }
 
-void MacPermissionView::tick()
+void OnboardingView::tick()
 {
     m_accessibilityGranted = m_context.input.checkAccessibility(false);
     checkNetwork();
     render();
 }
 
-void MacPermissionView::checkNetwork()
+void OnboardingView::checkNetwork()
 {
     if (isListenerReady(m_context.server)) {
         m_networkGranted = true;
@@ -103,22 +103,22 @@ void MacPermissionView::checkNetwork()
     render();
 }
 
-void MacPermissionView::requestNetwork()
+void OnboardingView::requestNetwork()
 {
     m_isCheckingNetwork = true;
     m_context.server.start();
-    QTimer::singleShot(networkRecheckDelayMs, this, &MacPermissionView::checkNetwork);
+    QTimer::singleShot(networkRecheckDelayMs, this, &OnboardingView::checkNetwork);
     render();
 }
 
-void MacPermissionView::openAccessibilitySettings()
+void OnboardingView::openAccessibilitySettings()
 {
     m_context.input.checkAccessibility(true);
     if (m_context.openUrl)
         m_context.openUrl(inputAccessHelpPage());
 }
 
-void MacPermissionView::render()
+void OnboardingView::render()
 {
     m_accessibilityRow->setGranted(m_accessibilityGranted);
     m_networkRow->setGranted(m_networkGranted);

@@ -32,15 +32,15 @@ private:
 
 // The desktop application: its delegate with the main window, and the tray icon that shows
 // whether a device is paired and opens the panel.
-class OrvantoApp : public QObject
+class TrayApplication : public QObject
 {
     Q_OBJECT
 public:
     static constexpr char connectedIconName[] = "MenuBarIcon_Connected";
     static constexpr char disconnectedIconName[] = "MenuBarIcon_Disconnected";
 
-    explicit OrvantoApp(ViewContext context, QObject* parent = nullptr);
-    ~OrvantoApp() override;
+    explicit TrayApplication(ViewContext context, QObject* parent = nullptr);
+    ~TrayApplication() override;
 
     AppDelegate& appDelegate() { return m_delegate; }
     QSystemTrayIcon& trayIcon() { return m_tray; }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "app/ui/MacMainView.h"
+#include "app/ui/MainView.h"
 
-#include "app/ui/MacDashboardView.h"
-#include "app/ui/MacPermissionView.h"
+#include "app/ui/DashboardView.h"
+#include "app/ui/OnboardingView.h"
 #include "server/Console.h"
 
 #include <QSettings>
@@ -11,7 +11,7 @@
 
 namespace quillmote::ui {
 
-MacMainView::MacMainView(ViewContext context, QWidget* parent)
+MainView::MainView(ViewContext context, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)),
       m_hasCompletedOnboarding(readCompletedOnboarding(m_context.settingsPath))
 {
@@ -21,23 +21,23 @@ MacMainView::MacMainView(ViewContext context, QWidget* parent)
     showCurrentView();
 }
 
-MacPermissionView* MacMainView::permissionView() const
+OnboardingView* MainView::permissionView() const
 {
     return m_permission;
 }
 
-MacDashboardView* MacMainView::dashboardView() const
+DashboardView* MainView::dashboardView() const
 {
     return m_dashboard;
 }
 
-bool MacMainView::readCompletedOnboarding(const QString& settingsPath)
+bool MainView::readCompletedOnboarding(const QString& settingsPath)
 {
     const QSettings settings(settingsPath, QSettings::IniFormat);
     return settings.value(QLatin1String(onboardingKey), false).toBool();
 }
 
-void MacMainView::completeOnboarding()
+void MainView::completeOnboarding()
 {
     m_hasCompletedOnboarding = true;
     QSettings settings(m_context.settingsPath, QSettings::IniFormat);
@@ -49,7 +49,7 @@ void MacMainView::completeOnboarding()
     showCurrentView();
 }
 
-void MacMainView::showCurrentView()
+void MainView::showCurrentView()
 {
     if (m_hasCompletedOnboarding) {
         if (m_dashboard)
@@ -59,11 +59,11 @@ void MacMainView::showCurrentView()
             m_permission->hide();
             m_permission->deleteLater();
         }
-        m_dashboard = new MacDashboardView(m_context, true, this);
+        m_dashboard = new DashboardView(m_context, true, this);
         layout()->addWidget(m_dashboard);
         m_dashboard->show();
     } else if (!m_permission) {
-        m_permission = new MacPermissionView(
+        m_permission = new OnboardingView(
             m_context, [this] { completeOnboarding(); }, this);
         layout()->addWidget(m_permission);
     }
