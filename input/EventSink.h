@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,20 @@ public:
     virtual void post(const Event& event) = 0;
     // Replaces the clipboard's contents with plain text; false when that failed.
     virtual bool setClipboardText(const QString& text) = 0;
+    // Whether this sink reports when an application fetched the text it placed, by calling
+    // the handler below; then input after a paste waits for it.
+    virtual bool reportsPasteFetched() const { return false; }
+    void setPasteFetchedHandler(std::function<void()> handler) { m_pasteFetched = std::move(handler); }
+
+protected:
+    void notifyPasteFetched()
+    {
+        if (m_pasteFetched)
+            m_pasteFetched();
+    }
+
+private:
+    std::function<void()> m_pasteFetched;
 };
 
 // Posts nothing and is never trusted: for machines where input cannot be injected.

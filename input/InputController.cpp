@@ -40,17 +40,33 @@ constexpr std::int32_t keyDownState = 0xa00;
 constexpr std::int32_t keyUpState = 0xb00;
 } // namespace
 
-InputController::InputController(std::unique_ptr<EventSink> sink) : m_sink(std::move(sink)) {}
+InputController::InputController(std::unique_ptr<EventSink> sink) : m_sink(std::move(sink))
+{
+    m_pasteWait.setSingleShot(true);
+    m_pasteWait.setInterval(pasteWaitMs);
+    connect(&m_pasteWait, &QTimer::timeout, this, [this] {
+        if (m_hold == Hold::UntilPasteFetched)
+            release();
+    });
+    m_sink->setPasteFetchedHandler([this] {
+        if (m_hold == Hold::UntilPasteFetched)
+            QMetaObject::invokeMethod(this, &InputController::release, Qt::QueuedConnection);
+    });
+}
 
 InputController::~InputController() = default;
 
 void InputController::movePointer(double dx, double dy)
 {
+    if (deferred([=, this] { movePointer(dx, dy); }))
+        return;
     postRelativeMouseEvent(MouseMoved, dx, dy);
 }
 
 void InputController::dragPointer(double dx, double dy)
 {
+    if (deferred([=, this] { dragPointer(dx, dy); }))
+        return;
     postRelativeMouseEvent(LeftMouseDragged, dx, dy);
 }
 
@@ -108,11 +124,15 @@ void InputController::postButton(int type)
 
 void InputController::mouseDown()
 {
+    if (deferred([this] { mouseDown(); }))
+        return;
     postButton(LeftMouseDown);
 }
 
 void InputController::mouseUp()
 {
+    if (deferred([this] { mouseUp(); }))
+        return;
     postButton(LeftMouseUp);
 }
 
@@ -132,18 +152,24 @@ void InputController::postButtonPair(int downType, int upType, int button, Point
 
 void InputController::leftClick()
 {
+    if (deferred([this] { leftClick(); }))
+        return;
     if (const std::optional<Point> location = m_sink->pointerLocation())
         postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 1);
 }
 
 void InputController::rightClick()
 {
+    if (deferred([this] { rightClick(); }))
+        return;
     if (const std::optional<Point> location = m_sink->pointerLocation())
         postButtonPair(RightMouseDown, RightMouseUp, RightButton, *location, 1);
 }
 
 void InputController::doubleClick()
 {
+    if (deferred([this] { doubleClick(); }))
+        return;
     const std::optional<Point> location = m_sink->pointerLocation();
     if (!location)
         return;
@@ -153,6 +179,8 @@ void InputController::doubleClick()
 
 void InputController::scroll(double dx, double dy)
 {
+    if (deferred([=, this] { scroll(dx, dy); }))
+        return;
     m_accumulatorX += dx * scrollFactor;
     m_accumulatorY += dy * scrollFactor;
     // A sum that is not finite or whose whole part leaves the wheel's 32 bits cannot be sent;
@@ -175,6 +203,8 @@ void InputController::magnify(double) {}
 
 void InputController::pressKey(std::uint16_t keyCode, std::uint64_t flags)
 {
+    if (deferred([=, this] { pressKey(keyCode, flags); }))
+        return;
     std::vector<std::uint16_t> held;
     for (const Modifier& m : modifiers) {
         if (flags & m.mask)
@@ -190,23 +220,60 @@ void InputController::pressKey(std::uint16_t keyCode, std::uint64_t flags)
 
 void InputController::typeText(const QString& text)
 {
+    // The reply goes out first: the paste starts on a later turn of the event loop, and
+    // everything after it waits behind it in the queue.
+    m_queue.push_back([this, text] { pasteText(text); });
+    if (m_hold != Hold::None || m_running || m_queue.size() > 1)
+        return;
+    m_hold = Hold::UntilNextTurn;
     QMetaObject::invokeMethod(
         this,
-        [controller = QPointer<InputController>(this), text] {
-            if (controller)
-                controller->pasteText(text);
+        [this] {
+            if (m_hold == Hold::UntilNextTurn)
+                release();
         },
         Qt::QueuedConnection);
 }
 
 void InputController::pasteText(const QString& text)
 {
-    m_sink->setClipboardText(text);
+    // Pressing the chord without our text on the clipboard would paste whatever was there.
+    if (!m_sink->setClipboardText(text))
+        return;
     pressKey(9, flagCommand);
+    if (!m_sink->reportsPasteFetched())
+        return;
+    // The application asks for the text only once it sees the chord: what follows must wait
+    // until it has it, or it lands before the text, or a next TYPE replaces it.
+    m_hold = Hold::UntilPasteFetched;
+    m_pasteWait.start();
+}
+
+bool InputController::deferred(std::function<void()> action)
+{
+    if (m_running || (m_hold == Hold::None && m_queue.empty()))
+        return false;
+    m_queue.push_back(std::move(action));
+    return true;
+}
+
+void InputController::release()
+{
+    m_hold = Hold::None;
+    m_pasteWait.stop();
+    while (m_hold == Hold::None && !m_queue.empty()) {
+        const std::function<void()> action = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_running = true;
+        action();
+        m_running = false;
+    }
 }
 
 void InputController::pressMediaKey(std::int32_t keyType)
 {
+    if (deferred([=, this] { pressMediaKey(keyType); }))
+        return;
     // data1 is formed in 32 bits and widened with its sign.
     const auto word = [keyType](std::int32_t state) {
         return static_cast<std::int64_t>(static_cast<std::int32_t>(

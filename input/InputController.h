@@ -6,6 +6,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +24,8 @@ class InputController : public QObject
     Q_OBJECT
 public:
     static constexpr double scrollFactor = 1.2;
+    // How long input after a paste waits for the application to fetch the text, at most.
+    static constexpr int pasteWaitMs = 250;
 
     explicit InputController(std::unique_ptr<EventSink> sink);
     ~InputController() override;
@@ -45,21 +51,33 @@ public:
     void magnify(double scale);
 
     void pressKey(std::uint16_t keyCode, std::uint64_t flags);
-    // Returns at once; the text is pasted on a later turn of the event loop.
+    // Returns at once; the text is pasted on a later turn of the event loop. Every operation
+    // after it is carried out in order once the application has fetched the text (or after
+    // pasteWaitMs), so that keys typed after a paste land after its text.
     void typeText(const QString& text);
     void pasteText(const QString& text);
+    // Operations waiting behind a paste.
+    qsizetype queuedOperations() const { return static_cast<qsizetype>(m_queue.size()); }
     void pressMediaKey(std::int32_t keyType);
 
     // Whether input events may be posted; prompting has no meaning here.
     bool checkAccessibility(bool prompt);
 
 private:
+    enum class Hold { None, UntilNextTurn, UntilPasteFetched };
+    // Queues the operation when input is held behind a paste; true when it did.
+    bool deferred(std::function<void()> action);
+    void release();
     void postButtonPair(int downType, int upType, int button, Point location, std::int64_t clickState);
     void postButton(int type);
 
     std::unique_ptr<EventSink> m_sink;
     double m_accumulatorX = 0.0;
     double m_accumulatorY = 0.0;
+    Hold m_hold = Hold::None;
+    bool m_running = false;
+    std::deque<std::function<void()>> m_queue;
+    QTimer m_pasteWait;
 };
 
 } // namespace quillmote::input

@@ -77,6 +77,8 @@ void X11Clipboard::answer(const XSelectionRequestEvent& request)
     }
     XSendEvent(m_display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
     XFlush(m_display);
+    if (reply.property != None && request.target != m_targets && m_textFetched)
+        m_textFetched();
 }
 
 } // namespace quillmote::x11

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 #include <X11/Xlib.h>
 
 namespace quillmote::x11 {
@@ -21,6 +23,8 @@ public:
     X11Clipboard& operator=(const X11Clipboard&) = delete;
 
     bool setText(const QString& text);
+    // Called each time a client fetched the text itself (not merely the list of targets).
+    void setTextFetchedHandler(std::function<void()> handler) { m_textFetched = std::move(handler); }
     // Handles the selection events among the X events; false for any other event.
     bool handleEvent(const XEvent& event);
 
@@ -32,6 +36,7 @@ private:
     Atom m_clipboard, m_targets, m_utf8, m_text, m_plainUtf8, m_atom;
     QByteArray m_utf8Text;
     bool m_owned = false;
+    std::function<void()> m_textFetched;
 };
 
 } // namespace quillmote::x11

@@ -132,6 +132,7 @@ bool X11Sink::connectDisplay(QString* error)
     forgetPosition();
     m_unechoedPosts.clear();
     m_clipboard = std::make_unique<X11Clipboard>(m_display);
+    m_clipboard->setTextFetchedHandler([this] { notifyPasteFetched(); });
     m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &X11Sink::processEvents);
     XFlush(m_display);

@@ -40,6 +40,7 @@ public:
     std::optional<std::vector<input::Rect>> activeDisplays() override;
     void post(const input::Event& event) override;
     bool setClipboardText(const QString& text) override;
+    bool reportsPasteFetched() const override { return true; }
 
 private:
     explicit X11Sink(QByteArray displayName);

@@ -216,6 +216,41 @@ private Q_SLOTS:
         QCOMPARE(c.sink->events.size(), size_t(8)); // Command-V twice
     }
 
+    void type_inputAfterAPasteWaitsUntilTheTextWasFetched()
+    {
+        PairedClient c;
+        c.sink->reportsFetch = true;
+        QVERIFY(c.pair());
+        const auto paste = keyStroke(9, flagCommand);
+        QCOMPARE(c.client->exchange("TYPE:YWJj"), QByteArray("ACK_TYPE")); // the reply is not held up
+        for (const char* key : {"KEY:LEFT", "KEY:LEFT", "KEY:SPACE"})
+            QCOMPARE(c.client->exchange(key), QByteArray("ACK_KEY"));
+        QCOMPARE(c.client->exchange("TYPE:ZGVm"), QByteArray("ACK_TYPE"));
+        spinEventLoop(50);
+        QCOMPARE(c.sink->events, paste);
+        QCOMPARE(c.sink->clipboard, QStringList{QStringLiteral("abc")}); // not replaced before it was fetched
+        c.sink->fetchPaste();
+        std::vector<Event> expected = paste;
+        for (const auto& keys : {keyStroke(123), keyStroke(123), keyStroke(49), paste})
+            expected.insert(expected.end(), keys.begin(), keys.end());
+        QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, expected, 1000);
+        QCOMPARE(c.sink->clipboard, (QStringList{QStringLiteral("abc"), QStringLiteral("def")}));
+
+        // Nobody fetches the second text: the rest goes on after a bounded wait.
+        QCOMPARE(c.client->exchange("KEY:ENTER"), QByteArray("ACK_KEY"));
+        QCOMPARE(c.sink->events.size(), expected.size());
+        const auto enter = keyStroke(36);
+        expected.insert(expected.end(), enter.begin(), enter.end());
+        QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, expected, 1000);
+
+        // A text that cannot be placed is not pasted: the chord would paste the old one.
+        c.sink->clipboardWorks = false;
+        QCOMPARE(c.client->exchange("TYPE:eHl6"), QByteArray("ACK_TYPE"));
+        QCOMPARE(c.client->exchange("KEY:ENTER"), QByteArray("ACK_KEY"));
+        expected.insert(expected.end(), enter.begin(), enter.end());
+        QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, expected, 1000);
+    }
+
     void drag_sequence_oneReplyEach()
     {
         PairedClient c;

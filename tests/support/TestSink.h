@@ -27,11 +27,18 @@ public:
     }
     bool setClipboardText(const QString& text) override
     {
+        if (!clipboardWorks)
+            return false;
         clipboard << text;
         return true;
     }
+    bool reportsPasteFetched() const override { return reportsFetch; }
+    // As when the application that received the paste chord asked for the text.
+    void fetchPaste() { notifyPasteFetched(); }
 
     bool trusted = true;
+    bool clipboardWorks = true;
+    bool reportsFetch = false;
     std::optional<input::Point> pointer = input::Point{100.0, 100.0};
     std::optional<std::vector<input::Rect>> displays = std::vector<input::Rect>{{0, 0, 1000, 800}};
     std::vector<input::Event> events;

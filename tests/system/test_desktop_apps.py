@@ -1,0 +1,94 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""Typing into a real application: XFCE's window manager and its text editor (Mousepad) on
+Xvfb, with a session bus of their own, driven through the x11 backend as a phone would, and
+the document read back from the file the editor saves."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+import base64
+
+from harness import Client, Server, Xvfb, main, require
+
+
+def type_command(text):
+    return b"TYPE:" + base64.b64encode(text.encode())
+
+
+class Mousepad(unittest.TestCase):
+    def setUp(self):
+        for tool in ("Xvfb", "xdotool", "xfwm4", "mousepad", "dbus-daemon"):
+            require(shutil.which(tool) is not None, f"{tool} is not installed")
+        self.tmp = tempfile.mkdtemp(prefix="quillmote-apps-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.xvfb = Xvfb()
+        self.addCleanup(self.xvfb.stop)
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                              "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
+        self.addCleanup(lambda: os.kill(int(bus[1]), signal.SIGTERM))
+        self.env = {**self.xvfb.env(), "DBUS_SESSION_BUS_ADDRESS": bus[0], "HOME": self.tmp,
+                    "XDG_CONFIG_HOME": os.path.join(self.tmp, "config")}
+        self.start("xfwm4")
+        self.document = os.path.join(self.tmp, "document.txt")
+        open(self.document, "w").close()
+        self.start("mousepad", self.document)
+        window = self.wait_window("mousepad")
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, timeout=10, check=True)
+        self.server = Server(args=("--headless", "--input", "x11", "--port", "0"), env=self.env)
+        self.addCleanup(self.server.__exit__)
+        self.client = Client(self.server.port)
+        self.addCleanup(self.client.close)
+        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+
+    def start(self, *command):
+        proc = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def stop():
+            proc.terminate()
+            try:
+                proc.wait(5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(5)
+        self.addCleanup(stop)
+
+    def wait_window(self, window_class, timeout=15.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
+                                   capture_output=True, timeout=5).stdout.split()
+            if found:
+                return found[0].decode()
+            time.sleep(0.2)
+        self.fail(f"no {window_class} window appeared")
+
+    def send_all(self, commands):
+        # Back to back, each answered at once, as a phone sends them.
+        for command in commands:
+            self.assertTrue(self.client.exchange(command).startswith(b"ACK_"), command)
+
+    def saved_text(self, expected, timeout=5.0):
+        deadline = time.monotonic() + timeout
+        while True:
+            subprocess.run(["xdotool", "key", "ctrl+s"], env=self.env, timeout=5)
+            time.sleep(0.3)
+            with open(self.document, encoding="utf-8") as f:
+                text = f.read()
+            if text == expected or time.monotonic() > deadline:
+                return text
+
+    def test_typed_text_and_keys_arrive_in_the_order_sent(self):
+        self.send_all([type_command("abc"), b"KEY:LEFT", b"KEY:LEFT", b"KEY:SPACE"])
+        self.assertEqual(self.saved_text("a bc"), "a bc")
+        self.send_all([b"KEY:RIGHT", b"KEY:RIGHT", b"KEY:ENTER", type_command("one"), b"KEY:ENTER",
+                       type_command("两"), b"KEY:ENTER",
+                       type_command("three")])
+        self.assertEqual(self.saved_text("a bc\none\n两\nthree"), "a bc\none\n两\nthree")
+
+
+if __name__ == "__main__":
+    main()
