@@ -30,6 +30,16 @@ void HostActions::perform(const SystemAction& action)
         m_input.pressKey(chord->keyCode, chord->flags);
     else if (const auto* tool = std::get_if<ToolCommand>(&action))
         runCommand(tool->program, tool->arguments);
+    else if (const auto* missing = std::get_if<Unavailable>(&action))
+        console::line(QStringLiteral("This desktop has no %1; nothing was done").arg(missing->what));
+}
+
+void HostActions::showDesktop()
+{
+    // The window manager's own toggle shows the desktop and brings the windows back; the
+    // desktop's chord is the fallback where it has none.
+    if (!m_input.toggleShowDesktop())
+        perform(m_profile.showDesktop);
 }
 
 void HostActions::runCommand(const QString& path, const QStringList& arguments)

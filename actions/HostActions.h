@@ -47,6 +47,8 @@ public:
     const HostProfile& profile() const { return m_profile; }
 
     void perform(const SystemAction& action);
+    // "DOCK": shows the desktop, or the windows again.
+    void showDesktop();
     void runCommand(const QString& path, const QStringList& arguments);
     // A name, or an absolute path (one that starts with "/").
     void openApplication(const QString& target);

@@ -17,42 +17,80 @@ constexpr std::uint16_t keyW = 13;
 constexpr std::uint16_t keyR = 15;
 constexpr std::uint16_t keySpace = 49;
 constexpr std::uint16_t keyControl = 59; // arrives as Super
+constexpr std::uint16_t keyF5 = 96;
 constexpr std::uint16_t keyF2 = 120;
+constexpr std::uint16_t keyUp = 126;
 
 // A lone Super tap: pressed as the Control key with no flags, which maps to Super.
 constexpr KeyChord superTap{keyControl, 0};
 constexpr KeyChord superD{keyD, control};
 
-struct DesktopChords
+ToolCommand tool(const char* program, std::initializer_list<const char*> arguments = {})
+{
+    ToolCommand command{QString::fromLatin1(program), {}};
+    for (const char* argument : arguments)
+        command.arguments << QString::fromLatin1(argument);
+    return command;
+}
+
+ToolCommand sessionCall(const char* service, const char* path, const char* method,
+                        std::initializer_list<const char*> arguments = {})
+{
+    ToolCommand command = tool("dbus-send", {"--session", "--type=method_call"});
+    command.arguments << QStringLiteral("--dest=") + QString::fromLatin1(service) << QString::fromLatin1(path)
+                      << QString::fromLatin1(method);
+    for (const char* argument : arguments)
+        command.arguments << QString::fromLatin1(argument);
+    return command;
+}
+
+const Unavailable noLauncher{QStringLiteral("application launcher")};
+const Unavailable noOverview{QStringLiteral("window overview")};
+const Unavailable noShowDesktop{QStringLiteral("way to show the desktop")};
+
+struct DesktopActions
 {
     QStringView name; // matched case-insensitively anywhere in $XDG_CURRENT_DESKTOP
-    KeyChord launcher;
-    KeyChord overview;
-    KeyChord showDesktop;
+    SystemAction launcher;
+    SystemAction overview;
+    SystemAction showDesktop;
 };
 
-constexpr DesktopChords desktopChords[] = {
-    {u"GNOME", superTap, superTap, superD},
-    {u"KDE", {keySpace, option}, {keyW, control}, superD},
-    {u"XFCE", {keyF2, option}, superTap, {keyD, command | option}},
-};
-constexpr DesktopChords fallbackChords{u"", superTap, superTap, superD};
+// What each desktop itself offers, a command before a chord. Budgie and Cinnamon come before
+// GNOME, whose name their $XDG_CURRENT_DESKTOP may carry.
+const std::vector<DesktopActions>& desktopActions()
+{
+    static const std::vector<DesktopActions> table{
+        {u"Budgie", tool("budgie-run-dialog"), noOverview, superD},
+        {u"Cinnamon", superTap, KeyChord{keyUp, command | option}, superD},
+        {u"KDE", sessionCall("org.kde.krunner", "/App", "org.kde.krunner.App.display"),
+         sessionCall("org.kde.kglobalaccel", "/component/kwin",
+                     "org.kde.kglobalaccel.Component.invokeShortcut", {"string:Overview"}),
+         superD},
+        {u"XFCE", tool("xfce4-appfinder"), noOverview, KeyChord{keyD, command | option}},
+        {u"LXQt", KeyChord{keyF2, option}, noOverview, noShowDesktop},
+        {u"MATE", tool("mate-panel", {"--run-dialog"}), noOverview, noShowDesktop},
+        {u"GNOME", superTap, superTap, superD},
+    };
+    return table;
+}
 } // namespace
 
 HostProfile HostProfile::forLinuxDesktop(QStringView currentDesktop, const QString& home)
 {
-    DesktopChords chords = fallbackChords;
-    for (const DesktopChords& candidate : desktopChords) {
+    DesktopActions actions{u"", noLauncher, noOverview, noShowDesktop};
+    for (const DesktopActions& candidate : desktopActions()) {
         if (currentDesktop.contains(candidate.name, Qt::CaseInsensitive)) {
-            chords = candidate;
+            actions = candidate;
             break;
         }
     }
     return HostProfile{
-        .showDesktop = chords.showDesktop,
-        .launcher = chords.launcher,
-        .overview = chords.overview,
-        .reload = KeyChord{keyR, command},
+        .showDesktop = actions.showDesktop,
+        .launcher = actions.launcher,
+        .overview = actions.overview,
+        // F5 reloads in every browser and file manager; Control+R does not everywhere.
+        .reload = KeyChord{keyF5, 0},
         .closeWindow = KeyChord{keyW, command},
         .screenSaver = {QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}},
         .sleep = {QStringLiteral("systemctl"), {QStringLiteral("suspend")}},

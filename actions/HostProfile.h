@@ -28,7 +28,15 @@ struct ToolCommand
     friend bool operator==(const ToolCommand&, const ToolCommand&) = default;
 };
 
-using SystemAction = std::variant<KeyChord, ToolCommand>;
+// A desktop without the feature: nothing is pressed (a stray key could land in a document), and
+// one console line says so.
+struct Unavailable
+{
+    QString what;
+    friend bool operator==(const Unavailable&, const Unavailable&) = default;
+};
+
+using SystemAction = std::variant<KeyChord, ToolCommand, Unavailable>;
 
 // How a name or path given to "open application" is resolved.
 enum class OpenStyle {
@@ -43,7 +51,7 @@ enum class OpenStyle {
 // stands for each named action, and where applications live. One table per desktop.
 struct HostProfile
 {
-    SystemAction showDesktop; // "DOCK"
+    SystemAction showDesktop; // "DOCK", where the window manager cannot toggle it itself
     SystemAction launcher;    // "SPOTLIGHT"
     SystemAction overview;    // "MISSION_CONTROL"
     SystemAction reload;      // "REFRESH"

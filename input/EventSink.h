@@ -33,6 +33,9 @@ public:
     // Whether this sink reports when an application fetched the text it placed, by calling
     // the handler below; then input after a paste waits for it.
     virtual bool reportsPasteFetched() const { return false; }
+    // Asks the window manager to show the desktop, or the windows again; false when there is
+    // no window manager that does this.
+    virtual bool toggleShowDesktop() { return false; }
     void setPasteFetchedHandler(std::function<void()> handler) { m_pasteFetched = std::move(handler); }
 
 protected:

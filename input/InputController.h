@@ -59,6 +59,8 @@ public:
     // Operations waiting behind a paste.
     qsizetype queuedOperations() const { return static_cast<qsizetype>(m_queue.size()); }
     void pressMediaKey(std::int32_t keyType);
+    // Through the window manager; false when it cannot.
+    bool toggleShowDesktop() { return m_sink->toggleShowDesktop(); }
 
     // Whether input events may be posted; prompting has no meaning here.
     bool checkAccessibility(bool prompt);

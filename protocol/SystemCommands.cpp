@@ -20,8 +20,7 @@ struct NamedCommand
 
 // Compared exactly, in this order.
 const std::array<NamedCommand, 10> namedCommands{{
-    {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"),
-     [](HostActions& a) { a.perform(a.profile().showDesktop); }},
+    {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"), [](HostActions& a) { a.showDesktop(); }},
     {QLatin1StringView("SPOTLIGHT"), QLatin1StringView("ACK_SPOTLIGHT"),
      [](HostActions& a) { a.perform(a.profile().launcher); }},
     {QLatin1StringView("MISSION_CONTROL"), QLatin1StringView("ACK_MISSION_CONTROL"),

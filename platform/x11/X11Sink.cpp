@@ -6,6 +6,7 @@
 #include "platform/x11/X11Clipboard.h"
 #include "server/Console.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
@@ -384,6 +385,43 @@ void X11Sink::post(const input::Event& event)
         },
         event);
     XFlush(m_display);
+}
+
+bool X11Sink::toggleShowDesktop()
+{
+    if (!m_display || m_lost)
+        return false;
+    const Window root = DefaultRootWindow(m_display);
+    const Atom showing = XInternAtom(m_display, "_NET_SHOWING_DESKTOP", False);
+    const auto property = [this, root](Atom name, Atom type) {
+        std::vector<long> values;
+        Atom actualType = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, root, name, 0, 1024, False, type, &actualType, &format, &count,
+                               &after, &data) == Success &&
+            data && format == 32)
+            values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+        if (data)
+            XFree(data);
+        return values;
+    };
+    // Only a window manager that says it supports the request (EWMH) acts on it.
+    const std::vector<long> supported = property(XInternAtom(m_display, "_NET_SUPPORTED", False), XA_ATOM);
+    if (std::find(supported.begin(), supported.end(), static_cast<long>(showing)) == supported.end())
+        return false;
+    const std::vector<long> current = property(showing, XA_CARDINAL);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = root;
+    event.xclient.message_type = showing;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = current.empty() || current[0] == 0 ? 1 : 0;
+    XSendEvent(m_display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(m_display);
+    processEventsSoon();
+    return !m_lost;
 }
 
 bool X11Sink::setClipboardText(const QString& text)

@@ -41,6 +41,7 @@ public:
     void post(const input::Event& event) override;
     bool setClipboardText(const QString& text) override;
     bool reportsPasteFetched() const override { return true; }
+    bool toggleShowDesktop() override;
 
 private:
     explicit X11Sink(QByteArray displayName);

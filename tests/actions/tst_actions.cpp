@@ -129,6 +129,7 @@ inline char* toString(const ToolCommand& command)
 
 Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)
 Q_DECLARE_METATYPE(std::vector<quillmote::actions::ToolCommand>)
+Q_DECLARE_METATYPE(quillmote::actions::SystemAction)
 
 class ActionsTest : public QObject
 {
@@ -293,12 +294,8 @@ private Q_SLOTS:
         const ToolCommand reset{QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}};
         QTest::newRow("kde show desktop")
             << kde << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK") << keyStroke(2, 0x40000) << C{};
-        QTest::newRow("kde launcher") << kde << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT")
-                                      << keyStroke(49, 0x80000) << C{};
-        QTest::newRow("kde overview") << kde << QByteArray("CMD:MISSION_CONTROL")
-                                      << QByteArray("ACK_MISSION_CONTROL") << keyStroke(13, 0x40000) << C{};
-        QTest::newRow("kde reload") << kde << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
-                                    << keyStroke(15, 0x100000) << C{};
+        QTest::newRow("kde reload is F5")
+            << kde << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH") << keyStroke(96, 0) << C{};
         QTest::newRow("kde screen saver")
             << kde << QByteArray("CMD:SCREENSAVER") << QByteArray("ACK_SCREENSAVER") << E{} << C{linuxSaver};
         QTest::newRow("kde display sleep") << kde << QByteArray("CMD:DISPLAY_SLEEP")
@@ -344,39 +341,68 @@ private Q_SLOTS:
         QCOMPARE(HostProfile::macOS(m_home).sleep.arguments.value(1).size(), 34);
     }
 
-    void linuxDesktops_chordsChosenByCurrentDesktop_data()
+    void linuxDesktops_actionsChosenByCurrentDesktop_data()
     {
         QTest::addColumn<QString>("desktop");
-        QTest::addColumn<std::vector<Event>>("launcher");
-        QTest::addColumn<std::vector<Event>>("overview");
-        QTest::addColumn<std::vector<Event>>("showDesktop");
-        const auto superTap = keyStroke(59, 0);
-        QTest::newRow("ubuntu") << QStringLiteral("ubuntu:GNOME") << superTap << superTap
-                                << keyStroke(2, 0x40000);
-        QTest::newRow("kde") << QStringLiteral("KDE") << keyStroke(49, 0x80000) << keyStroke(13, 0x40000)
-                             << keyStroke(2, 0x40000);
-        QTest::newRow("xfce") << QStringLiteral("XFCE") << keyStroke(120, 0x80000) << superTap
-                              << keyStroke(2, 0x180000);
-        QTest::newRow("cinnamon") << QStringLiteral("X-Cinnamon") << superTap << superTap
-                                  << keyStroke(2, 0x40000);
-        QTest::newRow("unset") << QString() << superTap << superTap << keyStroke(2, 0x40000);
+        QTest::addColumn<SystemAction>("launcher");
+        QTest::addColumn<SystemAction>("overview");
+        QTest::addColumn<SystemAction>("showDesktop");
+        const SystemAction superTap = KeyChord{59, 0};
+        const SystemAction superD = KeyChord{2, 0x40000};
+        const auto tool = [](const char* program, QStringList arguments = {}) {
+            return SystemAction(ToolCommand{QString::fromLatin1(program), std::move(arguments)});
+        };
+        const auto bus = [&](const char* dest, const char* path, const char* method, QStringList rest = {}) {
+            return tool("dbus-send",
+                        QStringList{QStringLiteral("--session"), QStringLiteral("--type=method_call"),
+                                    QStringLiteral("--dest=") + QString::fromLatin1(dest),
+                                    QString::fromLatin1(path), QString::fromLatin1(method)} +
+                            rest);
+        };
+        const SystemAction none = Unavailable{QStringLiteral("application launcher")};
+        const SystemAction noOverview = Unavailable{QStringLiteral("window overview")};
+        const SystemAction noShow = Unavailable{QStringLiteral("way to show the desktop")};
+        QTest::newRow("ubuntu") << QStringLiteral("ubuntu:GNOME") << superTap << superTap << superD;
+        QTest::newRow("kde") << QStringLiteral("KDE")
+                             << bus("org.kde.krunner", "/App", "org.kde.krunner.App.display")
+                             << bus("org.kde.kglobalaccel", "/component/kwin",
+                                    "org.kde.kglobalaccel.Component.invokeShortcut",
+                                    {QStringLiteral("string:Overview")})
+                             << superD;
+        QTest::newRow("xfce") << QStringLiteral("XFCE") << tool("xfce4-appfinder") << noOverview
+                              << SystemAction(KeyChord{2, 0x180000});
+        QTest::newRow("cinnamon") << QStringLiteral("X-Cinnamon") << superTap
+                                  << SystemAction(KeyChord{126, 0x180000}) << superD;
+        QTest::newRow("budgie") << QStringLiteral("Budgie:GNOME") << tool("budgie-run-dialog") << noOverview
+                                << superD;
+        QTest::newRow("lxqt") << QStringLiteral("LXQt") << SystemAction(KeyChord{120, 0x80000}) << noOverview
+                              << noShow;
+        QTest::newRow("mate") << QStringLiteral("MATE")
+                              << tool("mate-panel", {QStringLiteral("--run-dialog")}) << noOverview << noShow;
+        QTest::newRow("plain window manager") << QString() << none << noOverview << noShow;
     }
-    void linuxDesktops_chordsChosenByCurrentDesktop()
+    void linuxDesktops_actionsChosenByCurrentDesktop()
     {
         QFETCH(QString, desktop);
-        QFETCH(std::vector<Event>, launcher);
-        QFETCH(std::vector<Event>, overview);
-        QFETCH(std::vector<Event>, showDesktop);
+        QFETCH(SystemAction, launcher);
+        QFETCH(SystemAction, overview);
+        QFETCH(SystemAction, showDesktop);
         Host host(HostProfile::forLinuxDesktop(desktop, m_home), m_catalogue);
         QVERIFY(host.pair());
-        const std::pair<QByteArray, std::vector<Event>> expected[] = {
+        const std::pair<QByteArray, SystemAction> expected[] = {
             {"CMD:SPOTLIGHT", launcher}, {"CMD:MISSION_CONTROL", overview}, {"CMD:DOCK", showDesktop}};
-        for (const auto& [message, events] : expected) {
+        for (const auto& [message, action] : expected) {
             host.sink->events.clear();
+            host.commands.clear();
             QVERIFY(!host.client->exchange(message).isEmpty());
-            QCOMPARE(host.sink->events, events);
+            // A chord is pressed, a tool started, or, where there is none, nothing at all.
+            const auto* chord = std::get_if<KeyChord>(&action);
+            const auto* command = std::get_if<ToolCommand>(&action);
+            QCOMPARE(host.sink->events,
+                     chord ? keyStroke(chord->keyCode, chord->flags) : std::vector<Event>{});
+            QCOMPARE(host.commands,
+                     command ? std::vector<ToolCommand>{*command} : std::vector<ToolCommand>{});
         }
-        QVERIFY(host.commands.empty());
     }
 
     void search_stagesFiltersAndOrder()

@@ -31,7 +31,7 @@ class Mousepad(unittest.TestCase):
                               "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
         self.addCleanup(lambda: os.kill(int(bus[1]), signal.SIGTERM))
         self.env = {**self.xvfb.env(), "DBUS_SESSION_BUS_ADDRESS": bus[0], "HOME": self.tmp,
-                    "XDG_CONFIG_HOME": os.path.join(self.tmp, "config")}
+                    "XDG_CONFIG_HOME": os.path.join(self.tmp, "config"), "XDG_CURRENT_DESKTOP": "XFCE"}
         self.start("xfwm4")
         self.document = os.path.join(self.tmp, "document.txt")
         open(self.document, "w").close()
@@ -80,6 +80,38 @@ class Mousepad(unittest.TestCase):
                 text = f.read()
             if text == expected or time.monotonic() > deadline:
                 return text
+
+    def visible(self, window_class):
+        return subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
+                              capture_output=True, timeout=5).stdout.split()
+
+    def wait(self, predicate, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while not predicate() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return predicate()
+
+    def test_desktop_actions_show_the_desktop_and_the_launcher_without_stray_keys(self):
+        require(shutil.which("xfce4-appfinder") is not None, "xfce4-appfinder is not installed")
+        self.send_all([type_command("text")])
+        self.assertEqual(self.saved_text("text"), "text")
+        # Show desktop through the window manager, and back.
+        self.send_all([b"CMD:DOCK"])
+        self.assertTrue(self.wait(lambda: not self.visible("mousepad")), "the desktop was not shown")
+        self.send_all([b"CMD:DOCK"])
+        self.assertTrue(self.wait(lambda: self.visible("mousepad")), "the windows did not come back")
+        # XFCE has no overview: nothing may be pressed. Its launcher is a window of its own.
+        self.send_all([b"CMD:MISSION_CONTROL", b"CMD:SPOTLIGHT"])
+        self.assertIsNotNone(self.server.wait_for("^This desktop has no window overview; nothing was done$"))
+        self.assertTrue(self.wait(lambda: self.visible("xfce4-appfinder")), "the launcher did not open")
+        for launcher in self.visible("xfce4-appfinder"):
+            pid = subprocess.run(["xdotool", "getwindowpid", launcher], env=self.env, capture_output=True,
+                                 timeout=5).stdout.strip()
+            if pid:
+                os.kill(int(pid), signal.SIGTERM)
+        window = self.wait_window("mousepad")
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, timeout=10)
+        self.assertEqual(self.saved_text("text"), "text")
 
     def test_typed_text_and_keys_arrive_in_the_order_sent(self):
         self.send_all([type_command("abc"), b"KEY:LEFT", b"KEY:LEFT", b"KEY:SPACE"])
