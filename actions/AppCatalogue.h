@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -16,9 +17,11 @@ class AppCatalogue
 public:
     struct Entry
     {
-        QString name; // as the desktop shows it, in the user's language
-        QString id;   // the entry's file name without its extension
-        QString path; // the entry's file; what launch() takes
+        QString name;         // as the desktop shows it, in the user's language
+        QString id;           // the entry's file name without its extension
+        QString path;         // the entry's file; what launch() takes
+        QString genericName;  // what kind of program it is ("Text Editor"), in the user's language
+        QStringList keywords; // further search words, in the user's language
     };
 
     using Snapshot = std::shared_ptr<const std::vector<Entry>>;

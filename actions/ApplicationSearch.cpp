@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QLocale>
-#include <QStringMatcher>
 
 #include <algorithm>
 #include <dirent.h>
@@ -75,10 +74,49 @@ ApplicationSearch::foldedCatalogue(const AppCatalogue::Snapshot& snapshot)
         m_folded.clear();
         m_folded.reserve(snapshot ? snapshot->size() : 0);
         for (const AppCatalogue::Entry& entry : snapshot ? *snapshot : std::vector<AppCatalogue::Entry>{})
-            m_folded.push_back({fold(entry.name), fold(entry.id)});
+            m_folded.push_back(
+                {fold(entry.name), fold(entry.id),
+                 fold(entry.genericName + QLatin1Char('\n') + entry.keywords.join(QLatin1Char('\n')))});
         m_foldedSnapshot = snapshot;
     }
     return m_folded;
+}
+
+ApplicationSearch::Match ApplicationSearch::match(const Folded& entry, const QString& term)
+{
+    const qsizetype at = entry.name.indexOf(term);
+    if (at == 0)
+        return entry.name.size() == term.size() ? Match::WholeName : Match::NameStart;
+    if (at > 0) {
+        for (qsizetype from = at; from > 0; from = entry.name.indexOf(term, from + 1)) {
+            if (!entry.name[from - 1].isLetterOrNumber())
+                return Match::WordStart;
+        }
+        return Match::InName;
+    }
+    if (entry.id.contains(term) || entry.other.contains(term))
+        return Match::Elsewhere;
+    return Match::None;
+}
+
+std::vector<std::pair<ApplicationSearch::Match, std::size_t>>
+ApplicationSearch::ranked(const std::vector<Folded>& folded, const QStringList& terms) const
+{
+    QStringList foldedTerms;
+    for (const QString& term : terms)
+        foldedTerms << fold(term);
+    std::vector<std::pair<Match, std::size_t>> found;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        Match best = Match::None;
+        for (const QString& term : std::as_const(foldedTerms))
+            best = std::min(best, match(folded[i], term));
+        if (best != Match::None)
+            found.emplace_back(best, i);
+    }
+    // Stable: equally good matches keep the catalogue's alphabetical order.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return found;
 }
 
 std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString& query)
@@ -90,23 +128,15 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     std::set<QString> seenPaths;
 
     const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
-    const std::vector<Folded>& folded = foldedCatalogue(catalogue);
-    // The limit applies to the whole list, catalogue matches first: once it is reached nothing
-    // later can make it into the result.
-    const auto full = [&results] { return results.size() >= searchResultLimit; };
-    for (const QString& term : terms) {
-        const QStringMatcher matcher(fold(term));
-        for (size_t i = 0; i < folded.size() && !full(); ++i) {
-            if (matcher.indexIn(folded[i].name) < 0 && matcher.indexIn(folded[i].id) < 0)
-                continue;
-            const AppCatalogue::Entry& entry = (*catalogue)[i];
-            if (isExcludedPath(entry.path) || !seenPaths.insert(entry.path).second)
-                continue;
-            results.push_back({entry.name, entry.path});
-        }
+    for (const auto& [quality, index] : ranked(foldedCatalogue(catalogue), terms)) {
+        const AppCatalogue::Entry& entry = (*catalogue)[index];
+        if (isExcludedPath(entry.path) || !seenPaths.insert(entry.path).second)
+            continue;
+        results.push_back({entry.name, entry.path});
+        // The limit applies to the whole list, catalogue matches first.
+        if (results.size() >= searchResultLimit)
+            return results;
     }
-    if (full())
-        return results;
 
     for (AppSearchResult& found : scanApplicationFolders(terms)) {
         if (seenPaths.insert(found.path).second)
@@ -115,6 +145,17 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     if (results.size() > searchResultLimit)
         results.resize(searchResultLimit);
     return results;
+}
+
+std::optional<AppCatalogue::Entry> ApplicationSearch::bestMatch(const QString& name)
+{
+    if (name.isEmpty())
+        return std::nullopt;
+    const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
+    const auto found = ranked(foldedCatalogue(catalogue), {name});
+    if (found.empty() || (found.size() > 1 && found[1].first == found[0].first))
+        return std::nullopt;
+    return (*catalogue)[found[0].second];
 }
 
 std::vector<AppSearchResult> ApplicationSearch::scanApplicationFolders(const QStringList& terms) const

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 namespace quillmote::actions {
@@ -33,7 +34,11 @@ public:
 
     ApplicationSearch(AppCatalogue& catalogue, QStringList folders, QString bundleExtension);
 
+    // Results ranked by how well they match: the whole name, the start of the name, the start
+    // of a word of it, anywhere in it, then the id, the generic name or a keyword.
     std::vector<AppSearchResult> searchApplications(const QString& query);
+    // The entry that a name most likely means: the one that ranks first alone for it.
+    std::optional<AppCatalogue::Entry> bestMatch(const QString& name);
     // The query, then the English name of every Chinese application name it contains.
     static QStringList expandSearchTerms(const QString& query);
     std::vector<AppSearchResult> scanApplicationFolders(const QStringList& terms) const;
@@ -43,7 +48,14 @@ private:
     {
         QString name;
         QString id;
+        QString other; // generic name and keywords, one per line
     };
+    // How well a term matches, best first.
+    enum class Match { WholeName, NameStart, WordStart, InName, Elsewhere, None };
+    static Match match(const Folded& entry, const QString& foldedTerm);
+    // Catalogue entries that match any term, best first, ties in catalogue (alphabetical) order.
+    std::vector<std::pair<Match, std::size_t>> ranked(const std::vector<Folded>& folded,
+                                                      const QStringList& terms) const;
     QString fold(const QString& text) const { return m_locale.toLower(text); }
     const std::vector<Folded>& foldedCatalogue(const AppCatalogue::Snapshot& snapshot);
 

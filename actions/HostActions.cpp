@@ -87,7 +87,7 @@ void HostActions::openDesktopTarget(const QString& target)
         }
         return;
     }
-    // A name must equal an entry's name or id; anything looser could start the wrong program.
+    // First an entry whose name or id is the name itself.
     const QLocale locale;
     const QString wanted = locale.toLower(target);
     for (const AppCatalogue::Entry& entry : *m_catalogue.applications()) {
@@ -95,6 +95,12 @@ void HostActions::openDesktopTarget(const QString& target)
             launchEntry(entry.path);
             return;
         }
+    }
+    // Else the one search result that ranks first alone ("NetSurf" for "NetSurf Web
+    // Browser"); anything less sure could start the wrong program.
+    if (const std::optional<AppCatalogue::Entry> best = m_search.bestMatch(target)) {
+        launchEntry(best->path);
+        return;
     }
     console::line(QStringLiteral("No application named ") + target);
 }

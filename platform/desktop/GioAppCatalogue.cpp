@@ -80,8 +80,14 @@ actions::AppCatalogue::Snapshot GioAppCatalogue::readAll()
         if (!filename)
             continue;
         const QString path = QString::fromUtf8(filename);
+        QStringList keywords;
+        if (const char* const* words = g_desktop_app_info_get_keywords(G_DESKTOP_APP_INFO(info))) {
+            for (; *words; ++words)
+                keywords << QString::fromUtf8(*words);
+        }
         entries.push_back(
-            {QString::fromUtf8(g_app_info_get_name(info)), QFileInfo(path).completeBaseName(), path});
+            {QString::fromUtf8(g_app_info_get_name(info)), QFileInfo(path).completeBaseName(), path,
+             QString::fromUtf8(g_desktop_app_info_get_generic_name(G_DESKTOP_APP_INFO(info))), keywords});
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);

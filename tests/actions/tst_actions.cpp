@@ -456,6 +456,71 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(search.searchApplications(query).empty(), 5000);
     }
 
+    void search_rankedByMatchQuality_namesOpenWhenUnambiguous()
+    {
+        // Entries as XFCE and a browser install them, put in place while the search runs.
+        const QByteArray record =
+            "Exec=/bin/sh -c 'echo %1 >> " + path(QStringLiteral("opened")).toUtf8() + "'\n";
+        const std::pair<const char*, QByteArray> entries[] = {
+            {"thunar", "Name=Thunar File Manager\nGenericName=File Manager\nKeywords=folder;files;\n"},
+            {"thunar-bulk-rename", "Name=Bulk Rename\nGenericName=Bulk Renamer\n"},
+            {"thunar-settings", "Name=File Manager Settings\n"},
+            {"org.xfce.mousepad", "Name=Mousepad\nGenericName=Text Editor\nKeywords=text;editor;notepad;\n"},
+            {"xfce-mouse-settings", "Name=Mouse and Touchpad\n"},
+            {"netsurf-gtk", "Name=NetSurf Web Browser\nGenericName=Web Browser\n"},
+        };
+        for (const auto& [id, fields] : entries)
+            QVERIFY(writeFile(entryPath(QString::fromLatin1(id)), "[Desktop Entry]\nType=Application\n" +
+                                                                      fields +
+                                                                      QByteArray(record).replace("%1", id)));
+        const auto cleanup = qScopeGuard([&] {
+            for (const auto& entry : entries)
+                QFile::remove(entryPath(QString::fromLatin1(entry.first)));
+        });
+        ApplicationSearch search(m_catalogue, {}, QStringLiteral("AppImage"));
+        const auto names = [&search](const char* query) {
+            QStringList found;
+            for (const AppSearchResult& result : search.searchApplications(QString::fromUtf8(query)))
+                found << result.name;
+            return found;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(names("netsurf"), QStringList{QStringLiteral("NetSurf Web Browser")}, 5000);
+        // The name first, then the id, generic name and keywords; ties alphabetical.
+        QCOMPARE(names("thunar"),
+                 (QStringList{QStringLiteral("Thunar File Manager"), QStringLiteral("Bulk Rename"),
+                              QStringLiteral("File Manager Settings")}));
+        QCOMPARE(names("editor"), QStringList{QStringLiteral("Mousepad")});
+        QCOMPARE(names("FILE MAN"), (QStringList{QStringLiteral("File Manager Settings"),
+                                                 QStringLiteral("Thunar File Manager")}));
+        QCOMPARE(names("manager"), (QStringList{QStringLiteral("File Manager Settings"),
+                                                QStringLiteral("Thunar File Manager")}));
+        QCOMPARE(names("anager"), (QStringList{QStringLiteral("File Manager Settings"),
+                                               QStringLiteral("Thunar File Manager")}));
+        QCOMPARE(names("mouse"),
+                 (QStringList{QStringLiteral("Mouse and Touchpad"), QStringLiteral("Mousepad")}));
+        QCOMPARE(names("mousepad"), QStringList{QStringLiteral("Mousepad")});
+
+        // By name: the exact one, else the one that ranks first alone; never a guess.
+        Host host(HostProfile::forLinuxDesktop(u"XFCE", m_home), m_catalogue);
+        QFile::remove(path(QStringLiteral("opened")));
+        const auto openedNames = [this] {
+            QFile opened(path(QStringLiteral("opened")));
+            return opened.open(QIODevice::ReadOnly)
+                       ? QString::fromUtf8(opened.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                       : QStringList();
+        };
+        host.actions.openApplication(QStringLiteral("NetSurf"));
+        host.actions.openApplication(QStringLiteral("text editor"));
+        QTRY_COMPARE_WITH_TIMEOUT(openedNames().size(), 2, 5000);
+        QStringList both = openedNames();
+        both.sort();
+        QCOMPARE(both, (QStringList{QStringLiteral("netsurf-gtk"), QStringLiteral("org.xfce.mousepad")}));
+        host.actions.openApplication(QStringLiteral("mouse")); // two entries start so: which one?
+        host.actions.openApplication(QStringLiteral("manager"));
+        spinEventLoop(300);
+        QCOMPARE(openedNames().size(), 2);
+    }
+
     void search_chineseNamesAndAliases()
     {
         QCOMPARE(
@@ -524,8 +589,9 @@ private Q_SLOTS:
         const QString copy = path(QStringLiteral(".hidden-copy.desktop"));
         QVERIFY(QFile::copy(entryPath(QStringLiteral("launch-probe")), copy));
         host.actions.openApplication(copy);
-        // Part of a name is not enough to start anything.
+        // Part of a name opens the one entry that ranks first for it; other text nothing.
         host.actions.openApplication(QStringLiteral("Launch"));
+        QTRY_COMPARE_WITH_TIMEOUT(launchCount(), 5, 5000);
         host.actions.openApplication(QStringLiteral("home/AppImages/NeteaseMusic.AppImage"));
         // An AppImage name that leads out of the application folders is not an application.
         const QString outside = path(QStringLiteral("outside.AppImage"));
@@ -543,7 +609,7 @@ private Q_SLOTS:
         // else is handed to the opener.
         QCOMPARE(host.commands, (std::vector<ToolCommand>{{executable, {}}}));
         spinEventLoop(200);
-        QCOMPARE(launchCount(), 4);
+        QCOMPARE(launchCount(), 5);
     }
 
     void runCommand_argumentsUnchanged_manyChildrenLeaveNoZombies()
