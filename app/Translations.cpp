@@ -7,12 +7,23 @@
 
 namespace quillmote {
 
-bool installTranslation(QCoreApplication& app, const QLocale& locale)
+bool prefersChinese()
 {
+    QString language = qEnvironmentVariable("LANGUAGE").section(QLatin1Char(':'), 0, 0);
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (!language.isEmpty())
+            break;
+        language = qEnvironmentVariable(variable);
+    }
+    return language.startsWith(QLatin1String("zh"));
+}
+
+bool installTranslation(QCoreApplication& app, bool chinese)
+{
+    if (chinese)
+        return false;
     auto* translator = new QTranslator(&app);
-    // Tries each of the locale's languages in turn, with and without region: en_GB finds en.
-    if (!translator->load(locale, QStringLiteral("quillmote"), QStringLiteral("_"),
-                          QStringLiteral(":/i18n"))) {
+    if (!translator->load(QStringLiteral(":/i18n/quillmote_en.qm"))) {
         delete translator;
         return false;
     }

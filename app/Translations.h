@@ -2,14 +2,16 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include <QLocale>
-
 class QCoreApplication;
 
 namespace quillmote {
 
-// Installs the program's translation for the locale's languages when one ships with it, and
-// says whether it did. Without one the texts stay their Chinese keys.
-bool installTranslation(QCoreApplication& app, const QLocale& locale);
+// Whether the user reads Chinese: the first language of LANGUAGE, else the first of LC_ALL,
+// LC_MESSAGES and LANG that is set, begins with "zh".
+bool prefersChinese();
+
+// The texts are written in Chinese; everyone else gets the English translation. Says whether
+// a translation was installed.
+bool installTranslation(QCoreApplication& app, bool chinese);
 
 } // namespace quillmote

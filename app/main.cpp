@@ -28,7 +28,7 @@ void describeApplication(QCoreApplication& app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Quillmote"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMOTE_VERSION));
-    installTranslation(app, QLocale::system());
+    installTranslation(app, prefersChinese());
 }
 
 // A backend asked for by name that cannot be opened is an error, not a silent fallback.

@@ -34,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -528,26 +529,48 @@ private Q_SLOTS:
     }
 
     // Last: translators stay installed once loaded.
-    void translations_englishForEnglish_keysOtherwise()
+    void translations_chineseForChineseReaders_englishForEveryoneElse()
     {
+        const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+        QList<QByteArray> saved;
+        for (const char* variable : variables)
+            saved << qgetenv(variable);
+        const auto restore = qScopeGuard([&] {
+            for (int i = 0; i < 4; ++i)
+                qputenv(variables[i], saved[i]);
+        });
+        const std::pair<std::array<const char*, 4>, bool> cases[] = {
+            {{"", "", "", "zh_CN.UTF-8"}, true},      {{"", "", "", "C.UTF-8"}, false},
+            {{"", "", "", "de_DE.UTF-8"}, false},     {{"zh_TW:en", "", "", "en_US.UTF-8"}, true},
+            {{"en", "", "", "zh_CN.UTF-8"}, false},   {{"", "zh_SG.UTF-8", "", "en_US.UTF-8"}, true},
+            {{"", "", "zh_HK.UTF-8", "en_US"}, true}, {{"", "C", "zh_CN.UTF-8", ""}, false},
+        };
+        for (const auto& [values, chinese] : cases) {
+            for (int i = 0; i < 4; ++i)
+                qputenv(variables[i], values[i]);
+            QVERIFY2(prefersChinese() == chinese, values[3]);
+        }
+
         const auto status = [] {
             return QCoreApplication::translate("quillmote::RemoteServer", "等待连接...",
                                                "Waiting for Connection");
         };
-        QVERIFY(!installTranslation(*qApp, QLocale(QStringLiteral("zh_CN"))));
-        QVERIFY(!installTranslation(*qApp, QLocale::c()));
+        QVERIFY(!installTranslation(*qApp, true));
         QCOMPARE(status(), QStringLiteral("等待连接..."));
         Desktop d;
         DashboardView chinese(d.context(), true);
         QCOMPARE(chinese.statusText(), QStringLiteral("服务未启动"));
 
-        QVERIFY(installTranslation(*qApp, QLocale(QStringLiteral("en_GB"))));
+        QVERIFY(installTranslation(*qApp, false));
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
         DashboardView english(d.context(), true);
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
+        QCOMPARE(english.loginStartSwitch()->text(), QStringLiteral("Start at login"));
         OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
         QCOMPARE(onboarding.networkRow()->button()->text(), QStringLiteral("Grant"));
+        PairingAttemptsNotice notice(*d.fixture.server);
+        QCOMPARE(notice.newCodeButton()->text(), QStringLiteral("Draw a new code"));
     }
 };
 

@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const QString prefix = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(dir);
-    installTranslation(app, QLocale::system());
+    installTranslation(app, prefersChinese());
 
     auto* sink = new test::TestSink;
     input::InputController controller{std::unique_ptr<input::EventSink>(sink)};

@@ -17,7 +17,7 @@ import unittest
 
 from harness import BIN, Client, Server, main
 
-WAITING = "等待连接..."
+WAITING = "Waiting for a connection..."
 
 
 class CommandLine(unittest.TestCase):
@@ -46,6 +46,10 @@ class Lifecycle(unittest.TestCase):
                 self.assertLess(time.monotonic() - started, 2.0)
                 self.assertEqual(sum(1 for l in server.lines if l.startswith("Listening on port")), 1)
                 self.assertEqual(sum(1 for l in server.lines if l.startswith("Pairing code:")), 1)
+
+    def test_status_lines_in_chinese_for_chinese_readers(self):
+        with Server(env={"LANG": "zh_CN.UTF-8", "LC_ALL": ""}) as server:
+            self.assertIsNotNone(server.wait_for("^Status: 等待连接...$"))
 
     def test_pairing_code_kept_across_runs_and_malformed_value_replaced(self):
         with Server() as first:
@@ -108,14 +112,14 @@ class Connections(unittest.TestCase):
             pair = b"PAIR:" + server.code.encode()
             c = Client(server.port)
             self.assertTrue(c.exchange(pair).startswith(b"PAIR_SUCCESS|"))
-            self.assertIsNotNone(server.wait_for(r"^Status: 设备已连接 \(1\)$"))
+            self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
             c.close()
             self.assertIsNotNone(server.wait_for("^连接断开$"))
             self.assertIsNotNone(server.wait_for("^Status: " + WAITING + "$"))
 
             c = Client(server.port)
             self.assertTrue(c.exchange(pair).startswith(b"PAIR_SUCCESS|"))
-            self.assertIsNotNone(server.wait_for(r"^Status: 设备已连接 \(1\)$"))
+            self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
             c.reset()
             self.assertIsNotNone(server.wait_for("^连接错误: Connection reset by peer$"))
             # A connection that ended in an error is not counted as connected any more.

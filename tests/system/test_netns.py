@@ -20,7 +20,7 @@ from harness import HERE, Server, main, require
 SUFFIX = str(os.getpid())
 PAIR_CLIENT = ("import socket,sys;s=socket.create_connection(('127.0.0.1',int(sys.argv[1])),timeout=3);"
                "s.sendall(sys.argv[2].encode());print(s.recv(256).decode())")
-SERVICE_UP = "^Status: 服务已广播$"
+SERVICE_UP = "^Status: Service advertised$"
 
 
 def run(*args, **kwargs):
@@ -137,12 +137,12 @@ class VanishedPhone(unittest.TestCase):
             self.addCleanup(client.wait, 5)
             self.addCleanup(client.kill)
             self.assertTrue(client.stdout.readline().startswith(b"PAIR_SUCCESS|"))
-            self.assertIsNotNone(server.wait_for(r"^Status: 设备已连接 \(1\)$"))
+            self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
             cut = time.monotonic()
             phone.ip("link", "set", "qmka1", "down")
             self.assertIsNotNone(server.wait_for("^连接错误: ", timeout=90), server.lines)
             self.assertLess(time.monotonic() - cut, 75)
-            self.assertIsNotNone(server.wait_for("^Status: 等待连接...$", timeout=5))
+            self.assertIsNotNone(server.wait_for("^Status: Waiting for a connection...$", timeout=5))
 
 
 class DnsSd(unittest.TestCase):
