@@ -65,6 +65,10 @@
         <comment>Quit Button</comment>
         <translation>Quit</translation>
     </message>
+    <message>
+        <source>地址：%1</source>
+        <translation>Address: %1</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::DashboardView</name>
@@ -112,6 +116,10 @@
     <message>
         <source>登录时启动</source>
         <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>地址：%1</source>
+        <translation>Address: %1</translation>
     </message>
 </context>
 <context>

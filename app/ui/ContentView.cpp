@@ -75,6 +75,13 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     statusRow->addWidget(m_status);
     statusRow->addStretch();
     layout->addLayout(statusRow);
+    m_address = new QLabel(this);
+    m_address->setFont(fonts::caption());
+    m_address->setForegroundRole(QPalette::PlaceholderText);
+    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_address->setWordWrap(true);
+    m_address->setAlignment(Qt::AlignCenter);
+    layout->addWidget(m_address);
     m_attempts = new PairingAttemptsNotice(m_context.server, this);
     layout->addWidget(m_attempts, 0, Qt::AlignHCenter);
     layout->addWidget(makeDivider(this));
@@ -136,6 +143,9 @@ void ContentView::render()
 {
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
+    const QString addresses = connectAddresses(server);
+    m_address->setText(addresses.isEmpty() ? QString() : tr("地址：%1").arg(addresses));
+    m_address->setVisible(!addresses.isEmpty());
     m_status->setText(server.connectionStatus());
     if (server.isConnected())
         m_statusSymbol->setSymbol(Symbol::CircleFilled, colors::green);

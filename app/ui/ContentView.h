@@ -36,6 +36,7 @@ public:
     QPushButton* showMainWindowButton() const { return m_showMainWindow; }
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
+    QLabel* addressLabel() const { return m_address; }
 
     void refreshPermission();
     void requestPermission();
@@ -59,6 +60,7 @@ private:
     QPushButton* m_permissionButton;
     QPushButton* m_quit;
     PairingAttemptsNotice* m_attempts;
+    QLabel* m_address;
 };
 
 } // namespace quillmote::ui

@@ -106,6 +106,13 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     capsuleLayout->addWidget(m_light);
     capsuleLayout->addWidget(m_status);
     mainLayout->addWidget(capsule, 0, Qt::AlignHCenter);
+    m_address = new QLabel(main);
+    m_address->setFont(fonts::caption());
+    m_address->setForegroundRole(QPalette::PlaceholderText);
+    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_address->setWordWrap(true);
+    m_address->setAlignment(Qt::AlignCenter);
+    mainLayout->addWidget(m_address);
     m_attempts = new PairingAttemptsNotice(m_context.server, main);
     mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
 
@@ -216,6 +223,12 @@ void DashboardView::hideEvent(QHideEvent* event)
 
 void DashboardView::refreshPermission()
 {
+    // Addresses change with the network (a new DHCP lease, Wi-Fi joined): follow them too.
+    const QString addresses = connectAddresses(m_context.server);
+    if (addresses != m_shownAddresses) {
+        m_shownAddresses = addresses;
+        render();
+    }
     // Polled every two seconds: only a change is rendered.
     const bool granted = m_context.input.checkAccessibility(false);
     if (granted == m_hasPermission)
@@ -238,6 +251,9 @@ void DashboardView::render()
 {
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
+    const QString addresses = connectAddresses(server);
+    m_address->setText(addresses.isEmpty() ? QString() : tr("地址：%1").arg(addresses));
+    m_address->setVisible(!addresses.isEmpty());
     QPalette statusPalette = m_status->palette();
     if (server.isConnected()) {
         m_light->setColors(colors::green, withAlpha(colors::green, 0.5));

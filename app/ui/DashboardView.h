@@ -57,6 +57,7 @@ public:
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
     QCheckBox* loginStartSwitch() const { return m_loginStart; }
+    QLabel* addressLabel() const { return m_address; }
 
     void refreshPermission();
     void requestPermission();
@@ -80,6 +81,8 @@ private:
     QPushButton* m_quit;
     PairingAttemptsNotice* m_attempts;
     QCheckBox* m_loginStart;
+    QLabel* m_address;
+    QString m_shownAddresses;
 };
 
 } // namespace quillmote::ui

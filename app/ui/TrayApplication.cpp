@@ -20,7 +20,15 @@ Panel::Panel(ViewContext context, AppDelegate& delegate)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_content);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool Panel::event(QEvent* event)
+{
+    // Lines come and go (failed attempts, addresses) and wrapped lines need the height their
+    // width gives them, which only adjustSize computes.
+    if (event->type() == QEvent::LayoutRequest)
+        adjustSize();
+    return QWidget::event(event);
 }
 
 void Panel::popUp(const QRect& anchor)

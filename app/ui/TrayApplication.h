@@ -26,6 +26,9 @@ public:
     // Opens next to the tray icon's area (or the pointer when the tray does not say where).
     void popUp(const QRect& anchor);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     ContentView* m_content;
 };

@@ -387,6 +387,28 @@ private Q_SLOTS:
         panel.show();
         QVERIFY(!dashboard.attemptsNotice()->isVisible());
         QVERIFY(!panel.attemptsNotice()->isVisible());
+        // The addresses a client can use without DNS-SD, as `ip` sees them: up, not loopback,
+        // no link-local IPv6.
+        QProcess ip;
+        ip.start(QStringLiteral("ip"), {QStringLiteral("-o"), QStringLiteral("addr"), QStringLiteral("show"),
+                                        QStringLiteral("up")});
+        if (ip.waitForFinished(5000)) {
+            QStringList v4, v6;
+            for (const QString& line : QString::fromUtf8(ip.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+                const QStringList f = line.simplified().split(u' ');
+                const QString address = f.value(3).section(u'/', 0, 0);
+                if (f.value(1) == QLatin1String("lo") || address.startsWith(QLatin1String("fe80")))
+                    continue;
+                if (f.value(2) == QLatin1String("inet"))
+                    v4 << address + u':' + QString::number(d.fixture.port());
+                else if (f.value(2) == QLatin1String("inet6"))
+                    v6 << u'[' + address + QStringLiteral("]:") + QString::number(d.fixture.port());
+            }
+            const QString expected = (v4 + v6).join(QStringLiteral(", "));
+            QCOMPARE(dashboard.addressLabel()->text(),
+                     expected.isEmpty() ? QString() : QStringLiteral("地址：") + expected);
+            QCOMPARE(panel.addressLabel()->text(), dashboard.addressLabel()->text());
+        }
         for (int i = 0; i < 12; ++i)
             d.fixture.server->notePairingFailure();
         QVERIFY(dashboard.attemptsNotice()->isVisible());
