@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QStringMatcher>
 
 #include <algorithm>
 #include <dirent.h>
@@ -60,8 +61,9 @@ QStringList ApplicationSearch::expandSearchTerms(const QString& query)
     const QLocale locale;
     QStringList terms{query};
     const QString foldedQuery = locale.toLower(query);
+    // Chinese has no case: the alias table is matched as it stands.
     for (const Alias& alias : appNameAliases) {
-        if (foldedQuery.contains(locale.toLower(alias.chinese.toString())))
+        if (foldedQuery.contains(alias.chinese))
             terms << alias.english.toString();
     }
     return terms;
@@ -74,12 +76,20 @@ ApplicationSearch::foldedCatalogue(const AppCatalogue::Snapshot& snapshot)
         m_folded.clear();
         m_folded.reserve(snapshot ? snapshot->size() : 0);
         for (const AppCatalogue::Entry& entry : snapshot ? *snapshot : std::vector<AppCatalogue::Entry>{})
-            m_folded.push_back(
-                {fold(entry.name), fold(entry.id),
-                 fold(entry.genericName + QLatin1Char('\n') + entry.keywords.join(QLatin1Char('\n')))});
+            m_folded.push_back(folded(entry));
         m_foldedSnapshot = snapshot;
     }
     return m_folded;
+}
+
+ApplicationSearch::Folded ApplicationSearch::folded(const AppCatalogue::Entry& entry) const
+{
+    Folded result{fold(entry.name),
+                  fold(entry.id),
+                  fold(entry.genericName + QLatin1Char('\n') + entry.keywords.join(QLatin1Char('\n'))),
+                  {}};
+    result.all = result.name + QLatin1Char('\n') + result.id + QLatin1Char('\n') + result.other;
+    return result;
 }
 
 ApplicationSearch::Match ApplicationSearch::match(const Folded& entry, const QString& term)
@@ -102,14 +112,19 @@ ApplicationSearch::Match ApplicationSearch::match(const Folded& entry, const QSt
 std::vector<std::pair<ApplicationSearch::Match, std::size_t>>
 ApplicationSearch::ranked(const std::vector<Folded>& folded, const QStringList& terms) const
 {
-    QStringList foldedTerms;
-    for (const QString& term : terms)
-        foldedTerms << fold(term);
+    // A matcher per term: most entries hold no term, and it finds that fastest.
+    std::vector<std::pair<QString, QStringMatcher>> foldedTerms;
+    for (const QString& term : terms) {
+        const QString folded = fold(term);
+        foldedTerms.emplace_back(folded, QStringMatcher(folded));
+    }
     std::vector<std::pair<Match, std::size_t>> found;
     for (std::size_t i = 0; i < folded.size(); ++i) {
         Match best = Match::None;
-        for (const QString& term : std::as_const(foldedTerms))
-            best = std::min(best, match(folded[i], term));
+        for (const auto& [term, matcher] : foldedTerms) {
+            if (matcher.indexIn(folded[i].all) >= 0)
+                best = std::min(best, match(folded[i], term));
+        }
         if (best != Match::None)
             found.emplace_back(best, i);
     }

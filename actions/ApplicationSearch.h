@@ -49,10 +49,12 @@ private:
         QString name;
         QString id;
         QString other; // generic name and keywords, one per line
+        QString all;   // all of the above, one per line: most entries match no term at all
     };
     // How well a term matches, best first.
     enum class Match { WholeName, NameStart, WordStart, InName, Elsewhere, None };
     static Match match(const Folded& entry, const QString& foldedTerm);
+    Folded folded(const AppCatalogue::Entry& entry) const;
     // Catalogue entries that match any term, best first, ties in catalogue (alphabetical) order.
     std::vector<std::pair<Match, std::size_t>> ranked(const std::vector<Folded>& folded,
                                                       const QStringList& terms) const;
