@@ -34,6 +34,11 @@ void HostActions::perform(const SystemAction& action)
         console::line(QStringLiteral("This desktop has no %1; nothing was done").arg(missing->what));
 }
 
+void HostActions::closeWindow()
+{
+    m_input.closeWindow();
+}
+
 void HostActions::showDesktop()
 {
     // The window manager's own toggle shows the desktop and brings the windows back; the

@@ -49,6 +49,8 @@ public:
     void perform(const SystemAction& action);
     // "DOCK": shows the desktop, or the windows again.
     void showDesktop();
+    // "CLOSE_WINDOW": the focused window's close chord (a terminal has its own).
+    void closeWindow();
     void runCommand(const QString& path, const QStringList& arguments);
     // A name, or an absolute path (one that starts with "/").
     void openApplication(const QString& target);

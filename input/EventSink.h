@@ -30,6 +30,10 @@ public:
     virtual void post(const Event& event) = 0;
     // Replaces the clipboard's contents with plain text; false when that failed.
     virtual bool setClipboardText(const QString& text) = 0;
+    // The clipboard and the primary selection both: terminals paste the one or the other.
+    virtual bool setSelectionText(const QString& text) { return setClipboardText(text); }
+    // WM_CLASS (or the like) of the window that has the keyboard focus; empty when unknown.
+    virtual std::optional<QString> focusedWindowClass() { return std::nullopt; }
     // Whether this sink reports when an application fetched the text it placed, by calling
     // the handler below; then input after a paste waits for it.
     virtual bool reportsPasteFetched() const { return false; }

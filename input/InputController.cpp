@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/InputController.h"
 
+#include "input/Terminals.h"
+
 #include <QPointer>
 
 #include <algorithm>
@@ -36,6 +38,9 @@ constexpr std::array<Modifier, 4> modifiers{{
 }};
 
 constexpr int auxiliaryKeySubtype = 8;
+constexpr std::uint16_t keyV = 9;
+constexpr std::uint16_t keyW = 13;
+constexpr std::uint16_t keyInsert = 114; // the Help key of the desktop event model
 constexpr std::int32_t keyDownState = 0xa00;
 constexpr std::int32_t keyUpState = 0xb00;
 } // namespace
@@ -235,12 +240,37 @@ void InputController::typeText(const QString& text)
         Qt::QueuedConnection);
 }
 
+bool InputController::focusIsTerminal()
+{
+    const std::optional<QString> windowClass = m_sink->focusedWindowClass();
+    return windowClass && isTerminalEmulator(*windowClass);
+}
+
+void InputController::pressPaste()
+{
+    if (deferred([this] { pressPaste(); }))
+        return;
+    if (focusIsTerminal())
+        pressKey(keyInsert, flagShift);
+    else
+        pressKey(keyV, flagCommand);
+}
+
+void InputController::closeWindow()
+{
+    if (deferred([this] { closeWindow(); }))
+        return;
+    pressKey(keyW, focusIsTerminal() ? flagCommand | flagShift : flagCommand);
+}
+
 void InputController::pasteText(const QString& text)
 {
+    // Terminals paste with Shift+Insert, which some take from the primary selection.
+    const bool terminal = focusIsTerminal();
     // Pressing the chord without our text on the clipboard would paste whatever was there.
-    if (!m_sink->setClipboardText(text))
+    if (!(terminal ? m_sink->setSelectionText(text) : m_sink->setClipboardText(text)))
         return;
-    pressKey(9, flagCommand);
+    pressKey(terminal ? keyInsert : keyV, terminal ? flagShift : flagCommand);
     if (!m_sink->reportsPasteFetched())
         return;
     // The application asks for the text only once it sees the chord: what follows must wait

@@ -59,6 +59,11 @@ public:
     // Operations waiting behind a paste.
     qsizetype queuedOperations() const { return static_cast<qsizetype>(m_queue.size()); }
     void pressMediaKey(std::int32_t keyType);
+    // The paste chord of the focused window: Shift+Insert in a terminal, else Control+V.
+    void pressPaste();
+    // Control+Shift+W in a terminal (Control+W erases a word there), else Control+W.
+    void closeWindow();
+    bool focusIsTerminal();
     // Through the window manager; false when it cannot.
     bool toggleShowDesktop() { return m_sink->toggleShowDesktop(); }
 

@@ -66,6 +66,11 @@ QString handleType(input::InputController& input, QStringView rest)
 
 QString handleKey(input::InputController& input, QStringView rest)
 {
+    // PASTE is the focused window's paste chord, which a terminal has its own of.
+    if (rest == u"PASTE") {
+        input.pressPaste();
+        return QStringLiteral("ACK_KEY");
+    }
     for (const NamedKey& key : keys) {
         if (rest == QStringView(key.name)) {
             input.pressKey(key.keyCode, key.flags);

@@ -28,7 +28,7 @@ const std::array<NamedCommand, 10> namedCommands{{
     {QLatin1StringView("REFRESH"), QLatin1StringView("ACK_REFRESH"),
      [](HostActions& a) { a.perform(a.profile().reload); }},
     {QLatin1StringView("CLOSE_WINDOW"), QLatin1StringView("ACK_CLOSE_WINDOW"),
-     [](HostActions& a) { a.perform(a.profile().closeWindow); }},
+     [](HostActions& a) { a.closeWindow(); }},
     {QLatin1StringView("WAKE"), QLatin1StringView("ACK_WAKE"), [](HostActions& a) { a.wakeDisplay(); }},
     {QLatin1StringView("SCREENSAVER"), QLatin1StringView("ACK_SCREENSAVER"),
      [](HostActions& a) { a.perform(a.profile().screenSaver); }},

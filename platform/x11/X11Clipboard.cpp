@@ -21,19 +21,28 @@ X11Clipboard::~X11Clipboard()
     XDestroyWindow(m_display, m_window);
 }
 
-bool X11Clipboard::setText(const QString& text)
+bool X11Clipboard::setText(const QString& text, bool alsoPrimary)
 {
     m_utf8Text = text.toUtf8();
     XSetSelectionOwner(m_display, m_clipboard, m_window, CurrentTime);
     m_owned = XGetSelectionOwner(m_display, m_clipboard) == m_window;
-    return m_owned;
+    m_primaryOwned = false;
+    if (alsoPrimary) {
+        XSetSelectionOwner(m_display, XA_PRIMARY, m_window, CurrentTime);
+        m_primaryOwned = XGetSelectionOwner(m_display, XA_PRIMARY) == m_window;
+    }
+    return m_owned && (!alsoPrimary || m_primaryOwned);
 }
 
 bool X11Clipboard::handleEvent(const XEvent& event)
 {
     if (event.type == SelectionClear && event.xselectionclear.window == m_window) {
-        m_owned = false;
-        m_utf8Text.clear();
+        if (event.xselectionclear.selection == XA_PRIMARY)
+            m_primaryOwned = false;
+        else
+            m_owned = false;
+        if (!m_owned && !m_primaryOwned)
+            m_utf8Text.clear();
         return true;
     }
     if (event.type == SelectionRequest && event.xselectionrequest.owner == m_window) {
@@ -56,7 +65,8 @@ void X11Clipboard::answer(const XSelectionRequestEvent& request)
     const Atom property = request.property != None ? request.property : request.target;
     reply.property = None;
 
-    if (m_owned && request.selection == m_clipboard) {
+    if ((m_owned && request.selection == m_clipboard) ||
+        (m_primaryOwned && request.selection == XA_PRIMARY)) {
         if (request.target == m_targets) {
             const Atom targets[] = {m_targets, m_utf8, m_plainUtf8, m_text, XA_STRING};
             XChangeProperty(m_display, request.requestor, property, m_atom, 32, PropModeReplace,

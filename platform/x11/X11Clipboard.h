@@ -22,7 +22,8 @@ public:
     X11Clipboard(const X11Clipboard&) = delete;
     X11Clipboard& operator=(const X11Clipboard&) = delete;
 
-    bool setText(const QString& text);
+    // Takes the CLIPBOARD selection, and PRIMARY too when asked (terminals paste either).
+    bool setText(const QString& text, bool alsoPrimary = false);
     // Called each time a client fetched the text itself (not merely the list of targets).
     void setTextFetchedHandler(std::function<void()> handler) { m_textFetched = std::move(handler); }
     // Handles the selection events among the X events; false for any other event.
@@ -36,6 +37,7 @@ private:
     Atom m_clipboard, m_targets, m_utf8, m_text, m_plainUtf8, m_atom;
     QByteArray m_utf8Text;
     bool m_owned = false;
+    bool m_primaryOwned = false;
     std::function<void()> m_textFetched;
 };
 

@@ -8,6 +8,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
@@ -422,6 +423,61 @@ bool X11Sink::toggleShowDesktop()
     XFlush(m_display);
     processEventsSoon();
     return !m_lost;
+}
+
+bool X11Sink::setSelectionText(const QString& text)
+{
+    if (!m_display || m_lost)
+        return false;
+    const bool owned = m_clipboard->setText(text, true);
+    processEventsSoon();
+    return owned && !m_lost;
+}
+
+std::optional<QString> X11Sink::focusedWindowClass()
+{
+    if (!m_display || m_lost)
+        return std::nullopt;
+    // The window manager's active window, else the focus; then up to the window that has a class
+    // (the focus is often a child of the application's top-level window).
+    Window window = None;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display),
+                           XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False), 0, 1, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && count == 1 && format == 32)
+        window = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    if (window == None) {
+        int revert = 0;
+        XGetInputFocus(m_display, &window, &revert);
+    }
+    for (int depth = 0; depth < 8 && window != None && window != PointerRoot && !m_lost; ++depth) {
+        XClassHint hint{};
+        if (XGetClassHint(m_display, window, &hint)) {
+            const QString name = QString::fromLocal8Bit(hint.res_name ? hint.res_name : "");
+            const QString windowClass = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+            // The instance name is the more specific one (xfce4-terminal, st-256color).
+            return name.isEmpty() ? windowClass : name;
+        }
+        Window root = None, parent = None;
+        Window* children = nullptr;
+        unsigned childCount = 0;
+        if (!XQueryTree(m_display, window, &root, &parent, &children, &childCount))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        window = parent;
+    }
+    return std::nullopt;
 }
 
 bool X11Sink::setClipboardText(const QString& text)

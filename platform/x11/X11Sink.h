@@ -42,6 +42,8 @@ public:
     bool setClipboardText(const QString& text) override;
     bool reportsPasteFetched() const override { return true; }
     bool toggleShowDesktop() override;
+    bool setSelectionText(const QString& text) override;
+    std::optional<QString> focusedWindowClass() override;
 
 private:
     explicit X11Sink(QByteArray displayName);

@@ -251,6 +251,32 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, expected, 1000);
     }
 
+    void paste_inATerminal_usesShiftInsertAndBothSelections()
+    {
+        PairedClient c;
+        QVERIFY(c.pair());
+        const auto shiftInsert = keyStroke(114, flagShift);
+        for (const char* terminal : {"xfce4-terminal", "gnome-terminal-server", "st-256color", "XTerm"}) {
+            c.sink->events.clear();
+            c.sink->windowClass = QString::fromLatin1(terminal);
+            QCOMPARE(c.client->exchange("TYPE:bHM="), QByteArray("ACK_TYPE"));
+            QCOMPARE(c.client->exchange("KEY:PASTE"), QByteArray("ACK_KEY"));
+            std::vector<Event> expected = shiftInsert;
+            expected.insert(expected.end(), shiftInsert.begin(), shiftInsert.end());
+            QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, expected, 1000);
+            QCOMPARE(c.sink->primary.constLast(), QStringLiteral("ls"));
+        }
+        // Anything else, or a window the sink cannot name, gets Control+V.
+        for (const std::optional<QString>& other :
+             {std::optional<QString>(QStringLiteral("mousepad")),
+              std::optional<QString>(QStringLiteral("stalonetray")), std::optional<QString>()}) {
+            c.sink->events.clear();
+            c.sink->windowClass = other;
+            QCOMPARE(c.client->exchange("KEY:PASTE"), QByteArray("ACK_KEY"));
+            QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, keyStroke(9, flagCommand), 1000);
+        }
+    }
+
     void drag_sequence_oneReplyEach()
     {
         PairedClient c;

@@ -33,12 +33,20 @@ public:
         return true;
     }
     bool reportsPasteFetched() const override { return reportsFetch; }
+    bool setSelectionText(const QString& text) override
+    {
+        primary << text;
+        return setClipboardText(text);
+    }
+    std::optional<QString> focusedWindowClass() override { return windowClass; }
     // As when the application that received the paste chord asked for the text.
     void fetchPaste() { notifyPasteFetched(); }
 
     bool trusted = true;
     bool clipboardWorks = true;
     bool reportsFetch = false;
+    std::optional<QString> windowClass;
+    QStringList primary;
     std::optional<input::Point> pointer = input::Point{100.0, 100.0};
     std::optional<std::vector<input::Rect>> displays = std::vector<input::Rect>{{0, 0, 1000, 800}};
     std::vector<input::Event> events;

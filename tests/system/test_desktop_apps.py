@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""Typing into a real application: XFCE's window manager and its text editor (Mousepad) on
-Xvfb, with a session bus of their own, driven through the x11 backend as a phone would, and
-the document read back from the file the editor saves."""
+"""Real applications: XFCE's window manager with its text editor (Mousepad), its terminal and its
+launcher on Xvfb, with a session bus of their own, driven through the x11 backend as a phone
+would; what they did is read back from the files they wrote."""
 import os
 import shutil
 import signal
@@ -19,9 +19,13 @@ def type_command(text):
     return b"TYPE:" + base64.b64encode(text.encode())
 
 
-class Mousepad(unittest.TestCase):
+class Session(unittest.TestCase):
+    """Xvfb, a session bus and xfwm4; a paired client of quillmote --input x11."""
+    app = ()
+    app_class = ""
+
     def setUp(self):
-        for tool in ("Xvfb", "xdotool", "xfwm4", "mousepad", "dbus-daemon"):
+        for tool in ("Xvfb", "xdotool", "xfwm4", "dbus-daemon", self.app[0]):
             require(shutil.which(tool) is not None, f"{tool} is not installed")
         self.tmp = tempfile.mkdtemp(prefix="quillmote-apps-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
@@ -35,9 +39,9 @@ class Mousepad(unittest.TestCase):
         self.start("xfwm4")
         self.document = os.path.join(self.tmp, "document.txt")
         open(self.document, "w").close()
-        self.start("mousepad", self.document)
-        window = self.wait_window("mousepad")
-        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, timeout=10, check=True)
+        self.start(*[part.format(tmp=self.tmp, document=self.document) for part in self.app])
+        self.window = self.wait_window(self.app_class)
+        subprocess.run(["xdotool", "windowactivate", "--sync", self.window], env=self.env, timeout=10, check=True)
         self.server = Server(args=("--headless", "--input", "x11", "--port", "0"), env=self.env)
         self.addCleanup(self.server.__exit__)
         self.client = Client(self.server.port)
@@ -71,16 +75,6 @@ class Mousepad(unittest.TestCase):
         for command in commands:
             self.assertTrue(self.client.exchange(command).startswith(b"ACK_"), command)
 
-    def saved_text(self, expected, timeout=5.0):
-        deadline = time.monotonic() + timeout
-        while True:
-            subprocess.run(["xdotool", "key", "ctrl+s"], env=self.env, timeout=5)
-            time.sleep(0.3)
-            with open(self.document, encoding="utf-8") as f:
-                text = f.read()
-            if text == expected or time.monotonic() > deadline:
-                return text
-
     def visible(self, window_class):
         return subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
                               capture_output=True, timeout=5).stdout.split()
@@ -90,6 +84,21 @@ class Mousepad(unittest.TestCase):
         while not predicate() and time.monotonic() < deadline:
             time.sleep(0.1)
         return predicate()
+
+
+class Mousepad(Session):
+    app = ("mousepad", "{document}")
+    app_class = "mousepad"
+
+    def saved_text(self, expected, timeout=5.0):
+        deadline = time.monotonic() + timeout
+        while True:
+            subprocess.run(["xdotool", "key", "ctrl+s"], env=self.env, timeout=5)
+            time.sleep(0.3)
+            with open(self.document, encoding="utf-8") as f:
+                text = f.read()
+            if text == expected or time.monotonic() > deadline:
+                return text
 
     def test_desktop_actions_show_the_desktop_and_the_launcher_without_stray_keys(self):
         require(shutil.which("xfce4-appfinder") is not None, "xfce4-appfinder is not installed")
@@ -120,6 +129,25 @@ class Mousepad(unittest.TestCase):
                        type_command("两"), b"KEY:ENTER",
                        type_command("three")])
         self.assertEqual(self.saved_text("a bc\none\n两\nthree"), "a bc\none\n两\nthree")
+
+
+class Terminal(Session):
+    app = ("xfce4-terminal", "--disable-server", "--working-directory={tmp}")
+    app_class = "xfce4-terminal"
+
+    def test_paste_runs_a_command_and_close_closes_the_terminal(self):
+        # Control+V would insert the next key literally; the terminal's own chord pastes.
+        self.send_all([type_command("echo pasted > out.txt"), b"KEY:ENTER"])
+        out = os.path.join(self.tmp, "out.txt")
+
+        def ran():
+            if not os.path.exists(out):
+                return False
+            with open(out, encoding="utf-8") as f:
+                return f.read() == "pasted\n"
+        self.assertTrue(self.wait(ran), "the pasted command did not run")
+        self.send_all([b"CMD:CLOSE_WINDOW"])
+        self.assertTrue(self.wait(lambda: not self.visible("xfce4-terminal")), "the terminal stayed open")
 
 
 if __name__ == "__main__":
