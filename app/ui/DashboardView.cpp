@@ -65,7 +65,9 @@ void StatusLight::paintEvent(QPaintEvent*)
 DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)), m_hasPermission(hasPermission)
 {
-    setFixedSize(400, 420);
+    // As high as what it shows: on an 800-pixel screen at scale 2 the window must stay below
+    // 400 points with its title bar.
+    setFixedWidth(400);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -74,7 +76,8 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     main->setBackgroundRole(QPalette::Window);
     main->setAutoFillBackground(true);
     auto* mainLayout = new QVBoxLayout(main);
-    mainLayout->setSpacing(20);
+    mainLayout->setSpacing(12);
+    mainLayout->setContentsMargins(16, 20, 16, 16);
     mainLayout->addStretch();
 
     auto* codeBlock = new QVBoxLayout;
@@ -88,7 +91,7 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     auto* codeCardLayout = new QHBoxLayout(codeCard);
     codeCardLayout->setContentsMargins(20, 10, 20, 10);
     m_code = new QLabel(codeCard);
-    m_code->setFont(fonts::code(60));
+    m_code->setFont(fonts::code(52));
     m_code->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_code->setAlignment(Qt::AlignCenter);
     codeCardLayout->addWidget(m_code);
@@ -144,7 +147,7 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     appRow->setBackgroundRole(QPalette::Base);
     appRow->setAutoFillBackground(true);
     auto* appLayout = new QHBoxLayout(appRow);
-    appLayout->setContentsMargins(16, 16, 16, 16);
+    appLayout->setContentsMargins(16, 10, 16, 10);
     appLayout->setSpacing(12);
     auto* icon = new QLabel(appRow);
     icon->setPixmap(applicationIcon().pixmap(QSize(36, 36), devicePixelRatioF()));
@@ -206,6 +209,17 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
 QString DashboardView::statusText() const
 {
     return m_status->text();
+}
+
+void DashboardView::changeEvent(QEvent* event)
+{
+    // A theme switched while running (light to dark): what was drawn from the old palette
+    // is drawn again.
+    if (event->type() == QEvent::PaletteChange) {
+        m_update->setIcon(symbolIcon(Symbol::Refresh, palette().color(QPalette::ButtonText)));
+        render();
+    }
+    QWidget::changeEvent(event);
 }
 
 void DashboardView::showEvent(QShowEvent* event)

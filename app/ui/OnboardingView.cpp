@@ -26,13 +26,13 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
 {
     setFixedWidth(400);
     auto* layout = new QVBoxLayout(this);
-    layout->setSpacing(30);
+    layout->setSpacing(12);
 
     auto* header = new QVBoxLayout;
     header->setSpacing(10);
-    header->setContentsMargins(0, 20, 0, 0);
+    header->setContentsMargins(0, 8, 0, 0);
     auto* icon = new QLabel(this);
-    icon->setPixmap(applicationIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
+    icon->setPixmap(applicationIcon().pixmap(QSize(56, 56), devicePixelRatioF()));
     icon->setAlignment(Qt::AlignCenter);
     auto* welcome = new QLabel(tr("欢迎使用 Quillmote"), this);
     welcome->setFont(fonts::title());
@@ -49,7 +49,7 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
 
     auto* card = new Card(12, this);
     auto* cardLayout = new QVBoxLayout(card);
-    cardLayout->setSpacing(16);
+    cardLayout->setSpacing(10);
     cardLayout->addWidget(m_accessibilityRow);
     cardLayout->addWidget(makeDivider(card));
     cardLayout->addWidget(m_networkRow);
@@ -57,7 +57,7 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
 
     m_startButton->setFont(fonts::headline());
     m_startButton->setDefault(true);
-    m_startButton->setMinimumHeight(m_startButton->sizeHint().height() + 16);
+    m_startButton->setMinimumHeight(m_startButton->sizeHint().height() + 8);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->setContentsMargins(40, 0, 40, 20);
     buttonRow->addWidget(m_startButton);

@@ -445,6 +445,9 @@ private Q_SLOTS:
                 child->installEventFilter(&counter);
         }
         QTRY_VERIFY_WITH_TIMEOUT(onboarding.networkRow()->status() == Status::Granted, 3000);
+        // With a title bar, the window fits an 800-pixel-high screen at scale 2.
+        QVERIFY2(dashboard.height() <= 360 && onboarding.height() <= 360,
+                 qPrintable(QStringLiteral("%1, %2").arg(dashboard.height()).arg(onboarding.height())));
         spinEventLoop(100);
         counter.paints = 0;
         for (int i = 0; i < 3; ++i) {
@@ -458,6 +461,24 @@ private Q_SLOTS:
         dashboard.refreshPermission();
         spinEventLoop(50);
         QVERIFY(counter.paints > 0);
+    }
+
+    void theme_switchedWhileRunning_isFollowed()
+    {
+        Desktop d;
+        DashboardView dashboard(d.context(), true);
+        dashboard.show();
+        const QPalette light = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        const QImage before = dashboard.updateButton()->icon().pixmap(16).toImage();
+        QPalette dark = light;
+        dark.setColor(QPalette::ButtonText, QColor(240, 240, 240));
+        dark.setColor(QPalette::PlaceholderText, QColor(170, 170, 170));
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        QApplication::setPalette(dark);
+        spinEventLoop(50);
+        QCOMPARE(dashboard.statusLabel()->palette().color(QPalette::WindowText), QColor(170, 170, 170));
+        QVERIFY(dashboard.updateButton()->icon().pixmap(16).toImage() != before);
     }
 
     void loginStart_switchWritesAValidEntryAndRemovesIt()
