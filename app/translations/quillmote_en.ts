@@ -121,6 +121,10 @@
         <source>地址：%1</source>
         <translation>Address: %1</translation>
     </message>
+    <message>
+        <source>等待连接（未广播）</source>
+        <translation>Waiting for a connection (not advertised)</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::OnboardingView</name>
@@ -175,6 +179,15 @@
     <message>
         <source>最近一分钟内有 %1 次配对失败</source>
         <translation>%1 failed pairing attempts in the last minute</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::ServiceNotice</name>
+    <message>
+        <source>avahi-daemon 未运行，手机无法自动找到这台电脑。启动它：
+sudo systemctl enable --now avahi-daemon</source>
+        <translation>avahi-daemon is not running, so phones cannot find this computer by themselves. Start it with:
+sudo systemctl enable --now avahi-daemon</translation>
     </message>
 </context>
 <context>

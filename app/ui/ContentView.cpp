@@ -5,6 +5,7 @@
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/PairingAttemptsNotice.h"
+#include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/RemoteServer.h"
@@ -82,6 +83,7 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     m_address->setWordWrap(true);
     m_address->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_address);
+    layout->addWidget(new ServiceNotice(m_context.server, this));
     m_attempts = new PairingAttemptsNotice(m_context.server, this);
     layout->addWidget(m_attempts, 0, Qt::AlignHCenter);
     layout->addWidget(makeDivider(this));

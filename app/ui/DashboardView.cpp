@@ -6,6 +6,7 @@
 #include "app/ui/Fonts.h"
 #include "app/ui/LoginStart.h"
 #include "app/ui/PairingAttemptsNotice.h"
+#include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/Console.h"
@@ -116,6 +117,8 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     m_address->setWordWrap(true);
     m_address->setAlignment(Qt::AlignCenter);
     mainLayout->addWidget(m_address);
+    m_serviceNotice = new ServiceNotice(m_context.server, main);
+    mainLayout->addWidget(m_serviceNotice);
     m_attempts = new PairingAttemptsNotice(m_context.server, main);
     mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
 
@@ -274,9 +277,14 @@ void DashboardView::render()
         m_status->setText(tr("设备已连接"));
         statusPalette.setColor(QPalette::WindowText, colors::green);
     } else {
+        // Without avahi-daemon the server still takes connections: waiting, but not advertised.
         const bool ready = isListenerReady(server);
-        m_light->setColors(ready ? colors::orange : colors::red, withAlpha(colors::orange, 0.5));
-        m_status->setText(ready ? tr("等待连接...") : tr("服务未启动"));
+        const bool unadvertised = isAdvertisingUnavailable(server);
+        m_light->setColors(ready || unadvertised ? colors::orange : colors::red,
+                           withAlpha(colors::orange, 0.5));
+        m_status->setText(ready          ? tr("等待连接...")
+                          : unadvertised ? tr("等待连接（未广播）")
+                                         : tr("服务未启动"));
         statusPalette.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
     }
     m_status->setPalette(statusPalette);

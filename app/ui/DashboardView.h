@@ -58,6 +58,7 @@ public:
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
     QCheckBox* loginStartSwitch() const { return m_loginStart; }
     QLabel* addressLabel() const { return m_address; }
+    QLabel* serviceNotice() const { return m_serviceNotice; }
 
     void refreshPermission();
     void requestPermission();
@@ -83,6 +84,7 @@ private:
     PairingAttemptsNotice* m_attempts;
     QCheckBox* m_loginStart;
     QLabel* m_address;
+    QLabel* m_serviceNotice;
     QString m_shownAddresses;
 };
 

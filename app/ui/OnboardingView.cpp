@@ -5,6 +5,7 @@
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/PermissionRow.h"
+#include "app/ui/ServiceNotice.h"
 #include "input/InputController.h"
 #include "server/RemoteServer.h"
 
@@ -54,6 +55,8 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
     cardLayout->addWidget(makeDivider(card));
     cardLayout->addWidget(m_networkRow);
     layout->addWidget(card);
+    m_serviceNotice = new ServiceNotice(m_context.server, this);
+    layout->addWidget(m_serviceNotice);
 
     m_startButton->setFont(fonts::headline());
     m_startButton->setDefault(true);
@@ -97,6 +100,10 @@ void OnboardingView::checkNetwork()
     if (isListenerReady(m_context.server)) {
         m_networkGranted = true;
         m_isCheckingNetwork = false;
+    } else if (isAdvertisingUnavailable(m_context.server)) {
+        // Nothing to wait for until avahi-daemon runs: the notice says so, and the poll
+        // notices when it does.
+        m_isCheckingNetwork = false;
     } else if (!m_context.server.listener()) {
         m_context.server.start();
     }
@@ -123,7 +130,9 @@ void OnboardingView::render()
     m_accessibilityRow->setGranted(m_accessibilityGranted);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
-    m_startButton->setEnabled(m_accessibilityGranted && m_networkGranted);
+    // Without DNS-SD phones can still connect by address: nobody is kept from starting.
+    m_startButton->setEnabled(m_accessibilityGranted &&
+                              (m_networkGranted || isAdvertisingUnavailable(m_context.server)));
 }
 
 } // namespace quillmote::ui

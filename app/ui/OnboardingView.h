@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QLabel;
 class QPushButton;
 
 namespace quillmote::ui {
@@ -33,6 +34,7 @@ public:
     PermissionRow* accessibilityRow() const { return m_accessibilityRow; }
     PermissionRow* networkRow() const { return m_networkRow; }
     QPushButton* startButton() const { return m_startButton; }
+    QLabel* serviceNotice() const { return m_serviceNotice; }
 
     void tick();
     void checkNetwork();
@@ -55,6 +57,7 @@ private:
     PermissionRow* m_accessibilityRow;
     PermissionRow* m_networkRow;
     QPushButton* m_startButton;
+    QLabel* m_serviceNotice = nullptr;
 };
 
 } // namespace quillmote::ui

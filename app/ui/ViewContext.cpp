@@ -18,6 +18,7 @@ void observeServer(RemoteServer& server, QObject* context, const std::function<v
     QObject::connect(&server, &RemoteServer::pairingCodeChanged, context, update);
     QObject::connect(&server, &RemoteServer::connectionStatusChanged, context, update);
     QObject::connect(&server, &RemoteServer::isConnectedChanged, context, update);
+    QObject::connect(&server, &RemoteServer::listenerStateChanged, context, update);
 }
 
 void onApplicationActivated(QObject* context, const std::function<void()>& action)
@@ -48,6 +49,11 @@ QString connectAddresses(const RemoteServer& server)
         }
     }
     return (v4 + v6).join(QStringLiteral(", "));
+}
+
+bool isAdvertisingUnavailable(const RemoteServer& server)
+{
+    return server.listener() && server.listener()->state() == ListenerState::Waiting;
 }
 
 bool isListenerReady(const RemoteServer& server)

@@ -39,6 +39,8 @@ void onApplicationActivated(QObject* context, const std::function<void()>& actio
 
 // Whether the server's listener exists and is ready: the stand-in for the network permission.
 bool isListenerReady(const RemoteServer& server);
+// Whether the server listens but cannot advertise itself: avahi-daemon is unreachable.
+bool isAdvertisingUnavailable(const RemoteServer& server);
 // Where a client can reach this computer without DNS-SD: "address:port" for each address of an
 // interface that is up and not loopback (IPv6 in brackets, link-local left out), joined by
 // ", "; empty while nothing listens.

@@ -463,6 +463,33 @@ private Q_SLOTS:
         QVERIFY(counter.paints > 0);
     }
 
+    void withoutAvahi_viewsSaySoAndLetTheUserStart_thenRecover()
+    {
+        Desktop d;
+        OnboardingView onboarding(d.context(), {});
+        DashboardView dashboard(d.context(), true);
+        onboarding.show();
+        dashboard.show();
+        onboarding.requestNetwork(); // a tap on the row: it spins while it checks
+        QCOMPARE(onboarding.networkRow()->status(), Status::Loading);
+        Q_EMIT d.fixture.lastAdvertiser->unreachable(QStringLiteral("avahi-daemon is not reachable"));
+        QTRY_COMPARE_WITH_TIMEOUT(onboarding.networkRow()->status(), Status::Button, 3000);
+        QVERIFY(onboarding.serviceNotice()->isVisible());
+        QVERIFY(onboarding.serviceNotice()->text().contains(
+            QLatin1String("systemctl enable --now avahi-daemon")));
+        QVERIFY(onboarding.startButton()->isEnabled());
+        QCOMPARE(dashboard.statusText(), QStringLiteral("等待连接（未广播）"));
+        QCOMPARE(dashboard.statusLight()->light(), colors::orange);
+        QVERIFY(dashboard.serviceNotice()->isVisible());
+        // The daemon appears: advertised, and the notice goes.
+        d.establish();
+        onboarding.tick();
+        QCOMPARE(onboarding.networkRow()->status(), Status::Granted);
+        QVERIFY(!onboarding.serviceNotice()->isVisible());
+        QCOMPARE(dashboard.statusText(), QStringLiteral("等待连接..."));
+        QVERIFY(!dashboard.serviceNotice()->isVisible());
+    }
+
     void theme_switchedWhileRunning_isFollowed()
     {
         Desktop d;
