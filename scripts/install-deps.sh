@@ -17,7 +17,7 @@ packages=(
   fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils x11-utils trayer python3-zeroconf
   iproute2 procps
   # tests: real desktop applications (XFCE's window manager and editor)
-  xfwm4 mousepad xfce4-appfinder xfce4-terminal
+  xfwm4 openbox mousepad xfce4-appfinder xfce4-terminal
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )

@@ -20,12 +20,14 @@ def type_command(text):
 
 
 class Session(unittest.TestCase):
-    """Xvfb, a session bus and xfwm4; a paired client of quillmote --input x11."""
+    """Xvfb, a session bus and a window manager; a paired client of quillmote --input x11."""
     app = ()
     app_class = ""
+    window_manager = "xfwm4"
+    desktop = "XFCE"
 
     def setUp(self):
-        for tool in ("Xvfb", "xdotool", "xfwm4", "dbus-daemon", self.app[0]):
+        for tool in ("Xvfb", "xdotool", self.window_manager, "dbus-daemon", self.app[0]):
             require(shutil.which(tool) is not None, f"{tool} is not installed")
         self.tmp = tempfile.mkdtemp(prefix="quillmote-apps-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
@@ -35,8 +37,8 @@ class Session(unittest.TestCase):
                               "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
         self.addCleanup(lambda: os.kill(int(bus[1]), signal.SIGTERM))
         self.env = {**self.xvfb.env(), "DBUS_SESSION_BUS_ADDRESS": bus[0], "HOME": self.tmp,
-                    "XDG_CONFIG_HOME": os.path.join(self.tmp, "config"), "XDG_CURRENT_DESKTOP": "XFCE"}
-        self.start("xfwm4")
+                    "XDG_CONFIG_HOME": os.path.join(self.tmp, "config"), "XDG_CURRENT_DESKTOP": self.desktop}
+        self.start(self.window_manager)
         self.document = os.path.join(self.tmp, "document.txt")
         open(self.document, "w").close()
         self.start(*[part.format(tmp=self.tmp, document=self.document) for part in self.app])
@@ -129,6 +131,26 @@ class Mousepad(Session):
                        type_command("两"), b"KEY:ENTER",
                        type_command("three")])
         self.assertEqual(self.saved_text("a bc\none\n两\nthree"), "a bc\none\n两\nthree")
+
+
+class OpenboxMousepad(Mousepad):
+    """The same on a plain window manager, which has no launcher and no overview."""
+    window_manager = "openbox"
+    desktop = ""
+
+    def test_desktop_actions_show_the_desktop_and_the_launcher_without_stray_keys(self):
+        self.send_all([type_command("text")])
+        self.assertEqual(self.saved_text("text"), "text")
+        self.send_all([b"CMD:DOCK"])
+        self.assertTrue(self.wait(lambda: not self.visible("mousepad")), "the desktop was not shown")
+        self.send_all([b"CMD:DOCK"])
+        self.assertTrue(self.wait(lambda: self.visible("mousepad")), "the windows did not come back")
+        window = self.wait_window("mousepad")
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, timeout=10)
+        self.send_all([b"CMD:SPOTLIGHT", b"CMD:MISSION_CONTROL"])
+        self.assertIsNotNone(self.server.wait_for("^This desktop has no application launcher; nothing was done$"))
+        self.assertIsNotNone(self.server.wait_for("^This desktop has no window overview; nothing was done$"))
+        self.assertEqual(self.saved_text("text"), "text")
 
 
 class Terminal(Session):
