@@ -31,13 +31,6 @@ constexpr Alias appNameAliases[] = {
     {u"活动", u"Activity"},
 };
 
-// Paths of the system's own helpers, never offered as applications.
-bool isExcludedPath(const QString& path)
-{
-    return path.contains(QLatin1String("/System/Library")) ||
-           path.contains(QLatin1String("/Library/CoreServices"));
-}
-
 bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
 {
     return std::any_of(foldedTerms.begin(), foldedTerms.end(),
@@ -145,7 +138,7 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
     for (const auto& [quality, index] : ranked(foldedCatalogue(catalogue), terms)) {
         const AppCatalogue::Entry& entry = (*catalogue)[index];
-        if (isExcludedPath(entry.path) || !seenPaths.insert(entry.path).second)
+        if (!seenPaths.insert(entry.path).second)
             continue;
         results.push_back({entry.name, entry.path});
         // The limit applies to the whole list, catalogue matches first.

@@ -54,21 +54,6 @@ void HostActions::runCommand(const QString& path, const QStringList& arguments)
 
 void HostActions::openApplication(const QString& target)
 {
-    switch (m_profile.openStyle) {
-    case OpenStyle::OpenerTool:
-        if (target.startsWith(QLatin1Char('/')))
-            runCommand(m_profile.opener, {target});
-        else
-            runCommand(m_profile.opener, {QStringLiteral("-a"), target});
-        return;
-    case OpenStyle::DesktopEntries:
-        openDesktopTarget(target);
-        return;
-    }
-}
-
-void HostActions::openDesktopTarget(const QString& target)
-{
     if (target.startsWith(QLatin1Char('/'))) {
         // Only what the user could start from the desktop: an entry the menus list, or an
         // AppImage directly inside an application folder, after following symbolic links.

@@ -62,7 +62,6 @@ public:
     void nudgePointer();
 
 private:
-    void openDesktopTarget(const QString& target);
     bool isApplicationFile(const QString& canonicalPath) const;
     static void refuseOpen(const QString& target, const QString& reason);
     void launchEntry(const QString& path);

@@ -14,8 +14,6 @@ constexpr std::uint64_t control = 0x40000;
 
 constexpr std::uint16_t keyD = 2;
 constexpr std::uint16_t keyW = 13;
-constexpr std::uint16_t keyR = 15;
-constexpr std::uint16_t keySpace = 49;
 constexpr std::uint16_t keyControl = 59; // arrives as Super
 constexpr std::uint16_t keyF5 = 96;
 constexpr std::uint16_t keyF2 = 120;
@@ -96,7 +94,6 @@ HostProfile HostProfile::forLinuxDesktop(QStringView currentDesktop, const QStri
         .sleep = {QStringLiteral("systemctl"), {QStringLiteral("suspend")}},
         .userActivity = {QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}},
         .opener = QStringLiteral("xdg-open"),
-        .openStyle = OpenStyle::DesktopEntries,
         .applicationFolders = {home + QStringLiteral("/Applications"), home + QStringLiteral("/AppImages")},
         .bundleExtension = QStringLiteral("AppImage"),
     };
@@ -124,30 +121,6 @@ void HostProfile::resolveTools(const QStringList& folders)
     for (ToolCommand* tool : {&screenSaver, &sleep, &userActivity})
         resolve(tool->program);
     resolve(opener);
-}
-
-HostProfile HostProfile::macOS(const QString& home)
-{
-    const QString open = QStringLiteral("/usr/bin/open");
-    const QString openApp = QStringLiteral("-a");
-    return HostProfile{
-        .showDesktop = KeyChord{keyD, command | option},
-        .launcher = KeyChord{keySpace, command},
-        .overview = ToolCommand{open, {openApp, QStringLiteral("Mission Control")}},
-        .reload = KeyChord{keyR, command},
-        .closeWindow = KeyChord{keyW, command},
-        .screenSaver = {open, {openApp, QStringLiteral("ScreenSaverEngine")}},
-        .sleep = {QStringLiteral("/usr/bin/osascript"),
-                  {QStringLiteral("-e"), QStringLiteral("tell application \"Finder\" to sleep")}},
-        .userActivity = {QStringLiteral("/usr/bin/caffeinate"),
-                         {QStringLiteral("-u"), QStringLiteral("-t"), QStringLiteral("2")}},
-        .opener = open,
-        .openStyle = OpenStyle::OpenerTool,
-        .applicationFolders = {QStringLiteral("/Applications"), QStringLiteral("/System/Applications"),
-                               home + QStringLiteral("/Applications"),
-                               home + QStringLiteral("/Applications/Chrome Apps")},
-        .bundleExtension = QStringLiteral("app"),
-    };
 }
 
 } // namespace quillmote::actions

@@ -38,29 +38,19 @@ struct Unavailable
 
 using SystemAction = std::variant<KeyChord, ToolCommand, Unavailable>;
 
-// How a name or path given to "open application" is resolved.
-enum class OpenStyle {
-    // Everything goes to the opener tool: a path alone, a name after "-a".
-    OpenerTool,
-    // Desktop entries through the application catalogue, AppImages directly, other paths
-    // through the opener tool.
-    DesktopEntries,
-};
-
 // Everything that differs between the desktops this server drives: which shortcut or tool
 // stands for each named action, and where applications live. One table per desktop.
 struct HostProfile
 {
-    SystemAction showDesktop; // "DOCK", where the window manager cannot toggle it itself
-    SystemAction launcher;    // "SPOTLIGHT"
-    SystemAction overview;    // "MISSION_CONTROL"
-    SystemAction reload;      // "REFRESH"
-    SystemAction closeWindow; // "CLOSE_WINDOW"
-    ToolCommand screenSaver;  // "SCREENSAVER" and "DISPLAY_SLEEP"
-    ToolCommand sleep;        // "SLEEP"
-    ToolCommand userActivity; // keeps the display awake for a moment after a wake
-    QString opener;           // opens documents and web addresses
-    OpenStyle openStyle = OpenStyle::DesktopEntries;
+    SystemAction showDesktop;       // "DOCK", where the window manager cannot toggle it itself
+    SystemAction launcher;          // "SPOTLIGHT"
+    SystemAction overview;          // "MISSION_CONTROL"
+    SystemAction reload;            // "REFRESH"
+    SystemAction closeWindow;       // "CLOSE_WINDOW"
+    ToolCommand screenSaver;        // "SCREENSAVER" and "DISPLAY_SLEEP"
+    ToolCommand sleep;              // "SLEEP"
+    ToolCommand userActivity;       // keeps the display awake for a moment after a wake
+    QString opener;                 // opens documents and web addresses
     QStringList applicationFolders; // scanned at their top level only
     QString bundleExtension;        // an application's file extension in those folders
 
@@ -72,8 +62,6 @@ struct HostProfile
     // Replaces each tool's name by its absolute path in the first of `folders` that has it. A
     // tool found nowhere keeps its bare name, which the runner refuses to start.
     void resolveTools(const QStringList& folders);
-    // The desktop the protocol was first written for; kept so both tables stay in view.
-    static HostProfile macOS(const QString& home);
 };
 
 } // namespace quillmote::actions

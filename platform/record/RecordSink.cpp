@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/record/RecordSink.h"
 
+#include "server/Console.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -102,7 +104,13 @@ bool RecordSink::setClipboardText(const QString& text)
 
 void RecordSink::writeLine(const QByteArray& line)
 {
-    m_file->write(line + '\n');
+    const QByteArray bytes = line + '\n';
+    if (m_file->write(bytes) == bytes.size() || m_writeFailed)
+        return;
+    // A full disk or a removed medium: said once, since every event would say it again.
+    m_writeFailed = true;
+    console::line(QStringLiteral("Cannot write to the record file %1: %2; events are not recorded")
+                      .arg(m_file->fileName(), m_file->errorString()));
 }
 
 } // namespace quillmote::record

@@ -34,6 +34,7 @@ private:
     void writeLine(const QByteArray& line);
 
     std::unique_ptr<QFile> m_file;
+    bool m_writeFailed = false;
     input::Point m_pointer{960.0, 540.0};
 };
 

@@ -213,59 +213,18 @@ private Q_SLOTS:
 
     void systemCommands_replyAndEffect_data()
     {
-        QTest::addColumn<QString>("desktop"); // empty: the original desktop's profile
+        QTest::addColumn<QString>("desktop");
         QTest::addColumn<QByteArray>("message");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<std::vector<Event>>("events");
         QTest::addColumn<std::vector<ToolCommand>>("commands");
         using E = std::vector<Event>;
         using C = std::vector<ToolCommand>;
-        const QString mac;
-        const QString open = QStringLiteral("/usr/bin/open");
-        const QString screenSaver = QStringLiteral("ScreenSaverEngine");
-        const ToolCommand macSaver{open, {QStringLiteral("-a"), screenSaver}};
-        const ToolCommand caffeinate{QStringLiteral("/usr/bin/caffeinate"),
-                                     {QStringLiteral("-u"), QStringLiteral("-t"), QStringLiteral("2")}};
-        QTest::newRow("mac dock") << mac << QByteArray("CMD:DOCK") << QByteArray("ACK_DOCK")
-                                  << keyStroke(2, 0x180000) << C{};
-        QTest::newRow("mac spotlight") << mac << QByteArray("CMD:SPOTLIGHT") << QByteArray("ACK_SPOTLIGHT")
-                                       << keyStroke(49, 0x100000) << C{};
-        QTest::newRow("mac mission control")
-            << mac << QByteArray("CMD:MISSION_CONTROL") << QByteArray("ACK_MISSION_CONTROL") << E{}
-            << C{{open, {QStringLiteral("-a"), QStringLiteral("Mission Control")}}};
-        QTest::newRow("mac refresh") << mac << QByteArray("CMD:REFRESH") << QByteArray("ACK_REFRESH")
-                                     << keyStroke(15, 0x100000) << C{};
-        QTest::newRow("mac close window") << mac << QByteArray("CMD:CLOSE_WINDOW")
-                                          << QByteArray("ACK_CLOSE_WINDOW") << keyStroke(13, 0x100000) << C{};
-        QTest::newRow("mac wake") << mac << QByteArray("CMD:WAKE") << QByteArray("ACK_WAKE") << E{}
-                                  << C{caffeinate};
-        QTest::newRow("mac toggle display wakes") << mac << QByteArray("CMD:TOGGLE_DISPLAY")
-                                                  << QByteArray("ACK_TOGGLE_DISPLAY") << E{} << C{caffeinate};
-        QTest::newRow("mac screen saver")
-            << mac << QByteArray("CMD:SCREENSAVER") << QByteArray("ACK_SCREENSAVER") << E{} << C{macSaver};
-        QTest::newRow("mac display sleep") << mac << QByteArray("CMD:DISPLAY_SLEEP")
-                                           << QByteArray("ACK_DISPLAY_SLEEP") << E{} << C{macSaver};
-        QTest::newRow("mac sleep") << mac << QByteArray("CMD:SLEEP") << QByteArray("ACK_SLEEP") << E{}
-                                   << C{{QStringLiteral("/usr/bin/osascript"),
-                                         {QStringLiteral("-e"),
-                                          QStringLiteral("tell application \"Finder\" to sleep")}}};
-        QTest::newRow("mac open by name")
-            << mac << QByteArray("CMD:OPEN:APP:Safari") << QByteArray("ACK_OPEN_APP") << E{}
-            << C{{open, {QStringLiteral("-a"), QStringLiteral("Safari")}}};
-        QTest::newRow("mac open by path")
-            << mac << QByteArray("CMD:OPEN:APP:/Applications/Safari.app") << QByteArray("ACK_OPEN_APP") << E{}
-            << C{{open, {QStringLiteral("/Applications/Safari.app")}}};
-        QTest::newRow("mac relative path is a name")
-            << mac << QByteArray("CMD:OPEN:APP:Applications/Safari.app") << QByteArray("ACK_OPEN_APP") << E{}
-            << C{{open, {QStringLiteral("-a"), QStringLiteral("Applications/Safari.app")}}};
-        QTest::newRow("mac open empty name")
-            << mac << QByteArray("CMD:OPEN:APP:") << QByteArray("ACK_OPEN_APP") << E{}
-            << C{{open, {QStringLiteral("-a"), QString()}}};
+        const QString gnome = QStringLiteral("GNOME");
         // Addresses open only as http(s) URLs with a host, never as paths or other schemes.
         const auto url = [](const char* address) {
             return C{{QStringLiteral("xdg-open"), {QString::fromUtf8(address)}}};
         };
-        const QString gnome = QStringLiteral("GNOME");
         for (const auto& [name, address, opened] :
              std::initializer_list<std::tuple<const char*, const char*, C>>{
                  {"url query kept encoded", "http://example.com/s?q=a%20b",
@@ -282,12 +241,13 @@ private Q_SLOTS:
              })
             QTest::newRow(name) << gnome << QByteArray("CMD:OPEN:URL:") + address
                                 << QByteArray("ACK_OPEN_URL") << E{} << opened;
-        QTest::newRow("lower-case name") << mac << QByteArray("CMD:spotlight") << QByteArray() << E{} << C{};
-        QTest::newRow("empty name") << mac << QByteArray("CMD:") << QByteArray() << E{} << C{};
-        QTest::newRow("unknown name") << mac << QByteArray("CMD:REBOOT") << QByteArray() << E{} << C{};
-        QTest::newRow("trailing space") << mac << QByteArray("CMD:DOCK ") << QByteArray() << E{} << C{};
+        QTest::newRow("lower-case name")
+            << gnome << QByteArray("CMD:spotlight") << QByteArray() << E{} << C{};
+        QTest::newRow("empty name") << gnome << QByteArray("CMD:") << QByteArray() << E{} << C{};
+        QTest::newRow("unknown name") << gnome << QByteArray("CMD:REBOOT") << QByteArray() << E{} << C{};
+        QTest::newRow("trailing space") << gnome << QByteArray("CMD:DOCK ") << QByteArray() << E{} << C{};
         QTest::newRow("open app without colon")
-            << mac << QByteArray("CMD:OPEN:APP") << QByteArray() << E{} << C{};
+            << gnome << QByteArray("CMD:OPEN:APP") << QByteArray() << E{} << C{};
 
         const QString kde = QStringLiteral("KDE");
         const ToolCommand linuxSaver{QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}};
@@ -321,9 +281,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, reply);
         QFETCH(std::vector<Event>, events);
         QFETCH(std::vector<ToolCommand>, commands);
-        Host host(desktop.isEmpty() ? HostProfile::macOS(m_home)
-                                    : HostProfile::forLinuxDesktop(desktop, m_home),
-                  m_catalogue);
+        Host host(HostProfile::forLinuxDesktop(desktop, m_home), m_catalogue);
         host.client->send(message);
         QVERIFY(host.client->staysSilent(100)); // nothing before pairing
         QVERIFY(host.commands.empty());
@@ -334,11 +292,6 @@ private Q_SLOTS:
             QCOMPARE(host.client->exchange(message), reply);
         QCOMPARE(host.sink->events, events); // the nudge of a wake comes later
         QCOMPARE(host.commands, commands);
-    }
-
-    void sleepScript_isOneArgumentOf34Characters()
-    {
-        QCOMPARE(HostProfile::macOS(m_home).sleep.arguments.value(1).size(), 34);
     }
 
     void linuxDesktops_actionsChosenByCurrentDesktop_data()

@@ -266,6 +266,17 @@ class RecordBackend(unittest.TestCase):
         for line in lines:
             json.loads(line)
 
+    def test_failed_writes_are_said_once(self):
+        with Server(args=("--headless", "--input", "record:/dev/full")) as server:
+            c = Client(server.port)
+            self.assertTrue(c.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+            for _ in range(5):
+                self.assertEqual(c.exchange(b"MOVE:1,1"), b"ACK_MOVE")
+            self.assertIsNotNone(server.wait_for("^Cannot write to the record file /dev/full: .+; events are not "
+                                                 "recorded$"))
+            server.settle(0.3)
+            self.assertEqual(sum(1 for line in server.lines if line.startswith("Cannot write")), 1)
+
     def test_unwritable_record_file_is_an_error(self):
         out = subprocess.run([BIN, "--headless", "--input", "record:/proc/no/such/file"], capture_output=True,
                              timeout=10)
