@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "actions/CommandRunner.h"
 
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <QProcess>
 

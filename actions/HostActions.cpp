@@ -5,7 +5,7 @@
 #include "actions/AppCatalogue.h"
 #include "actions/UserActivity.h"
 #include "input/InputController.h"
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <QFileInfo>
 #include <QLocale>

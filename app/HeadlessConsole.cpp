@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/HeadlessConsole.h"
 
-#include "server/Console.h"
 #include "server/RemoteServer.h"
+#include "util/Console.h"
 
 namespace quillmote {
 

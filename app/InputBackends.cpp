@@ -4,7 +4,7 @@
 
 #include "platform/record/RecordSink.h"
 #include "platform/x11/X11Sink.h"
-#include "server/Console.h"
+#include "util/Console.h"
 
 namespace quillmote {
 

@@ -9,8 +9,8 @@
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
-#include "server/Console.h"
 #include "server/RemoteServer.h"
+#include "util/Console.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -11,9 +11,9 @@
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
-#include "server/Console.h"
 #include "server/RemoteServer.h"
 #include "server/SettingsFile.h"
+#include "util/Console.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -6,8 +6,8 @@
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
 #include "server/Connection.h"
-#include "server/Console.h"
 #include "server/RemoteServer.h"
+#include "util/Console.h"
 
 #include <algorithm>
 #include <array>

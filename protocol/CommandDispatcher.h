@@ -3,8 +3,8 @@
 #pragma once
 
 #include "protocol/PairingThrottle.h"
-#include "server/Console.h"
 #include "server/ReceiveLoop.h"
+#include "util/Console.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "server/Backoff.h"
 #include "server/ServiceAdvertiser.h"
+#include "util/Backoff.h"
 
 #include <QObject>
 #include <QSocketNotifier>

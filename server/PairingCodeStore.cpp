@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/PairingCodeStore.h"
 
-#include "server/Console.h"
 #include "server/SettingsFile.h"
+#include "util/Console.h"
 
 #include <QSettings>
 

@@ -3,9 +3,9 @@
 #include "server/RemoteServer.h"
 
 #include "server/Connection.h"
-#include "server/Console.h"
 #include "server/HostIdentity.h"
 #include "server/ReceiveLoop.h"
+#include "util/Console.h"
 
 #include <QPointer>
 

@@ -9,8 +9,8 @@
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
-#include "server/Console.h"
 #include "server/RemoteServer.h"
+#include "util/Console.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 
 #include "app/ui/DashboardView.h"
 #include "app/ui/OnboardingView.h"
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <QSettings>
 #include <QVBoxLayout>

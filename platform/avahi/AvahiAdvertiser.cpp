@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/avahi/AvahiAdvertiser.h"
 
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <avahi-common/alternative.h>
 #include <avahi-common/error.h>

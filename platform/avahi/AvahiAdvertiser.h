@@ -3,8 +3,8 @@
 #pragma once
 
 #include "platform/avahi/AvahiQtPoll.h"
-#include "server/Backoff.h"
 #include "server/ServiceAdvertiser.h"
+#include "util/Backoff.h"
 
 #include <avahi-client/client.h>
 #include <avahi-client/publish.h>

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/record/RecordSink.h"
 
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <charconv>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include "input/KeyCodes.h"
 #include "platform/x11/X11Clipboard.h"
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "server/Console.h"
+#include "util/Console.h"
 
 #include <cerrno>
 #include <condition_variable>
