@@ -41,9 +41,6 @@ public:
 
     explicit HostActions(Dependencies dependencies);
 
-    // The application's single instance, created on first use by the application.
-    static HostActions& shared();
-
     const HostProfile& profile() const { return m_profile; }
 
     void perform(const SystemAction& action);

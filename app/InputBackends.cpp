@@ -35,13 +35,4 @@ std::unique_ptr<input::EventSink> createEventSink(const QString& choice, QString
     return sink;
 }
 
-QString requestedBackend(const QString& choice)
-{
-    if (choice == QLatin1String("auto"))
-        return {};
-    if (choice.startsWith(QLatin1String("record:")))
-        return QStringLiteral("record");
-    return choice;
-}
-
 } // namespace quillmote

@@ -15,7 +15,4 @@ namespace quillmote {
 // choice in one line.
 std::unique_ptr<input::EventSink> createEventSink(const QString& choice, QString* error);
 
-// The backend a --input choice names ("record" for record:FILE), or empty for "auto".
-QString requestedBackend(const QString& choice);
-
 } // namespace quillmote

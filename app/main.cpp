@@ -4,7 +4,7 @@
 #include "app/GraphicalSession.h"
 #include "app/HeadlessConsole.h"
 #include "app/InputBackends.h"
-#include "app/SharedInstances.h"
+#include "app/Services.h"
 #include "app/SignalWatcher.h"
 #include "app/Translations.h"
 #include "app/ui/SingleInstance.h"
@@ -32,24 +32,27 @@ void describeApplication(QCoreApplication& app)
 }
 
 // A backend asked for by name that cannot be opened is an error, not a silent fallback.
-bool inputBackendAsRequested(const CommandLine& line)
+std::unique_ptr<Services> createServices(const CommandLine& line)
 {
-    const QString requested = requestedBackend(line.input);
-    return requested.isEmpty() || input::InputController::shared().sink().name() == requested;
+    QString error;
+    std::unique_ptr<Services> services = Services::create(line, &error);
+    if (!services)
+        std::fprintf(stderr, "quillmote: %s\n", qPrintable(error));
+    return services;
 }
 
 int runHeadless(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
     describeApplication(app);
-    if (!inputBackendAsRequested(line))
+    const std::unique_ptr<Services> services = createServices(line);
+    if (!services)
         return 2;
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    RemoteServer& server = RemoteServer::shared();
-    HeadlessConsole console(server);
-    server.start();
+    HeadlessConsole console(services->server());
+    services->server().start();
     return QCoreApplication::exec();
 }
 
@@ -71,14 +74,15 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         console::line(QStringLiteral(
             "Could not claim the single-instance socket; a second launch will start another server."));
 
-    if (!inputBackendAsRequested(line))
+    const std::unique_ptr<Services> services = createServices(line);
+    if (!services)
         return 2;
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     ui::TrayApplication trayApplication({
-        .server = RemoteServer::shared(),
-        .input = input::InputController::shared(),
+        .server = services->server(),
+        .input = services->input(),
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = [] { QCoreApplication::quit(); },

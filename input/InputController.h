@@ -30,9 +30,6 @@ public:
     explicit InputController(std::unique_ptr<EventSink> sink);
     ~InputController() override;
 
-    // The application's single instance, created on first use by the application.
-    static InputController& shared();
-
     EventSink& sink() { return *m_sink; }
     double accumulatorX() const { return m_accumulatorX; }
     double accumulatorY() const { return m_accumulatorY; }

@@ -53,9 +53,6 @@ public:
     explicit RemoteServer(Dependencies dependencies);
     ~RemoteServer() override;
 
-    // The application's single instance, created on first use by the application.
-    static RemoteServer& shared();
-
     void setReceiveLoop(ReceiveLoop* receiveLoop) { m_receiveLoop = receiveLoop; }
 
     const QString& pairingCode() const { return m_pairingCode; }

@@ -92,6 +92,18 @@ class Mousepad(Session):
     app = ("mousepad", "{document}")
     app_class = "mousepad"
 
+    def setUp(self):
+        super().setUp()
+        # A window is mapped before its editor takes keys: wait until a probe key lands.
+        deadline = time.monotonic() + 15
+        probe = ""
+        while not probe:
+            self.assertLess(time.monotonic(), deadline, "the editor never took input")
+            self.send_all([b"KEY:SPACE"])
+            probe = self.saved_text(" ", timeout=1.0)
+        self.send_all([b"KEY:BACKSPACE"] * len(probe))
+        self.assertEqual(self.saved_text(""), "")
+
     def saved_text(self, expected, timeout=5.0):
         deadline = time.monotonic() + timeout
         while True:
@@ -156,6 +168,15 @@ class OpenboxMousepad(Mousepad):
 class Terminal(Session):
     app = ("xfce4-terminal", "--disable-server", "--working-directory={tmp}")
     app_class = "xfce4-terminal"
+
+    def setUp(self):
+        super().setUp()
+        # The window comes before its shell: wait until the terminal runs one.
+        pid = subprocess.run(["xdotool", "getwindowpid", self.window], env=self.env, capture_output=True,
+                             timeout=5).stdout.decode().strip()
+        self.assertTrue(self.wait(lambda: subprocess.run(["pgrep", "-P", pid], capture_output=True,
+                                                         timeout=5).returncode == 0, timeout=15))
+        time.sleep(0.5)
 
     def test_paste_runs_a_command_and_close_closes_the_terminal(self):
         # Control+V would insert the next key literally; the terminal's own chord pastes.

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/Services.h"
+
+#include "actions/HostActions.h"
+#include "app/InputBackends.h"
+#include "input/InputController.h"
+#include "platform/avahi/AvahiAdvertiser.h"
+#include "platform/desktop/DBusUserActivity.h"
+#include "platform/desktop/GioAppCatalogue.h"
+#include "protocol/CommandDispatcher.h"
+#include "server/RemoteServer.h"
+#include "util/Console.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace quillmote {
+
+namespace {
+// --port, else the Port setting, else the default port (which gives way when taken).
+PortChoice listeningPort(const CommandLine& line, const QString& settingsPath)
+{
+    if (line.port)
+        return {*line.port, false};
+    const QVariant stored = QSettings(settingsPath, QSettings::IniFormat).value(QStringLiteral("Port"));
+    if (stored.isValid()) {
+        bool ok = false;
+        const uint port = stored.toString().toUInt(&ok);
+        if (ok && port <= 65535)
+            return {static_cast<quint16>(port), false};
+        console::line(QStringLiteral("The setting Port=%1 is not a port number; using the default port")
+                          .arg(stored.toString()));
+    }
+    return PortChoice::preferred();
+}
+} // namespace
+
+QString settingsFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Quillmote/Quillmote.conf");
+}
+
+std::unique_ptr<Services> Services::create(const CommandLine& line, QString* error)
+{
+    std::unique_ptr<input::EventSink> sink = createEventSink(line.input, error);
+    if (!sink)
+        return nullptr;
+    std::unique_ptr<Services> services(new Services);
+    services->m_input = std::make_unique<input::InputController>(std::move(sink));
+    services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
+    services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
+    actions::HostProfile profile =
+        actions::HostProfile::forLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath());
+    profile.resolveTools(actions::HostProfile::systemToolFolders());
+    services->m_actions = std::make_unique<actions::HostActions>(actions::HostActions::Dependencies{
+        .input = *services->m_input,
+        .profile = std::move(profile),
+        .catalogue = *services->m_catalogue,
+        .userActivity = *services->m_userActivity,
+    });
+    services->m_server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
+        .settingsPath = settingsFilePath(),
+        .advertiserFactory = [] { return std::make_unique<avahi::AvahiAdvertiser>(); },
+        .name = {},
+        .unpairedConnectionLimit = 0,
+        .port = listeningPort(line, settingsFilePath()),
+    });
+    services->m_dispatcher = std::make_unique<CommandDispatcher>(*services->m_server, services->m_input.get(),
+                                                                 services->m_actions.get());
+    services->m_server->setReceiveLoop(services->m_dispatcher.get());
+    return services;
+}
+
+// The server goes first: its connections' pending reads refer to the dispatcher.
+Services::~Services()
+{
+    m_server.reset();
+    m_dispatcher.reset();
+    m_actions.reset();
+    m_input.reset();
+}
+
+} // namespace quillmote

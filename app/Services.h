@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace quillmote {
+
+class CommandDispatcher;
+class RemoteServer;
+namespace input {
+class InputController;
+}
+namespace actions {
+class AppCatalogue;
+class HostActions;
+class UserActivity;
+} // namespace actions
+
+// The settings file of this user: the pairing code, the port and whether onboarding was
+// completed.
+QString settingsFilePath();
+
+// The program's one input controller, host actions and server, made once in main from the
+// parsed command line and handed to whoever needs them. Needs the application object.
+class Services
+{
+public:
+    // Null, with the reason, when the input backend asked for by name cannot be opened.
+    static std::unique_ptr<Services> create(const CommandLine& line, QString* error);
+    ~Services();
+
+    input::InputController& input() { return *m_input; }
+    actions::HostActions& actions() { return *m_actions; }
+    RemoteServer& server() { return *m_server; }
+
+private:
+    Services() = default;
+
+    std::unique_ptr<actions::AppCatalogue> m_catalogue;
+    std::unique_ptr<actions::UserActivity> m_userActivity;
+    std::unique_ptr<input::InputController> m_input;
+    std::unique_ptr<actions::HostActions> m_actions;
+    std::unique_ptr<RemoteServer> m_server;
+    std::unique_ptr<CommandDispatcher> m_dispatcher;
+};
+
+} // namespace quillmote
