@@ -30,6 +30,13 @@
     </message>
 </context>
 <context>
+    <name>quillmote::ui::AddressLabel</name>
+    <message>
+        <source>地址：%1</source>
+        <translation>Address: %1</translation>
+    </message>
+</context>
+<context>
     <name>quillmote::ui::ContentView</name>
     <message>
         <source>Quillmote Server</source>
@@ -64,10 +71,6 @@
         <source>退出</source>
         <comment>Quit Button</comment>
         <translation>Quit</translation>
-    </message>
-    <message>
-        <source>地址：%1</source>
-        <translation>Address: %1</translation>
     </message>
 </context>
 <context>
@@ -116,10 +119,6 @@
     <message>
         <source>登录时启动</source>
         <translation>Start at login</translation>
-    </message>
-    <message>
-        <source>地址：%1</source>
-        <translation>Address: %1</translation>
     </message>
     <message>
         <source>等待连接（未广播）</source>

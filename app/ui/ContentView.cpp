@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/ContentView.h"
 
+#include "app/ui/AddressLabel.h"
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/PairingAttemptsNotice.h"
@@ -76,12 +77,7 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     statusRow->addWidget(m_status);
     statusRow->addStretch();
     layout->addLayout(statusRow);
-    m_address = new QLabel(this);
-    m_address->setFont(fonts::caption());
-    m_address->setForegroundRole(QPalette::PlaceholderText);
-    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_address->setWordWrap(true);
-    m_address->setAlignment(Qt::AlignCenter);
+    m_address = new AddressLabel(m_context.server, this);
     layout->addWidget(m_address);
     layout->addWidget(new ServiceNotice(m_context.server, this));
     m_attempts = new PairingAttemptsNotice(m_context.server, this);
@@ -145,9 +141,6 @@ void ContentView::render()
 {
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
-    const QString addresses = connectAddresses(server);
-    m_address->setText(addresses.isEmpty() ? QString() : tr("地址：%1").arg(addresses));
-    m_address->setVisible(!addresses.isEmpty());
     m_status->setText(server.connectionStatus());
     if (server.isConnected())
         m_statusSymbol->setSymbol(Symbol::CircleFilled, colors::green);

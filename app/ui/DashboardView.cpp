@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/DashboardView.h"
 
+#include "app/ui/AddressLabel.h"
 #include "app/ui/Card.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/LoginStart.h"
@@ -110,12 +111,7 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     capsuleLayout->addWidget(m_light);
     capsuleLayout->addWidget(m_status);
     mainLayout->addWidget(capsule, 0, Qt::AlignHCenter);
-    m_address = new QLabel(main);
-    m_address->setFont(fonts::caption());
-    m_address->setForegroundRole(QPalette::PlaceholderText);
-    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_address->setWordWrap(true);
-    m_address->setAlignment(Qt::AlignCenter);
+    m_address = new AddressLabel(m_context.server, main);
     mainLayout->addWidget(m_address);
     m_serviceNotice = new ServiceNotice(m_context.server, main);
     mainLayout->addWidget(m_serviceNotice);
@@ -240,12 +236,6 @@ void DashboardView::hideEvent(QHideEvent* event)
 
 void DashboardView::refreshPermission()
 {
-    // Addresses change with the network (a new DHCP lease, Wi-Fi joined): follow them too.
-    const QString addresses = connectAddresses(m_context.server);
-    if (addresses != m_shownAddresses) {
-        m_shownAddresses = addresses;
-        render();
-    }
     // Polled every two seconds: only a change is rendered.
     const bool granted = m_context.input.checkAccessibility(false);
     if (granted == m_hasPermission)
@@ -268,9 +258,6 @@ void DashboardView::render()
 {
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
-    const QString addresses = connectAddresses(server);
-    m_address->setText(addresses.isEmpty() ? QString() : tr("地址：%1").arg(addresses));
-    m_address->setVisible(!addresses.isEmpty());
     QPalette statusPalette = m_status->palette();
     if (server.isConnected()) {
         m_light->setColors(colors::green, withAlpha(colors::green, 0.5));

@@ -85,7 +85,6 @@ private:
     QCheckBox* m_loginStart;
     QLabel* m_address;
     QLabel* m_serviceNotice;
-    QString m_shownAddresses;
 };
 
 } // namespace quillmote::ui
