@@ -76,10 +76,19 @@ class Lifecycle(unittest.TestCase):
 
 class Ports(unittest.TestCase):
     def test_default_fallback_command_line_setting_and_failure(self):
-        def free_port():
-            with socket.socket() as s:
-                s.bind(("127.0.0.1", 0))
-                return s.getsockname()[1]
+        def on_free_port(start):
+            # A port seen free can be taken before the server binds it; then another is tried.
+            for _ in range(5):
+                with socket.socket(socket.AF_INET6) as probe:
+                    probe.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+                    probe.bind(("::", 0))
+                    wanted = probe.getsockname()[1]
+                server = start(wanted)
+                outcome = server.wait_for(r"^(Listening on port \d+|Server Failed: .*)$", after_seen=False)
+                if outcome and outcome.group(0).startswith("Listening"):
+                    return server, wanted
+                server.__exit__()
+            self.fail("no free port could be bound")
 
         with Server() as server:
             self.assertEqual(server.port, 61917)
@@ -94,15 +103,21 @@ class Ports(unittest.TestCase):
             with Server(args=("--headless", "--input", "none", "--port", "61917")) as third:
                 self.assertIsNotNone(third.wait_for(
                     "^Server Failed: cannot listen on TCP port 61917: Address already in use$", after_seen=False))
-        wanted = free_port()
-        with Server(args=("--headless", "--input", "none", "--port", str(wanted))) as server:
+        server, wanted = on_free_port(lambda port: Server(args=("--headless", "--input", "none", "--port", str(port))))
+        with server:
             self.assertEqual(server.port, wanted)
             config = os.path.join(server.config_home, "Quillmote", "Quillmote.conf")
             server.stop()
-            wanted = free_port()
-            with open(config, "a") as f:
-                f.write(f"Port={wanted}\n")
-            with Server(config_home=server.config_home) as again:
+
+            def with_setting(port):
+                with open(config, encoding="utf-8") as f:
+                    kept = [line for line in f.read().splitlines() if not line.startswith("Port=")]
+                with open(config, "w", encoding="utf-8") as f:
+                    f.write("\n".join(kept + [f"Port={port}"]) + "\n")
+                return Server(config_home=server.config_home)
+
+            again, wanted = on_free_port(with_setting)
+            with again:
                 self.assertEqual(again.port, wanted)
 
 
