@@ -158,43 +158,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(view.networkRow()->status(), Status::Granted, 2500);
     }
 
-    void dashboard_lightAndTexts_followListenerAndPairing()
-    {
-        Desktop d;
-        DashboardView view(d.context(), true);
-        view.show();
-        const auto showsLight = [&](const QColor& light, const QColor& glowOpaque) {
-            QColor glow = glowOpaque;
-            glow.setAlphaF(0.5);
-            return view.statusLight()->light() == light && view.statusLight()->glow() == glow;
-        };
-        QCOMPARE(view.codeLabel()->text(), QStringLiteral("------"));
-        QCOMPARE(view.statusText(), QStringLiteral("服务未启动"));
-        QVERIFY(showsLight(colors::red, colors::orange));
-
-        d.fixture.server->start();
-        QTRY_COMPARE_WITH_TIMEOUT(view.codeLabel()->text(), d.fixture.server->pairingCode(), 1000);
-        QVERIFY(view.codeLabel()->text().size() == 6);
-        QCOMPARE(view.statusText(), QStringLiteral("服务未启动")); // being set up
-        d.establish();
-        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("等待连接..."), 1000);
-        QVERIFY(showsLight(colors::orange, colors::orange));
-
-        {
-            LoopbackClient client(d.fixture.port());
-            QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
-                        .startsWith("PAIR_SUCCESS"));
-            QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("设备已连接"), 1000);
-            QVERIFY(showsLight(colors::green, colors::green));
-            QCOMPARE(view.statusLabel()->palette().color(QPalette::WindowText), colors::green);
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("等待连接..."), 2000);
-
-        Q_EMIT d.fixture.lastAdvertiser->failed(QStringLiteral("gone"));
-        QTRY_COMPARE_WITH_TIMEOUT(view.statusText(), QStringLiteral("服务未启动"), 1000);
-        QVERIFY(showsLight(colors::red, colors::orange));
-    }
-
     void dashboard_permissionWarningAndButtons()
     {
         Desktop d;

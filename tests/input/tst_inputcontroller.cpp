@@ -24,14 +24,6 @@ MouseEvent move(double x, double y, std::int64_t dx, std::int64_t dy, double fdx
 {
     return MouseEvent{type, {x, y}, LeftButton, 0, dx, dy, fdx, fdy};
 }
-MouseEvent button(int type, int which, double x, double y, std::int64_t clicks)
-{
-    return MouseEvent{type, {x, y}, which, clicks, 0, 0, 0, 0};
-}
-std::vector<Event> keys(std::initializer_list<KeyEvent> list)
-{
-    return {list.begin(), list.end()};
-}
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 } // namespace
@@ -40,26 +32,6 @@ class InputControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void movePointer_fractionsAndClamping()
-    {
-        Fixture f;
-        f.controller.movePointer(0.7, -0.7);
-        f.controller.movePointer(5000, 0);  // right: stops a tenth short of the edge
-        f.controller.movePointer(-9000, 0); // left: stops on the edge itself
-        f.controller.movePointer(0, 0);     // still posts, where the pointer is
-        f.controller.dragPointer(3, 4);     // a drag without a button down is still a drag
-        f.controller.movePointer(-2.5, 5000);
-        const std::vector<Event> expected{
-            move(100.7, 99.3, 0, 0, 0.7, -0.7),
-            move(999.9, 99.3, 5000, 0, 5000, 0),
-            move(0, 99.3, -9000, 0, -9000, 0),
-            move(0, 99.3, 0, 0, 0, 0),
-            move(3, 103.3, 3, 4, 3, 4, LeftMouseDragged),
-            move(0.5, 799.9, -2, 5000, -2.5, 5000),
-        };
-        QCOMPARE(f.sink->events, expected);
-    }
-
     void movePointer_displayUnionWithGap_boundingBoxOnly()
     {
         Fixture f;
@@ -113,31 +85,6 @@ private Q_SLOTS:
         QCOMPARE(f.sink->events.size(), size_t(1));
     }
 
-    void buttons_clicksAndPresses_exactSequences()
-    {
-        Fixture f;
-        f.sink->pointer = Point{12.5, 7.25};
-        f.controller.doubleClick();
-        f.controller.rightClick();
-        f.controller.mouseDown();
-        f.controller.mouseUp();
-        f.controller.leftClick();
-        f.controller.magnify(1.5);
-        const std::vector<Event> expected{
-            button(LeftMouseDown, LeftButton, 12.5, 7.25, 1),
-            button(LeftMouseUp, LeftButton, 12.5, 7.25, 1),
-            button(LeftMouseDown, LeftButton, 12.5, 7.25, 2),
-            button(LeftMouseUp, LeftButton, 12.5, 7.25, 2),
-            button(RightMouseDown, RightButton, 12.5, 7.25, 1),
-            button(RightMouseUp, RightButton, 12.5, 7.25, 1),
-            button(LeftMouseDown, LeftButton, 12.5, 7.25, 1),
-            button(LeftMouseUp, LeftButton, 12.5, 7.25, 1),
-            button(LeftMouseDown, LeftButton, 12.5, 7.25, 1),
-            button(LeftMouseUp, LeftButton, 12.5, 7.25, 1),
-        };
-        QCOMPARE(f.sink->events, expected);
-    }
-
     void scroll_accumulators_carryRemainders()
     {
         Fixture f;
@@ -171,81 +118,6 @@ private Q_SLOTS:
         QCOMPARE(f.controller.accumulatorY(), 0.0);
         f.controller.scroll(0, 1e9); // 1.2e9 fits
         QCOMPARE(f.sink->events, (std::vector<Event>{ScrollEvent{0, 1200000000, 0, 0}}));
-    }
-
-    void pressKey_modifierOrderAndFlags()
-    {
-        Fixture f;
-        f.controller.pressKey(36, 0);
-        QCOMPARE(f.sink->events, keys({{36, true, 0}, {36, false, 0}}));
-        f.sink->events.clear();
-        f.controller.pressKey(55, 0);
-        QCOMPARE(f.sink->events, keys({{55, true, 0}, {55, false, 0}}));
-        f.sink->events.clear();
-        const std::uint64_t all =
-            flagCommand | flagShift | flagOption | flagControl | 0x1; // plus an unknown bit
-        f.controller.pressKey(2, all);
-        QCOMPARE(f.sink->events, keys({{55, true, 0},
-                                       {56, true, 0},
-                                       {58, true, 0},
-                                       {59, true, 0},
-                                       {2, true, all},
-                                       {2, false, all},
-                                       {59, false, 0},
-                                       {58, false, 0},
-                                       {56, false, 0},
-                                       {55, false, 0}}));
-        f.sink->events.clear();
-        f.controller.pressKey(2, 0x180000); // Command-Option-D
-        QCOMPARE(f.sink->events, keys({{55, true, 0},
-                                       {58, true, 0},
-                                       {2, true, 0x180000},
-                                       {2, false, 0x180000},
-                                       {58, false, 0},
-                                       {55, false, 0}}));
-    }
-
-    void pressMediaKey_dataWords()
-    {
-        Fixture f;
-        f.controller.pressMediaKey(7);
-        f.controller.pressMediaKey(0);
-        f.controller.pressMediaKey(1);
-        QCOMPARE(
-            f.sink->events,
-            (std::vector<Event>{SystemEvent{8, 0x70a00, -1, 0xa00}, SystemEvent{8, 0x70b00, -1, 0xb00},
-                                SystemEvent{8, 0xa00, -1, 0xa00}, SystemEvent{8, 0xb00, -1, 0xb00},
-                                SystemEvent{8, 0x10a00, -1, 0xa00}, SystemEvent{8, 0x10b00, -1, 0xb00}}));
-        f.sink->events.clear();
-        f.controller.pressMediaKey(0x8000); // the 32-bit word is widened with its sign
-        QCOMPARE(std::get<SystemEvent>(f.sink->events.front()).data1,
-                 std::int64_t(std::int32_t(0x80000a00u)));
-    }
-
-    void typeText_deferredToLoop_inOrder()
-    {
-        Fixture f;
-        f.controller.typeText(QStringLiteral("你好"));
-        f.controller.typeText(QString());
-        QVERIFY(f.sink->events.empty());
-        QVERIFY(f.sink->clipboard.isEmpty());
-        quillmote::test::spinEventLoop(20);
-        QCOMPARE(f.sink->clipboard, (QStringList{QStringLiteral("你好"), QString()}));
-        const std::vector<Event> paste =
-            keys({{55, true, 0}, {9, true, flagCommand}, {9, false, flagCommand}, {55, false, 0}});
-        std::vector<Event> twice = paste;
-        twice.insert(twice.end(), paste.begin(), paste.end());
-        QCOMPARE(f.sink->events, twice);
-    }
-
-    void checkAccessibility_answersFromBackend()
-    {
-        Fixture f;
-        QVERIFY(f.controller.checkAccessibility(true));
-        f.sink->trusted = false;
-        QVERIFY(!f.controller.checkAccessibility(false));
-        InputController none(std::make_unique<NoneSink>());
-        QVERIFY(!none.checkAccessibility(false));
     }
 };
 

@@ -27,33 +27,6 @@ class PairingThrottleTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void perSource_threeFreeThenWaitsGrow_successStartsAgain()
-    {
-        FakeClock t;
-        PairingThrottle throttle(t.clock());
-        const QHostAddress a(QStringLiteral("192.0.2.1"));
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(throttle.allows(a));
-            throttle.recordFailure(a);
-        }
-        QVERIFY(throttle.allows(a)); // the fourth attempt is still free
-        throttle.recordFailure(a);
-        QVERIFY(!throttle.allows(a));
-        t.now += milliseconds(999);
-        QVERIFY(!throttle.allows(a));
-        t.now += milliseconds(1);
-        QVERIFY(throttle.allows(a));
-        throttle.recordFailure(a);
-        t.now += milliseconds(1999);
-        QVERIFY(!throttle.allows(a));
-        t.now += milliseconds(1);
-        QVERIFY(throttle.allows(a));
-        throttle.recordSuccess(a);
-        for (int i = 0; i < 3; ++i)
-            throttle.recordFailure(a);
-        QVERIFY(throttle.allows(a)); // success starts the count again
-    }
-
     void sources_ipv4Separate_ipv6GroupedBy64_mappedIsIpv4()
     {
         FakeClock t;

@@ -22,20 +22,6 @@ class PairingCodeStoreTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void place_freshAccount_drawsAndStoresSixDigits()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sub/Quillmote.conf"));
-        const QString code = PairingCodeStore(path).place();
-        QVERIFY(PairingCodeStore::isWellFormed(code));
-        QCOMPARE(storedCode(path), code);
-        // A later run places the same code and writes nothing.
-        const QDateTime written = QFileInfo(path).lastModified();
-        QTest::qWait(20);
-        QCOMPARE(PairingCodeStore(path).place(), code);
-        QCOMPARE(QFileInfo(path).lastModified(), written);
-    }
-
     void place_storedWithLeadingZeros_keptUnchanged()
     {
         QTemporaryDir dir;
