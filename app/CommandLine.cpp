@@ -11,6 +11,18 @@ namespace {
 const QStringList inputBackends = {QStringLiteral("auto"), QStringLiteral("x11"), QStringLiteral("none"),
                                    QStringLiteral("record:FILE")};
 
+// The value of "NAME VALUE" or "NAME=VALUE" at arguments[i] (advancing i past a separate
+// value); a null string when the value is missing; nothing when the argument is another one.
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, QStringView name)
+{
+    const QString& argument = arguments[i];
+    if (argument.startsWith(name) && argument.mid(name.size()).startsWith(u'='))
+        return argument.mid(name.size() + 1);
+    if (argument != name)
+        return std::nullopt;
+    return i + 1 < arguments.size() ? arguments[++i] : QString();
+}
+
 bool isInputBackend(const QString& value)
 {
     if (value.startsWith(QLatin1String("record:")))
@@ -54,28 +66,20 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.headless = true;
         } else if (argument == QLatin1String("--minimized")) {
             line.minimized = true;
-        } else if (argument == QLatin1String("--port") || argument.startsWith(QLatin1String("--port="))) {
-            QString value;
-            if (argument.startsWith(QLatin1String("--port=")))
-                value = argument.mid(7);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
+        } else if (const std::optional<QString> option = optionValue(arguments, i, u"--port")) {
+            if (option->isNull())
                 return {std::nullopt, QStringLiteral("--port needs a port number")};
+            const QString& value = *option;
             bool ok = false;
             const uint port = value.toUInt(&ok);
             if (!ok || port > 65535)
                 return {std::nullopt,
                         QStringLiteral("port \"%1\" is not a number from 0 to 65535").arg(value)};
             line.port = static_cast<quint16>(port);
-        } else if (argument == QLatin1String("--input") || argument.startsWith(QLatin1String("--input="))) {
-            QString value;
-            if (argument.startsWith(QLatin1String("--input=")))
-                value = argument.mid(8);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
+        } else if (const std::optional<QString> option = optionValue(arguments, i, u"--input")) {
+            if (option->isNull())
                 return {std::nullopt, QStringLiteral("--input needs a backend")};
+            const QString& value = *option;
             if (!isInputBackend(value))
                 return {std::nullopt,
                         QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
