@@ -3,6 +3,7 @@
 #include "app/HeadlessConsole.h"
 
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 #include "util/Console.h"
 
 namespace quillmote {
@@ -11,8 +12,8 @@ namespace {
 constexpr std::chrono::minutes failureReportInterval{1};
 }
 
-HeadlessConsole::HeadlessConsole(RemoteServer& server)
-    : m_server(server), m_lastStatus(server.connectionStatus())
+HeadlessConsole::HeadlessConsole(RemoteServer& server, ServerStatus& status)
+    : m_server(server), m_lastStatus(status.connectionStatus())
 {
     m_nextFailureReport.setSingleShot(true);
     connect(&m_nextFailureReport, &QTimer::timeout, this, &HeadlessConsole::reportFailures);
@@ -30,7 +31,7 @@ HeadlessConsole::HeadlessConsole(RemoteServer& server)
             [](const QString& code) { console::line(QStringLiteral("Pairing code: ") + code); });
     connect(&server, &RemoteServer::listening, this,
             [](quint16 port) { console::line(QStringLiteral("Listening on port %1").arg(port)); });
-    connect(&server, &RemoteServer::connectionStatusChanged, this, [this](const QString& status) {
+    connect(&status, &ServerStatus::connectionStatusChanged, this, [this](const QString& status) {
         if (status == m_lastStatus)
             return;
         m_lastStatus = status;

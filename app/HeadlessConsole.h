@@ -12,6 +12,7 @@
 namespace quillmote {
 
 class RemoteServer;
+class ServerStatus;
 
 // What --headless prints about the server: the pairing code, each listener's port, the
 // status text whenever it changes, and failed pairing attempts at most once a minute.
@@ -19,7 +20,7 @@ class HeadlessConsole : public QObject
 {
     Q_OBJECT
 public:
-    explicit HeadlessConsole(RemoteServer& server);
+    HeadlessConsole(RemoteServer& server, ServerStatus& status);
 
 private:
     void reportFailures();

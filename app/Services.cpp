@@ -10,6 +10,7 @@
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 #include "util/Console.h"
 
 #include <QDir>
@@ -71,12 +72,14 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, QString* err
     services->m_dispatcher = std::make_unique<CommandDispatcher>(*services->m_server, services->m_input.get(),
                                                                  services->m_actions.get());
     services->m_server->setReceiveLoop(services->m_dispatcher.get());
+    services->m_status = std::make_unique<ServerStatus>(*services->m_server);
     return services;
 }
 
 // The server goes first: its connections' pending reads refer to the dispatcher.
 Services::~Services()
 {
+    m_status.reset();
     m_server.reset();
     m_dispatcher.reset();
     m_actions.reset();

@@ -12,6 +12,7 @@ namespace quillmote {
 
 class CommandDispatcher;
 class RemoteServer;
+class ServerStatus;
 namespace input {
 class InputController;
 }
@@ -37,6 +38,7 @@ public:
     input::InputController& input() { return *m_input; }
     actions::HostActions& actions() { return *m_actions; }
     RemoteServer& server() { return *m_server; }
+    ServerStatus& status() { return *m_status; }
 
 private:
     Services() = default;
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<input::InputController> m_input;
     std::unique_ptr<actions::HostActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
+    std::unique_ptr<ServerStatus> m_status;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
 };
 

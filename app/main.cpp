@@ -51,7 +51,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    HeadlessConsole console(services->server());
+    HeadlessConsole console(services->server(), services->status());
     services->server().start();
     return QCoreApplication::exec();
 }
@@ -82,6 +82,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     ui::TrayApplication trayApplication({
         .server = services->server(),
+        .status = services->status(),
         .input = services->input(),
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },

@@ -137,8 +137,7 @@ void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
         // A read error ends the connection as surely as an end of stream does: a peer that
         // reset or vanished must not be counted as connected any more.
         m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
-        const int count = server->removeAuthenticated(*connection);
-        server->post([count](RemoteServer& s) { s.showConnectionCount(count); });
+        server->removeAuthenticated(*connection);
         return;
     }
     receiveNext(connection);
@@ -179,10 +178,8 @@ QString CommandDispatcher::pairWith(Connection& connection, const QString& code)
         return QStringLiteral("PAIR_FAILED");
     }
     m_throttle.recordSuccess(source);
-    const int count = m_server->addAuthenticated(connection);
-    const QString reply = QStringLiteral("PAIR_SUCCESS|") + m_server->macAddress();
-    m_server->post([count](RemoteServer& s) { s.showPaired(count); });
-    return reply;
+    m_server->addAuthenticated(connection);
+    return QStringLiteral("PAIR_SUCCESS|") + m_server->macAddress();
 }
 
 } // namespace quillmote

@@ -25,18 +25,12 @@ int defaultUnpairedLimit()
     const rlim_t room = limit.rlim_cur > reserved ? (limit.rlim_cur - reserved) / 2 : 1;
     return static_cast<int>(std::clamp<rlim_t>(room, 1, ceiling));
 }
-
-QString withArgument(QString text, const QString& argument)
-{
-    return text.replace(QLatin1String("%@"), argument);
-}
 } // namespace
 
 RemoteServer::RemoteServer(Dependencies dependencies)
     : m_advertiserFactory(std::move(dependencies.advertiserFactory)),
       m_codeStore(std::move(dependencies.settingsPath)),
       m_name(dependencies.name.isEmpty() ? host::localComputerName() : dependencies.name),
-      m_connectionStatus(tr("等待启动...", "Initial Status")),
       m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0
                                     ? dependencies.unpairedConnectionLimit
                                     : defaultUnpairedLimit()),
@@ -68,13 +62,11 @@ void RemoteServer::start()
         m_listener->cancel();
     }
     m_listener.reset();
-    Q_EMIT listenerStateChanged();
+    Q_EMIT listenerStateChanged(ListenerState::Cancelled, {});
 
     if (m_pairingCode == QLatin1String(placeholderCode)) {
         setPairingCode(m_codeStore.place());
-        post([](RemoteServer& server) {
-            server.setConnectionStatus(tr("等待连接...", "Waiting for Connection"));
-        });
+        Q_EMIT waitingForConnection();
     }
 
     std::unique_ptr<ServiceAdvertiser> advertiser = m_advertiserFactory ? m_advertiserFactory() : nullptr;
@@ -93,23 +85,16 @@ void RemoteServer::start()
 
 void RemoteServer::handleListenerState(ListenerState state, const QString& error)
 {
-    Q_EMIT listenerStateChanged();
+    Q_EMIT listenerStateChanged(state, error);
     switch (state) {
-    case ListenerState::Ready:
-        post([](RemoteServer& server) {
-            server.setConnectionStatus(tr("服务已广播", "Service Broadcasted"));
-        });
-        break;
     case ListenerState::Failed:
         console::line(QStringLiteral("Server Failed: ") + error);
-        post([error](RemoteServer& server) {
-            server.setConnectionStatus(withArgument(tr("启动失败: %@", "Start Failed"), error));
-        });
         break;
     case ListenerState::Waiting:
         // No status text for waiting, but an unreachable DNS-SD daemon deserves a line.
         console::line(QStringLiteral("Listener waiting: ") + error);
         break;
+    case ListenerState::Ready:
     case ListenerState::Setup:
     case ListenerState::Cancelled:
         break;
@@ -158,35 +143,26 @@ bool RemoteServer::isAuthenticated(const Connection& connection)
     return m_authenticatedConnections.contains(connection.identity());
 }
 
-int RemoteServer::addAuthenticated(const Connection& connection)
+void RemoteServer::addAuthenticated(const Connection& connection)
 {
-    const std::lock_guard lock(m_activeConnectionsLock);
-    m_authenticatedConnections.insert(connection.identity());
-    return static_cast<int>(m_authenticatedConnections.size());
-}
-
-int RemoteServer::removeAuthenticated(const Connection& connection)
-{
-    const std::lock_guard lock(m_activeConnectionsLock);
-    m_authenticatedConnections.remove(connection.identity());
-    return static_cast<int>(m_authenticatedConnections.size());
-}
-
-void RemoteServer::showPaired(int count)
-{
-    setIsConnected(true);
-    setConnectionStatus(
-        tr("设备已连接 (%d)", "Device Connected").replace(QLatin1String("%d"), QString::number(count)));
-}
-
-void RemoteServer::showConnectionCount(int count)
-{
-    if (count < 1) {
-        setIsConnected(false);
-        setConnectionStatus(tr("等待连接...", "Waiting for Connection"));
-        return;
+    int count = 0;
+    {
+        const std::lock_guard lock(m_activeConnectionsLock);
+        m_authenticatedConnections.insert(connection.identity());
+        count = static_cast<int>(m_authenticatedConnections.size());
     }
-    showPaired(count);
+    Q_EMIT pairedCountChanged(count);
+}
+
+void RemoteServer::removeAuthenticated(const Connection& connection)
+{
+    int count = 0;
+    {
+        const std::lock_guard lock(m_activeConnectionsLock);
+        m_authenticatedConnections.remove(connection.identity());
+        count = static_cast<int>(m_authenticatedConnections.size());
+    }
+    Q_EMIT pairedCountChanged(count);
 }
 
 void RemoteServer::notePairingFailure()
@@ -216,36 +192,11 @@ void RemoteServer::drawNewPairingCode()
     setPairingCode(m_codeStore.replace());
 }
 
-void RemoteServer::post(std::function<void(RemoteServer&)> task)
-{
-    QMetaObject::invokeMethod(
-        this,
-        [weak = QPointer<RemoteServer>(this), task = std::move(task)] {
-            if (weak)
-                task(*weak);
-        },
-        Qt::QueuedConnection);
-}
-
 void RemoteServer::setPairingCode(const QString& code)
 {
     Q_EMIT objectWillChange();
     m_pairingCode = code;
     Q_EMIT pairingCodeChanged(m_pairingCode);
-}
-
-void RemoteServer::setConnectionStatus(const QString& status)
-{
-    Q_EMIT objectWillChange();
-    m_connectionStatus = status;
-    Q_EMIT connectionStatusChanged(m_connectionStatus);
-}
-
-void RemoteServer::setIsConnected(bool connected)
-{
-    Q_EMIT objectWillChange();
-    m_isConnected = connected;
-    Q_EMIT isConnectedChanged(m_isConnected);
 }
 
 } // namespace quillmote

@@ -24,14 +24,12 @@ namespace quillmote {
 class Connection;
 class ReceiveLoop;
 
-// The network side of the application: the listener and its advertisement, the registry of
-// paired connections, the pairing code, and the status that the user interface shows.
+// The network service: the listener and its advertisement, the open and paired connections and
+// their bound, and the pairing code. What the user is shown of it is ServerStatus's.
 class RemoteServer : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString pairingCode READ pairingCode NOTIFY pairingCodeChanged)
-    Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
-    Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
     Q_PROPERTY(int failedPairingAttempts READ failedPairingAttempts NOTIFY failedPairingAttemptsChanged)
 public:
     static constexpr auto placeholderCode = "------";
@@ -56,8 +54,6 @@ public:
     void setReceiveLoop(ReceiveLoop* receiveLoop) { m_receiveLoop = receiveLoop; }
 
     const QString& pairingCode() const { return m_pairingCode; }
-    const QString& connectionStatus() const { return m_connectionStatus; }
-    bool isConnected() const { return m_isConnected; }
     // Pairing attempts that failed in the last minute, wrong or refused.
     int failedPairingAttempts() const { return m_failedPairingAttempts; }
     const QString& serviceType() const { return m_serviceType; }
@@ -71,35 +67,28 @@ public:
     void handleNewConnection(const std::shared_ptr<Connection>& connection);
 
     bool isAuthenticated(const Connection& connection);
-    int addAuthenticated(const Connection& connection);
-    int removeAuthenticated(const Connection& connection);
-
-    void showPaired(int count);
-    void showConnectionCount(int count);
+    // Both announce the number of paired connections that follows (pairedCountChanged).
+    void addAuthenticated(const Connection& connection);
+    void removeAuthenticated(const Connection& connection);
 
     void notePairingFailure();
     // Replaces the code, shown and stored, by a newly drawn one (once a code was placed).
     // Connections that paired with the old code stay paired.
     void drawNewPairingCode();
 
-    // Runs task on a later turn of the event loop, unless the server is gone by then: status
-    // changes always happen after the callback that caused them has returned.
-    void post(std::function<void(RemoteServer&)> task);
-
 Q_SIGNALS:
     // Emitted before every change of a published field.
     void objectWillChange();
     void pairingCodeChanged(const QString& pairingCode);
-    void connectionStatusChanged(const QString& connectionStatus);
-    void isConnectedChanged(bool isConnected);
     void failedPairingAttemptsChanged(int count);
-    void listenerStateChanged();
+    // The code is placed and the listener is being set up.
+    void waitingForConnection();
+    void listenerStateChanged(quillmote::ListenerState state, const QString& error);
+    void pairedCountChanged(int count);
     void listening(quint16 port);
 
 private:
     void setPairingCode(const QString& code);
-    void setConnectionStatus(const QString& status);
-    void setIsConnected(bool connected);
     void dropLongestIdleUnpaired();
     void updateFailedPairingAttempts();
 
@@ -111,8 +100,6 @@ private:
     const QString m_serviceType = QStringLiteral("_zoduvived._tcp");
     const QString m_name;
     QString m_pairingCode = QString::fromLatin1(placeholderCode);
-    QString m_connectionStatus;
-    bool m_isConnected = false;
     QSet<quint64> m_authenticatedConnections;
     std::mutex m_activeConnectionsLock;
     QString m_macAddress;

@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
-    <name>quillmote::RemoteServer</name>
+    <name>quillmote::ServerStatus</name>
     <message>
         <source>等待启动...</source>
         <comment>Initial Status</comment>

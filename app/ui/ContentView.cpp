@@ -10,6 +10,7 @@
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -107,7 +108,7 @@ ContentView::ContentView(ViewContext context, std::function<void()> showMainWind
     });
     layout->addWidget(m_quit, 0, Qt::AlignHCenter);
 
-    observeServer(m_context.server, this, [this] { render(); });
+    observeServer(m_context, this, [this] { render(); });
     onApplicationActivated(this, [this] { refreshPermission(); });
     render();
 }
@@ -141,8 +142,8 @@ void ContentView::render()
 {
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
-    m_status->setText(server.connectionStatus());
-    if (server.isConnected())
+    m_status->setText(m_context.status.connectionStatus());
+    if (m_context.status.isConnected())
         m_statusSymbol->setSymbol(Symbol::CircleFilled, colors::green);
     else
         m_statusSymbol->setSymbol(Symbol::Circle, colors::gray);

@@ -11,6 +11,7 @@
 #include "app/ui/Symbols.h"
 #include "input/InputController.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 #include "util/Console.h"
 
 #include <QCheckBox>
@@ -198,7 +199,7 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
 
     // Any published change of the server may change what is shown, including the listener's
     // state, which only shows through a status change.
-    observeServer(m_context.server, this, [this] { render(); });
+    observeServer(m_context, this, [this] { render(); });
     onApplicationActivated(this, [this] { refreshPermission(); });
     m_timer.setInterval(refreshIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &DashboardView::refreshPermission);
@@ -259,7 +260,7 @@ void DashboardView::render()
     const RemoteServer& server = m_context.server;
     m_code->setText(server.pairingCode());
     QPalette statusPalette = m_status->palette();
-    if (server.isConnected()) {
+    if (m_context.status.isConnected()) {
         m_light->setColors(colors::green, withAlpha(colors::green, 0.5));
         m_status->setText(tr("设备已连接"));
         statusPalette.setColor(QPalette::WindowText, colors::green);

@@ -4,6 +4,7 @@
 
 #include "app/ui/ContentView.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -67,7 +68,7 @@ TrayApplication::TrayApplication(ViewContext context, QObject* parent)
         if (reason == QSystemTrayIcon::Trigger)
             togglePanel();
     });
-    connect(&m_context.server, &RemoteServer::isConnectedChanged, this, &TrayApplication::updateTrayIcon);
+    connect(&m_context.status, &ServerStatus::isConnectedChanged, this, &TrayApplication::updateTrayIcon);
     updateTrayIcon();
 }
 
@@ -99,7 +100,7 @@ void TrayApplication::togglePanel()
 void TrayApplication::updateTrayIcon()
 {
     m_iconName =
-        QString::fromLatin1(m_context.server.isConnected() ? connectedIconName : disconnectedIconName);
+        QString::fromLatin1(m_context.status.isConnected() ? connectedIconName : disconnectedIconName);
     m_tray.setIcon(QIcon(QStringLiteral(":/icons/") + m_iconName + QStringLiteral(".svg")));
 }
 

@@ -6,6 +6,7 @@
 
 #include "server/Listener.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,12 +14,12 @@
 
 namespace quillmote::ui {
 
-void observeServer(RemoteServer& server, QObject* context, const std::function<void()>& update)
+void observeServer(const ViewContext& viewContext, QObject* context, const std::function<void()>& update)
 {
-    QObject::connect(&server, &RemoteServer::pairingCodeChanged, context, update);
-    QObject::connect(&server, &RemoteServer::connectionStatusChanged, context, update);
-    QObject::connect(&server, &RemoteServer::isConnectedChanged, context, update);
-    QObject::connect(&server, &RemoteServer::listenerStateChanged, context, update);
+    QObject::connect(&viewContext.server, &RemoteServer::pairingCodeChanged, context, update);
+    QObject::connect(&viewContext.server, &RemoteServer::listenerStateChanged, context, update);
+    QObject::connect(&viewContext.status, &ServerStatus::connectionStatusChanged, context, update);
+    QObject::connect(&viewContext.status, &ServerStatus::isConnectedChanged, context, update);
 }
 
 void onApplicationActivated(QObject* context, const std::function<void()>& action)

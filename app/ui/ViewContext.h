@@ -11,6 +11,7 @@
 namespace quillmote {
 
 class RemoteServer;
+class ServerStatus;
 namespace input {
 class InputController;
 }
@@ -25,6 +26,7 @@ inline constexpr char homePage[] = "https://quillmote.org/";
 struct ViewContext
 {
     RemoteServer& server;
+    ServerStatus& status;
     input::InputController& input;
     QString settingsPath;
     std::function<void(const QUrl&)> openUrl;
@@ -33,7 +35,7 @@ struct ViewContext
 
 // Calls update after every change the server publishes, whichever field it was, while context
 // lives: the listener's state shows only through such a change.
-void observeServer(RemoteServer& server, QObject* context, const std::function<void()>& update);
+void observeServer(const ViewContext& viewContext, QObject* context, const std::function<void()>& update);
 // Calls action each time the application becomes the active one, while context lives.
 void onApplicationActivated(QObject* context, const std::function<void()>& action);
 

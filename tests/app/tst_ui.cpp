@@ -59,8 +59,12 @@ struct Desktop
     }
     ViewContext context()
     {
-        return {*fixture.server, input, fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
-                [this](const QUrl& url) { openedUrls << url; }, [this] { ++quitRequests; }};
+        return {*fixture.server,
+                *fixture.status,
+                input,
+                fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
+                [this](const QUrl& url) { openedUrls << url; },
+                [this] { ++quitRequests; }};
     }
     void establish() { Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host")); }
     const Listener* listener() const { return fixture.server->listener(); }
@@ -585,7 +589,7 @@ private Q_SLOTS:
         }
 
         const auto status = [] {
-            return QCoreApplication::translate("quillmote::RemoteServer", "等待连接...",
+            return QCoreApplication::translate("quillmote::ServerStatus", "等待连接...",
                                                "Waiting for Connection");
         };
         QVERIFY(!installTranslation(*qApp, true));

@@ -52,7 +52,7 @@ private Q_SLOTS:
         const QByteArray sent = "PAIR:" + (prefixWithCode ? code : QByteArray()) + suffix;
         QCOMPARE(client.exchange(sent), succeeds ? successReply(f) : QByteArray("PAIR_FAILED"));
         if (succeeds)
-            QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(1), 2000);
     }
 
     void pair_nearMisses_failAndKeepConnectionOpen()
@@ -115,23 +115,23 @@ private Q_SLOTS:
         auto idle = std::make_unique<LoopbackClient>(f.port());
 
         QCOMPARE(first->exchange(pair), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(1), 2000);
         QCOMPARE(first->exchange(pair), successReply(f)); // pairing again does not count twice
         QCOMPARE(second->exchange(pair), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(2), 2000);
         QCOMPARE(second->exchange("PAIR:000000x"), QByteArray("PAIR_FAILED")); // stays paired
 
-        QSignalSpy status(f.server.get(), &RemoteServer::connectionStatusChanged);
+        QSignalSpy status(f.status.get(), &ServerStatus::connectionStatusChanged);
         idle->finish(); // an unpaired connection ending re-publishes the same count
         QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 2000);
-        QCOMPARE(f.server->connectionStatus(), pairedStatus(2));
+        QCOMPARE(f.status->connectionStatus(), pairedStatus(2));
 
         first->finish();
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
-        QCOMPARE(f.server->isConnected(), true);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(1), 2000);
+        QCOMPARE(f.status->isConnected(), true);
         second->finish();
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
-        QCOMPARE(f.server->isConnected(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.status->isConnected(), false);
     }
 
     void ending_commandWithEndOfStream_isAnsweredThenUnpaired()
@@ -143,8 +143,8 @@ private Q_SLOTS:
         client.finish();
         QCOMPARE(client.receive(), successReply(f));
         QVERIFY(client.isEndedByServer());
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
-        QCOMPARE(f.server->isConnected(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.status->isConnected(), false);
     }
 
     void ending_resetByPeer_unpairsLikeEndOfStream()
@@ -153,13 +153,13 @@ private Q_SLOTS:
         f.server->start();
         LoopbackClient client(f.port());
         QCOMPARE(client.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(1), 2000);
         client.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), waitingStatus, 2000);
-        QCOMPARE(f.server->isConnected(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), waitingStatus, 2000);
+        QCOMPARE(f.status->isConnected(), false);
         LoopbackClient next(f.port());
         QCOMPARE(next.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(1), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(1), 2000);
     }
 
     void utf8_characterCutAtEndOfRead_droppedSilently()
@@ -251,7 +251,7 @@ private Q_SLOTS:
         LoopbackClient later(f.port(), "127.0.3.1");
         QCOMPARE(later.exchange(pair), QByteArray("PAIR_FAILED"));
         QCOMPARE(later.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->connectionStatus(), pairedStatus(2), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(2), 2000);
     }
 
     void flood_idleUnpairedConnections_longestIdleDroppedPairedKept()

@@ -4,14 +4,13 @@
 #include <QTest>
 
 QObject* makeHostIdentityTest();
-QObject* makePairingCodeStoreTest();
-QObject* makeRemoteServerTest();
+QObject* makeServerTest();
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test : {makeHostIdentityTest(), makePairingCodeStoreTest(), makeRemoteServerTest()}) {
+    for (QObject* test : {makeHostIdentityTest(), makeServerTest()}) {
         failed += QTest::qExec(test, argc, argv);
         delete test;
     }

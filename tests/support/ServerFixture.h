@@ -4,6 +4,7 @@
 
 #include "protocol/CommandDispatcher.h"
 #include "server/RemoteServer.h"
+#include "server/ServerStatus.h"
 #include "support/ManualAdvertiser.h"
 
 #include <QPointer>
@@ -40,9 +41,11 @@ struct ServerFixture
         dispatcher =
             std::make_unique<CommandDispatcher>(*server, input, actions, PairingThrottle(std::move(clock)));
         server->setReceiveLoop(dispatcher.get());
+        status = std::make_unique<ServerStatus>(*server);
     }
     ~ServerFixture()
     {
+        status.reset();
         dispatcher.reset();
         server.reset();
     }
@@ -54,6 +57,7 @@ struct ServerFixture
     QPointer<ManualAdvertiser> lastAdvertiser;
     std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
+    std::unique_ptr<ServerStatus> status;
 };
 
 } // namespace quillmote::test
