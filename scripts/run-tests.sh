@@ -12,5 +12,5 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1:intercept_strndup=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/tests/lsan.supp:print_suppressions=0}
-cd "$here/$build"
-ctest --output-on-failure --timeout 600 -j2
+cd "$here" && cd "$build"
+ctest --output-on-failure --timeout 600 -j2 "${@:2}"
