@@ -4,13 +4,14 @@
 every instance found, optionally pairs with each, and prints the result as JSON.
 
 Usage: browse.py SECONDS [PAIRING_CODE]
+       browse.py --publish NAME SECONDS   (holds an instance NAME of the type meanwhile)
 """
 import json
 import socket
 import sys
 import time
 
-from zeroconf import ServiceBrowser, ServiceListener, Zeroconf
+from zeroconf import ServiceBrowser, ServiceInfo, ServiceListener, Zeroconf
 
 SERVICE_TYPE = "_zoduvived._tcp.local."
 
@@ -29,7 +30,21 @@ class Collector(ServiceListener):
         self.names.discard(name)
 
 
+def publish(name, seconds):
+    zc = Zeroconf()
+    try:
+        zc.register_service(ServiceInfo(SERVICE_TYPE, name, port=9, server="phone.local.",
+                                        addresses=[socket.inet_aton("192.0.2.2")]))
+        print("published", flush=True)
+        time.sleep(seconds)
+    finally:
+        zc.close()
+
+
 def main():
+    if sys.argv[1] == "--publish":
+        publish(sys.argv[2], float(sys.argv[3]))
+        return
     seconds = float(sys.argv[1])
     code = sys.argv[2] if len(sys.argv) > 2 else None
     zc = Zeroconf()

@@ -41,6 +41,9 @@ class Lifecycle(unittest.TestCase):
                 self.assertIsNotNone(server.code)
                 self.assertIsNotNone(server.port)
                 self.assertIsNotNone(server.wait_for("^Status: " + WAITING + "$"))
+                Client(server.port).close()  # an unpaired connection ending: the status is unchanged
+                server.settle(0.3)
+                self.assertEqual(server.lines.count("Status: " + WAITING), 1, server.lines)
                 started = time.monotonic()
                 self.assertEqual(server.stop(sig), 0)
                 self.assertLess(time.monotonic() - started, 2.0)
@@ -255,7 +258,7 @@ class RecordBackend(unittest.TestCase):
                 self.assertTrue(c.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
                 for message, reply in ((b"MOVE:10,-5", b"ACK_MOVE"), (b"MOVE:0.7,-0.7", b"ACK_MOVE"),
                                        (b"SCROLL:0,10", b""), (b"VOLUME:MUTE", b""), (b"KEY:ENTER", b"ACK_KEY"),
-                                       (b"TYPE:" + base64.b64encode("你好".encode()), b"ACK_TYPE"),
+                                       (b"TYPE:" + base64.b64encode("你好\t\"\\\x1b\n".encode()), b"ACK_TYPE"),
                                        (b"TYPE:", b"ACK_TYPE")):
                     self.assertEqual(c.exchange(message, timeout=2.0 if reply else 0.2), reply, message)
                 time.sleep(0.2)
@@ -275,11 +278,10 @@ class RecordBackend(unittest.TestCase):
             '{"event":"system","subtype":8,"data1":461568,"data2":-1,"flags":2816}',
             '{"event":"key","keyCode":36,"down":true,"flags":0}',
             '{"event":"key","keyCode":36,"down":false,"flags":0}',
-            '{"event":"clipboard","text":"你好"}', *paste,
+            '{"event":"clipboard","text":"你好\\u0009\\"\\\\\\u001b\\u000a"}', *paste,
             '{"event":"clipboard","text":""}', *paste,
         ])
-        for line in lines:
-            json.loads(line)
+        self.assertEqual([json.loads(line) for line in lines][7]["text"], "你好\t\"\\\x1b\n")
 
     def test_failed_writes_are_said_once(self):
         with Server(args=("--headless", "--input", "record:/dev/full")) as server:

@@ -232,6 +232,20 @@ class DnsSd(unittest.TestCase):
         self.assertEqual(ports[name], first.port)
         self.assertEqual(ports[renamed.group(2) + "._zoduvived._tcp.local."], second.port)
 
+        # Another host on the link already uses the name: the newcomer gives way.
+        for s in (first, second):
+            s.stop()
+        holder = subprocess.Popen([*self.phone.exec_prefix(), "/usr/bin/python3", os.path.join(HERE, "browse.py"),
+                                   "--publish", name, "20"], stdout=subprocess.PIPE, text=True)
+        self.addCleanup(holder.stdout.close)
+        self.addCleanup(holder.wait, 30)
+        self.addCleanup(holder.kill)
+        self.assertEqual(holder.stdout.readline().strip(), "published")
+        third = self.server()
+        self.assertIsNotNone(third.wait_for(r'^Service name "(.+)" is taken; advertising as "(.+)"$', timeout=15),
+                             third.lines)
+        self.assertIsNotNone(third.wait_for(SERVICE_UP, timeout=15), third.lines)
+
 
 if __name__ == "__main__":
     main()
