@@ -36,6 +36,7 @@ run: configure
 	./$(BUILD)/quillmote
 
 test: build
+	bash scripts/test-ratio.sh
 ifeq ($(CI),true)
 	bash scripts/check-format.sh
 endif

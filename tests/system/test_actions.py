@@ -120,8 +120,10 @@ class SystemCommands(unittest.TestCase):
                 (b"CMD:SLEEP", b"ACK_SLEEP", "systemctl\tsuspend"),
                 (b"CMD:OPEN:URL:https://example.com/a?b=c", b"ACK_OPEN_URL", "xdg-open\thttps://example.com/a?b=c"),
                 (b"CMD:OPEN:URL:www.example.com", b"ACK_OPEN_URL", "xdg-open\thttps://www.example.com"),
-                (b"CMD:OPEN:URL:ftp://example.com", b"ACK_OPEN_URL", None),
-                (b"CMD:OPEN:URL:http:/etc/passwd", b"ACK_OPEN_URL", None),
+                (b"CMD:OPEN:URL:www/../../etc/shadow", b"ACK_OPEN_URL", "xdg-open\thttps://www/../../etc/shadow"),
+                *((b"CMD:OPEN:URL:" + bad, b"ACK_OPEN_URL", None) for bad in (
+                    b"ftp://example.com", b"http:/etc/passwd", b"httpx://example.com", b"HTTP://example.com",
+                    b" http://example.com", b"https://example.com/a b", b"file:///etc/passwd")),
                 (b"CMD:OPEN:APP:/etc/hosts", b"ACK_OPEN_APP", None),
                 (b"CMD:REBOOT", b"", None),
                 (b"CMD:sleep", b"", None),
@@ -150,6 +152,31 @@ class SystemCommands(unittest.TestCase):
             self.assertEqual(keys[:6], [(55, True, 0), (58, True, 0), (2, True, 0x180000), (2, False, 0x180000),
                                         (58, False, 0), (55, False, 0)])  # Ctrl+Alt+D: no window manager here
             self.assertEqual(keys[6:8], [(96, True, 0), (96, False, 0)])  # F5
+
+    def test_each_desktop_has_its_own_launcher_overview_and_show_desktop(self):
+        f = Fixture(tools=("dbus-send", "budgie-run-dialog", "mate-panel"))
+        self.addCleanup(f.close)
+        bus, super_d = "dbus-send\t--session\t--type=method_call\t--dest=", [59, 2]
+        # Keys pressed (modifiers first) or the tool started, for each of the three commands.
+        table = {"ubuntu:GNOME": ([59], [59], super_d),
+                 "KDE": (bus + "org.kde.krunner\t/App\torg.kde.krunner.App.display", bus + "org.kde.kglobalaccel"
+                         "\t/component/kwin\torg.kde.kglobalaccel.Component.invokeShortcut\tstring:Overview", super_d),
+                 "X-Cinnamon": ([59], [55, 58, 126], super_d), "Budgie:GNOME": ("budgie-run-dialog", None, super_d),
+                 "LXQt": ([58, 120], None, None), "MATE": ("mate-panel\t--run-dialog", None, None),
+                 "": (None, None, None)}
+        for desktop, expected in table.items():
+            f.env["XDG_CURRENT_DESKTOP"] = desktop
+            with self.subTest(desktop), f.server() as server:
+                client = paired(self, server)
+                for message, want in zip((b"CMD:SPOTLIGHT", b"CMD:MISSION_CONTROL", b"CMD:DOCK"), expected):
+                    events, calls = len(f.events()), len(read_lines(f.calls))
+                    self.assertTrue(client.exchange(message).startswith(b"ACK_"))
+                    wanted_calls = [want] if isinstance(want, str) else []
+                    wait_until(lambda: len(read_lines(f.calls)) - calls == len(wanted_calls), timeout=2)
+                    time.sleep(0.05)
+                    downs = [e["keyCode"] for e in f.events()[events:] if e["event"] == "key" and e["down"]]
+                    self.assertEqual(downs, want if isinstance(want, list) else [], message)
+                    self.assertEqual(read_lines(f.calls)[calls:], wanted_calls, message)
 
     def test_wake_resets_the_screen_saver_then_nudges_the_pointer(self):
         f = self.fixture
@@ -209,6 +236,72 @@ class Applications(unittest.TestCase):
                             read_lines(f.launches))
             self.assertEqual(client.exchange("CMD:OPEN:APP:网易云音乐".encode()), b"ACK_OPEN_APP")
             self.assertIsNotNone(server.wait_for("^No application named 网易云音乐$"))
+
+    def test_search_ranks_filters_and_opens_only_unambiguous_names(self):
+        f = self.fixture
+        apps = os.path.join(f.env["XDG_DATA_HOME"], "applications")
+        entries = {"thunar": "Thunar File Manager\nGenericName=File Manager\nKeywords=folder;files;",
+                   "thunar-bulk-rename": "Bulk Rename\nGenericName=Bulk Renamer",
+                   "thunar-settings": "File Manager Settings", "xfce-mouse-settings": "Mouse and Touchpad",
+                   "org.xfce.mousepad": "Mousepad\nGenericName=Text Editor\nKeywords=text;editor;",
+                   "netease": "NetEase Cloud Music\nName[zh_CN]=网易云音乐", "hidden": "Hidden Music\nHidden=true",
+                   "helper": "Music Helper\nNoDisplay=true", "kde-music": "Plasma Music\nOnlyShowIn=KDE;"}
+        entries.update({f"bulk-{i:02}": f"Bulk Tool {i:02}" for i in range(20)})
+        for id_, fields in entries.items():
+            f._write(os.path.join(apps, id_ + ".desktop"), f"[Desktop Entry]\nType=Application\nName={fields}\n"
+                     f"Exec=/bin/sh -c 'echo {id_} >> {f.launches}'\n")
+        # Shadowed by the user's entry of the same id.
+        os.makedirs(os.path.join(f.env["XDG_DATA_DIRS"], "applications"))
+        f._write(os.path.join(f.env["XDG_DATA_DIRS"], "applications", "thunar.desktop"),
+                 "[Desktop Entry]\nType=Application\nName=Old Music\nExec=true\n")
+        folder = os.path.join(f.home, "Applications")
+        for name, executable in ((".Hidden Music.AppImage", True), ("music lower.appimage", True),
+                                 ("Nested/Deep Music.AppImage", True), ("Music Notes.AppImage", False)):
+            os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+            f._write(os.path.join(folder, name), "#!/bin/sh\n", executable)
+        os.symlink("/bin/true", os.path.join(f.home, "AppImages", "Linked.AppImage"))
+
+        with f.server() as server:
+            client = paired(self, server)
+
+            def names(query):
+                reply = client.exchange(b"QUERY:APP:" + query.encode()).decode()
+                self.assertTrue(reply.startswith("RESULT:APP:"), reply)
+                return [r.split("::")[0] for r in reply[len("RESULT:APP:"):].split("||") if r]
+            # By name, id, generic name and keywords, best match first, ties by name; hidden,
+            # undisplayed, other-desktop and shadowed entries never; folders after the catalogue.
+            self.assertEqual(names("thunar"), ["Thunar File Manager", "Bulk Rename", "File Manager Settings"])
+            self.assertEqual(names("FILE MAN"), ["File Manager Settings", "Thunar File Manager"])
+            self.assertEqual(names("anager"), ["File Manager Settings", "Thunar File Manager"])
+            self.assertEqual(names("mouse"), ["Mouse and Touchpad", "Mousepad"])
+            self.assertEqual(names("editor"), ["Mousepad"])
+            self.assertEqual(names("music"), ["NetEase Cloud Music", ".Hidden Music", "Music Notes"])
+            self.assertEqual(names("网易云音乐"), ["NetEase Cloud Music", ".Hidden Music", "Music Notes"])
+            self.assertEqual(names("bulk"), ["Bulk Rename"] + [f"Bulk Tool {i:02}" for i in range(14)])
+            self.assertEqual(names("player|netease"), [])
+            # By name: the exact one, else the only best match; an ambiguous name opens nothing,
+            # nor does an AppImage that leads out of the folders or a file that is no application.
+            # A link to a listed entry is that entry; a copy that the menus do not list is nothing.
+            os.symlink(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "link.desktop"))
+            shutil.copy(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "copy.desktop"))
+            for target in (os.path.join(f.root, "link.desktop"), os.path.join(f.root, "copy.desktop"),
+                           "mousepad", "text editor", "mouse", "manager",
+                           os.path.join(f.home, "AppImages", "Linked.AppImage"), "/etc/hosts",
+                           os.path.join(folder, "Music Notes.AppImage")):
+                self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + target.encode()), b"ACK_OPEN_APP")
+            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) >= 3))
+            time.sleep(0.3)
+            self.assertEqual(read_lines(f.launches), ["org.xfce.mousepad"] * 3)
+            for refused in ("Linked.AppImage", "Music Notes.AppImage"):
+                self.assertIsNotNone(server.wait_for(f"^Refused to open .*/{refused}: not an application$",
+                                                     after_seen=False))
+
+            # The catalogue follows what is installed while the server runs.
+            fresh = os.path.join(apps, "fresh.desktop")
+            f._write(fresh, "[Desktop Entry]\nType=Application\nName=Fresh Arrival\nExec=true\n")
+            self.assertTrue(wait_until(lambda: names("fresh") == ["Fresh Arrival"]))
+            os.remove(fresh)
+            self.assertTrue(wait_until(lambda: names("fresh") == []))
 
     def test_chinese_names_follow_the_language(self):
         f = self.fixture
