@@ -205,17 +205,6 @@ private Q_SLOTS:
         QCOMPARE(together.sink->events, one.sink->events);
     }
 
-    void type_textWithLineBreaksAndChinese_pastedAfterReply()
-    {
-        PairedClient c;
-        QVERIFY(c.pair());
-        const QString text = QStringLiteral("第一行\n second line ✓");
-        QCOMPARE(c.client->exchange("TYPE:" + text.toUtf8().toBase64()), QByteArray("ACK_TYPE"));
-        QCOMPARE(c.client->exchange("TYPE:"), QByteArray("ACK_TYPE")); // the empty text still pastes
-        QTRY_COMPARE_WITH_TIMEOUT(c.sink->clipboard, (QStringList{text, QString()}), 2000);
-        QCOMPARE(c.sink->events.size(), size_t(8)); // Command-V twice
-    }
-
     void type_inputAfterAPasteWaitsUntilTheTextWasFetched()
     {
         PairedClient c;
@@ -275,18 +264,6 @@ private Q_SLOTS:
             QCOMPARE(c.client->exchange("KEY:PASTE"), QByteArray("ACK_KEY"));
             QTRY_COMPARE_WITH_TIMEOUT(c.sink->events, keyStroke(9, flagCommand), 1000);
         }
-    }
-
-    void drag_sequence_oneReplyEach()
-    {
-        PairedClient c;
-        QVERIFY(c.pair());
-        QCOMPARE(c.client->exchange("MOUSE_DOWN"), QByteArray("ACK_MOUSE_DOWN"));
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(c.client->exchange("DRAG:5,0"), QByteArray("ACK_DRAG"));
-        QCOMPARE(c.client->exchange("MOUSE_UP"), QByteArray("ACK_MOUSE_UP"));
-        QCOMPARE(c.sink->events.size(), size_t(5));
-        QCOMPARE(c.sink->events[3], Event(moved(115, 100, 5, 0, 5, 0, LeftMouseDragged)));
     }
 };
 

@@ -137,9 +137,6 @@ private Q_SLOTS:
     }
 };
 
-QObject* makePairingThrottleTest()
-{
-    return new PairingThrottleTest;
-}
+QTEST_GUILESS_MAIN(PairingThrottleTest)
 
 #include "tst_pairingthrottle.moc"

@@ -154,35 +154,8 @@ private Q_SLOTS:
         QCOMPARE(later.exchange("PAIR:" + f.server->pairingCode().toUtf8()), successReply(f));
         QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), pairedStatus(2), 2000);
     }
-
-    void flood_idleUnpairedConnections_longestIdleDroppedPairedKept()
-    {
-        ServerFixture f(4);
-        f.server->start();
-        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
-        LoopbackClient paired(f.port());
-        QCOMPARE(paired.exchange(pair), successReply(f));
-
-        std::vector<std::unique_ptr<LoopbackClient>> idle;
-        for (int i = 0; i < 4; ++i) {
-            idle.push_back(std::make_unique<LoopbackClient>(f.port()));
-            spinEventLoop(20);
-        }
-        idle[0]->send("PAIR:"); // activity makes the first one the most recent
-        QCOMPARE(idle[0]->receive(), QByteArray("PAIR_FAILED"));
-
-        LoopbackClient newcomer(f.port());
-        QVERIFY(idle[1]->isEndedByServer()); // the longest idle made room
-        QCOMPARE(newcomer.exchange(pair), successReply(f));
-        QVERIFY(idle[0]->staysSilent(50));
-        QCOMPARE(idle[0]->exchange(pair), successReply(f)); // still open
-        QCOMPARE(paired.exchange(pair), successReply(f));
-    }
 };
 
-QObject* makeReceiveLoopTest()
-{
-    return new ReceiveLoopTest;
-}
+QTEST_GUILESS_MAIN(ReceiveLoopTest)
 
 #include "tst_receiveloop.moc"

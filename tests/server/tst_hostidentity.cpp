@@ -58,14 +58,6 @@ private Q_SLOTS:
         QCOMPARE(chooseLinkLayerAddress(interfaces, defaultRoute), expected);
     }
 
-    void formatLinkLayerAddress_onlySixBytes_lowerCaseWithZeros()
-    {
-        QCOMPARE(formatLinkLayerAddress(mac({0xAB, 0x0c, 0x00, 0xff, 0x10, 0x01})),
-                 QStringLiteral("ab:0c:00:ff:10:01"));
-        QCOMPARE(formatLinkLayerAddress(mac({1, 2, 3, 4, 5})), QString());
-        QCOMPARE(formatLinkLayerAddress(QByteArray(20, '\x7f')), QString());
-    }
-
     void defaultRouteInterface_procText_lowestMetricUpRoute()
     {
         const QByteArray routes =
@@ -102,9 +94,6 @@ private Q_SLOTS:
     }
 };
 
-QObject* makeHostIdentityTest()
-{
-    return new HostIdentityTest;
-}
+QTEST_GUILESS_MAIN(HostIdentityTest)
 
 #include "tst_hostidentity.moc"

@@ -132,9 +132,6 @@ private Q_SLOTS:
     }
 };
 
-QObject* makeServerTest()
-{
-    return new ServerTest;
-}
+QTEST_GUILESS_MAIN(ServerTest)
 
 #include "tst_server.moc"

@@ -28,10 +28,14 @@ class CommandLine(unittest.TestCase):
         out = subprocess.run([BIN, "--version"], capture_output=True, timeout=10)
         self.assertEqual(out.returncode, 0)
         self.assertRegex(out.stdout.decode(), r"^quillmote \d+\.\d+\.\d+\n$")
-        for bad in (["--input", "wayland"], ["--input"], ["--frobnicate"]):
+        for bad in (["--input", "wayland"], ["--input"], ["--frobnicate"], ["--port", "65536"], ["--port", "-1"],
+                    ["--input", "record:"], ["--port"]):
             out = subprocess.run([BIN, *bad], capture_output=True, timeout=10)
             self.assertEqual(out.returncode, 2, bad)
             self.assertIn(b"quillmote:", out.stderr)
+        with Server(args=("--input=none", "--headless", "--port=0")) as server:
+            self.assertIsNotNone(server.wait_for("^Input backend: none$", after_seen=False))
+            self.assertNotEqual(server.port, 61917)
 
 
 class Lifecycle(unittest.TestCase):
