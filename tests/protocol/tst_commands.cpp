@@ -70,76 +70,59 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<std::vector<Event>>("events");
         using V = std::vector<Event>;
-        QTest::newRow("move") << QByteArray("MOVE:10,-5") << QByteArray("ACK_MOVE")
-                              << V{moved(110, 95, 10, -5, 10, -5)};
-        QTest::newRow("move fractions") << QByteArray("MOVE:0.5,0.25") << QByteArray("ACK_MOVE")
-                                        << V{moved(100.5, 100.25, 0, 0, 0.5, 0.25)};
-        QTest::newRow("move double comma")
-            << QByteArray("MOVE:1,,2") << QByteArray("ACK_MOVE") << V{moved(101, 102, 1, 2, 1, 2)};
-        QTest::newRow("move outer commas")
-            << QByteArray("MOVE:,1,2,") << QByteArray("ACK_MOVE") << V{moved(101, 102, 1, 2, 1, 2)};
-        QTest::newRow("move hex, exponent, sign")
-            << QByteArray("MOVE:0x10,+1e1") << QByteArray("ACK_MOVE") << V{moved(116, 110, 16, 10, 16, 10)};
-        QTest::newRow("move inf acknowledged, not posted")
-            << QByteArray("MOVE:inf,0") << QByteArray("ACK_MOVE") << V{};
-        QTest::newRow("move 1e400") << QByteArray("MOVE:1e400,0") << QByteArray("ACK_MOVE") << V{};
-        QTest::newRow("move NAN any case") << QByteArray("MOVE:NaN,1") << QByteArray("ACK_MOVE") << V{};
-        QTest::newRow("move one number") << QByteArray("MOVE:1") << QByteArray() << V{};
-        QTest::newRow("move three numbers") << QByteArray("MOVE:1,2,3") << QByteArray() << V{};
-        QTest::newRow("move leading space") << QByteArray("MOVE: 1,2") << QByteArray() << V{};
-        QTest::newRow("move trailing line feed") << QByteArray("MOVE:1,2\n") << QByteArray() << V{};
-        QTest::newRow("move letters") << QByteArray("MOVE:a,b") << QByteArray() << V{};
-        QTest::newRow("move decimal comma") << QByteArray("MOVE:1,5,2") << QByteArray() << V{};
-        QTest::newRow("two moves in one read")
-            << QByteArray("MOVE:1,2MOVE:3,4") << QByteArray("ACK_MOVEACK_MOVE")
-            << V{moved(101, 102, 1, 2, 1, 2), moved(104, 106, 3, 4, 3, 4)};
-        QTest::newRow("drag") << QByteArray("DRAG:3,4") << QByteArray("ACK_DRAG")
-                              << V{moved(103, 104, 3, 4, 3, 4, LeftMouseDragged)};
-        QTest::newRow("drag one number") << QByteArray("DRAG:3") << QByteArray() << V{};
-        QTest::newRow("mouse down") << QByteArray("MOUSE_DOWN") << QByteArray("ACK_MOUSE_DOWN")
-                                    << V{press(LeftMouseDown)};
-        QTest::newRow("mouse up") << QByteArray("MOUSE_UP") << QByteArray("ACK_MOUSE_UP")
-                                  << V{press(LeftMouseUp)};
-        QTest::newRow("mouse down and space") << QByteArray("MOUSE_DOWN ") << QByteArray() << V{};
-        QTest::newRow("mouse down lower case") << QByteArray("mouse_down") << QByteArray() << V{};
-        QTest::newRow("scroll") << QByteArray("SCROLL:0,10") << QByteArray() << V{ScrollEvent{0, 12, 0, 0}};
-        QTest::newRow("scroll bad") << QByteArray("SCROLL:x,1") << QByteArray() << V{};
-        QTest::newRow("magnify") << QByteArray("MAGNIFY:1.5") << QByteArray() << V{};
-        QTest::newRow("magnify bad") << QByteArray("MAGNIFY:abc") << QByteArray() << V{};
-        QTest::newRow("click left") << QByteArray("CLICK:LEFT") << QByteArray("ACK_CLICK")
-                                    << V{press(LeftMouseDown), press(LeftMouseUp)};
-        QTest::newRow("click right") << QByteArray("CLICK:RIGHT") << QByteArray("ACK_CLICK")
-                                     << V{press(RightMouseDown, RightButton),
-                                          press(RightMouseUp, RightButton)};
-        QTest::newRow("click double") << QByteArray("CLICK:DOUBLE") << QByteArray("ACK_DOUBLE_CLICK")
-                                      << V{press(LeftMouseDown), press(LeftMouseUp),
-                                           press(LeftMouseDown, 0, 2), press(LeftMouseUp, 0, 2)};
-        QTest::newRow("click middle") << QByteArray("CLICK:MIDDLE") << QByteArray() << V{};
-        QTest::newRow("click lower case") << QByteArray("CLICK:left") << QByteArray() << V{};
-        QTest::newRow("click empty") << QByteArray("CLICK:") << QByteArray() << V{};
-        QTest::newRow("volume up") << QByteArray("VOLUME:UP") << QByteArray()
-                                   << V{SystemEvent{8, 0xa00, -1, 0xa00}, SystemEvent{8, 0xb00, -1, 0xb00}};
-        QTest::newRow("volume down") << QByteArray("VOLUME:DOWN") << QByteArray()
-                                     << V{SystemEvent{8, 0x10a00, -1, 0xa00},
-                                          SystemEvent{8, 0x10b00, -1, 0xb00}};
-        QTest::newRow("volume mute") << QByteArray("VOLUME:MUTE") << QByteArray()
-                                     << V{SystemEvent{8, 0x70a00, -1, 0xa00},
-                                          SystemEvent{8, 0x70b00, -1, 0xb00}};
-        QTest::newRow("volume lower case") << QByteArray("VOLUME:up") << QByteArray() << V{};
-        QTest::newRow("key enter") << QByteArray("KEY:ENTER") << QByteArray("ACK_KEY") << keyStroke(36);
-        QTest::newRow("key up arrow") << QByteArray("KEY:UP") << QByteArray("ACK_KEY") << keyStroke(126);
-        QTest::newRow("key command alone")
-            << QByteArray("KEY:COMMAND") << QByteArray("ACK_KEY") << keyStroke(55);
-        QTest::newRow("key paste") << QByteArray("KEY:PASTE") << QByteArray("ACK_KEY")
-                                   << keyStroke(9, flagCommand);
-        QTest::newRow("key unknown") << QByteArray("KEY:F13") << QByteArray("ACK_KEY") << V{};
-        QTest::newRow("key lower case") << QByteArray("KEY:enter") << QByteArray("ACK_KEY") << V{};
-        QTest::newRow("key empty") << QByteArray("KEY:") << QByteArray("ACK_KEY") << V{};
-        QTest::newRow("type bad base64") << QByteArray("TYPE:@@@@") << QByteArray() << V{};
-        QTest::newRow("type unpadded") << QByteArray("TYPE:aGVsbG8") << QByteArray() << V{};
-        QTest::newRow("type with line feed") << QByteArray("TYPE:aGk=\n") << QByteArray() << V{};
-        QTest::newRow("type not UTF-8") << QByteArray("TYPE://79") << QByteArray() << V{};
-        QTest::newRow("unknown keyword") << QByteArray("JUMP:1,2") << QByteArray() << V{};
+        const V none;
+        const V click = {press(LeftMouseDown), press(LeftMouseUp)};
+        const std::tuple<const char*, const char*, V> rows[] = {
+            {"MOVE:10,-5", "ACK_MOVE", {moved(110, 95, 10, -5, 10, -5)}},
+            {"MOVE:0.5,0.25", "ACK_MOVE", {moved(100.5, 100.25, 0, 0, 0.5, 0.25)}},
+            {"MOVE:,1,,2,", "ACK_MOVE", {moved(101, 102, 1, 2, 1, 2)}}, // empty pieces are skipped
+            {"MOVE:0x10,+1e1", "ACK_MOVE", {moved(116, 110, 16, 10, 16, 10)}},
+            {"MOVE:inf,0", "ACK_MOVE", none}, // acknowledged, not posted
+            {"MOVE:NaN,1", "ACK_MOVE", none},
+            {"MOVE:1", "", none},
+            {"MOVE:1,2,3", "", none},
+            {"MOVE: 1,2", "", none},
+            {"MOVE:1,2\n", "", none},
+            {"MOVE:a,b", "", none},
+            {"MOVE:1,2MOVE:3,4",
+             "ACK_MOVEACK_MOVE",
+             {moved(101, 102, 1, 2, 1, 2), moved(104, 106, 3, 4, 3, 4)}},
+            {"DRAG:3,4", "ACK_DRAG", {moved(103, 104, 3, 4, 3, 4, LeftMouseDragged)}},
+            {"DRAG:3", "", none},
+            {"MOUSE_DOWN", "ACK_MOUSE_DOWN", {press(LeftMouseDown)}},
+            {"MOUSE_UP", "ACK_MOUSE_UP", {press(LeftMouseUp)}},
+            {"MOUSE_DOWN ", "", none},
+            {"SCROLL:0,10", "", {ScrollEvent{0, 12, 0, 0}}},
+            {"SCROLL:x,1", "", none},
+            {"MAGNIFY:1.5", "", none},
+            {"CLICK:LEFT", "ACK_CLICK", click},
+            {"CLICK:RIGHT",
+             "ACK_CLICK",
+             {press(RightMouseDown, RightButton), press(RightMouseUp, RightButton)}},
+            {"CLICK:DOUBLE",
+             "ACK_DOUBLE_CLICK",
+             {press(LeftMouseDown), press(LeftMouseUp), press(LeftMouseDown, 0, 2),
+              press(LeftMouseUp, 0, 2)}},
+            {"CLICK:left", "", none},
+            {"VOLUME:UP", "", {SystemEvent{8, 0xa00, -1, 0xa00}, SystemEvent{8, 0xb00, -1, 0xb00}}},
+            {"VOLUME:DOWN", "", {SystemEvent{8, 0x10a00, -1, 0xa00}, SystemEvent{8, 0x10b00, -1, 0xb00}}},
+            {"VOLUME:MUTE", "", {SystemEvent{8, 0x70a00, -1, 0xa00}, SystemEvent{8, 0x70b00, -1, 0xb00}}},
+            {"VOLUME:up", "", none},
+            {"KEY:ENTER", "ACK_KEY", keyStroke(36)},
+            {"KEY:ESC", "ACK_KEY", keyStroke(53)},
+            {"KEY:UP", "ACK_KEY", keyStroke(126)},
+            {"KEY:COMMAND", "ACK_KEY", keyStroke(55)},
+            {"KEY:PASTE", "ACK_KEY", keyStroke(9, flagCommand)},
+            {"KEY:F13", "ACK_KEY", none},
+            {"KEY:enter", "ACK_KEY", none},
+            {"TYPE:@@@@", "", none},
+            {"TYPE:aGVsbG8", "", none}, // unpadded
+            {"TYPE:aGk=\n", "", none},
+            {"TYPE://79", "", none}, // not UTF-8
+            {"JUMP:1,2", "", none},
+        };
+        for (const auto& [message, reply, events] : rows)
+            QTest::newRow(message) << QByteArray(message) << QByteArray(reply) << events;
     }
     void rows_replyAndEvents()
     {

@@ -5,8 +5,6 @@
 #include "support/ServerFixture.h"
 
 #include <QRegularExpression>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace quillmote;
@@ -90,45 +88,6 @@ private Q_SLOTS:
         Q_EMIT f.lastAdvertiser->failed(QStringLiteral("gone"));
         QTRY_COMPARE_WITH_TIMEOUT(f.status->connectionStatus(), QStringLiteral("启动失败: gone"), 2000);
         QVERIFY(f.status->isConnected());
-    }
-
-    void codes_storedKeptMalformedReplaced_drawnEvenly_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("leading zeros") << "000042" << true;
-        QTest::newRow("seven digits") << "1234567" << false;
-        QTest::newRow("five digits") << "12345" << false;
-        QTest::newRow("letter") << "12a456" << false;
-        QTest::newRow("full-width digits") << "１２３４５６" << false;
-    }
-
-    void codes_storedKeptMalformedReplaced_drawnEvenly()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, kept);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Quillmote.conf"));
-        QSettings(path, QSettings::IniFormat)
-            .setValue(QLatin1String(PairingCodeStore::pairingCodeKey), stored);
-        const QString code = PairingCodeStore(path).place();
-        QVERIFY(sixDigits.match(code).hasMatch());
-        QCOMPARE(code == stored, kept);
-        QCOMPARE(QSettings(path, QSettings::IniFormat)
-                     .value(QLatin1String(PairingCodeStore::pairingCodeKey))
-                     .toString(),
-                 code);
-        if (!kept) // a file that holds a code drawn here is the user's alone
-            QCOMPARE(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther),
-                     QFile::Permissions());
-
-        QSet<QString> seen;
-        for (int i = 0; i < 2000; ++i)
-            seen.insert(PairingCodeStore::draw());
-        QVERIFY(seen.size() > 1980 && std::all_of(seen.begin(), seen.end(), [](const QString& c) {
-                    return sixDigits.match(c).hasMatch();
-                }));
-        QVERIFY(std::any_of(seen.begin(), seen.end(), [](const QString& c) { return c.startsWith(u'0'); }));
     }
 };
 

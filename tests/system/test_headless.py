@@ -68,10 +68,14 @@ class Lifecycle(unittest.TestCase):
             with Server(config_home=first.config_home) as second:
                 self.assertEqual(second.code, code)
                 self.assertIsNone(second.wait_for("not six digits", timeout=0.5))
-            with open(config, "w") as f:
-                f.write("[General]\nSavedPairingCode=12345\n")
+            for bad in ("12345", "1234567", "12a456", "１２３４５６"):
+                with open(config, "w") as f:
+                    f.write(f"[General]\nSavedPairingCode={bad}\n")
+                with Server(config_home=first.config_home) as third:
+                    self.assertIsNotNone(third.wait_for("^Stored pairing code is not six digits; a new code was "
+                                                        "drawn.$"), bad)
+                    self.assertNotEqual(third.code, bad)
             with Server(config_home=first.config_home) as third:
-                self.assertIsNotNone(third.wait_for("^Stored pairing code is not six digits; a new code was drawn.$"))
                 new_code = third.code
                 self.assertRegex(new_code, r"^\d{6}$")
                 port = third.port
@@ -235,7 +239,6 @@ class Files(unittest.TestCase):
                 self.assertEqual(stat.S_IMODE(os.stat(config).st_mode), 0o600)
                 self.assertEqual(stat.S_IMODE(os.stat(record).st_mode), 0o600)
                 os.chmod(folder, 0o755)
-                os.chmod(config, 0o644)
                 with Server(config_home=server.config_home) as second:
                     self.assertEqual(second.code, code)
                     self.assertIsNotNone(second.wait_for(
