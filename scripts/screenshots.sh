@@ -8,7 +8,7 @@ set -euo pipefail
 build=${1:-build}
 out=${2:-docs/screenshots}
 here=$(cd "$(dirname "$0")/.." && pwd)
-tool="$here/$build/tests/quillmote_screenshots"
+tool="$here/$build/scripts/screenshots/quillmote_screenshots"
 [[ -x "$tool" ]] || { echo "screenshots: $tool is missing; build first" >&2; exit 1; }
 
 runtime=$(mktemp -d)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/InputController.h"
+#include "support/LoopbackClient.h"
 #include "support/TestSink.h"
 
 #include <QTest>
@@ -80,6 +81,39 @@ private Q_SLOTS:
         QCOMPARE(g.controller.accumulatorX(), 0.0);
         g.controller.scroll(0, 1e9); // 1.2e9 fits
         QCOMPARE(g.sink->events, (std::vector<Event>{ScrollEvent{0, 1200000000, 0, 0}}));
+    }
+    void paste_laterInputWaitsUntilTheTextWasFetched_orABoundedWait()
+    {
+        Fixture f;
+        f.sink->reportsFetch = true;
+        const auto paste = quillmote::test::keyStroke(9, flagCommand);
+        f.controller.typeText(QStringLiteral("abc"));
+        f.controller.pressKey(123, 0);
+        f.controller.pressKey(49, 0);
+        f.controller.typeText(QStringLiteral("def"));
+        quillmote::test::spinEventLoop(50);
+        QCOMPARE(f.sink->events, paste);
+        QCOMPARE(f.sink->clipboard, QStringList{QStringLiteral("abc")}); // not replaced before it was fetched
+        f.sink->fetchPaste();
+        std::vector<Event> expected = paste;
+        for (const auto& keys : {quillmote::test::keyStroke(123), quillmote::test::keyStroke(49), paste})
+            expected.insert(expected.end(), keys.begin(), keys.end());
+        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
+        QCOMPARE(f.sink->clipboard, (QStringList{QStringLiteral("abc"), QStringLiteral("def")}));
+
+        // Nobody fetches the second text: the rest goes on after a bounded wait.
+        const auto enter = quillmote::test::keyStroke(36);
+        f.controller.pressKey(36, 0);
+        QCOMPARE(f.sink->events.size(), expected.size());
+        expected.insert(expected.end(), enter.begin(), enter.end());
+        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
+
+        // A text that cannot be placed is not pasted: the chord would paste the old one.
+        f.sink->clipboardWorks = false;
+        f.controller.typeText(QStringLiteral("xyz"));
+        f.controller.pressKey(36, 0);
+        expected.insert(expected.end(), enter.begin(), enter.end());
+        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
     }
 };
 

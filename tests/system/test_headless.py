@@ -2,6 +2,7 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """The headless executable as a client and a user see it, on loopback."""
 import fcntl
+import json
 import os
 import re
 import resource
@@ -136,8 +137,12 @@ class Connections(unittest.TestCase):
     def test_end_of_stream_and_reset_print_their_lines(self):
         with Server() as server:
             pair = b"PAIR:" + server.code.encode()
-            c = Client(server.port)
-            self.assertTrue(c.exchange(pair).startswith(b"PAIR_SUCCESS|"))
+            c, other = Client(server.port), Client(server.port)
+            for client in (c, c, other):  # pairing again does not count twice
+                self.assertTrue(client.exchange(pair).startswith(b"PAIR_SUCCESS|"))
+            self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(2\)$"))
+            self.assertEqual(other.exchange(b"PAIR:000000x"), b"PAIR_FAILED")  # a wrong code later unpairs nobody
+            other.close()
             self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
             c.close()
             self.assertIsNotNone(server.wait_for("^连接断开$"))
@@ -306,6 +311,93 @@ class RecordBackend(unittest.TestCase):
                              timeout=10)
         self.assertEqual(out.returncode, 2)
         self.assertIn(b"cannot open /proc/no/such/file for recording", out.stderr)
+
+
+def key(code, flags=0):
+    """What one key press posts: its modifiers down, the key down and up, the modifiers up."""
+    mods = [m for bit, m in ((0x100000, 55), (0x20000, 56), (0x80000, 58), (0x40000, 59)) if flags & bit]
+    return ([("key", m, True, 0) for m in mods] + [("key", code, True, flags), ("key", code, False, flags)] +
+            [("key", m, False, 0) for m in reversed(mods)])
+
+
+def summary(e):
+    return {"mouse": lambda: ("mouse", e["type"], e["button"], e["clickState"], e["deltaXf"], e["deltaYf"]),
+            "key": lambda: ("key", e["keyCode"], e["down"], e["flags"]),
+            "scroll": lambda: ("scroll", e["wheel1"], e["wheel2"]), "system": lambda: ("system", e["data1"]),
+            "clipboard": lambda: ("clipboard", e["text"])}[e["event"]]()
+
+
+CLICK = [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)]
+COMMANDS = [  # message, reply, events (summarised)
+    (b"MOVE:10,-5", b"ACK_MOVE", [("mouse", 5, 0, 0, 10.0, -5.0)]),
+    (b"MOVE:0.5,0.25", b"ACK_MOVE", [("mouse", 5, 0, 0, 0.5, 0.25)]),
+    (b"MOVE:,1,,2,", b"ACK_MOVE", [("mouse", 5, 0, 0, 1.0, 2.0)]),  # empty pieces are skipped
+    (b"MOVE:0x10,+1e1", b"ACK_MOVE", [("mouse", 5, 0, 0, 16.0, 10.0)]),
+    (b"MOVE:inf,0", b"ACK_MOVE", []), (b"MOVE:NaN,1", b"ACK_MOVE", []),  # acknowledged, not posted
+    (b"MOVE:1", b"", []), (b"MOVE:1,2,3", b"", []), (b"MOVE: 1,2", b"", []), (b"MOVE:1,2\n", b"", []),
+    (b"MOVE:a,b", b"", []),
+    (b"MOVE:1,2MOVE:3,4", b"ACK_MOVEACK_MOVE", [("mouse", 5, 0, 0, 1.0, 2.0), ("mouse", 5, 0, 0, 3.0, 4.0)]),
+    (b"DRAG:3,4", b"ACK_DRAG", [("mouse", 6, 0, 0, 3.0, 4.0)]), (b"DRAG:3", b"", []),
+    (b"MOUSE_DOWN", b"ACK_MOUSE_DOWN", CLICK[:1]), (b"MOUSE_UP", b"ACK_MOUSE_UP", CLICK[1:]),
+    (b"MOUSE_DOWN ", b"", []), (b"SCROLL:0,10", b"", [("scroll", 12, 0)]), (b"SCROLL:x,1", b"", []),
+    (b"MAGNIFY:1.5", b"", []), (b"CLICK:LEFT", b"ACK_CLICK", CLICK),
+    (b"CLICK:RIGHT", b"ACK_CLICK", [("mouse", 3, 1, 1, 0.0, 0.0), ("mouse", 4, 1, 1, 0.0, 0.0)]),
+    (b"CLICK:DOUBLE", b"ACK_DOUBLE_CLICK", CLICK + [("mouse", 1, 0, 2, 0.0, 0.0), ("mouse", 2, 0, 2, 0.0, 0.0)]),
+    (b"CLICK:left", b"", []), (b"VOLUME:up", b"", []),
+    (b"VOLUME:UP", b"", [("system", 0xa00), ("system", 0xb00)]),
+    (b"VOLUME:DOWN", b"", [("system", 0x10a00), ("system", 0x10b00)]),
+    (b"VOLUME:MUTE", b"", [("system", 0x70a00), ("system", 0x70b00)]),
+    (b"KEY:ENTER", b"ACK_KEY", key(36)), (b"KEY:ESC", b"ACK_KEY", key(53)), (b"KEY:UP", b"ACK_KEY", key(126)),
+    (b"KEY:COMMAND", b"ACK_KEY", key(55)), (b"KEY:PASTE", b"ACK_KEY", key(9, 0x100000)),
+    (b"KEY:F13", b"ACK_KEY", []), (b"KEY:enter", b"ACK_KEY", []),
+    (b"TYPE:@@@@", b"", []), (b"TYPE:aGVsbG8", b"", []), (b"TYPE:aGk=\n", b"", []), (b"TYPE://79", b"", []),
+    (b"JUMP:1,2", b"", []),
+]
+MERGED = [  # one read, and the commands it holds sent one by one
+    (b"KEY:ENTERMOVE:1,0", [b"KEY:ENTER", b"MOVE:1,0"]),
+    (b"MOVE:1,0DRAG:2,1MOUSE_DOWNMOUSE_UPSCROLL:0,10MAGNIFY:1CLICK:LEFTVOLUME:MUTEKEY:LEFTCLICK:DOUBLE",
+     [b"MOVE:1,0", b"DRAG:2,1", b"MOUSE_DOWN", b"MOUSE_UP", b"SCROLL:0,10", b"MAGNIFY:1", b"CLICK:LEFT",
+      b"VOLUME:MUTE", b"KEY:LEFT", b"CLICK:DOUBLE"]),
+    (b"xyzMOVE:1,0KEY:ENTER", [b"xyz", b"MOVE:1,0", b"KEY:ENTER"]),
+    (b"MOVE:1,2\nMOVE:3,4", [b"MOVE:1,2\n", b"MOVE:3,4"]),  # a line feed spoils only its own command
+    (b"MOVE:1,0CMD:OPEN:APP:MOVE:5,5", [b"MOVE:1,0", b"CMD:OPEN:APP:MOVE:5,5"]),  # free text takes the rest
+    (b"KEY:UPPAIR:000000MOVE:5,5", [b"KEY:UP", b"PAIR:000000MOVE:5,5"]),
+    (b"MOVE:1,1" * 100, [b"MOVE:1,1"] * 100),
+]
+
+
+class Commands(unittest.TestCase):
+    def test_every_command_word_before_and_after_pairing_and_merged_in_one_read(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "events.jsonl")
+            with Server(args=("--headless", "--input", "record:" + path)) as server:
+                def events():
+                    with open(path, encoding="utf-8") as f:
+                        return [summary(json.loads(line)) for line in f]
+
+                def exchange(client, message, size):
+                    client.send(message)
+                    got = b""
+                    while len(got) < size and (more := client.receive(timeout=2.0)):
+                        got += more
+                    return got if size else got + client.receive(timeout=0.1)
+                client = Client(server.port)
+                for message, _, _ in COMMANDS:  # nothing before pairing: the gate
+                    self.assertEqual(exchange(client, message, 0), b"", message)
+                self.assertTrue(client.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+                self.assertEqual(events(), [])
+                for message, reply, expected in COMMANDS:
+                    before = len(events())
+                    self.assertEqual(exchange(client, message, len(reply)), reply, message)
+                    time.sleep(0.02)
+                    self.assertEqual(events()[before:], expected, message)
+                for merged, alone in MERGED:
+                    before = len(events())
+                    replies = b"".join(exchange(client, piece, 0) for piece in alone)
+                    one_by_one = events()[before:]
+                    self.assertEqual(exchange(client, merged, len(replies)), replies, merged)
+                    time.sleep(0.05)
+                    self.assertEqual(events()[before + len(one_by_one):], one_by_one, merged)
 
 
 class Exhaustion(unittest.TestCase):
