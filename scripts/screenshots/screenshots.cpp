@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
 
     auto* sink = new test::TestSink;
     input::InputController controller{std::unique_ptr<input::EventSink>(sink)};
-    test::ServerFixture fixture(0, &std::chrono::steady_clock::now, &controller);
+    test::ServerFixture fixture(&std::chrono::steady_clock::now, &controller);
     const ui::ViewContext context{*fixture.server,    *fixture.status,
                                   controller,         fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
                                   [](const QUrl&) {}, [] {}};

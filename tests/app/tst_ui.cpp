@@ -12,8 +12,6 @@
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
-#include "server/Listener.h"
-#include "server/RemoteServer.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
 #include "support/TestSink.h"
@@ -49,7 +47,7 @@ struct Desktop
 {
     Desktop()
         : sink(new TestSink), input(std::unique_ptr<input::EventSink>(sink)),
-          fixture(0, &std::chrono::steady_clock::now, &input)
+          fixture(&std::chrono::steady_clock::now, &input)
     {
     }
     ViewContext context()
@@ -102,8 +100,6 @@ private Q_SLOTS:
         view->startButton()->click();
         QVERIFY(!main.dashboardView()); // input access is still missing
 
-        view->accessibilityRow()->button()->click();
-        QCOMPARE(d.openedUrls.size(), 1);
         d.sink->trusted = true;
         QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 1500);
         d.sink->trusted = false; // revoked while shown
@@ -115,7 +111,6 @@ private Q_SLOTS:
         QVERIFY(main.dashboardView() && main.dashboardView()->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!view, 1000);
         QVERIFY(MainView::readCompletedOnboarding(d.context().settingsPath));
-        QVERIFY(MainView(d.context()).dashboardView());
     }
 
     void dashboardAndPanel_showStatusPermissionAndFailedAttempts()
@@ -135,8 +130,6 @@ private Q_SLOTS:
         panel.permissionButton()->click(); // granted now: the line says so, nothing opens
         QVERIFY(panel.grantedLine()->isVisible());
         QCOMPARE(d.openedUrls.size(), 1);
-        dashboard.quitButton()->click();
-        QCOMPARE(d.quitRequests, 1);
 
         // Without avahi-daemon: waiting, not advertised, and the notice says what to run.
         Q_EMIT d.fixture.lastAdvertiser->unreachable(QStringLiteral("avahi-daemon is not reachable"));
@@ -168,6 +161,9 @@ private Q_SLOTS:
         QVERIFY(d.fixture.server->pairingCode() != old);
         QCOMPARE(dashboard.codeLabel()->text(), d.fixture.server->pairingCode());
         QCOMPARE(panel.codeLabel()->text(), d.fixture.server->pairingCode());
+        QCOMPARE(
+            QSettings(d.context().settingsPath, QSettings::IniFormat).value("SavedPairingCode").toString(),
+            d.fixture.server->pairingCode()); // stored like the first one
     }
 
     void tray_iconFollowsTheConnection()

@@ -19,10 +19,8 @@ namespace quillmote::test {
 // Without an input controller or host actions, their commands are ignored.
 struct ServerFixture
 {
-    explicit ServerFixture(int unpairedLimit = 0,
-                           PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr, actions::HostActions* actions = nullptr,
-                           PortChoice port = {})
+    explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
+                           input::InputController* input = nullptr)
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
             .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
@@ -34,12 +32,10 @@ struct ServerFixture
                 return advertiser;
             },
             .name = QStringLiteral("Test Host"),
-            .unpairedConnectionLimit = unpairedLimit,
-            .port = port,
             .clock = clock,
         });
         dispatcher =
-            std::make_unique<CommandDispatcher>(*server, input, actions, PairingThrottle(std::move(clock)));
+            std::make_unique<CommandDispatcher>(*server, input, nullptr, PairingThrottle(std::move(clock)));
         server->setReceiveLoop(dispatcher.get());
         status = std::make_unique<ServerStatus>(*server);
     }

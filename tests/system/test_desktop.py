@@ -88,12 +88,6 @@ class DesktopApplication(unittest.TestCase):
             self.assertEqual(self.wait_windows(1), windows)  # the same window, not a new one
             self.assertIsNone(server.proc.poll())
 
-    def test_the_onboarding_starts_the_server(self):
-        with Server(args=("--input", "x11"), env=self.env) as server:
-            self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
-            # Its first poll, a second after it is shown, finds no listener and starts one.
-            self.assertTrue(self.listening(server.proc.pid), server.lines)
-
     def test_login_start_stays_in_the_tray_and_opens_the_window_without_one(self):
         require(shutil.which("trayer") and shutil.which("xwininfo"), "trayer and xwininfo are needed")
         config = tempfile.mkdtemp(prefix="quillmote-login-")

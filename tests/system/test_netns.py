@@ -87,8 +87,8 @@ class LinkLayerAddress(unittest.TestCase):
         self.namespaces.append(ns)
         for spec in interfaces:
             ns.add_interface(*spec)
-        if default_route:
-            ns.ip("route", "add", "default", "via", "192.0.2.254", "dev", default_route, "onlink")
+        for metric, dev in enumerate(default_route or ()):  # the lowest metric is the default route
+            ns.ip("route", "add", "default", "via", "192.0.2.254", "dev", dev, "onlink", "metric", str(metric + 1))
         with Server(prefix=ns.exec_prefix()) as server:
             reply = ns.pair(server.port, server.code)
             warned = any(l.startswith("⚠️ WARNING: Failed to get MAC address.") for l in server.lines)
@@ -97,9 +97,10 @@ class LinkLayerAddress(unittest.TestCase):
     def test_interface_rules(self):
         cases = [
             ("en0", [("en0", "02:00:00:00:0e:00", False), ("aaa0", "02:00:00:00:00:aa", True, "192.0.2.1/24")],
-             "aaa0", "PAIR_SUCCESS|02:00:00:00:0e:00"),
-            ("route", [("aaa0", "02:00:00:00:00:11"), ("zzz0", "02:00:00:00:00:22", True, "192.0.2.1/24")],
-             "zzz0", "PAIR_SUCCESS|02:00:00:00:00:22"),
+             ("aaa0",), "PAIR_SUCCESS|02:00:00:00:0e:00"),
+            ("route", [("aaa0", "02:00:00:00:00:11", True, "192.0.2.3/24"),
+                       ("zzz0", "02:00:00:00:00:22", True, "192.0.2.1/24")], ("zzz0", "aaa0"),
+             "PAIR_SUCCESS|02:00:00:00:00:22"),
             ("byname", [("ccc0", "02:00:00:00:00:55"), ("aaa0", "02:00:00:00:00:44", False),
                         ("bbb0", "02:00:00:00:00:0b")], None, "PAIR_SUCCESS|02:00:00:00:00:0b"),
         ]
@@ -200,7 +201,14 @@ class DnsSd(unittest.TestCase):
         return json.loads(out.stdout)
 
     def server(self):
-        server = Server(prefix=self.host.exec_prefix(), env=self.env)
+        # The host's name as a desktop sets it, in an /etc of the server's own (an overlay).
+        etc = tempfile.mkdtemp(dir=self.tmp)
+        os.makedirs(os.path.join(etc, "upper"))
+        os.makedirs(os.path.join(etc, "work"))
+        with open(os.path.join(etc, "upper", "machine-info"), "w", encoding="utf-8") as f:
+            f.write('CHASSIS=laptop\nPRETTY_HOSTNAME="Ada\'s \\"Book\\" 书房"\n')
+        script = f'mount -t overlay overlay -o lowerdir=/etc,upperdir={etc}/upper,workdir={etc}/work /etc && exec "$0" "$@"'
+        server = Server(prefix=(*self.host.exec_prefix(), "unshare", "-m", "sh", "-c", script), env=self.env)
         self.addCleanup(server.__exit__)
         return server
 
@@ -214,6 +222,7 @@ class DnsSd(unittest.TestCase):
         self.assertIn("192.0.2.1", found[0]["addresses"])
         self.assertRegex(found[0]["reply"], r"^PAIR_SUCCESS\|([0-9a-f]{2}:){5}[0-9a-f]{2}$")
         name = found[0]["name"]
+        self.assertEqual(name, 'Ada\'s "Book" 书房._zoduvived._tcp.local.')
 
         self.stop_avahi(self.avahi)
         self.assertIsNotNone(first.wait_for("^Listener waiting: avahi-daemon is not reachable", timeout=10))
