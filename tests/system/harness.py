@@ -32,16 +32,20 @@ def require(condition, reason):
 
 
 class Server:
-    """quillmote --headless with its own settings folder, its output read line by line."""
+    """quillmote --headless with its own settings folder, its output read line by line. It listens
+    on a port the system chooses unless told otherwise (port=None: as configured), so that tests
+    running side by side never meet on the default port."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
-                 stdout=subprocess.PIPE):
+                 port="0"):
+        if port is not None and not any(a.startswith("--port") for a in args):
+            args = (*args, "--port", port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         full_env = dict(os.environ)
         full_env["XDG_CONFIG_HOME"] = self.config_home
         full_env.update(env or {})
-        self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=stdout, stderr=subprocess.STDOUT,
+        self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL, env=full_env, start_new_session=True, cwd=cwd)
         self.lines = []
         self._queue = queue.Queue()
