@@ -135,6 +135,8 @@ def main():
 
     signal.signal(signal.SIGTERM, lambda *a: (put_back(), sys.exit(1)))
     rows = []
+    out = open(matrix, "w", encoding="utf-8")  # row by row, so that a run cut short keeps its rows
+    out.write("fault\tresult\tcaught by\n")
     try:
         for n, fault in enumerate(faults, 1):
             path = os.path.join(ROOT, fault["path"])
@@ -170,16 +172,15 @@ def main():
                     caught = "; ".join(f"{name}: {', '.join(funcs)}" for name, funcs in sorted(killers.items()))
                     rows.append((fault["id"], "caught" if killers else "SURVIVED", caught))
                 put_back()
+            out.write("\t".join(rows[-1]) + "\n")
+            out.flush()
             print(f"[{n}/{len(faults)}] {rows[-1][0]}: {rows[-1][1]} {rows[-1][2]} "
                   f"({time.monotonic() - started:.0f} s)", flush=True)
     finally:
+        out.close()
         put_back()
         build_tree(build)
 
-    with open(matrix, "w", encoding="utf-8") as f:
-        f.write("fault\tresult\tcaught by\n")
-        for row in rows:
-            f.write("\t".join(row) + "\n")
     viable = [r for r in rows if r[1] in ("caught", "SURVIVED")]
     caught = [r for r in viable if r[1] == "caught"]
     print(f"{len(caught)} of {len(viable)} planted faults caught; "
