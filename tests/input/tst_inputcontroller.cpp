@@ -115,6 +115,25 @@ private Q_SLOTS:
         expected.insert(expected.end(), enter.begin(), enter.end());
         QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
     }
+
+    void terminals_pasteWithShiftInsertFromBothSelections_closeWithShift()
+    {
+        Fixture f;
+        using quillmote::test::keyStroke;
+        for (const char* terminal : {"xfce4-terminal", "gnome-terminal-server", "st-256color", "XTerm"}) {
+            f.sink->windowClass = QString::fromLatin1(terminal);
+            f.sink->events.clear();
+            f.controller.typeText(QStringLiteral("ls"));
+            QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, keyStroke(114, flagShift), 1000);
+            QCOMPARE(f.sink->primary.constLast(), QStringLiteral("ls"));
+            f.controller.pressPaste();
+            f.controller.closeWindow(); // with Control+Shift+W
+            QCOMPARE(std::vector(f.sink->events.begin() + 4, f.sink->events.begin() + 8),
+                     keyStroke(114, flagShift));
+            QCOMPARE(std::vector(f.sink->events.begin() + 8, f.sink->events.end()),
+                     keyStroke(13, flagCommand | flagShift));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(InputControllerTest)

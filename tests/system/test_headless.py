@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """The headless executable as a client and a user see it, on loopback."""
+import base64
 import fcntl
 import json
 import os
@@ -253,9 +254,6 @@ class Files(unittest.TestCase):
 
 class RecordBackend(unittest.TestCase):
     def test_record_file_has_one_json_line_per_event(self):
-        import base64
-        import json
-        import tempfile
         with tempfile.TemporaryDirectory() as tmp:
             path = os.path.join(tmp, "events.jsonl")
             with Server(args=("--headless", "--input", "record:" + path)) as server:
