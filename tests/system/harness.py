@@ -32,9 +32,8 @@ def require(condition, reason):
 
 
 class Server:
-    """quillmote --headless with its own settings folder, its output read line by line. It listens
-    on a port the system chooses unless told otherwise (port=None: as configured), so that tests
-    running side by side never meet on the default port."""
+    """quillmote --headless with its own settings folder, its output read line by line, on a port
+    the system chooses unless port=None (as configured): tests side by side never share one."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
                  port="0"):

@@ -245,7 +245,8 @@ class Applications(unittest.TestCase):
                    "thunar-settings": "File Manager Settings", "xfce-mouse-settings": "Mouse and Touchpad",
                    "org.xfce.mousepad": "Mousepad\nGenericName=Text Editor\nKeywords=text;editor;",
                    "netease": "NetEase Cloud Music\nName[zh_CN]=网易云音乐", "hidden": "Hidden Music\nHidden=true",
-                   "helper": "Music Helper\nNoDisplay=true", "kde-music": "Plasma Music\nOnlyShowIn=KDE;"}
+                   "helper": "Music Helper\nNoDisplay=true", "kde-music": "Plasma Music\nOnlyShowIn=KDE;",
+                   "twin-a": "Twin", "twin-b": "Twin"}  # the same name: opened as named, not left as a tie
         entries.update({f"bulk-{i:02}": f"Bulk Tool {i:02}" for i in range(20)})
         for id_, fields in entries.items():
             f._write(os.path.join(apps, id_ + ".desktop"), f"[Desktop Entry]\nType=Application\nName={fields}\n"
@@ -285,16 +286,17 @@ class Applications(unittest.TestCase):
             os.symlink(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "link.desktop"))
             shutil.copy(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "copy.desktop"))
             for target in (os.path.join(f.root, "link.desktop"), os.path.join(f.root, "copy.desktop"),
-                           "mousepad", "text editor", "mouse", "manager",
+                           "mousepad", "text editor", "mouse", "manager", "twin",
                            os.path.join(f.home, "AppImages", "Linked.AppImage"), "/etc/hosts",
                            os.path.join(folder, "Music Notes.AppImage")):
                 self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + target.encode()), b"ACK_OPEN_APP")
-            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) >= 3))
+            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) >= 4))
             time.sleep(0.3)
-            self.assertEqual(read_lines(f.launches), ["org.xfce.mousepad"] * 3)
-            for refused in ("Linked.AppImage", "Music Notes.AppImage"):
-                self.assertIsNotNone(server.wait_for(f"^Refused to open .*/{refused}: not an application$",
-                                                     after_seen=False))
+            self.assertEqual(sorted(read_lines(f.launches))[:3], ["org.xfce.mousepad"] * 3)
+            self.assertIn(sorted(read_lines(f.launches))[3:], (["twin-a"], ["twin-b"]))
+            for refused in ("Linked.AppImage: not an application", "Music Notes.AppImage: not an application",
+                            "copy.desktop: not an application the desktop lists"):
+                self.assertIsNotNone(server.wait_for(f"^Refused to open .*/{refused}$", after_seen=False), refused)
 
             # The catalogue follows what is installed while the server runs.
             fresh = os.path.join(apps, "fresh.desktop")

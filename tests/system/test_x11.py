@@ -79,9 +79,7 @@ class X11Backend(unittest.TestCase):
         for _ in range(10):
             self.send(b"MOVE:0.4,0", b"ACK_MOVE")
         self.assertEqual(self.xvfb.pointer(), (114, 95))
-        self.send(b"MOVE:100000,0", b"ACK_MOVE")
-        self.assertEqual(self.xvfb.pointer(), (SCREEN[0] - 1, 95))
-        self.send(b"MOVE:0,100000", b"ACK_MOVE")
+        self.send(b"MOVE:100000,100000", b"ACK_MOVE")
         self.assertEqual(self.xvfb.pointer(), (SCREEN[0] - 1, SCREEN[1] - 1))
         self.send(b"MOVE:-1e9,-1e9", b"ACK_MOVE")
         self.assertEqual(self.xvfb.pointer(), (0, 0))
