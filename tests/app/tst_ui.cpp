@@ -61,11 +61,6 @@ struct Desktop
     }
     void establish() { Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host")); }
     const Listener* listener() const { return fixture.server->listener(); }
-    void writeOnboardingFlag(bool done)
-    {
-        QSettings settings(fixture.dir.filePath(QStringLiteral("Quillmote.conf")), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("hasCompletedOnboarding"), done);
-    }
 
     TestSink* sink;
     input::InputController input;
@@ -169,7 +164,7 @@ private Q_SLOTS:
     void tray_iconFollowsTheConnection()
     {
         Desktop d;
-        d.writeOnboardingFlag(true);
+        QSettings(d.context().settingsPath, QSettings::IniFormat).setValue("hasCompletedOnboarding", true);
         TrayApplication app(d.context());
         app.launch();
         QCOMPARE(app.trayIconName(), QString::fromLatin1(TrayApplication::disconnectedIconName));

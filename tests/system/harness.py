@@ -116,12 +116,16 @@ class Server:
         try:
             status = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            os.killpg(self.proc.pid, signal.SIGKILL)
-            self.proc.wait(timeout=5)
             status = None
+        try:  # what it started and left behind (a launched application) holds its output open
+            os.killpg(self.proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.proc.wait(timeout=5)
         self._reader.join(timeout=5)
         self.settle(0.05)
-        self.proc.stdout.close()
+        if not self._reader.is_alive():  # closing under a blocked reader would block too
+            self.proc.stdout.close()
         return status
 
     def cpu_seconds(self):
