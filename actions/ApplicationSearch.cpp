@@ -38,12 +38,6 @@ bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
 }
 } // namespace
 
-bool localizedCaseInsensitiveContains(const QString& text, const QString& term)
-{
-    const QLocale locale;
-    return locale.toLower(text).contains(locale.toLower(term));
-}
-
 ApplicationSearch::ApplicationSearch(AppCatalogue& catalogue, QStringList folders, QString bundleExtension)
     : m_catalogue(catalogue), m_folders(std::move(folders)), m_bundleExtension(std::move(bundleExtension))
 {

@@ -21,9 +21,6 @@ struct AppSearchResult
     friend bool operator==(const AppSearchResult&, const AppSearchResult&) = default;
 };
 
-// Case-insensitive containment under the user's locale: how every name is matched here.
-bool localizedCaseInsensitiveContains(const QString& text, const QString& term);
-
 // Finds installed applications by part of their name: first in the desktop's catalogue, one
 // pass per search term, then in the application folders. The catalogue's names and ids are
 // folded once per snapshot of it, not once per search.
