@@ -402,7 +402,7 @@ class Commands(unittest.TestCase):
 
 class Exhaustion(unittest.TestCase):
     def test_idle_flood_does_not_keep_a_client_from_pairing(self):
-        soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        soft = resource.getrlimit(resource.RLIMIT_NOFILE)[0]
         with Server(prefix=("sh", "-c", 'ulimit -n 256 && exec "$0" "$@"')) as server:
             pair = b"PAIR:" + server.code.encode()
             paired = Client(server.port)
@@ -412,6 +412,8 @@ class Exhaustion(unittest.TestCase):
             newcomer = Client(server.port)
             self.assertTrue(newcomer.exchange(pair).startswith(b"PAIR_SUCCESS|"))
             self.assertTrue(paired.exchange(pair).startswith(b"PAIR_SUCCESS|"))
+            flood[0].sock.settimeout(2)
+            self.assertEqual(flood[0].sock.recv(1), b"")  # the longest idle made room
             for c in flood:
                 c.close()
 
