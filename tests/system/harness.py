@@ -32,8 +32,8 @@ def require(condition, reason):
 
 
 class Server:
-    """quillmote --headless with its own settings folder, its output read line by line, on a port
-    the system chooses unless port=None (as configured): tests side by side never share one."""
+    """quillmote --headless with its own settings folder, on a port the system chooses unless port=None,
+    and no session bus unless the test brings one (one autolaunched for a display outlives it)."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
                  port="0"):
@@ -41,8 +41,8 @@ class Server:
             args = (*args, "--port", port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
-        full_env = dict(os.environ)
-        full_env["XDG_CONFIG_HOME"] = self.config_home
+        full_env = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-test-bus",
+                    "XDG_CONFIG_HOME": self.config_home}
         full_env.update(env or {})
         self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL, env=full_env, start_new_session=True, cwd=cwd)
