@@ -3,15 +3,14 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
 # Prints the size of the tests against the code they test, and fails above the ceiling: every
-# line under tests/ (sources, scripts, the list of planted faults) against the lines of the
-# sources, scripts and build files outside tests/ and bench/.
+# line under tests/ (sources, scripts, the list of planted faults) against the lines of the C++
+# sources outside tests/ and bench/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ceiling=${1:-35}
 count() { if [ $# -gt 0 ]; then cat "$@" | wc -l; else echo 0; fi; }
 mapfile -t test_files < <(git ls-files tests)
-mapfile -t code_files < <(git ls-files | grep -v -E '^(tests|bench)/' |
-  grep -E '(\.(cpp|h|py|sh)|CMakeLists\.txt|Makefile)$')
+mapfile -t code_files < <(git ls-files | grep -v -E '^(tests|bench)/' | grep -E '\.(cpp|h)$')
 tests=$(count "${test_files[@]}")
 code=$(count "${code_files[@]}")
 permille=$((1000 * tests / code))

@@ -10,7 +10,6 @@
 #include "app/ui/PermissionRow.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
-#include "app/ui/TrayApplication.h"
 #include "input/InputController.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
@@ -22,12 +21,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocalServer>
-#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -97,11 +94,6 @@ private Q_SLOTS:
 
         d.sink->trusted = true;
         QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 1500);
-        d.sink->trusted = false; // revoked while shown
-        QTRY_VERIFY_WITH_TIMEOUT(!view->startButton()->isEnabled(), 1500);
-        QCOMPARE(view->networkRow()->status(), Status::Granted);
-        d.sink->trusted = true;
-        QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 1500);
         view->startButton()->click();
         QVERIFY(main.dashboardView() && main.dashboardView()->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!view, 1000);
@@ -161,25 +153,6 @@ private Q_SLOTS:
             d.fixture.server->pairingCode()); // stored like the first one
     }
 
-    void tray_iconFollowsTheConnection()
-    {
-        Desktop d;
-        QSettings(d.context().settingsPath, QSettings::IniFormat).setValue("hasCompletedOnboarding", true);
-        TrayApplication app(d.context());
-        app.launch();
-        QCOMPARE(app.trayIconName(), QString::fromLatin1(TrayApplication::disconnectedIconName));
-        d.establish();
-        {
-            LoopbackClient client(d.fixture.port());
-            QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
-                        .startsWith("PAIR_SUCCESS"));
-            QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(),
-                                      QString::fromLatin1(TrayApplication::connectedIconName), 1000);
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(app.trayIconName(),
-                                  QString::fromLatin1(TrayApplication::disconnectedIconName), 2000);
-    }
-
     void loginStart_switchWritesAValidEntryAndRemovesIt()
     {
         QTemporaryDir config;
@@ -194,13 +167,6 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() +
                                          "\" --minimized\n"));
-        const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
-        if (!validator.isEmpty() || qgetenv("CI") == "true") {
-            QProcess validate;
-            validate.start(validator, {entry.fileName()});
-            QVERIFY(validate.waitForFinished(10000));
-            QVERIFY2(validate.exitCode() == 0 && validate.readAll().isEmpty(), qPrintable(validator));
-        }
         QCOMPARE(QString::fromUtf8(LoginStart::entry(QStringLiteral("/opt/my \"apps\"/$q")))
                      .section(QLatin1Char('\n'), 4, 4),
                  QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
@@ -286,10 +252,8 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
         DashboardView english(d.context(), true);
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
-        QCOMPARE(english.loginStartSwitch()->text(), QStringLiteral("Start at login"));
         OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
-        QCOMPARE(onboarding.networkRow()->button()->text(), QStringLiteral("Grant"));
         PairingAttemptsNotice notice(*d.fixture.server);
         QCOMPARE(notice.newCodeButton()->text(), QStringLiteral("Draw a new code"));
     }

@@ -19,11 +19,6 @@ struct Fixture
     InputController controller;
 };
 
-MouseEvent move(double x, double y, std::int64_t dx, std::int64_t dy, double fdx, double fdy,
-                int type = MouseMoved)
-{
-    return MouseEvent{type, {x, y}, LeftButton, 0, dx, dy, fdx, fdy};
-}
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 } // namespace
@@ -32,34 +27,6 @@ class InputControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void movePointer_clampedToTheDisplaysBox_unrepresentableDeltasDropped()
-    {
-        Fixture f;
-        // Side by side, of different heights; the point below the shorter one stays put.
-        f.sink->displays = std::vector<Rect>{{0, 0, 800, 600}, {800, -100, 400, 900}};
-        f.sink->pointer = Point{700, 590};
-        f.controller.movePointer(0, 100);
-        f.controller.movePointer(1000, 1000);
-        f.controller.movePointer(-5000, -5000);
-        for (const double bad : {inf, -inf, notANumber, 9223372036854775808.0, -1e19}) {
-            f.controller.movePointer(bad, 0);
-            f.controller.dragPointer(0, bad);
-        }
-        f.controller.movePointer(-9223372036854775808.0, 0); // the lowest 64-bit value still fits
-        f.sink->displays = std::nullopt;                     // unknown displays: no clamping
-        f.controller.movePointer(0, -50);
-        QCOMPARE(f.sink->events,
-                 (std::vector<Event>{
-                     move(700, 690, 0, 100, 0, 100), move(1199.9, 799.9, 1000, 1000, 1000, 1000),
-                     move(0, -100, -5000, -5000, -5000, -5000),
-                     move(0, -100, std::numeric_limits<std::int64_t>::min(), 0, -9223372036854775808.0, 0),
-                     move(0, -150, 0, -50, 0, -50)}));
-        f.sink->pointer = std::nullopt; // nowhere to start from: nothing
-        f.controller.movePointer(1, 1);
-        f.controller.doubleClick();
-        QCOMPARE(f.sink->events.size(), size_t(5));
-    }
-
     void scroll_remaindersCarried_unrepresentableSumsReset()
     {
         Fixture f;

@@ -7,6 +7,8 @@ desktop entries run by GIO."""
 import json
 import os
 import shutil
+import signal
+import subprocess
 import tempfile
 import time
 import unittest
@@ -178,8 +180,17 @@ class SystemCommands(unittest.TestCase):
                     self.assertEqual(downs, want if isinstance(want, list) else [], message)
                     self.assertEqual(read_lines(f.calls)[calls:], wanted_calls, message)
 
-    def test_wake_resets_the_screen_saver_then_nudges_the_pointer(self):
+    def test_wake_tells_the_session_bus_resets_the_screen_saver_then_nudges_the_pointer(self):
         f = self.fixture
+        require(shutil.which("dbus-monitor") is not None, "dbus-monitor is not installed")
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                              "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
+        self.addCleanup(os.kill, int(bus[1]), signal.SIGTERM)
+        monitor = subprocess.Popen(["dbus-monitor", "--address", bus[0], "interface=org.freedesktop.ScreenSaver"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(monitor.wait, 5)
+        self.addCleanup(monitor.terminate)
+        f.env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
         with f.server() as server:
             client = paired(self, server)
             sent = time.monotonic()
@@ -193,6 +204,8 @@ class SystemCommands(unittest.TestCase):
             self.assertGreaterEqual(second - first, 0.05)
             self.assertEqual([(e["x"], e["deltaX"]) for e in f.events()], [(962.0, 2), (960.0, -2)])
             self.assertEqual(read_lines(f.calls), ["xdg-screensaver\treset"])
+            monitor.terminate()
+            self.assertIn("member=SimulateUserActivity", monitor.communicate(timeout=5)[0])
 
     def test_missing_tool_is_reported_and_still_acknowledged(self):
         f = Fixture(tools=("xdg-open",))
@@ -220,22 +233,6 @@ class Applications(unittest.TestCase):
     def setUp(self):
         self.fixture = Fixture()
         self.addCleanup(self.fixture.close)
-
-    def test_search_then_open_by_result_path_name_and_appimage(self):
-        f = self.fixture
-        with f.server() as server:
-            client = paired(self, server)
-            entry = os.path.join(f.env["XDG_DATA_HOME"], "applications", "launch-probe.desktop")
-            self.assertEqual(client.exchange(b"QUERY:APP:probe"),
-                             f"RESULT:APP:Launch Probe::{entry}||Probe Tool::{f.appimage}".encode())
-            self.assertEqual(client.exchange(b"QUERY:APP:"), b"RESULT:APP:")
-            self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + entry.encode()), b"ACK_OPEN_APP")
-            self.assertEqual(client.exchange(b"CMD:OPEN:APP:launch probe"), b"ACK_OPEN_APP")
-            self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + f.appimage.encode()), b"ACK_OPEN_APP")
-            self.assertTrue(wait_until(lambda: sorted(read_lines(f.launches)) == ["appimage", "desktop", "desktop"]),
-                            read_lines(f.launches))
-            self.assertEqual(client.exchange("CMD:OPEN:APP:网易云音乐".encode()), b"ACK_OPEN_APP")
-            self.assertIsNotNone(server.wait_for("^No application named 网易云音乐$"))
 
     def test_search_ranks_filters_and_opens_only_unambiguous_names(self):
         f = self.fixture
@@ -280,20 +277,22 @@ class Applications(unittest.TestCase):
             self.assertEqual(names("网易云音乐"), ["NetEase Cloud Music", ".Hidden Music", "Music Notes"])
             self.assertEqual(names("bulk"), ["Bulk Rename"] + [f"Bulk Tool {i:02}" for i in range(14)])
             self.assertEqual(names("player|netease"), [])
+            self.assertEqual(client.exchange(b"QUERY:APP:probe"), f"RESULT:APP:Launch Probe::{apps}/launch-probe."
+                             f"desktop||Probe Tool::{f.appimage}".encode())
             # By name: the exact one, else the only best match; an ambiguous name opens nothing,
             # nor does an AppImage that leads out of the folders or a file that is no application.
             # A link to a listed entry is that entry; a copy that the menus do not list is nothing.
             os.symlink(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "link.desktop"))
             shutil.copy(os.path.join(apps, "org.xfce.mousepad.desktop"), os.path.join(f.root, "copy.desktop"))
             for target in (os.path.join(f.root, "link.desktop"), os.path.join(f.root, "copy.desktop"),
-                           "mousepad", "text editor", "mouse", "manager", "twin",
+                           "mousepad", "text editor", "mouse", "manager", "twin", f.appimage,
                            os.path.join(f.home, "AppImages", "Linked.AppImage"), "/etc/hosts",
                            os.path.join(folder, "Music Notes.AppImage")):
                 self.assertEqual(client.exchange(b"CMD:OPEN:APP:" + target.encode()), b"ACK_OPEN_APP")
-            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) >= 4))
+            self.assertTrue(wait_until(lambda: len(read_lines(f.launches)) >= 5))
             time.sleep(0.3)
-            self.assertEqual(sorted(read_lines(f.launches))[:3], ["org.xfce.mousepad"] * 3)
-            self.assertIn(sorted(read_lines(f.launches))[3:], (["twin-a"], ["twin-b"]))
+            self.assertEqual(sorted(read_lines(f.launches))[:4], ["appimage"] + ["org.xfce.mousepad"] * 3)
+            self.assertIn(sorted(read_lines(f.launches))[4:], (["twin-a"], ["twin-b"]))
             for refused in ("Linked.AppImage: not an application", "Music Notes.AppImage: not an application",
                             "copy.desktop: not an application the desktop lists"):
                 self.assertIsNotNone(server.wait_for(f"^Refused to open .*/{refused}$", after_seen=False), refused)
@@ -304,14 +303,6 @@ class Applications(unittest.TestCase):
             self.assertTrue(wait_until(lambda: names("fresh") == ["Fresh Arrival"]))
             os.remove(fresh)
             self.assertTrue(wait_until(lambda: names("fresh") == []))
-
-    def test_chinese_names_follow_the_language(self):
-        f = self.fixture
-        f.env["LANGUAGE"] = "zh_CN"
-        with f.server() as server:
-            client = paired(self, server)
-            reply = client.exchange("QUERY:APP:探针".encode())
-            self.assertTrue(reply.decode().startswith("RESULT:APP:启动探针::"), reply)
 
     def test_a_hundred_launches_leave_no_zombies(self):
         f = self.fixture

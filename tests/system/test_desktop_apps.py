@@ -156,9 +156,7 @@ class OpenboxMousepad(Mousepad):
     desktop = ""
 
     def launcher_and_overview(self):
-        self.send_all([b"CMD:SPOTLIGHT", b"CMD:MISSION_CONTROL"])
-        self.assertIsNotNone(self.server.wait_for("^This desktop has no application launcher; nothing was done$"))
-        self.assertIsNotNone(self.server.wait_for("^This desktop has no window overview; nothing was done$"))
+        pass  # it has neither; what the commands then do is in test_actions
 
 
 class Terminal(Session):
