@@ -145,23 +145,26 @@ bool RemoteServer::isAuthenticated(const Connection& connection)
 
 void RemoteServer::addAuthenticated(const Connection& connection)
 {
-    int count = 0;
-    {
-        const std::lock_guard lock(m_activeConnectionsLock);
-        m_authenticatedConnections.insert(connection.identity());
-        count = static_cast<int>(m_authenticatedConnections.size());
-    }
-    Q_EMIT pairedCountChanged(count);
+    setAuthenticated(connection, true);
 }
 
 void RemoteServer::removeAuthenticated(const Connection& connection)
 {
+    setAuthenticated(connection, false);
+}
+
+void RemoteServer::setAuthenticated(const Connection& connection, bool paired)
+{
     int count = 0;
     {
         const std::lock_guard lock(m_activeConnectionsLock);
-        m_authenticatedConnections.remove(connection.identity());
+        if (paired)
+            m_authenticatedConnections.insert(connection.identity());
+        else
+            m_authenticatedConnections.remove(connection.identity());
         count = static_cast<int>(m_authenticatedConnections.size());
     }
+    // Outside the lock: the signal's receivers may ask the server again.
     Q_EMIT pairedCountChanged(count);
 }
 

@@ -89,6 +89,7 @@ Q_SIGNALS:
 
 private:
     void setPairingCode(const QString& code);
+    void setAuthenticated(const Connection& connection, bool paired);
     void dropLongestIdleUnpaired();
     void updateFailedPairingAttempts();
 
