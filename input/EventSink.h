@@ -20,9 +20,19 @@ class EventSink
 public:
     virtual ~EventSink() = default;
 
+    // Whether the desktop lets this process post input: Awaiting while it asks the user,
+    // Refused when the user said no or took it back.
+    enum class Access { Granted, Awaiting, Refused, Unavailable };
+
     virtual QString name() const = 0;
     // Whether this process may post input events at all.
     virtual bool isTrusted() = 0;
+    virtual Access access() { return isTrusted() ? Access::Granted : Access::Unavailable; }
+    // Asks the desktop for access again where it can ask the user (the portal's dialog).
+    virtual void requestAccess() {}
+    // Pointer moves go out as relative motion: the pointer's position is neither known nor
+    // needed, and the desktop keeps the pointer on its screens.
+    virtual bool movesRelatively() const { return false; }
     // The pointer's current location in global coordinates; empty when it cannot be read.
     virtual std::optional<Point> pointerLocation() = 0;
     // The active displays' bounds; empty when they cannot be read.

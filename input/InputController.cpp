@@ -81,12 +81,14 @@ void InputController::postRelativeMouseEvent(int type, double dx, double dy)
     // move; such a move is ignored rather than posted somewhere meaningless.
     if (!fitsInt64(dx) || !fitsInt64(dy))
         return;
-    const std::optional<Point> location = m_sink->pointerLocation();
+    const std::optional<Point> location = eventLocation();
     if (!location)
         return;
     MouseEvent event;
     event.type = type;
-    event.location = clampToDisplays({location->x + dx, location->y + dy});
+    event.location = {location->x + dx, location->y + dy};
+    if (!m_sink->movesRelatively())
+        event.location = clampToDisplays(event.location);
     event.button = LeftButton;
     event.deltaX = static_cast<std::int64_t>(dx);
     event.deltaY = static_cast<std::int64_t>(dy);
@@ -114,9 +116,17 @@ Point InputController::clampToDisplays(Point point)
     return {std::min(maxX - 0.1, std::max(minX, point.x)), std::min(maxY - 0.1, std::max(minY, point.y))};
 }
 
+std::optional<Point> InputController::eventLocation()
+{
+    std::optional<Point> location = m_sink->pointerLocation();
+    if (!location && m_sink->movesRelatively())
+        location = Point{};
+    return location;
+}
+
 void InputController::postButton(int type)
 {
-    const std::optional<Point> location = m_sink->pointerLocation();
+    const std::optional<Point> location = eventLocation();
     if (!location)
         return;
     MouseEvent event;
@@ -159,7 +169,7 @@ void InputController::leftClick()
 {
     if (deferred([this] { leftClick(); }))
         return;
-    if (const std::optional<Point> location = m_sink->pointerLocation())
+    if (const std::optional<Point> location = eventLocation())
         postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 1);
 }
 
@@ -167,7 +177,7 @@ void InputController::rightClick()
 {
     if (deferred([this] { rightClick(); }))
         return;
-    if (const std::optional<Point> location = m_sink->pointerLocation())
+    if (const std::optional<Point> location = eventLocation())
         postButtonPair(RightMouseDown, RightMouseUp, RightButton, *location, 1);
 }
 
@@ -175,7 +185,7 @@ void InputController::doubleClick()
 {
     if (deferred([this] { doubleClick(); }))
         return;
-    const std::optional<Point> location = m_sink->pointerLocation();
+    const std::optional<Point> location = eventLocation();
     if (!location)
         return;
     postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 1);
@@ -313,8 +323,10 @@ void InputController::pressMediaKey(std::int32_t keyType)
     m_sink->post(SystemEvent{auxiliaryKeySubtype, word(keyUpState), -1, keyUpState});
 }
 
-bool InputController::checkAccessibility(bool)
+bool InputController::checkAccessibility(bool prompt)
 {
+    if (prompt && m_sink->access() == EventSink::Access::Refused)
+        m_sink->requestAccess();
     return m_sink->isTrusted();
 }
 

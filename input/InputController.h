@@ -64,7 +64,7 @@ public:
     // Through the window manager; false when it cannot.
     bool toggleShowDesktop() { return m_sink->toggleShowDesktop(); }
 
-    // Whether input events may be posted; prompting has no meaning here.
+    // Whether input events may be posted; with prompt, a desktop that refused is asked again.
     bool checkAccessibility(bool prompt);
 
 private:
@@ -74,6 +74,8 @@ private:
     void release();
     void postButtonPair(int downType, int upType, int button, Point location, std::int64_t clickState);
     void postButton(int type);
+    // The pointer's location, or the origin for sinks that move it relatively without knowing it.
+    std::optional<Point> eventLocation();
 
     std::unique_ptr<EventSink> m_sink;
     double m_accumulatorX = 0.0;

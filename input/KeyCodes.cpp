@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/KeyCodes.h"
 
+#include <cstring>
+
 namespace quillmote::input {
 
 namespace {
@@ -138,7 +140,33 @@ constexpr MediaRow mediaTable[] = {
     {7, {113, "XF86AudioMute"}},        {16, {164, "XF86AudioPlay"}},
     {17, {163, "XF86AudioNext"}},       {18, {165, "XF86AudioPrev"}},
 };
+struct KeysymRow
+{
+    const char* name;
+    std::uint32_t value;
+};
+constexpr KeysymRow mediaKeysyms[] = {
+    {"XF86AudioRaiseVolume", 0x1008ff13}, {"XF86AudioLowerVolume", 0x1008ff11},
+    {"XF86AudioMute", 0x1008ff12},        {"XF86AudioPlay", 0x1008ff14},
+    {"XF86AudioNext", 0x1008ff17},        {"XF86AudioPrev", 0x1008ff16},
+    {"XF86MonBrightnessUp", 0x1008ff02},  {"XF86MonBrightnessDown", 0x1008ff03},
+};
 } // namespace
+
+std::optional<std::uint32_t> keysymValue(const char* keysymName)
+{
+    if (!keysymName || !keysymName[0])
+        return std::nullopt;
+    // Latin-1 keysyms are the characters themselves.
+    const char c = keysymName[0];
+    if (!keysymName[1] && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+        return static_cast<std::uint32_t>(c);
+    for (const KeysymRow& row : mediaKeysyms) {
+        if (std::strcmp(row.name, keysymName) == 0)
+            return row.value;
+    }
+    return std::nullopt;
+}
 
 std::optional<LinuxKey> linuxKeyForKeyCode(std::uint16_t keyCode)
 {

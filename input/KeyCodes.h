@@ -23,4 +23,8 @@ std::optional<LinuxKey> linuxKeyForKeyCode(std::uint16_t keyCode);
 // 2 and 3 brightness, 16 play, 17 next, 18 previous.
 std::optional<LinuxKey> linuxKeyForMediaKey(int keyType);
 
+// The keysym value of the names backends send by keysym: single letters and digits, and the
+// media keys; empty for others.
+std::optional<std::uint32_t> keysymValue(const char* keysymName);
+
 } // namespace quillmote::input

@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/x11/X11Sink.h"
 
-#include "input/KeyCodes.h"
 #include "platform/x11/X11Clipboard.h"
 #include "util/Console.h"
 
@@ -15,15 +14,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace quillmote::x11 {
 
 namespace {
 constexpr int reconnectIntervalMs = 1000;
-constexpr int pixelsPerWheelClick = 10;
-// A huge wheel value would otherwise become millions of clicks; the rest is dropped.
-constexpr int maxWheelClicksPerEvent = 100;
 
 // Protocol errors (a clipboard requestor that vanished, say) are not fatal for us; Xlib's
 // default handler would end the process.
@@ -130,7 +127,7 @@ bool X11Sink::connectDisplay(QString* error)
     } else {
         m_xiOpcode = -1;
     }
-    m_monitors.reset();
+    m_monitors.invalidate();
     forgetPosition();
     m_unechoedPosts.clear();
     m_clipboard = std::make_unique<X11Clipboard>(m_display);
@@ -165,7 +162,7 @@ void X11Sink::dropDisplay()
     if (m_display)
         XCloseDisplay(m_display); // after an I/O error Xlib only frees it
     m_display = nullptr;
-    m_monitors.reset();
+    m_monitors.invalidate();
     forgetPosition();
 }
 
@@ -190,14 +187,14 @@ void X11Sink::processEvents()
                 XFreeEventData(m_display, &event.xcookie);
             }
         } else if (event.type == ConfigureNotify && event.xconfigure.window == DefaultRootWindow(m_display)) {
-            m_monitors.reset();
+            m_monitors.invalidate();
             forgetPosition();
         } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
         } else if (m_randrEventBase >= 0 && event.type >= m_randrEventBase &&
                    event.type < m_randrEventBase + RRNumberEvents) {
             XRRUpdateConfiguration(&event);
-            m_monitors.reset();
+            m_monitors.invalidate();
             forgetPosition();
         }
     }
@@ -278,8 +275,8 @@ std::optional<std::vector<input::Rect>> X11Sink::activeDisplays()
     readSentEvents();
     if (!m_display || m_lost)
         return std::nullopt;
-    if (m_monitors && m_randrEventBase >= 0)
-        return m_monitors;
+    if (m_monitors.monitors() && m_randrEventBase >= 0)
+        return m_monitors.monitors();
     std::vector<input::Rect> rects;
     if (m_randrEventBase >= 0) {
         int count = 0;
@@ -297,94 +294,67 @@ std::optional<std::vector<input::Rect>> X11Sink::activeDisplays()
     processEventsSoon();
     if (m_lost)
         return std::nullopt;
-    m_monitors = rects;
-    return m_monitors;
+    m_monitors.store(rects);
+    return rects;
 }
 
-void X11Sink::postMouse(const input::MouseEvent& event)
+void X11Sink::postMotion(const input::PointerMotion& motion)
 {
-    switch (event.type) {
-    case input::MouseMoved:
-    case input::LeftMouseDragged: {
-        const int x = pixel(event.location.x);
-        const int y = pixel(event.location.y);
-        XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
-        if (m_xiOpcode >= 0) {
-            m_unechoedPosts.emplace_back(x, y);
-            if (m_unechoedPosts.size() > maxUnechoedPosts) {
-                m_unechoedPosts.clear();
-                forgetPosition();
-            }
+    const int x = pixel(motion.to.x);
+    const int y = pixel(motion.to.y);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime);
+    if (m_xiOpcode >= 0) {
+        m_unechoedPosts.emplace_back(x, y);
+        if (m_unechoedPosts.size() > maxUnechoedPosts) {
+            m_unechoedPosts.clear();
+            forgetPosition();
         }
-        m_precise = event.location;
-        m_preciseX = x;
-        m_preciseY = y;
-        break;
     }
-    case input::LeftMouseDown:
-    case input::LeftMouseUp:
-        XTestFakeButtonEvent(m_display, Button1, event.type == input::LeftMouseDown, CurrentTime);
-        break;
-    case input::RightMouseDown:
-    case input::RightMouseUp:
-        XTestFakeButtonEvent(m_display, Button3, event.type == input::RightMouseDown, CurrentTime);
-        break;
-    default:
-        break;
-    }
+    m_precise = motion.to;
+    m_preciseX = x;
+    m_preciseY = y;
 }
 
-void X11Sink::postKeysym(const char* keysymName, std::uint16_t evdevCode, bool down)
+void X11Sink::postKey(const input::KeyChange& change)
 {
     KeyCode keycode = 0;
-    const KeySym keysym = XStringToKeysym(keysymName);
+    const KeySym keysym = XStringToKeysym(change.key.keysymName);
     if (keysym != NoSymbol)
         keycode = XKeysymToKeycode(m_display, keysym);
     // Not in this keymap: the key at the same physical place, as the kernel numbers it.
-    if (keycode == 0 && evdevCode + 8 <= 255)
-        keycode = static_cast<KeyCode>(evdevCode + 8);
-    XTestFakeKeyEvent(m_display, keycode, down ? True : False, CurrentTime);
+    if (keycode == 0 && change.key.evdevCode + 8 <= 255)
+        keycode = static_cast<KeyCode>(change.key.evdevCode + 8);
+    XTestFakeKeyEvent(m_display, keycode, change.down ? True : False, CurrentTime);
 }
 
-void X11Sink::postWheel(int& remainder, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton)
+void X11Sink::postWheel(input::WheelSteps& steps, std::int32_t pixels, unsigned positiveButton,
+                        unsigned negativeButton)
 {
-    const long long total = static_cast<long long>(remainder) + pixels;
-    long long clicks = total / pixelsPerWheelClick;
-    remainder = static_cast<int>(total - clicks * pixelsPerWheelClick);
-    clicks = std::clamp<long long>(clicks, -maxWheelClicksPerEvent, maxWheelClicksPerEvent);
+    const int clicks = steps.take(pixels);
     const unsigned button = clicks > 0 ? positiveButton : negativeButton;
-    for (long long i = 0; i < std::llabs(clicks); ++i) {
+    for (int i = 0; i < std::abs(clicks); ++i) {
         XTestFakeButtonEvent(m_display, button, True, CurrentTime);
         XTestFakeButtonEvent(m_display, button, False, CurrentTime);
     }
 }
 
-void X11Sink::post(const input::Event& event)
+void X11Sink::postLinux(const input::LinuxEvent& event)
 {
     if (!m_display || m_lost)
         return;
-    std::visit(
-        [this](const auto& e) {
-            using T = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<T, input::MouseEvent>) {
-                postMouse(e);
-            } else if constexpr (std::is_same_v<T, input::KeyEvent>) {
-                if (const auto key = input::linuxKeyForKeyCode(e.keyCode))
-                    postKeysym(key->keysymName, key->evdevCode, e.down);
-            } else if constexpr (std::is_same_v<T, input::ScrollEvent>) {
-                // Positive wheel 1 scrolls up (button 4), positive wheel 2 left (button 6).
-                postWheel(m_wheelRemainderVertical, e.wheel1, 4, 5);
-                postWheel(m_wheelRemainderHorizontal, e.wheel2, 6, 7);
-            } else if constexpr (std::is_same_v<T, input::SystemEvent>) {
-                constexpr int auxiliaryKeys = 8;
-                const int keyType = static_cast<int>((e.data1 >> 16) & 0xffff);
-                const int state = static_cast<int>((e.data1 >> 8) & 0xff);
-                const auto key = input::linuxKeyForMediaKey(keyType);
-                if (e.subtype == auxiliaryKeys && key && (state == 0x0a || state == 0x0b))
-                    postKeysym(key->keysymName, key->evdevCode, state == 0x0a);
-            }
-        },
-        event);
+    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
+        postMotion(*motion);
+    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
+        static constexpr unsigned buttons[] = {Button1, Button3, Button2};
+        XTestFakeButtonEvent(m_display, buttons[static_cast<int>(change->button)], change->down ? True : False,
+                             CurrentTime);
+    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
+        // Positive vertical scrolls up (button 4), positive horizontal left (button 6).
+        postWheel(m_wheelVertical, wheel->vertical, 4, 5);
+        postWheel(m_wheelHorizontal, wheel->horizontal, 6, 7);
+    } else {
+        postKey(std::get<input::KeyChange>(event));
+    }
     XFlush(m_display);
 }
 

@@ -2,7 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "input/EventSink.h"
+#include "input/LinuxEvents.h"
+#include "input/PointerState.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -26,7 +27,7 @@ bool isDisplayReachable(const QByteArray& displayName);
 // Real input on an X11 display through XTest, the active RandR monitors as the displays, and
 // the CLIPBOARD selection served from our own connection. Losing the display does not end the
 // process: the sink turns untrusted, posts nothing, and connects again when the display is back.
-class X11Sink : public QObject, public input::EventSink
+class X11Sink : public QObject, public input::LinuxEventSink
 {
     Q_OBJECT
 public:
@@ -38,7 +39,7 @@ public:
     bool isTrusted() override;
     std::optional<input::Point> pointerLocation() override;
     std::optional<std::vector<input::Rect>> activeDisplays() override;
-    void post(const input::Event& event) override;
+    void postLinux(const input::LinuxEvent& event) override;
     bool setClipboardText(const QString& text) override;
     bool reportsPasteFetched() const override { return true; }
     bool toggleShowDesktop() override;
@@ -54,9 +55,9 @@ private:
     void forgetPosition();
     void readSentEvents();
     void handleRawMotion(const void* rawEvent);
-    void postMouse(const input::MouseEvent& event);
-    void postKeysym(const char* keysymName, std::uint16_t evdevCode, bool down);
-    void postWheel(int& remainder, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton);
+    void postMotion(const input::PointerMotion& motion);
+    void postKey(const input::KeyChange& change);
+    void postWheel(input::WheelSteps& steps, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton);
     static void onConnectionLost(_XDisplay* display, void* self);
 
     QByteArray m_displayName;
@@ -68,7 +69,7 @@ private:
     std::unique_ptr<X11Clipboard> m_clipboard;
     QTimer m_reconnectTimer;
 
-    std::optional<std::vector<input::Rect>> m_monitors;
+    input::MonitorCache m_monitors;
     // X pointers are integers: the precise position last posted, while the pointer is still
     // on the pixel we put it on, so that a stream of small moves still adds up.
     std::optional<input::Point> m_precise;
@@ -87,9 +88,8 @@ private:
     int m_xtestPointer = -1;
     // Pixels posted whose raw motion event has not come back yet, oldest first.
     std::deque<std::pair<int, int>> m_unechoedPosts;
-    // Pixels not yet sent as wheel clicks.
-    int m_wheelRemainderVertical = 0;
-    int m_wheelRemainderHorizontal = 0;
+    input::WheelSteps m_wheelVertical;
+    input::WheelSteps m_wheelHorizontal;
 };
 
 } // namespace quillmote::x11

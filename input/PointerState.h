@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/Events.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace quillmote::input {
+
+// Wheel travel in pixels becomes whole notches of pixelsPerNotch; the rest waits for the next
+// scroll in the same direction, so slow scrolling still turns the wheel.
+class WheelSteps
+{
+public:
+    static constexpr int pixelsPerNotch = 10;
+    // A huge value would otherwise become millions of notches; the rest is dropped.
+    static constexpr int maxNotchesPerEvent = 100;
+
+    int take(std::int32_t pixels);
+    int remainder() const { return m_remainder; }
+
+private:
+    int m_remainder = 0;
+};
+
+// Relative motion for devices that move by whole pixels: the fractions add up over moves.
+class SubPixelMotion
+{
+public:
+    // Larger steps are cut to this; nothing moves that far in one event.
+    static constexpr int maxStep = 32767;
+
+    std::pair<int, int> take(double dx, double dy);
+
+private:
+    double m_restX = 0;
+    double m_restY = 0;
+};
+
+// The displays' bounds as last read, until something says they changed.
+class MonitorCache
+{
+public:
+    const std::optional<std::vector<Rect>>& monitors() const { return m_monitors; }
+    void store(std::vector<Rect> monitors) { m_monitors = std::move(monitors); }
+    void invalidate() { m_monitors.reset(); }
+
+private:
+    std::optional<std::vector<Rect>> m_monitors;
+};
+
+} // namespace quillmote::input
