@@ -346,8 +346,8 @@ void X11Sink::postLinux(const input::LinuxEvent& event)
         postMotion(*motion);
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
         static constexpr unsigned buttons[] = {Button1, Button3, Button2};
-        XTestFakeButtonEvent(m_display, buttons[static_cast<int>(change->button)], change->down ? True : False,
-                             CurrentTime);
+        XTestFakeButtonEvent(m_display, buttons[static_cast<int>(change->button)],
+                             change->down ? True : False, CurrentTime);
     } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
         // Positive vertical scrolls up (button 4), positive horizontal left (button 6).
         postWheel(m_wheelVertical, wheel->vertical, 4, 5);

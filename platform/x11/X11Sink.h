@@ -57,7 +57,8 @@ private:
     void handleRawMotion(const void* rawEvent);
     void postMotion(const input::PointerMotion& motion);
     void postKey(const input::KeyChange& change);
-    void postWheel(input::WheelSteps& steps, std::int32_t pixels, unsigned positiveButton, unsigned negativeButton);
+    void postWheel(input::WheelSteps& steps, std::int32_t pixels, unsigned positiveButton,
+                   unsigned negativeButton);
     static void onConnectionLost(_XDisplay* display, void* self);
 
     QByteArray m_displayName;
