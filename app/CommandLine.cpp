@@ -8,8 +8,9 @@
 namespace quillmote {
 
 namespace {
-const QStringList inputBackends = {QStringLiteral("auto"), QStringLiteral("x11"), QStringLiteral("none"),
-                                   QStringLiteral("record:FILE")};
+const QStringList inputBackends = {QStringLiteral("auto"),   QStringLiteral("x11"),
+                                   QStringLiteral("portal"), QStringLiteral("uinput"),
+                                   QStringLiteral("none"),   QStringLiteral("record:FILE")};
 
 // The value of "NAME VALUE" or "NAME=VALUE" at arguments[i] (advancing i past a separate
 // value); a null string when the value is missing; nothing when the argument is another one.
@@ -41,9 +42,10 @@ QString usageText()
         "\n"
         "  --headless         no user interface; the server starts at once and reports on\n"
         "                     standard output\n"
-        "  --input BACKEND    how input events are posted: auto (default: x11 when the\n"
-        "                     display works, else none), x11, none, or record:FILE\n"
-        "                     (append each event to FILE as a JSON line)\n"
+        "  --input BACKEND    how input events are posted: auto (default: x11 in an X11\n"
+        "                     session; portal, else uinput in a Wayland session; else\n"
+        "                     none), x11, portal, uinput, none, or record:FILE (append\n"
+        "                     each event to FILE as a JSON line)\n"
         "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
         "                     Port setting, else " QUILLMOTE_STRING(
             QUILLMOTE_DEFAULT_PORT) ", or one the system chooses when taken\n"

@@ -11,8 +11,10 @@
 namespace quillmote {
 
 // The backend named by --input: "auto" tries the candidates in order and takes the first one
-// that is available; a named one that cannot be opened gives null and the reason. Logs its
-// choice in one line.
-std::unique_ptr<input::EventSink> createEventSink(const QString& choice, QString* error);
+// that is available (x11 in an X11 session; portal, then uinput in a Wayland session); a named
+// one that cannot be opened gives null and the reason. Logs its choice in one line. The
+// portal keeps its restore token in the settings file.
+std::unique_ptr<input::EventSink> createEventSink(const QString& choice, const QString& settingsPath,
+                                                  QString* error);
 
 } // namespace quillmote

@@ -46,7 +46,7 @@ QString settingsFilePath()
 
 std::unique_ptr<Services> Services::create(const CommandLine& line, QString* error)
 {
-    std::unique_ptr<input::EventSink> sink = createEventSink(line.input, error);
+    std::unique_ptr<input::EventSink> sink = createEventSink(line.input, settingsFilePath(), error);
     if (!sink)
         return nullptr;
     std::unique_ptr<Services> services(new Services);

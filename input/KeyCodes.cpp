@@ -153,6 +153,16 @@ constexpr KeysymRow mediaKeysyms[] = {
 };
 } // namespace
 
+std::vector<std::uint16_t> allEvdevKeyCodes()
+{
+    std::vector<std::uint16_t> codes;
+    for (const Row& row : table)
+        codes.push_back(row.key.evdevCode);
+    for (const MediaRow& row : mediaTable)
+        codes.push_back(row.key.evdevCode);
+    return codes;
+}
+
 std::optional<std::uint32_t> keysymValue(const char* keysymName)
 {
     if (!keysymName || !keysymName[0])

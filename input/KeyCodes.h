@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace quillmote::input {
 
@@ -22,6 +23,9 @@ std::optional<LinuxKey> linuxKeyForKeyCode(std::uint16_t keyCode);
 // The key behind an auxiliary (media) key type: 0 volume up, 1 volume down, 7 mute,
 // 2 and 3 brightness, 16 play, 17 next, 18 previous.
 std::optional<LinuxKey> linuxKeyForMediaKey(int keyType);
+
+// Every evdev code the tables above use: what a virtual keyboard must be able to press.
+std::vector<std::uint16_t> allEvdevKeyCodes();
 
 // The keysym value of the names backends send by keysym: single letters and digits, and the
 // media keys; empty for others.

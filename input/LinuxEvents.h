@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "input/ClipboardOwner.h"
 #include "input/EventSink.h"
 #include "input/Events.h"
 #include "input/KeyCodes.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -77,6 +79,7 @@ std::optional<LinuxEvent> toLinuxEvent(const Event& event);
 std::string describe(const LinuxEvent& event);
 
 // A sink that takes the Linux event model; the translation happens before it sees anything.
+// Sinks that cannot own the clipboard themselves hand pastes to a ClipboardOwner.
 class LinuxEventSink : public EventSink
 {
 public:
@@ -86,6 +89,26 @@ public:
             postLinux(*translated);
     }
     virtual void postLinux(const LinuxEvent& event) = 0;
+
+    void setClipboardOwner(std::unique_ptr<ClipboardOwner> owner)
+    {
+        m_clipboard = std::move(owner);
+        if (m_clipboard)
+            m_clipboard->setFetchedHandler([this] { notifyPasteFetched(); });
+    }
+    const ClipboardOwner* clipboardOwner() const { return m_clipboard.get(); }
+    bool setClipboardText(const QString& text) override
+    {
+        return m_clipboard && m_clipboard->setText(text, false);
+    }
+    bool setSelectionText(const QString& text) override
+    {
+        return m_clipboard && m_clipboard->setText(text, true);
+    }
+    bool reportsPasteFetched() const override { return m_clipboard && m_clipboard->reportsFetched(); }
+
+private:
+    std::unique_ptr<ClipboardOwner> m_clipboard;
 };
 
 } // namespace quillmote::input

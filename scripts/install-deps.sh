@@ -10,7 +10,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  libavahi-client-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libglib2.0-dev
+  libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libglib2.0-dev
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
   # tests: real outside observers and peers

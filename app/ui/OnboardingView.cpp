@@ -91,6 +91,8 @@ void OnboardingView::hideEvent(QHideEvent* event)
 void OnboardingView::tick()
 {
     m_accessibilityGranted = m_context.input.checkAccessibility(false);
+    // A Wayland desktop shows its own dialog: the row waits for the answer meanwhile.
+    m_accessibilityAwaited = m_context.input.sink().access() == input::EventSink::Access::Awaiting;
     checkNetwork();
     render();
 }
@@ -128,6 +130,7 @@ void OnboardingView::openAccessibilitySettings()
 void OnboardingView::render()
 {
     m_accessibilityRow->setGranted(m_accessibilityGranted);
+    m_accessibilityRow->setLoading(m_accessibilityAwaited);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
     // Without DNS-SD phones can still connect by address: nobody is kept from starting.

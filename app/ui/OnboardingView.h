@@ -52,6 +52,7 @@ private:
     std::function<void()> m_onComplete;
     QTimer m_timer;
     bool m_accessibilityGranted = false;
+    bool m_accessibilityAwaited = false;
     bool m_networkGranted = false;
     bool m_isCheckingNetwork = false;
     PermissionRow* m_accessibilityRow;

@@ -52,6 +52,21 @@ bool isDisplayReachable(const QByteArray& displayName)
     return true;
 }
 
+std::optional<std::uint16_t> evdevKeyForKeysym(const QByteArray& displayName, std::uint32_t keysym)
+{
+    if (displayName.isEmpty())
+        return std::nullopt;
+    // A connection per look-up: shortcuts are rare, and the keymap is then always current.
+    Display* display = XOpenDisplay(displayName.constData());
+    if (!display)
+        return std::nullopt;
+    const KeyCode keycode = XKeysymToKeycode(display, keysym);
+    XCloseDisplay(display);
+    if (keycode < 8)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(keycode - 8);
+}
+
 std::unique_ptr<X11Sink> X11Sink::open(const QByteArray& displayName, QString* error)
 {
     std::unique_ptr<X11Sink> sink(new X11Sink(displayName));

@@ -24,6 +24,10 @@ class X11Clipboard;
 // Whether an X server answers on the named display (an empty name never does).
 bool isDisplayReachable(const QByteArray& displayName);
 
+// The evdev code of the key that types the keysym in the display's current keymap (on
+// Xwayland, the Wayland session's layout); empty when no key does or the display is gone.
+std::optional<std::uint16_t> evdevKeyForKeysym(const QByteArray& displayName, std::uint32_t keysym);
+
 // Real input on an X11 display through XTest, the active RandR monitors as the displays, and
 // the CLIPBOARD selection served from our own connection. Losing the display does not end the
 // process: the sink turns untrusted, posts nothing, and connects again when the display is back.

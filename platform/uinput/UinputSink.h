@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/LinuxEvents.h"
+#include "input/PointerState.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct libevdev_uinput;
+
+namespace quillmote::uinput {
+
+struct UinputDeleter
+{
+    void operator()(libevdev_uinput* device) const;
+};
+using UinputDevice = std::unique_ptr<libevdev_uinput, UinputDeleter>;
+
+// What to run when /dev/uinput may not be opened: the udev rule that lets logind give the
+// user of the local session access to it.
+QString uinputPermissionAdvice();
+
+// Input through two kernel virtual devices, a relative pointer and a keyboard, on /dev/uinput:
+// works under any compositor and on the console. The compositor applies its pointer
+// acceleration to the motion, as it does for a real mouse.
+class UinputSink : public input::LinuxEventSink
+{
+public:
+    // The evdev key that gives a character (a keysym) in the user's layout; empty when unknown.
+    using LayoutLookup = std::function<std::optional<std::uint16_t>(std::uint32_t keysym)>;
+
+    // Null, with the reason in *error, when the devices cannot be created.
+    static std::unique_ptr<UinputSink> open(QString* error, const QString& devicePath = {});
+
+    QString name() const override { return QStringLiteral("uinput"); }
+    bool isTrusted() override { return true; }
+    bool movesRelatively() const override { return true; }
+    std::optional<input::Point> pointerLocation() override { return std::nullopt; }
+    std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
+    void postLinux(const input::LinuxEvent& event) override;
+    void setLayoutLookup(LayoutLookup lookup) { m_layout = std::move(lookup); }
+
+private:
+    UinputSink(UinputDevice pointer, UinputDevice keyboard);
+    void write(libevdev_uinput* device, unsigned type, unsigned code, int value);
+
+    UinputDevice m_pointer;
+    UinputDevice m_keyboard;
+    LayoutLookup m_layout;
+    input::SubPixelMotion m_motion;
+    input::WheelSteps m_wheelVertical;
+    input::WheelSteps m_wheelHorizontal;
+};
+
+} // namespace quillmote::uinput

@@ -1,0 +1,311 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "platform/wayland/PortalSink.h"
+
+#include "input/KeyCodes.h"
+#include "util/Console.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QSettings>
+
+namespace quillmote::wayland {
+
+namespace {
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
+const QString restoreTokenKey = QStringLiteral("PortalRestoreToken");
+constexpr uint keyboardAndPointer = 1 | 2;
+// The portal remembers the grant and hands out a token to restore it without asking.
+constexpr uint persistUntilRevoked = 2;
+constexpr int callTimeoutMs = 3000;
+constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
+
+QVariant portalProperty(const QDBusConnection& bus, const QString& name, QString* error)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << remoteDesktop << name;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        *error = reply.errorMessage().isEmpty() ? QStringLiteral("no answer") : reply.errorMessage();
+        return {};
+    }
+    return reply.arguments().constFirst().value<QDBusVariant>().variant();
+}
+} // namespace
+
+bool remoteDesktopPortalAvailable(const QDBusConnection& bus, QString* reason)
+{
+    if (!bus.isConnected()) {
+        *reason = QStringLiteral("no session bus");
+        return false;
+    }
+    QString error;
+    const QVariant types = portalProperty(bus, QStringLiteral("AvailableDeviceTypes"), &error);
+    if (!types.isValid()) {
+        *reason = QStringLiteral("the session bus offers no RemoteDesktop portal (%1)").arg(error);
+        return false;
+    }
+    if ((types.toUInt() & keyboardAndPointer) != keyboardAndPointer) {
+        *reason = QStringLiteral("the RemoteDesktop portal offers no keyboard and pointer");
+        return false;
+    }
+    return true;
+}
+
+PortalSink::PortalSink(QDBusConnection bus, ScrollStyle scroll, QString settingsPath)
+    : m_bus(std::move(bus)), m_scroll(scroll), m_settingsPath(std::move(settingsPath))
+{
+    QString error;
+    m_version = portalProperty(m_bus, QStringLiteral("version"), &error).toUInt();
+    requestAccess();
+}
+
+PortalSink::~PortalSink()
+{
+    stopListening();
+    closeSession();
+}
+
+input::EventSink::Access PortalSink::access()
+{
+    switch (m_state) {
+    case State::Granted:
+        return Access::Granted;
+    case State::Refused:
+        return Access::Refused;
+    case State::Idle:
+        return Access::Unavailable;
+    default:
+        return Access::Awaiting;
+    }
+}
+
+void PortalSink::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    Q_EMIT accessChanged();
+}
+
+void PortalSink::requestAccess()
+{
+    const bool awaiting = access() == Access::Awaiting;
+    if (m_state == State::Granted ||
+        (awaiting && m_lastRequest.isValid() && !m_lastRequest.hasExpired(requestTimeoutMs)))
+        return;
+    stopListening();
+    closeSession();
+    m_lastRequest.start();
+    console::line(QStringLiteral("Asking the desktop to allow remote input"));
+    setState(State::CreatingSession);
+    QVariantMap options;
+    options.insert(QStringLiteral("session_handle_token"),
+                   QStringLiteral("quillmote%1").arg(++m_tokenCounter));
+    request(QStringLiteral("CreateSession"), {}, options);
+}
+
+void PortalSink::request(const QString& method, const QVariantList& arguments, QVariantMap options)
+{
+    // The answer comes as a signal on a request object whose path follows from our name and
+    // the token; listening before the call keeps a fast answer from being missed.
+    const QString token = QStringLiteral("quillmote%1").arg(++m_tokenCounter);
+    options.insert(QStringLiteral("handle_token"), token);
+    QString sender = m_bus.baseService().mid(1);
+    sender.replace(u'.', u'_');
+    stopListening();
+    m_requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    m_bus.connect(portalService, m_requestPath, QStringLiteral("org.freedesktop.portal.Request"),
+                  QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop, method);
+    call.setArguments(QVariantList(arguments) << options);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, method, state = m_state](auto* finished) {
+                finished->deleteLater();
+                if (finished->isError() && m_state == state)
+                    fail(QStringLiteral("%1 failed: %2").arg(method, finished->error().message()));
+            });
+}
+
+void PortalSink::stopListening()
+{
+    if (m_requestPath.isEmpty())
+        return;
+    m_bus.disconnect(portalService, m_requestPath, QStringLiteral("org.freedesktop.portal.Request"),
+                     QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    m_requestPath.clear();
+}
+
+void PortalSink::closeSession()
+{
+    if (m_sessionPath.isEmpty())
+        return;
+    m_bus.disconnect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
+                     QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
+    m_bus.send(QDBusMessage::createMethodCall(portalService, m_sessionPath,
+                                              QStringLiteral("org.freedesktop.portal.Session"),
+                                              QStringLiteral("Close")));
+    m_sessionPath.clear();
+}
+
+void PortalSink::fail(const QString& why)
+{
+    console::line(QStringLiteral("The desktop does not allow remote input: ") + why);
+    stopListening();
+    closeSession();
+    setState(State::Refused);
+}
+
+void PortalSink::onResponse(uint response, const QVariantMap& results)
+{
+    stopListening();
+    if (response != 0) {
+        fail(response == 1 ? QStringLiteral("the request was refused")
+                           : QStringLiteral("the request was cancelled"));
+        return;
+    }
+    switch (m_state) {
+    case State::CreatingSession: {
+        m_sessionPath = results.value(QStringLiteral("session_handle")).toString();
+        if (m_sessionPath.isEmpty()) {
+            fail(QStringLiteral("the portal gave no session"));
+            return;
+        }
+        m_bus.connect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
+                      QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
+        setState(State::SelectingDevices);
+        QVariantMap options;
+        options.insert(QStringLiteral("types"), keyboardAndPointer);
+        if (m_version >= 2) {
+            options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
+            if (const QString token = storedRestoreToken(); !token.isEmpty())
+                options.insert(QStringLiteral("restore_token"), token);
+        }
+        request(QStringLiteral("SelectDevices"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath))},
+                options);
+        break;
+    }
+    case State::SelectingDevices:
+        setState(State::Starting);
+        request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QString()},
+                {});
+        break;
+    case State::Starting: {
+        const uint devices = results.value(QStringLiteral("devices")).toUInt();
+        if ((devices & keyboardAndPointer) != keyboardAndPointer) {
+            fail(QStringLiteral("keyboard and pointer were not both allowed"));
+            return;
+        }
+        // Each grant brings a new token; the old one is spent.
+        if (const QString token = results.value(QStringLiteral("restore_token")).toString(); !token.isEmpty())
+            storeRestoreToken(token);
+        console::line(QStringLiteral("The desktop allows remote input"));
+        setState(State::Granted);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void PortalSink::onSessionClosed()
+{
+    m_sessionPath.clear();
+    console::line(QStringLiteral(
+        "The desktop closed the remote input session; it is asked for again on the next input"));
+    stopListening();
+    setState(State::Refused);
+}
+
+void PortalSink::notify(const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop, method);
+    call.setArguments(QVariantList{QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QVariantMap()} +
+                      arguments);
+    // Sent in order on one connection; nothing waits for the replies.
+    m_bus.send(call);
+}
+
+void PortalSink::postLinux(const input::LinuxEvent& event)
+{
+    if (m_state != State::Granted) {
+        if (m_state == State::Refused && !m_lastRequest.hasExpired(askAgainAfterMs))
+            return;
+        if (m_state == State::Refused || m_state == State::Idle)
+            requestAccess();
+        return;
+    }
+    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
+        if (motion->dx != 0 || motion->dy != 0)
+            notify(QStringLiteral("NotifyPointerMotion"), {motion->dx, motion->dy});
+    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
+        notify(QStringLiteral("NotifyPointerButton"),
+               {int(input::evdevButtonCode(change->button)), uint(change->down ? 1 : 0)});
+    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
+        postWheel(*wheel);
+    } else {
+        postKey(std::get<input::KeyChange>(event));
+    }
+}
+
+void PortalSink::postWheel(const input::WheelScroll& wheel)
+{
+    // Whole notches only, the rest kept for the next scroll: the same amount on every desktop.
+    // Ours are positive up and left; Wayland's axes are positive down and right.
+    const int down = -m_wheelVertical.take(wheel.vertical);
+    const int right = -m_wheelHorizontal.take(wheel.horizontal);
+    if (m_scroll == ScrollStyle::Discrete) {
+        if (down != 0)
+            notify(QStringLiteral("NotifyPointerAxisDiscrete"), {uint(0), down});
+        if (right != 0)
+            notify(QStringLiteral("NotifyPointerAxisDiscrete"), {uint(1), right});
+        return;
+    }
+    if (down == 0 && right == 0)
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop,
+                                                       QStringLiteral("NotifyPointerAxis"));
+    QVariantMap options;
+    options.insert(QStringLiteral("finish"), true);
+    call.setArguments({QVariant::fromValue(QDBusObjectPath(m_sessionPath)), options,
+                       double(right * pixelsPerNotch), double(-down * pixelsPerNotch)});
+    m_bus.send(call);
+}
+
+void PortalSink::postKey(const input::KeyChange& change)
+{
+    const uint state = change.down ? 1 : 0;
+    // Shortcut letters by keysym, so that Control+V is V in the user's layout; media keys by
+    // keysym too, as their codes vary between keymaps.
+    const bool media = QByteArray(change.key.keysymName).startsWith("XF86");
+    if (change.isShortcutCharacter() || media) {
+        if (const std::optional<std::uint32_t> keysym = input::keysymValue(change.key.keysymName)) {
+            notify(QStringLiteral("NotifyKeyboardKeysym"), {int(*keysym), state});
+            return;
+        }
+    }
+    notify(QStringLiteral("NotifyKeyboardKeycode"), {int(change.key.evdevCode), state});
+}
+
+QString PortalSink::storedRestoreToken() const
+{
+    return QSettings(m_settingsPath, QSettings::IniFormat).value(restoreTokenKey).toString();
+}
+
+void PortalSink::storeRestoreToken(const QString& token)
+{
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
+    settings.setValue(restoreTokenKey, token);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        console::line(QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settingsPath));
+}
+
+} // namespace quillmote::wayland

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/LinuxEvents.h"
+#include "input/PointerState.h"
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+namespace quillmote::wayland {
+
+// How the desktop's portal turns scroll requests into wheel events; they differ, so each gets
+// what makes it scroll by the same notches.
+enum class ScrollStyle {
+    // mutter: discrete steps are whole notches, smooth values pass through.
+    Discrete,
+    // KWin: a discrete step is a tenth of a notch, and the smooth vertical axis is inverted.
+    InvertedSmooth,
+};
+
+// Whether the bus offers the RemoteDesktop portal with keyboard and pointer; the reason when not.
+bool remoteDesktopPortalAvailable(const QDBusConnection& bus, QString* reason);
+
+// Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
+// desktop asks the user first; until the answer the sink is not trusted. A session the desktop
+// closes (screen lock, revoked) is asked for again on later input, at most once a minute.
+class PortalSink : public QObject, public input::LinuxEventSink
+{
+    Q_OBJECT
+public:
+    static constexpr int askAgainAfterMs = 60'000;
+    static constexpr int requestTimeoutMs = 120'000;
+
+    PortalSink(QDBusConnection bus, ScrollStyle scroll, QString settingsPath);
+    ~PortalSink() override;
+
+    QString name() const override { return QStringLiteral("portal"); }
+    bool isTrusted() override { return m_state == State::Granted; }
+    Access access() override;
+    void requestAccess() override;
+    bool movesRelatively() const override { return true; }
+    std::optional<input::Point> pointerLocation() override { return std::nullopt; }
+    std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
+    void postLinux(const input::LinuxEvent& event) override;
+
+Q_SIGNALS:
+    void accessChanged();
+
+private Q_SLOTS:
+    void onResponse(uint response, const QVariantMap& results);
+    void onSessionClosed();
+
+private:
+    enum class State { Idle, CreatingSession, SelectingDevices, Starting, Granted, Refused };
+
+    void setState(State state);
+    void fail(const QString& why);
+    void request(const QString& method, const QVariantList& arguments, QVariantMap options);
+    void stopListening();
+    void closeSession();
+    void notify(const QString& method, const QVariantList& arguments);
+    void postKey(const input::KeyChange& change);
+    void postWheel(const input::WheelScroll& wheel);
+    QString storedRestoreToken() const;
+    void storeRestoreToken(const QString& token);
+
+    QDBusConnection m_bus;
+    ScrollStyle m_scroll;
+    QString m_settingsPath;
+    State m_state = State::Idle;
+    uint m_version = 0;
+    QString m_requestPath;
+    QString m_sessionPath;
+    QElapsedTimer m_lastRequest;
+    int m_tokenCounter = 0;
+    input::WheelSteps m_wheelVertical;
+    input::WheelSteps m_wheelHorizontal;
+};
+
+} // namespace quillmote::wayland

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "platform/wayland/WaylandSession.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace quillmote::wayland {
+
+namespace {
+bool socketAnswers(const QByteArray& path)
+{
+    sockaddr_un address{};
+    if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool answers = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return answers;
+}
+} // namespace
+
+bool isWaylandSession(const QProcessEnvironment& environment, QString* why)
+{
+    if (environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland")) {
+        *why = QStringLiteral("XDG_SESSION_TYPE is wayland");
+        return true;
+    }
+    const QString display = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
+    if (display.isEmpty())
+        return false;
+    const QString path = display.startsWith(u'/')
+                             ? display
+                             : environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + u'/' + display;
+    if (!socketAnswers(path.toLocal8Bit()))
+        return false;
+    *why = QStringLiteral("the Wayland display %1 answers").arg(display);
+    return true;
+}
+
+} // namespace quillmote::wayland
