@@ -145,6 +145,7 @@ void PortalSink::stopListening()
 
 void PortalSink::closeSession()
 {
+    m_queue.clear();
     if (m_sessionPath.isEmpty())
         return;
     m_bus.disconnect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
@@ -218,19 +219,45 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
 void PortalSink::onSessionClosed()
 {
     m_sessionPath.clear();
+    m_queue.clear();
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
     setState(State::Refused);
 }
 
-void PortalSink::notify(const QString& method, const QVariantList& arguments)
+void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop, method);
-    call.setArguments(QVariantList{QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QVariantMap()} +
-                      arguments);
-    // Sent in order on one connection; nothing waits for the replies.
-    m_bus.send(call);
+    // Moves waiting behind a slow call are merged: the pointer ends up where it would have.
+    const bool motion = method == QLatin1String("NotifyPointerMotion");
+    if (motion && !m_queue.empty() && m_queue.back().method == method) {
+        QVariantList& queued = m_queue.back().arguments;
+        queued[0] = queued[0].toDouble() + arguments[0].toDouble();
+        queued[1] = queued[1].toDouble() + arguments[1].toDouble();
+        return;
+    }
+    m_queue.push_back({method, arguments, options});
+    sendNext();
+}
+
+void PortalSink::sendNext()
+{
+    // The portal may serve calls on several threads, so a call goes out only once the one
+    // before it was answered: a key's release must not overtake its press.
+    if (m_inFlight || m_queue.empty())
+        return;
+    const QueuedCall next = std::move(m_queue.front());
+    m_queue.pop_front();
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop, next.method);
+    call.setArguments(QVariantList{QVariant::fromValue(QDBusObjectPath(m_sessionPath)), next.options} +
+                      next.arguments);
+    m_inFlight = true;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        m_inFlight = false;
+        sendNext();
+    });
 }
 
 void PortalSink::postLinux(const input::LinuxEvent& event)

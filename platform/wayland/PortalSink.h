@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -66,7 +67,8 @@ private:
     void request(const QString& method, const QVariantList& arguments, QVariantMap options);
     void stopListening();
     void closeSession();
-    void notify(const QString& method, const QVariantList& arguments);
+    void notify(const QString& method, const QVariantList& arguments, const QVariantMap& options = {});
+    void sendNext();
     void postKey(const input::KeyChange& change);
     void postWheel(const input::WheelScroll& wheel);
     QString storedRestoreToken() const;
@@ -81,6 +83,14 @@ private:
     QString m_sessionPath;
     QElapsedTimer m_lastRequest;
     int m_tokenCounter = 0;
+    struct QueuedCall
+    {
+        QString method;
+        QVariantList arguments;
+        QVariantMap options;
+    };
+    std::deque<QueuedCall> m_queue;
+    bool m_inFlight = false;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;
 };

@@ -1,0 +1,200 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""Wayland sessions: headless GNOME (mutter) and KDE (KWin) with their RemoteDesktop portals, started
+by scripts/lab. What arrives is observed from outside: a fullscreen X window on Xwayland logs each
+event (X keycode = evdev code + 8), and wl-paste reads the clipboard as a Wayland client."""
+import base64
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from harness import HERE, Client, Server, main, require
+
+LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab"))
+PY = "/usr/bin/python3"
+
+
+class Stack:
+    """One desktop stack for a test class; stop() ends everything it started, even after a failed start."""
+
+    def __init__(self, kind):
+        self.kind = kind
+        self.dir = tempfile.mkdtemp(prefix="qmw", dir="/tmp")  # socket paths must stay short
+        start = subprocess.run(["bash", f"{LAB}/{kind}-stack.sh", "start", "--portal", self.dir], capture_output=True,
+                               text=True, timeout=120)
+        if start.returncode == 77:
+            self.stop()
+            require(False, start.stderr.strip().splitlines()[-1])
+        if start.returncode != 0:
+            self.stop()
+            raise AssertionError(f"{kind} stack did not start: {start.stderr[-2000:]}")
+        self.env = {}
+        with open(f"{self.dir}/{kind}/env") as f:
+            for line in f:
+                key, _, value = line.removeprefix("export ").strip().partition("=")
+                self.env[key] = value.replace("\\,", ",")
+        self.log = self.env["LAB_XCOVER_LOG"]
+
+    def stop(self):
+        subprocess.run(["bash", f"{LAB}/{self.kind}-stack.sh", "stop", self.dir], capture_output=True, timeout=60)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def lines(self):
+        with open(self.log) as f:
+            return [line.strip() for line in f]
+
+    def expect(self, mark, pattern, count=1, timeout=10.0):
+        """The observer's lines after mark, once `count` of them match pattern (None after timeout)."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            seen = self.lines()[mark:]
+            if len([line for line in seen if re.search(pattern, line)]) >= count:
+                return seen
+            time.sleep(0.05)
+        return None
+
+    def run(self, *args):
+        return subprocess.run(args, env={**os.environ, **self.env}, capture_output=True, timeout=20)
+
+
+class PortalDesktop:
+    KIND = None
+
+    @classmethod
+    def setUpClass(cls):
+        require(shutil.which("wl-paste") is not None, "wl-paste is not installed (wl-clipboard)")
+        cls.stack = Stack(cls.KIND)
+        try:
+            mark = len(cls.stack.lines())
+            cls.server = Server(args=("--headless", "--input", "auto"), env=cls.stack.env)
+            assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ", after_seen=False), cls.server.lines
+            cls.answer_dialog(mark)
+            assert cls.server.wait_for("^The desktop allows remote input$", timeout=20), cls.server.lines
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def answer_dialog(cls, mark):
+        pass
+
+    @classmethod
+    def tearDownClass(cls):
+        if getattr(cls, "server", None):
+            cls.server.__exit__(*sys.exc_info())
+        cls.stack.stop()
+
+    def setUp(self):
+        self.client = Client(self.server.port)
+        self.addCleanup(self.client.close)
+        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+
+    def send(self, *messages):
+        for message in messages:
+            self.client.exchange(message, timeout=0.15)
+
+    def input_lines(self, mark, last, count=1):
+        seen = self.stack.expect(mark, last, count)
+        self.assertIsNotNone(seen, f"no {last!r} after: {self.stack.lines()[mark:]}")
+        return [re.sub(r" root=\S+", "", line).replace(" state=0x0", "") for line in seen
+                if not line.startswith(("motion", "enter", "focus"))]
+
+    def test_pointer_buttons_scroll_keys_and_paste(self):
+        stack = self.stack
+        mark = len(stack.lines())
+        self.send(b"MOVE:-5000,-5000", b"MOVE:100,50", b"MOVE:0.5,0.25", b"MOVE:0.5,0.75")
+        self.assertIsNotNone(stack.expect(mark, r"^motion .* root=101,51 "), stack.lines()[mark:])
+
+        mark = len(stack.lines())
+        self.send(b"CLICK:LEFT", b"CLICK:RIGHT", b"CLICK:DOUBLE", b"MOUSE_DOWN", b"DRAG:5,0", b"DRAG:5,0",
+                  b"DRAG:5,0", b"MOUSE_UP")
+        lines = self.input_lines(mark, r"^release detail=1 root=116,51 ", 1)
+        self.assertEqual([line.split(" state")[0] for line in lines],
+                         ["press detail=1", "release detail=1", "press detail=3", "release detail=3"] +
+                         ["press detail=1", "release detail=1"] * 3)
+        self.assertIsNotNone(stack.expect(mark, r"^motion detail=0 root=116,51 "))
+
+        # 12 pixels up: one notch; -24 more with the 2 kept: two down; sideways the same.
+        mark = len(stack.lines())
+        self.send(b"SCROLL:0,10", b"SCROLL:0,-20", b"SCROLL:10,0", b"SCROLL:-10,0", b"KEY:ESC")
+        lines = self.input_lines(mark, r"^keyrelease detail=9 ")
+        self.assertEqual([line for line in lines if line.startswith("press")],
+                         ["press detail=4", "press detail=5", "press detail=5", "press detail=6", "press detail=7"])
+
+        # Named keys by code; the chord's letter by keysym: v in this layout, Control held.
+        mark = len(stack.lines())
+        self.send(b"KEY:ENTER", b"KEY:PASTE")
+        lines = self.input_lines(mark, r"^keyrelease detail=37 ")
+        self.assertEqual(lines, ["keypress detail=36", "keyrelease detail=36",
+                                 "keypress detail=37", "keypress detail=55 state=0x4",
+                                 "keyrelease detail=55 state=0x4", "keyrelease detail=37 state=0x4"])
+
+        # The text is on Xwayland's clipboard, which Wayland clients read; Enter follows the paste.
+        mark = len(stack.lines())
+        self.assertEqual(self.client.exchange(b"TYPE:" + base64.b64encode("你好，世界".encode())), b"ACK_TYPE")
+        self.send(b"KEY:ENTER")
+        lines = self.input_lines(mark, r"^keyrelease detail=36 ")
+        self.assertEqual([line.split(" state")[0] for line in lines if line.startswith("keypress")],
+                         ["keypress detail=37", "keypress detail=55", "keypress detail=36"])
+        self.assertEqual(stack.run("wl-paste", "--no-newline").stdout.decode(), "你好，世界")
+
+
+class KdePortal(PortalDesktop, unittest.TestCase):
+    KIND = "kde"
+
+    def end_from_tray(self):
+        """Presses "End" in the menu of the desktop's remote-control tray item, as a user would."""
+        import dbus
+        bus = dbus.bus.BusConnection(self.stack.env["DBUS_SESSION_BUS_ADDRESS"])
+        try:
+            for name in (n for n in bus.list_names() if n.startswith(":")):
+                try:
+                    item = bus.get_object(name, "/StatusNotifierItem", introspect=False)
+                    if item.Get("org.kde.StatusNotifierItem", "Title", dbus_interface=dbus.PROPERTIES_IFACE) \
+                            != "Remote Desktop":
+                        continue
+                except dbus.DBusException:
+                    continue
+                menu = dbus.Interface(bus.get_object(name, "/MenuBar", introspect=False), "com.canonical.dbusmenu")
+                entries = menu.GetLayout(0, -1, dbus.Array([], signature="s"))[1][2]
+                end = next(e[0] for e in entries if e[1].get("label") == "End")
+                menu.Event(end, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+                return
+            self.fail("the desktop shows no remote-control tray item")
+        finally:
+            bus.close()
+
+    def test_session_ended_by_the_user_is_asked_for_again(self):
+        self.end_from_tray()
+        self.assertIsNotNone(self.server.wait_for("^The desktop closed the remote input session", timeout=10))
+        mark = len(self.stack.lines())
+        # Input asks again, at most once a minute: the first ask was at start-up. Until then
+        # nothing is posted.
+        deadline = time.monotonic() + 75
+        while not self.server.wait_for("^Asking the desktop to allow remote input$", timeout=2):
+            self.assertLess(time.monotonic(), deadline, "not asked again")
+            self.send(b"CLICK:RIGHT")
+        self.assertNotIn("press detail=3", " ".join(self.stack.lines()[mark:]))
+        self.assertIsNotNone(self.server.wait_for("^The desktop allows remote input$", timeout=20))
+        mark = len(self.stack.lines())
+        self.send(b"CLICK:RIGHT")
+        self.assertEqual(self.input_lines(mark, r"^release detail=3 "), ["press detail=3", "release detail=3 state=0x400"])
+
+
+class GnomePortal(PortalDesktop, unittest.TestCase):
+    KIND = "gnome"
+
+    @classmethod
+    def answer_dialog(cls, mark):
+        # The dialog takes the focus; Space turns on remote interaction, Alt+S shares.
+        assert cls.stack.expect(mark, "^focusout$", timeout=20), cls.stack.lines()[mark:]
+        cls.stack.run(PY, f"{LAB}/mutter-rd.py", "key:57", "sleep:0.2", "down:56", "key:31", "up:56")
+
+
+if __name__ == "__main__":
+    main()
