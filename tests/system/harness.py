@@ -33,7 +33,8 @@ def require(condition, reason):
 
 class Server:
     """quillmote --headless with its own settings folder, on a port the system chooses unless port=None,
-    and no session bus unless the test brings one (one autolaunched for a display outlives it)."""
+    and no session bus unless the test brings one (one autolaunched for a display outlives it). Not in
+    a Wayland session, and never on this machine's /dev/uinput, unless the test says so."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
                  port="0"):
@@ -42,7 +43,8 @@ class Server:
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         full_env = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-test-bus",
-                    "XDG_CONFIG_HOME": self.config_home}
+                    "XDG_CONFIG_HOME": self.config_home, "XDG_SESSION_TYPE": "", "WAYLAND_DISPLAY": "",
+                    "QUILLMOTE_UINPUT_DEVICE": "/nonexistent/uinput"}
         full_env.update(env or {})
         self.proc = subprocess.Popen([*prefix, BIN, *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL, env=full_env, start_new_session=True, cwd=cwd)

@@ -191,6 +191,14 @@ class DisplayLoss(unittest.TestCase):
             self.assertIsNotNone(server.wait_for("^Input backend: x11$"))
         with Server(args=("--headless",), env={"DISPLAY": ""}) as server:
             self.assertIsNotNone(server.wait_for("^Input backend: none$"))
+        # Xwayland's display only reaches X clients: never chosen by itself, taken when named.
+        wayland = {"DISPLAY": xvfb.display, "XDG_SESSION_TYPE": "wayland"}
+        with Server(args=("--headless",), env=wayland) as server:
+            self.assertIsNotNone(server.wait_for(r"^Input backend: none \(Wayland session: XDG_SESSION_TYPE is wayland; "
+                                                 r"portal: .+; uinput: cannot open /nonexistent/uinput: .+\)$"))
+        with Server(args=("--headless", "--input", "x11"), env=wayland) as server:
+            self.assertIsNotNone(server.wait_for("^This is a Wayland session .*: only X clients receive input$"))
+            self.assertIsNotNone(server.wait_for("^Input backend: x11$"))
         out = subprocess.run([os.environ["QUILLMOTE_BIN"], "--headless", "--input", "x11"], capture_output=True,
                              env={**os.environ, "DISPLAY": ":9999"}, timeout=10)
         self.assertEqual(out.returncode, 2)

@@ -1,0 +1,114 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""The uinput backend in Debian's own kernel under QEMU (scripts/lab), where /dev/uinput and evdev
+are real: this file runs itself inside the guest, drives quillmote over loopback and reads back
+what the kernel passes on from the /dev/input/event nodes of its devices."""
+import json
+import os
+import select
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab"))
+EV_KEY, EV_REL = 1, 2
+NAMES = {(EV_REL, 0): "X", (EV_REL, 1): "Y", (EV_REL, 6): "HWHEEL", (EV_REL, 8): "WHEEL", (EV_REL, 11): "WHEEL_HI",
+         (EV_REL, 12): "HWHEEL_HI", (EV_KEY, 272): "BTN_LEFT", (EV_KEY, 273): "BTN_RIGHT"}
+
+
+def guest(binary):
+    """Inside the VM, as root; returns what was seen, for the host to compare."""
+    os.environ.update(QUILLMOTE_BIN=binary, QT_QPA_PLATFORM="offscreen")
+    sys.path.insert(0, HERE)
+    from harness import Client, Server
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    nobody = ("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups")
+    seen = {}
+
+    # Without the udev rule only root may open /dev/uinput.
+    os.chmod("/dev/uinput", 0o600)
+    env = {"QUILLMOTE_UINPUT_DEVICE": "/dev/uinput", "XDG_SESSION_TYPE": "wayland"}
+    with Server(args=("--headless", "--input", "uinput"), prefix=nobody, env=env) as server:
+        seen["refused"] = [server.proc.wait(timeout=30), server.wait_for("udevadm trigger", after_seen=False)
+                           is not None]
+    # The rule has logind give the session's user access, as this does.
+    os.chown("/dev/uinput", 65534, 65534)
+    with Server(args=("--headless", "--input", "auto"), prefix=nobody, env=env) as server:
+        seen["choice"] = server.wait_for("^Input backend: .*", after_seen=False, timeout=30).group(0)
+        nodes = {}
+        for name in os.listdir("/sys/class/input"):
+            if name.startswith("event"):
+                with open(f"/sys/class/input/{name}/device/name") as f:
+                    nodes[f.read().strip()] = os.open(f"/dev/input/{name}", os.O_RDONLY | os.O_NONBLOCK)
+        pointer, keyboard = nodes["Quillmote pointer"], nodes["Quillmote keyboard"]
+        client = Client(server.port, timeout=10)
+        client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+
+        def events(*messages):
+            for message in messages:
+                client.exchange(message, timeout=0.3)
+            found, deadline = [], time.monotonic() + 1.0
+            while time.monotonic() < deadline and select.select([pointer, keyboard], [], [], 0.2)[0]:
+                for fd in (pointer, keyboard):
+                    while True:
+                        try:
+                            data = os.read(fd, 24 * 64)
+                        except BlockingIOError:
+                            break
+                        for _, _, kind, code, value in struct.iter_unpack("qqHHi", data):
+                            if kind in (EV_KEY, EV_REL):
+                                found.append([NAMES.get((kind, code), code), value])
+            return found
+
+        seen["motion"] = events(b"MOVE:100,-50", b"MOVE:0.5,0.25", b"MOVE:0.5,0.75")
+        seen["buttons"] = events(b"CLICK:LEFT", b"CLICK:RIGHT", b"MOUSE_DOWN", b"DRAG:5,0", b"MOUSE_UP")
+        seen["scroll"] = events(b"SCROLL:0,10", b"SCROLL:0,-20", b"SCROLL:10,0")
+        seen["keys"] = events(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
+        client.close()
+    return seen
+
+
+class UinputInTheKernel(unittest.TestCase):
+    def test_devices_post_what_the_phone_sends_and_need_the_permission(self):
+        from harness import BIN, require
+        work = os.environ.get("QUILLMOTE_LAB_DIR", "/var/tmp/quillmote-lab")
+        for step in (["bash", f"{LAB}/fetch-kernel.sh", work], ["bash", f"{LAB}/build-initramfs.sh", work]):
+            done = subprocess.run(step, capture_output=True, text=True, timeout=600)
+            require(done.returncode != 77, done.stderr.strip())
+            self.assertEqual(done.returncode, 0, done.stderr)
+        out = os.path.join(work, "uinput", f"out-{os.getpid()}")
+        self.addCleanup(lambda: subprocess.run(["rm", "-rf", out]))
+        run = subprocess.run(["/usr/bin/python3", f"{LAB}/run-vm.py", "--dir", work, "--out", out, "--timeout", "240",
+                              f"/usr/bin/python3 {os.path.abspath(__file__)} {BIN}"],
+                             capture_output=True, text=True, timeout=300)
+        require(run.returncode != 77, run.stderr.strip())
+        self.assertEqual(run.returncode, 0, run.stdout[-3000:] + run.stderr[-2000:])
+        with open(os.path.join(out, "seen.json")) as f:
+            seen = json.load(f)
+
+        self.assertNotEqual(seen["refused"][0], 0)
+        self.assertTrue(seen["refused"][1], "no advice on the udev rule")
+        self.assertRegex(seen["choice"], r"^Input backend: uinput \(Wayland session: XDG_SESSION_TYPE is wayland; "
+                                         r"portal: .*\)$")
+        # Whole pixels, the fractions summed: 0.5 + 0.5 and 0.25 + 0.75 make one.
+        self.assertEqual(seen["motion"], [["X", 100], ["Y", -50], ["X", 1], ["Y", 1]])
+        self.assertEqual(seen["buttons"], [["BTN_LEFT", 1], ["BTN_LEFT", 0], ["BTN_RIGHT", 1], ["BTN_RIGHT", 0],
+                                           ["BTN_LEFT", 1], ["X", 5], ["BTN_LEFT", 0]])
+        # 12 pixels up: 144 high-resolution units and one notch; then -24 with 2 kept: two notches
+        # down; 12 pixels left is the horizontal wheel's negative side.
+        self.assertEqual(seen["scroll"], [["WHEEL_HI", 144], ["WHEEL", 1], ["WHEEL_HI", -288], ["WHEEL", -2],
+                                          ["HWHEEL_HI", -144], ["HWHEEL", -1]])
+        self.assertEqual(seen["keys"], [[28, 1], [28, 0], [29, 1], [47, 1], [47, 0], [29, 0], [115, 1], [115, 0]])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 2 and os.environ.get("LAB_GUEST") == "1":
+        with open(os.path.join(os.environ["LAB_OUT"], "seen.json"), "w") as f:
+            json.dump(guest(sys.argv[1]), f)
+        sys.exit(0)
+    sys.path.insert(0, HERE)
+    from harness import main
+    main()
