@@ -12,3 +12,9 @@ for bench in "$here/$build"/bench/bench_*; do
   QUILLMOTE_BIN="$here/$build/quillmote" "$bench"
   echo
 done
+# The Wayland stacks and the uinput VM are driven from Python, as the tests drive them.
+for bench in "$here"/bench/bench_*.py; do
+  echo "== $(basename "$bench")"
+  QUILLMOTE_BIN="$here/$build/quillmote" /usr/bin/python3 "$bench"
+  echo
+done

@@ -1,0 +1,100 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""MOVE -> ACK_MOVE round trips with the portal backend (headless KWin and mutter) and the uinput
+backend (Debian's kernel under QEMU) next to x11 on Xvfb, in one run. The guest emulates its CPU
+(TCG), so uinput is compared with the none backend measured in the same guest.
+Usage: QUILLMOTE_BIN=... /usr/bin/python3 bench_wayland.py"""
+import json
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "system"))
+if sys.argv[1:2] == ["guest"]:
+    os.environ["QUILLMOTE_BIN"] = sys.argv[2]
+from harness import BIN, Client, Server, Xvfb  # noqa: E402
+
+MOVES = 2000
+
+
+def round_trips(server):
+    client = Client(server.port, timeout=10)
+    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+    times = []
+    for i in range(MOVES):
+        start = time.perf_counter()
+        client.send(b"MOVE:-1,0" if i % 2 else b"MOVE:1,0")
+        if client.receive(5) != b"ACK_MOVE":
+            raise SystemExit("no ACK_MOVE")
+        times.append((time.perf_counter() - start) * 1e6)
+    client.close()
+    times.sort()
+    return times[len(times) // 2], times[int(len(times) * 0.99)]
+
+
+def guest():
+    """In the VM: none, then uinput, on the same emulated CPU."""
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    rows = {}
+    for backend in ("none", "uinput"):
+        with Server(args=("--headless", "--input", backend), env={"QUILLMOTE_UINPUT_DEVICE": "/dev/uinput"}) as s:
+            rows[backend] = round_trips(s)
+    with open(os.path.join(os.environ["LAB_OUT"], "bench.json"), "w") as f:
+        json.dump(rows, f)
+
+
+def portal(kind):
+    from test_wayland import GnomePortal, Stack
+    stack = Stack(kind)
+    try:
+        mark = len(stack.lines())
+        with Server(args=("--headless", "--input", "portal"), env=stack.env) as server:
+            if kind == "gnome":
+                GnomePortal.stack = stack
+                GnomePortal.answer_dialog(mark)
+            if not server.wait_for("^The desktop allows remote input$", timeout=20):
+                raise SystemExit(f"{kind}: input not allowed")
+            return round_trips(server)
+    finally:
+        stack.stop()
+
+
+def main():
+    rows = []
+    xvfb = Xvfb()
+    try:
+        with Server(args=("--headless", "--input", "x11"), env={"DISPLAY": xvfb.display}) as server:
+            x11 = round_trips(server)
+    finally:
+        xvfb.stop()
+    rows.append(("x11 on Xvfb (baseline)", x11, x11))
+    rows.append(("portal on KWin 5.27 (headless)", portal("kde"), x11))
+    rows.append(("portal on mutter 43 (headless)", portal("gnome"), x11))
+
+    lab = os.path.join(HERE, "..", "scripts", "lab")
+    work = os.environ.get("QUILLMOTE_LAB_DIR", "/var/tmp/quillmote-lab")
+    out = os.path.join(work, "uinput", f"bench-{os.getpid()}")
+    for step in ("fetch-kernel.sh", "build-initramfs.sh"):
+        subprocess.run(["bash", os.path.join(lab, step), work], check=True, capture_output=True, timeout=600)
+    subprocess.run(["/usr/bin/python3", os.path.join(lab, "run-vm.py"), "--dir", work, "--out", out, "--timeout",
+                    "300", f"/usr/bin/python3 {os.path.abspath(__file__)} guest {BIN}"], check=True, capture_output=True,
+                   timeout=360)
+    with open(os.path.join(out, "bench.json")) as f:
+        guest_rows = json.load(f)
+    subprocess.run(["rm", "-rf", out])
+    rows.append(("none in the QEMU guest (guest baseline)", guest_rows["none"], guest_rows["none"]))
+    rows.append(("uinput in the QEMU guest", guest_rows["uinput"], guest_rows["none"]))
+
+    print(f"{'MOVE:1,0 -> ACK_MOVE, ' + str(MOVES) + ' each (µs)':<44} {'p50':>9} {'p99':>9} "
+          f"{'p50/base':>9} {'p99/base':>9}")
+    for label, (p50, p99), (b50, b99) in rows:
+        print(f"{label:<44} {p50:9.1f} {p99:9.1f} {p50 / b50:8.2f}x {p99 / b99:8.2f}x")
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] == ["guest"]:
+        guest()
+    else:
+        main()
