@@ -85,6 +85,14 @@
         <translation>Check Input Access</translation>
     </message>
     <message>
+        <source>等待桌面允许远程输入…</source>
+        <translation>Waiting for the desktop to allow remote input…</translation>
+    </message>
+    <message>
+        <source>桌面未允许远程输入，点此重新请求</source>
+        <translation>The desktop did not allow remote input: ask again</translation>
+    </message>
+    <message>
         <source>Quillmote</source>
         <translation>Quillmote</translation>
     </message>

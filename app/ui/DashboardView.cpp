@@ -239,20 +239,25 @@ void DashboardView::refreshPermission()
 {
     // Polled every two seconds: only a change is rendered.
     const bool granted = m_context.input.checkAccessibility(false);
-    if (granted == m_hasPermission)
+    const input::EventSink::Access access = m_context.input.sink().access();
+    if (granted == m_hasPermission && access == m_access)
         return;
     m_hasPermission = granted;
+    m_access = access;
     render();
 }
 
 void DashboardView::requestPermission()
 {
+    // A desktop that refused is asked again; where nobody can be asked, the help page explains.
+    const bool askable = m_context.input.sink().access() == input::EventSink::Access::Refused;
     if (m_context.input.checkAccessibility(true)) {
         m_hasPermission = true;
-        render();
-    } else if (m_context.openUrl) {
+    } else if (!askable && m_context.openUrl) {
         m_context.openUrl(inputAccessHelpPage());
     }
+    m_access = m_context.input.sink().access();
+    render();
 }
 
 void DashboardView::render()
@@ -277,6 +282,11 @@ void DashboardView::render()
     }
     m_status->setPalette(statusPalette);
     m_warning->setVisible(!m_hasPermission);
+    m_warning->setEnabled(m_access != input::EventSink::Access::Awaiting);
+    m_warning->setText(m_access == input::EventSink::Access::Awaiting ? tr("等待桌面允许远程输入…")
+                       : m_access == input::EventSink::Access::Refused
+                           ? tr("桌面未允许远程输入，点此重新请求")
+                           : tr("检查辅助功能权限"));
 }
 
 } // namespace quillmote::ui

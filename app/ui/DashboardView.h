@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/ui/ViewContext.h"
+#include "input/EventSink.h"
 
 #include <QColor>
 #include <QTimer>
@@ -78,6 +79,7 @@ private:
     StatusLight* m_light;
     QLabel* m_status;
     QPushButton* m_warning;
+    input::EventSink::Access m_access = input::EventSink::Access::Unavailable;
     QLabel* m_version;
     QPushButton* m_update;
     QPushButton* m_quit;

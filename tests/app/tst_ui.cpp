@@ -90,7 +90,10 @@ private Q_SLOTS:
         d.establish();
         QTRY_COMPARE_WITH_TIMEOUT(view->networkRow()->status(), Status::Granted, 2500);
         view->startButton()->click();
-        QVERIFY(!main.dashboardView()); // input access is still missing
+        QVERIFY(!main.dashboardView());                           // input access is still missing
+        d.sink->accessState = input::EventSink::Access::Awaiting; // the desktop's dialog is open
+        QTRY_COMPARE_WITH_TIMEOUT(view->accessibilityRow()->status(), Status::Loading, 1500);
+        d.sink->accessState.reset();
 
         d.sink->trusted = true;
         QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 1500);
@@ -112,6 +115,16 @@ private Q_SLOTS:
         QVERIFY(dashboard.warningButton()->isVisible() && panel.permissionButton()->isVisible());
         dashboard.warningButton()->click(); // still refused: the help page opens
         QCOMPARE(d.openedUrls.size(), 1);
+        // A desktop that refused is asked again instead; while it asks, the line waits.
+        d.sink->accessState = input::EventSink::Access::Refused;
+        QTRY_COMPARE_WITH_TIMEOUT(dashboard.warningButton()->text(),
+                                  QStringLiteral("桌面未允许远程输入，点此重新请求"), 2500);
+        dashboard.warningButton()->click();
+        QCOMPARE(d.sink->accessRequests, 1);
+        QCOMPARE(d.openedUrls.size(), 1);
+        d.sink->accessState = input::EventSink::Access::Awaiting;
+        QTRY_VERIFY_WITH_TIMEOUT(!dashboard.warningButton()->isEnabled(), 2500);
+        d.sink->accessState.reset();
         d.sink->trusted = true;
         QTRY_VERIFY_WITH_TIMEOUT(dashboard.warningButton()->isHidden(), 2500); // the two-second refresh
         panel.permissionButton()->click(); // granted now: the line says so, nothing opens

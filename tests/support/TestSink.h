@@ -17,6 +17,8 @@ class TestSink : public input::EventSink
 public:
     QString name() const override { return QStringLiteral("test"); }
     bool isTrusted() override { return trusted; }
+    Access access() override { return accessState.value_or(EventSink::access()); }
+    void requestAccess() override { ++accessRequests; }
     std::optional<input::Point> pointerLocation() override { return pointer; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return displays; }
     void post(const input::Event& event) override
@@ -43,6 +45,8 @@ public:
     void fetchPaste() { notifyPasteFetched(); }
 
     bool trusted = true;
+    std::optional<Access> accessState;
+    int accessRequests = 0;
     bool clipboardWorks = true;
     bool reportsFetch = false;
     std::optional<QString> windowClass;
