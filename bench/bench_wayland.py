@@ -6,6 +6,9 @@ backend (Debian's kernel under QEMU) next to x11 on Xvfb, in one run. The guest 
 Usage: QUILLMOTE_BIN=... /usr/bin/python3 bench_wayland.py"""
 import json
 import os
+import re
+import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -17,6 +20,7 @@ if sys.argv[1:2] == ["guest"]:
 from harness import BIN, Client, Server, Xvfb  # noqa: E402
 
 MOVES = 2000
+UDEVD = "/lib/systemd/systemd-udevd" if os.path.exists("/lib/systemd/systemd-udevd") else None
 
 
 def round_trips(server):
@@ -34,13 +38,46 @@ def round_trips(server):
     return times[len(times) // 2], times[int(len(times) * 0.99)]
 
 
+def acceleration(server):
+    """What libinput's default (adaptive) profile makes of one 100-pixel move, and of ten 10-pixel
+    moves 10 ms apart: the compositor's view of the device. libinput wants udev's database."""
+    if not UDEVD or not shutil.which("libinput"):
+        return None
+    subprocess.run(["udevadm", "settle", "-t", "10"], check=True)
+    node = next("/dev/input/" + n for n in os.listdir("/sys/class/input") if n.startswith("event") and
+                open(f"/sys/class/input/{n}/device/name").read().strip() == "Quillmote pointer")
+    watcher = subprocess.Popen(["stdbuf", "-oL", "libinput", "debug-events", "--device", node],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    client = Client(server.port, timeout=10)
+    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+    time.sleep(1.5)
+    client.exchange(b"MOVE:100,0", timeout=0.5)
+    time.sleep(0.5)
+    for _ in range(10):
+        client.exchange(b"MOVE:10,0", timeout=0.5)
+        time.sleep(0.01)
+    time.sleep(0.5)
+    client.close()
+    watcher.send_signal(signal.SIGINT)
+    output = watcher.communicate(timeout=10)[0]
+    moved = [float(m) for m in re.findall(r"POINTER_MOTION\s+\S+\s+(-?[\d.]+)/", output)]
+    if len(moved) != 11:
+        print("libinput saw", output, file=sys.stderr)
+        return None
+    return [moved[0], sum(moved[1:])]
+
+
 def guest():
     """In the VM: none, then uinput, on the same emulated CPU."""
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    if UDEVD:  # before the devices exist, so that it sees them come
+        subprocess.run([UDEVD, "--daemon"], check=True)
     rows = {}
     for backend in ("none", "uinput"):
         with Server(args=("--headless", "--input", backend), env={"QUILLMOTE_UINPUT_DEVICE": "/dev/uinput"}) as s:
             rows[backend] = round_trips(s)
+            if backend == "uinput":
+                rows["acceleration"] = acceleration(s)
     with open(os.path.join(os.environ["LAB_OUT"], "bench.json"), "w") as f:
         json.dump(rows, f)
 
@@ -91,6 +128,13 @@ def main():
           f"{'p50/base':>9} {'p99/base':>9}")
     for label, (p50, p99), (b50, b99) in rows:
         print(f"{label:<44} {p50:9.1f} {p99:9.1f} {p50 / b50:8.2f}x {p99 / b99:8.2f}x")
+    accel = guest_rows.get("acceleration")
+    print("\nuinput pointer through libinput's default profile (pixels on screen for pixels sent):")
+    if accel:
+        print(f"  one MOVE:100,0 after a pause      {accel[0]:6.1f} for 100")
+        print(f"  ten MOVE:10,0, 10 ms apart         {accel[1]:6.1f} for 100")
+    else:
+        print("  not measured (needs udev and libinput-tools)")
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ packages=(
   # tests: Wayland desktops (headless mutter and KWin with their portals) and a real kernel for uinput
   mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde qtwayland5
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard qemu-system-x86 busybox-static cpio kmod
+  udev libinput-tools  # what libinput makes of the uinput pointer (make bench)
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )
