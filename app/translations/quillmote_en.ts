@@ -136,6 +136,14 @@
 <context>
     <name>quillmote::ui::OnboardingView</name>
     <message>
+        <source>桌面正在询问是否允许远程交互，请在其对话框中允许</source>
+        <translation>Your desktop is asking whether to allow remote interaction: allow it in its dialog</translation>
+    </message>
+    <message>
+        <source>桌面未允许远程交互，点“去授权”重新请求</source>
+        <translation>The desktop did not allow remote interaction: press Grant to ask again</translation>
+    </message>
+    <message>
         <source>辅助功能权限</source>
         <translation>Input Access</translation>
     </message>

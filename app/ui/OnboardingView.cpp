@@ -92,7 +92,7 @@ void OnboardingView::tick()
 {
     m_accessibilityGranted = m_context.input.checkAccessibility(false);
     // A Wayland desktop shows its own dialog: the row waits for the answer meanwhile.
-    m_accessibilityAwaited = m_context.input.sink().access() == input::EventSink::Access::Awaiting;
+    m_access = m_context.input.sink().access();
     checkNetwork();
     render();
 }
@@ -130,7 +130,13 @@ void OnboardingView::openAccessibilitySettings()
 void OnboardingView::render()
 {
     m_accessibilityRow->setGranted(m_accessibilityGranted);
-    m_accessibilityRow->setLoading(m_accessibilityAwaited);
+    // On Wayland the desktop itself asks the user; the row says so instead of what input is for.
+    m_accessibilityRow->setLoading(m_access == input::EventSink::Access::Awaiting);
+    m_accessibilityRow->setDescription(m_access == input::EventSink::Access::Awaiting
+                                           ? tr("桌面正在询问是否允许远程交互，请在其对话框中允许")
+                                       : m_access == input::EventSink::Access::Refused
+                                           ? tr("桌面未允许远程交互，点“去授权”重新请求")
+                                           : tr("用于模拟鼠标移动、点击和键盘输入"));
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
     // Without DNS-SD phones can still connect by address: nobody is kept from starting.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/ui/ViewContext.h"
+#include "input/EventSink.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -52,7 +53,7 @@ private:
     std::function<void()> m_onComplete;
     QTimer m_timer;
     bool m_accessibilityGranted = false;
-    bool m_accessibilityAwaited = false;
+    input::EventSink::Access m_access = input::EventSink::Access::Unavailable;
     bool m_networkGranted = false;
     bool m_isCheckingNetwork = false;
     PermissionRow* m_accessibilityRow;

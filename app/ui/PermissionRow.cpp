@@ -34,12 +34,12 @@ PermissionRow::PermissionRow(const QString& title, const QString& description, S
     texts->setSpacing(2);
     auto* titleLabel = new QLabel(title, this);
     titleLabel->setFont(fonts::headline());
-    auto* descriptionLabel = new QLabel(description, this);
-    descriptionLabel->setFont(fonts::caption());
-    descriptionLabel->setForegroundRole(QPalette::PlaceholderText);
-    descriptionLabel->setWordWrap(true);
+    m_description = new QLabel(description, this);
+    m_description->setFont(fonts::caption());
+    m_description->setForegroundRole(QPalette::PlaceholderText);
+    m_description->setWordWrap(true);
     texts->addWidget(titleLabel);
-    texts->addWidget(descriptionLabel);
+    texts->addWidget(m_description);
     row->addLayout(texts, 1);
 
     // An indeterminate bar at half the usual size stands for the spinner.
@@ -54,6 +54,11 @@ PermissionRow::PermissionRow(const QString& title, const QString& description, S
             m_action();
     });
     render();
+}
+
+void PermissionRow::setDescription(const QString& description)
+{
+    m_description->setText(description);
 }
 
 void PermissionRow::setGranted(bool granted)

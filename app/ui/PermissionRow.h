@@ -27,6 +27,7 @@ public:
 
     void setGranted(bool granted);
     void setLoading(bool loading);
+    void setDescription(const QString& description);
     bool isGranted() const { return m_granted; }
     bool isLoading() const { return m_loading; }
     // What the row shows on its right: the granted mark wins over the progress indicator.
@@ -39,6 +40,7 @@ private:
     bool m_granted = false;
     bool m_loading = false;
     std::function<void()> m_action;
+    QLabel* m_description = nullptr;
     SymbolLabel* m_check;
     QProgressBar* m_progress;
     QPushButton* m_button;

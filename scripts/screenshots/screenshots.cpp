@@ -63,6 +63,14 @@ int main(int argc, char* argv[])
     Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host"));
     onboarding->tick();
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-onboarding.png"));
+    // A Wayland desktop's own dialog is open.
+    sink->trusted = false;
+    sink->accessState = input::EventSink::Access::Awaiting;
+    onboarding->tick();
+    ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-onboarding-wayland.png"));
+    sink->trusted = true;
+    sink->accessState.reset();
+    onboarding->tick();
 
     window->mainView()->completeOnboarding();
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-waiting.png"));
