@@ -173,8 +173,11 @@ class Xvfb:
             time.sleep(0.05)
 
     def _answers(self):
-        return subprocess.run(["xdotool", "getmouselocation"], env=self.env(), capture_output=True,
-                              timeout=5).returncode == 0
+        try:
+            return subprocess.run(["xdotool", "getmouselocation"], env=self.env(), capture_output=True,
+                                  timeout=5).returncode == 0
+        except subprocess.TimeoutExpired:  # a server still starting on a busy machine
+            return False
 
     def env(self):
         return {**os.environ, "DISPLAY": self.display}

@@ -3,6 +3,7 @@
 """The uinput backend in Debian's own kernel under QEMU (scripts/lab), where /dev/uinput and evdev
 are real: this file runs itself inside the guest, drives quillmote over loopback and reads back
 what the kernel passes on from the /dev/input/event nodes of its devices."""
+import base64
 import json
 import os
 import select
@@ -19,11 +20,41 @@ NAMES = {(EV_REL, 0): "X", (EV_REL, 1): "Y", (EV_REL, 6): "HWHEEL", (EV_REL, 8):
          (EV_REL, 12): "HWHEEL_HI", (EV_KEY, 272): "BTN_LEFT", (EV_KEY, 273): "BTN_RIGHT"}
 
 
+def paired(server):
+    """Pairs with the server; gives a function that sends messages and returns what its devices passed on."""
+    from harness import Client
+    client = Client(server.port, timeout=10)  # the port is printed once the devices exist
+    nodes = {}
+    for name in os.listdir("/sys/class/input"):
+        if name.startswith("event"):
+            with open(f"/sys/class/input/{name}/device/name") as f:
+                nodes[f.read().strip()] = os.open(f"/dev/input/{name}", os.O_RDONLY | os.O_NONBLOCK)
+    devices = [nodes["Quillmote pointer"], nodes["Quillmote keyboard"]]
+    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+
+    def events(*messages):
+        for message in messages:
+            client.exchange(message, timeout=0.3)
+        found, deadline = [], time.monotonic() + 1.0
+        while time.monotonic() < deadline and select.select(devices, [], [], 0.2)[0]:
+            for fd in devices:
+                while True:
+                    try:
+                        data = os.read(fd, 24 * 64)
+                    except BlockingIOError:
+                        break
+                    for _, _, kind, code, value in struct.iter_unpack("qqHHi", data):
+                        if kind in (EV_KEY, EV_REL):
+                            found.append([NAMES.get((kind, code), code), value])
+        return found
+    return events
+
+
 def guest(binary):
     """Inside the VM, as root; returns what was seen, for the host to compare."""
     os.environ.update(QUILLMOTE_BIN=binary, QT_QPA_PLATFORM="offscreen")
     sys.path.insert(0, HERE)
-    from harness import Client, Server
+    from harness import Server, Xvfb
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     nobody = ("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups")
     seen = {}
@@ -38,36 +69,24 @@ def guest(binary):
     os.chown("/dev/uinput", 65534, 65534)
     with Server(args=("--headless", "--input", "auto"), prefix=nobody, env=env) as server:
         seen["choice"] = server.wait_for("^Input backend: .*", after_seen=False, timeout=30).group(0)
-        nodes = {}
-        for name in os.listdir("/sys/class/input"):
-            if name.startswith("event"):
-                with open(f"/sys/class/input/{name}/device/name") as f:
-                    nodes[f.read().strip()] = os.open(f"/dev/input/{name}", os.O_RDONLY | os.O_NONBLOCK)
-        pointer, keyboard = nodes["Quillmote pointer"], nodes["Quillmote keyboard"]
-        client = Client(server.port, timeout=10)
-        client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
-
-        def events(*messages):
-            for message in messages:
-                client.exchange(message, timeout=0.3)
-            found, deadline = [], time.monotonic() + 1.0
-            while time.monotonic() < deadline and select.select([pointer, keyboard], [], [], 0.2)[0]:
-                for fd in (pointer, keyboard):
-                    while True:
-                        try:
-                            data = os.read(fd, 24 * 64)
-                        except BlockingIOError:
-                            break
-                        for _, _, kind, code, value in struct.iter_unpack("qqHHi", data):
-                            if kind in (EV_KEY, EV_REL):
-                                found.append([NAMES.get((kind, code), code), value])
-            return found
-
+        events = paired(server)
         seen["motion"] = events(b"MOVE:100,-50", b"MOVE:0.5,0.25", b"MOVE:0.5,0.75")
         seen["buttons"] = events(b"CLICK:LEFT", b"CLICK:RIGHT", b"MOUSE_DOWN", b"DRAG:5,0", b"MOUSE_UP")
         seen["scroll"] = events(b"SCROLL:0,10", b"SCROLL:0,-20", b"SCROLL:10,0")
         seen["keys"] = events(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
-        client.close()
+
+    # An X display, as Xwayland offers one, with V and X swapped in its keymap: the shortcut's
+    # letter is the key that gives it there, and pastes are served from its clipboard.
+    subprocess.run(["mount", "-t", "tmpfs", "tmpfs", "/tmp"], check=True)
+    xvfb = Xvfb()
+    try:
+        xvfb.run("xmodmap", "-e", "keycode 55 = x X", "-e", "keycode 53 = v V")
+        with Server(args=("--headless", "--input", "uinput"), env={**env, "DISPLAY": xvfb.display}) as server:
+            events = paired(server)
+            seen["layout"] = events(b"KEY:PASTE", b"TYPE:" + base64.b64encode("粘贴".encode()))
+            seen["clipboard"] = xvfb.run("xclip", "-o", "-selection", "clipboard")
+    finally:
+        xvfb.stop()
     return seen
 
 
@@ -102,6 +121,9 @@ class UinputInTheKernel(unittest.TestCase):
         self.assertEqual(seen["scroll"], [["WHEEL_HI", 144], ["WHEEL", 1], ["WHEEL_HI", -288], ["WHEEL", -2],
                                           ["HWHEEL_HI", -144], ["HWHEEL", -1]])
         self.assertEqual(seen["keys"], [[28, 1], [28, 0], [29, 1], [47, 1], [47, 0], [29, 0], [115, 1], [115, 0]])
+        # evdev 45 is where this layout has V; the paste presses it too.
+        self.assertEqual(seen["layout"], [[29, 1], [45, 1], [45, 0], [29, 0]] * 2)
+        self.assertEqual(seen["clipboard"], "粘贴")
 
 
 if __name__ == "__main__":
