@@ -86,14 +86,6 @@ input::EventSink::Access PortalSink::access()
     }
 }
 
-void PortalSink::setState(State state)
-{
-    if (state == m_state)
-        return;
-    m_state = state;
-    Q_EMIT accessChanged();
-}
-
 void PortalSink::requestAccess()
 {
     const bool awaiting = access() == Access::Awaiting;
@@ -104,7 +96,7 @@ void PortalSink::requestAccess()
     closeSession();
     m_lastRequest.start();
     console::line(QStringLiteral("Asking the desktop to allow remote input"));
-    setState(State::CreatingSession);
+    m_state = State::CreatingSession;
     QVariantMap options;
     options.insert(QStringLiteral("session_handle_token"),
                    QStringLiteral("quillmote%1").arg(++m_tokenCounter));
@@ -161,7 +153,7 @@ void PortalSink::fail(const QString& why)
     console::line(QStringLiteral("The desktop does not allow remote input: ") + why);
     stopListening();
     closeSession();
-    setState(State::Refused);
+    m_state = State::Refused;
 }
 
 void PortalSink::onResponse(uint response, const QVariantMap& results)
@@ -181,7 +173,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         }
         m_bus.connect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
                       QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
-        setState(State::SelectingDevices);
+        m_state = State::SelectingDevices;
         QVariantMap options;
         options.insert(QStringLiteral("types"), keyboardAndPointer);
         if (m_version >= 2) {
@@ -194,7 +186,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         break;
     }
     case State::SelectingDevices:
-        setState(State::Starting);
+        m_state = State::Starting;
         request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QString()},
                 {});
         break;
@@ -208,7 +200,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         if (const QString token = results.value(QStringLiteral("restore_token")).toString(); !token.isEmpty())
             storeRestoreToken(token);
         console::line(QStringLiteral("The desktop allows remote input"));
-        setState(State::Granted);
+        m_state = State::Granted;
         break;
     }
     default:
@@ -223,7 +215,7 @@ void PortalSink::onSessionClosed()
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
-    setState(State::Refused);
+    m_state = State::Refused;
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)

@@ -52,9 +52,6 @@ public:
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
     void postLinux(const input::LinuxEvent& event) override;
 
-Q_SIGNALS:
-    void accessChanged();
-
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
     void onSessionClosed();
@@ -62,7 +59,6 @@ private Q_SLOTS:
 private:
     enum class State { Idle, CreatingSession, SelectingDevices, Starting, Granted, Refused };
 
-    void setState(State state);
     void fail(const QString& why);
     void request(const QString& method, const QVariantList& arguments, QVariantMap options);
     void stopListening();
