@@ -169,6 +169,17 @@ class KdePortal(PortalDesktop, unittest.TestCase):
         finally:
             bus.close()
 
+    def test_paste_without_xwayland_goes_through_wl_copy(self):
+        with Server(args=("--headless", "--input", "portal"), env={**self.stack.env, "DISPLAY": ""}) as server:
+            self.assertIsNotNone(server.wait_for("^The desktop allows remote input$", timeout=20), server.lines)
+            client = Client(server.port)
+            self.addCleanup(client.close)
+            client.exchange(b"PAIR:" + server.code.encode())
+            mark = len(self.stack.lines())
+            self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经 X".encode())), b"ACK_TYPE")
+            self.input_lines(mark, r"^keyrelease detail=37 ")
+            self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经 X")
+
     def test_session_ended_by_the_user_is_asked_for_again(self):
         self.end_from_tray()
         self.assertIsNotNone(self.server.wait_for("^The desktop closed the remote input session", timeout=10))
