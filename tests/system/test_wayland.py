@@ -126,13 +126,15 @@ class PortalDesktop:
         self.assertEqual([line for line in lines if line.startswith("press")],
                          ["press detail=4", "press detail=5", "press detail=5", "press detail=6", "press detail=7"])
 
-        # Named keys by code; the chord's letter by keysym: v in this layout, Control held.
+        # Named keys by code; the chord's letter by keysym (v in this layout, Control held) and the
+        # volume key too (XF86AudioRaiseVolume, evdev 115).
         mark = len(stack.lines())
-        self.send(b"KEY:ENTER", b"KEY:PASTE")
-        lines = self.input_lines(mark, r"^keyrelease detail=37 ")
+        self.send(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
+        lines = self.input_lines(mark, r"^keyrelease detail=123 ")
         self.assertEqual(lines, ["keypress detail=36", "keyrelease detail=36",
                                  "keypress detail=37", "keypress detail=55 state=0x4",
-                                 "keyrelease detail=55 state=0x4", "keyrelease detail=37 state=0x4"])
+                                 "keyrelease detail=55 state=0x4", "keyrelease detail=37 state=0x4",
+                                 "keypress detail=123", "keyrelease detail=123"])
 
         # The text is on Xwayland's clipboard, which Wayland clients read; Enter follows the paste.
         mark = len(stack.lines())
