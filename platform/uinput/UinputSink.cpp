@@ -45,6 +45,10 @@ Evdev describeKeyboard()
     libevdev_set_name(device.get(), "Quillmote keyboard");
     libevdev_set_id_bustype(device.get(), BUS_VIRTUAL);
     libevdev_enable_event_type(device.get(), EV_KEY);
+    // Every keyboard key, not only the table's: the key that gives a shortcut's letter in the
+    // user's layout may be any of them.
+    for (unsigned code = KEY_ESC; code <= KEY_MICMUTE; ++code)
+        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
     for (const std::uint16_t code : input::allEvdevKeyCodes())
         libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
     return device;
