@@ -27,21 +27,27 @@ bool socketAnswers(const QByteArray& path)
 }
 } // namespace
 
-bool isWaylandSession(const QProcessEnvironment& environment, QString* why)
+bool waylandDisplayAnswers(const QProcessEnvironment& environment)
 {
-    if (environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland")) {
-        *why = QStringLiteral("XDG_SESSION_TYPE is wayland");
-        return true;
-    }
     const QString display = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
     if (display.isEmpty())
         return false;
     const QString path = display.startsWith(u'/')
                              ? display
                              : environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + u'/' + display;
-    if (!socketAnswers(path.toLocal8Bit()))
+    return socketAnswers(path.toLocal8Bit());
+}
+
+bool isWaylandSession(const QProcessEnvironment& environment, QString* why)
+{
+    if (environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland")) {
+        *why = QStringLiteral("XDG_SESSION_TYPE is wayland");
+        return true;
+    }
+    if (!waylandDisplayAnswers(environment))
         return false;
-    *why = QStringLiteral("the Wayland display %1 answers").arg(display);
+    *why = QStringLiteral("the Wayland display %1 answers")
+               .arg(environment.value(QStringLiteral("WAYLAND_DISPLAY")));
     return true;
 }
 

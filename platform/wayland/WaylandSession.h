@@ -10,5 +10,7 @@ namespace quillmote::wayland {
 // A Wayland session: XDG_SESSION_TYPE says so, or WAYLAND_DISPLAY names a socket that answers.
 // Then DISPLAY, if set, is Xwayland, whose input reaches X clients only.
 bool isWaylandSession(const QProcessEnvironment& environment, QString* why);
+// Whether WAYLAND_DISPLAY names a socket that accepts a connection.
+bool waylandDisplayAnswers(const QProcessEnvironment& environment);
 
 } // namespace quillmote::wayland
