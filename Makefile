@@ -18,7 +18,7 @@ WERROR := $(if $(filter true,$(CI)),ON,OFF)
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(DEPS)
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUILLMOTE_WERROR=$(WERROR)
@@ -30,7 +30,9 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_WERROR=$(WERROR) -DQUILLMOTE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD)
 
-# The tray application in a desktop session; headless (saying so) where there is none.
+# The tray application in a desktop session; headless (saying so) where there is none. Only
+# what it needs is installed, not the test desktops.
+run: DEPS = run
 run: configure
 	cmake --build $(BUILD) --target quillmote
 	./$(BUILD)/quillmote

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
-# Installs the Debian packages that building, running and testing Quillmote need.
+# Installs the Debian packages that building, running and testing Quillmote need; with "run",
+# only what building and running need (no desktops, compositors or VM for the tests).
 # Only missing packages are installed, so running it again is cheap.
 set -euo pipefail
 
@@ -13,6 +14,8 @@ packages=(
   libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libglib2.0-dev
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
+)
+tests=(
   # tests: real outside observers and peers
   fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils x11-utils trayer python3-zeroconf
   iproute2 procps
@@ -25,6 +28,7 @@ packages=(
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )
+[[ "${1:-}" == run ]] || packages+=("${tests[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
