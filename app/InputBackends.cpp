@@ -47,9 +47,10 @@ wayland::ScrollStyle portalScrollStyle(const QDBusConnection& bus)
 std::unique_ptr<input::EventSink> openPortal(const QString& settingsPath, QString* reason)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!wayland::remoteDesktopPortalAvailable(bus, reason))
+    const std::optional<uint> version = wayland::remoteDesktopPortalVersion(bus, reason);
+    if (!version)
         return nullptr;
-    auto sink = std::make_unique<wayland::PortalSink>(bus, portalScrollStyle(bus), settingsPath);
+    auto sink = std::make_unique<wayland::PortalSink>(bus, *version, portalScrollStyle(bus), settingsPath);
     attachClipboard(*sink);
     return sink;
 }
@@ -91,8 +92,10 @@ std::unique_ptr<input::EventSink> createEventSink(const QString& choice, const Q
                                                   QString* error)
 {
     std::unique_ptr<input::EventSink> sink;
+    // Only auto and x11 depend on the session; the probe connects to the Wayland socket.
     QString why;
-    const bool wayland = wayland::isWaylandSession(QProcessEnvironment::systemEnvironment(), &why);
+    const bool wayland = (choice == QLatin1String("auto") || choice == QLatin1String("x11")) &&
+                         wayland::isWaylandSession(QProcessEnvironment::systemEnvironment(), &why);
     if (choice.startsWith(QLatin1String("record:"))) {
         const QString path = choice.mid(7);
         QString reason;

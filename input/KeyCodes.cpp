@@ -153,24 +153,20 @@ constexpr KeysymRow mediaKeysyms[] = {
 };
 } // namespace
 
-std::vector<std::uint16_t> allEvdevKeyCodes()
+std::optional<std::uint32_t> characterKeysym(const char* keysymName)
 {
-    std::vector<std::uint16_t> codes;
-    for (const Row& row : table)
-        codes.push_back(row.key.evdevCode);
-    for (const MediaRow& row : mediaTable)
-        codes.push_back(row.key.evdevCode);
-    return codes;
+    if (!keysymName || !keysymName[0] || keysymName[1])
+        return std::nullopt;
+    const char c = keysymName[0];
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        return static_cast<std::uint32_t>(c);
+    return std::nullopt;
 }
 
-std::optional<std::uint32_t> keysymValue(const char* keysymName)
+std::optional<std::uint32_t> mediaKeysym(const char* keysymName)
 {
-    if (!keysymName || !keysymName[0])
+    if (!keysymName)
         return std::nullopt;
-    // Latin-1 keysyms are the characters themselves.
-    const char c = keysymName[0];
-    if (!keysymName[1] && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
-        return static_cast<std::uint32_t>(c);
     for (const KeysymRow& row : mediaKeysyms) {
         if (std::strcmp(row.name, keysymName) == 0)
             return row.value;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 namespace quillmote::input {
 
@@ -24,11 +23,10 @@ std::optional<LinuxKey> linuxKeyForKeyCode(std::uint16_t keyCode);
 // 2 and 3 brightness, 16 play, 17 next, 18 previous.
 std::optional<LinuxKey> linuxKeyForMediaKey(int keyType);
 
-// Every evdev code the tables above use: what a virtual keyboard must be able to press.
-std::vector<std::uint16_t> allEvdevKeyCodes();
-
-// The keysym value of the names backends send by keysym: single letters and digits, and the
-// media keys; empty for others.
-std::optional<std::uint32_t> keysymValue(const char* keysymName);
+// The keysym of a key name that is a single letter or digit (Latin-1 keysyms are the characters
+// themselves); empty for other names.
+std::optional<std::uint32_t> characterKeysym(const char* keysymName);
+// The keysym of a media key's name (XF86AudioRaiseVolume, …); empty for other names.
+std::optional<std::uint32_t> mediaKeysym(const char* keysymName);
 
 } // namespace quillmote::input

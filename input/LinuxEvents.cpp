@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/LinuxEvents.h"
 
-#include <sstream>
-
 namespace quillmote::input {
 
 namespace {
@@ -66,13 +64,11 @@ std::uint16_t evdevButtonCode(PointerButton button)
     return 0x110;
 }
 
-bool KeyChange::isShortcutCharacter() const
+std::optional<std::uint32_t> KeyChange::shortcutKeysym() const
 {
-    const char* name = key.keysymName;
-    const bool single = name && name[0] != '\0' && name[1] == '\0';
-    const bool alphanumeric =
-        single && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= '0' && name[0] <= '9'));
-    return alphanumeric && (modifiers & (ModControl | ModAlt | ModSuper)) != 0;
+    if ((modifiers & (ModControl | ModAlt | ModSuper)) == 0)
+        return std::nullopt;
+    return characterKeysym(key.keysymName);
 }
 
 std::optional<LinuxEvent> toLinuxEvent(const Event& event)
@@ -88,26 +84,6 @@ std::optional<LinuxEvent> toLinuxEvent(const Event& event)
     if (const auto* scroll = std::get_if<ScrollEvent>(&event))
         return WheelScroll{scroll->wheel1, scroll->wheel2};
     return fromSystem(std::get<SystemEvent>(event));
-}
-
-std::string describe(const LinuxEvent& event)
-{
-    std::ostringstream out;
-    std::visit(
-        [&out](const auto& e) {
-            using T = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<T, PointerMotion>)
-                out << "motion{to=(" << e.to.x << "," << e.to.y << ") by=(" << e.dx << "," << e.dy << ")}";
-            else if constexpr (std::is_same_v<T, ButtonChange>)
-                out << "button{" << evdevButtonCode(e.button) << (e.down ? " down}" : " up}");
-            else if constexpr (std::is_same_v<T, WheelScroll>)
-                out << "wheel{" << e.vertical << "," << e.horizontal << "}";
-            else
-                out << "key{" << e.key.evdevCode << " " << e.key.keysymName << (e.down ? " down" : " up")
-                    << " mods=" << int(e.modifiers) << "}";
-        },
-        event);
-    return out.str();
 }
 
 } // namespace quillmote::input

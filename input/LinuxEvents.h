@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <variant>
 
 namespace quillmote::input {
@@ -62,21 +61,15 @@ struct KeyChange
     LinuxKey key{};
     bool down = false;
     std::uint8_t modifiers = 0;
-    bool operator==(const KeyChange& other) const
-    {
-        return key.evdevCode == other.key.evdevCode && std::string(key.keysymName) == other.key.keysymName &&
-               down == other.down && modifiers == other.modifiers;
-    }
-    // A letter or digit pressed with Control, Alt or Super: a shortcut, whose meaning is the
-    // character in the user's layout rather than the key's place.
-    bool isShortcutCharacter() const;
+    // For a letter or digit pressed with Control, Alt or Super, its keysym: a shortcut means the
+    // character in the user's layout rather than the key's place. Empty for other keys.
+    std::optional<std::uint32_t> shortcutKeysym() const;
 };
 
 using LinuxEvent = std::variant<PointerMotion, ButtonChange, WheelScroll, KeyChange>;
 
 // Empty for events that mean nothing on Linux (an unknown key code, another system event).
 std::optional<LinuxEvent> toLinuxEvent(const Event& event);
-std::string describe(const LinuxEvent& event);
 
 // A sink that takes the Linux event model; the translation happens before it sees anything.
 // Sinks that cannot own the clipboard themselves hand pastes to a ClipboardOwner.
@@ -96,7 +89,6 @@ public:
         if (m_clipboard)
             m_clipboard->setFetchedHandler([this] { notifyPasteFetched(); });
     }
-    const ClipboardOwner* clipboardOwner() const { return m_clipboard.get(); }
     bool setClipboardText(const QString& text) override
     {
         return m_clipboard && m_clipboard->setText(text, false);

@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/uinput/UinputSink.h"
 
-#include "input/KeyCodes.h"
-
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 
@@ -45,11 +43,9 @@ Evdev describeKeyboard()
     libevdev_set_name(device.get(), "Quillmote keyboard");
     libevdev_set_id_bustype(device.get(), BUS_VIRTUAL);
     libevdev_enable_event_type(device.get(), EV_KEY);
-    // Every keyboard key, not only the table's: the key that gives a shortcut's letter in the
-    // user's layout may be any of them.
+    // Every keyboard key, the key table's (up to 225) and any that gives a shortcut's letter in
+    // the user's layout.
     for (unsigned code = KEY_ESC; code <= KEY_MICMUTE; ++code)
-        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
-    for (const std::uint16_t code : input::allEvdevKeyCodes())
         libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
     return device;
 }
@@ -118,6 +114,27 @@ UinputSink::UinputSink(UinputDevice pointer, UinputDevice keyboard)
 {
 }
 
+std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
+{
+    const std::uint16_t code = change.key.evdevCode;
+    // The release goes to the key that was pressed, without asking the layout again.
+    if (!change.down) {
+        const auto pressed = m_pressedAs.find(code);
+        if (pressed == m_pressedAs.end())
+            return code;
+        const std::uint16_t chosen = pressed->second;
+        m_pressedAs.erase(pressed);
+        return chosen;
+    }
+    // A shortcut means its letter: where the layout is known, press the key that gives it.
+    const std::optional<std::uint32_t> keysym = change.shortcutKeysym();
+    if (!keysym || !m_layout)
+        return code;
+    const std::uint16_t chosen = m_layout(*keysym).value_or(code);
+    m_pressedAs[code] = chosen;
+    return chosen;
+}
+
 void UinputSink::write(libevdev_uinput* device, unsigned type, unsigned code, int value)
 {
     libevdev_uinput_write_event(device, type, code, value);
@@ -158,13 +175,7 @@ void UinputSink::postLinux(const input::LinuxEvent& event)
     } else {
         const auto& key = std::get<input::KeyChange>(event);
         device = m_keyboard.get();
-        std::uint16_t code = key.key.evdevCode;
-        // A shortcut means its letter: where the layout is known, press the key that gives it.
-        if (key.isShortcutCharacter() && m_layout) {
-            if (const auto value = input::keysymValue(key.key.keysymName))
-                code = m_layout(*value).value_or(code);
-        }
-        write(device, EV_KEY, code, key.down ? 1 : 0);
+        write(device, EV_KEY, keyFor(key), key.down ? 1 : 0);
     }
     write(device, EV_SYN, SYN_REPORT, 0);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -47,10 +48,13 @@ public:
 private:
     UinputSink(UinputDevice pointer, UinputDevice keyboard);
     void write(libevdev_uinput* device, unsigned type, unsigned code, int value);
+    std::uint16_t keyFor(const input::KeyChange& change);
 
     UinputDevice m_pointer;
     UinputDevice m_keyboard;
     LayoutLookup m_layout;
+    // Keys pressed as another key of the layout, by their own code: their release follows.
+    std::map<std::uint16_t, std::uint16_t> m_pressedAs;
     input::SubPixelMotion m_motion;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;

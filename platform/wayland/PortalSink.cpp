@@ -9,7 +9,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
-#include <QDBusVariant>
 #include <QSettings>
 
 namespace quillmote::wayland {
@@ -25,44 +24,38 @@ constexpr uint persistUntilRevoked = 2;
 constexpr int callTimeoutMs = 3000;
 constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
 
-QVariant portalProperty(const QDBusConnection& bus, const QString& name, QString* error)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << remoteDesktop << name;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        *error = reply.errorMessage().isEmpty() ? QStringLiteral("no answer") : reply.errorMessage();
-        return {};
-    }
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
-}
 } // namespace
 
-bool remoteDesktopPortalAvailable(const QDBusConnection& bus, QString* reason)
+std::optional<uint> remoteDesktopPortalVersion(const QDBusConnection& bus, QString* reason)
 {
     if (!bus.isConnected()) {
         *reason = QStringLiteral("no session bus");
-        return false;
+        return std::nullopt;
     }
-    QString error;
-    const QVariant types = portalProperty(bus, QStringLiteral("AvailableDeviceTypes"), &error);
-    if (!types.isValid()) {
-        *reason = QStringLiteral("the session bus offers no RemoteDesktop portal (%1)").arg(error);
-        return false;
+    // The device types and the version in one round trip: this runs at start-up.
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                       QStringLiteral("GetAll"));
+    call << remoteDesktop;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        *reason =
+            QStringLiteral("the session bus offers no RemoteDesktop portal (%1)")
+                .arg(reply.errorMessage().isEmpty() ? QStringLiteral("no answer") : reply.errorMessage());
+        return std::nullopt;
     }
-    if ((types.toUInt() & keyboardAndPointer) != keyboardAndPointer) {
+    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    if ((properties.value(QStringLiteral("AvailableDeviceTypes")).toUInt() & keyboardAndPointer) !=
+        keyboardAndPointer) {
         *reason = QStringLiteral("the RemoteDesktop portal offers no keyboard and pointer");
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return properties.value(QStringLiteral("version")).toUInt();
 }
 
-PortalSink::PortalSink(QDBusConnection bus, ScrollStyle scroll, QString settingsPath)
-    : m_bus(std::move(bus)), m_scroll(scroll), m_settingsPath(std::move(settingsPath))
+PortalSink::PortalSink(QDBusConnection bus, uint version, ScrollStyle scroll, QString settingsPath)
+    : m_bus(std::move(bus)), m_scroll(scroll), m_settingsPath(std::move(settingsPath)), m_version(version)
 {
-    QString error;
-    m_version = portalProperty(m_bus, QStringLiteral("version"), &error).toUInt();
     requestAccess();
 }
 
@@ -303,12 +296,12 @@ void PortalSink::postKey(const input::KeyChange& change)
     const uint state = change.down ? 1 : 0;
     // Shortcut letters by keysym, so that Control+V is V in the user's layout; media keys by
     // keysym too, as their codes vary between keymaps.
-    const bool media = QByteArray(change.key.keysymName).startsWith("XF86");
-    if (change.isShortcutCharacter() || media) {
-        if (const std::optional<std::uint32_t> keysym = input::keysymValue(change.key.keysymName)) {
-            notify(QStringLiteral("NotifyKeyboardKeysym"), {int(*keysym), state});
-            return;
-        }
+    std::optional<std::uint32_t> keysym = change.shortcutKeysym();
+    if (!keysym)
+        keysym = input::mediaKeysym(change.key.keysymName);
+    if (keysym) {
+        notify(QStringLiteral("NotifyKeyboardKeysym"), {int(*keysym), state});
+        return;
     }
     notify(QStringLiteral("NotifyKeyboardKeycode"), {int(change.key.evdevCode), state});
 }

@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quillmote::wayland {
 
@@ -27,8 +28,9 @@ enum class ScrollStyle {
     InvertedSmooth,
 };
 
-// Whether the bus offers the RemoteDesktop portal with keyboard and pointer; the reason when not.
-bool remoteDesktopPortalAvailable(const QDBusConnection& bus, QString* reason);
+// The version of the RemoteDesktop portal on the bus when it offers keyboard and pointer;
+// empty, with the reason, when not.
+std::optional<uint> remoteDesktopPortalVersion(const QDBusConnection& bus, QString* reason);
 
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
 // desktop asks the user first; until the answer the sink is not trusted. A session the desktop
@@ -40,7 +42,7 @@ public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
 
-    PortalSink(QDBusConnection bus, ScrollStyle scroll, QString settingsPath);
+    PortalSink(QDBusConnection bus, uint version, ScrollStyle scroll, QString settingsPath);
     ~PortalSink() override;
 
     QString name() const override { return QStringLiteral("portal"); }
@@ -73,8 +75,8 @@ private:
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
     QString m_settingsPath;
+    uint m_version;
     State m_state = State::Idle;
-    uint m_version = 0;
     QString m_requestPath;
     QString m_sessionPath;
     QElapsedTimer m_lastRequest;
