@@ -102,8 +102,8 @@ ApplicationSearch::ranked(const std::vector<Folded>& folded, const QStringList& 
     // A matcher per term: most entries hold no term, and it finds that fastest.
     std::vector<std::pair<QString, QStringMatcher>> foldedTerms;
     for (const QString& term : terms) {
-        const QString folded = fold(term);
-        foldedTerms.emplace_back(folded, QStringMatcher(folded));
+        const QString foldedTerm = fold(term);
+        foldedTerms.emplace_back(foldedTerm, QStringMatcher(foldedTerm));
     }
     std::vector<std::pair<Match, std::size_t>> found;
     for (std::size_t i = 0; i < folded.size(); ++i) {

@@ -11,8 +11,8 @@ namespace quillmote::actions {
 
 // Starts a program with its arguments as they are (no shell) and returns once it has started
 // or failed to; the child is never waited for and never left behind as a zombie. A failed
-// start prints "Failed to run command PATH: REASON". A name without a slash is looked up on
-// PATH.
+// start prints "Failed to run command PATH: REASON". A path that is not absolute is refused, as
+// PATH may name the working folder: tools are found in the system folders beforehand.
 void runCommand(const QString& path, const QStringList& arguments);
 
 // The one console line for a program or application that could not be started.

@@ -12,7 +12,7 @@ class UserActivity
 {
 public:
     virtual ~UserActivity() = default;
-    virtual void declareUserActivity(const QString& reason) = 0;
+    virtual void simulateUserActivity() = 0;
 };
 
 } // namespace quillmote::actions

@@ -24,11 +24,26 @@ std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i, Q
     return i + 1 < arguments.size() ? arguments[++i] : QString();
 }
 
-bool isInputBackend(const QString& value)
+std::optional<InputChoice> inputChoice(const QString& value)
 {
-    if (value.startsWith(QLatin1String("record:")))
-        return value.size() > 7;
-    return inputBackends.contains(value);
+    using Backend = InputChoice::Backend;
+    constexpr QLatin1StringView record("record:");
+    if (value.startsWith(record)) {
+        if (value.size() == record.size())
+            return std::nullopt;
+        return InputChoice{Backend::Record, value.mid(record.size())};
+    }
+    static const std::pair<QLatin1StringView, Backend> names[] = {
+        {QLatin1StringView("auto"), Backend::Auto},
+        {QLatin1StringView("x11"), Backend::X11},
+        {QLatin1StringView("portal"), Backend::Portal},
+        {QLatin1StringView("uinput"), Backend::Uinput},
+        {QLatin1StringView("none"), Backend::None}};
+    for (const auto& [name, backend] : names) {
+        if (value == name)
+            return InputChoice{backend, {}};
+    }
+    return std::nullopt;
 }
 } // namespace
 
@@ -68,25 +83,25 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.headless = true;
         } else if (argument == QLatin1String("--minimized")) {
             line.minimized = true;
-        } else if (const std::optional<QString> option = optionValue(arguments, i, u"--port")) {
-            if (option->isNull())
+        } else if (const std::optional<QString> portValue = optionValue(arguments, i, u"--port")) {
+            if (portValue->isNull())
                 return {std::nullopt, QStringLiteral("--port needs a port number")};
-            const QString& value = *option;
+            const QString& value = *portValue;
             bool ok = false;
             const uint port = value.toUInt(&ok);
             if (!ok || port > 65535)
                 return {std::nullopt,
                         QStringLiteral("port \"%1\" is not a number from 0 to 65535").arg(value)};
             line.port = static_cast<quint16>(port);
-        } else if (const std::optional<QString> option = optionValue(arguments, i, u"--input")) {
-            if (option->isNull())
+        } else if (const std::optional<QString> inputValue = optionValue(arguments, i, u"--input")) {
+            if (inputValue->isNull())
                 return {std::nullopt, QStringLiteral("--input needs a backend")};
-            const QString& value = *option;
-            if (!isInputBackend(value))
+            const std::optional<InputChoice> choice = inputChoice(*inputValue);
+            if (!choice)
                 return {std::nullopt,
                         QStringLiteral("input backend \"%1\" is not available; choose one of: %2")
-                            .arg(value, inputBackends.join(QStringLiteral(", ")))};
-            line.input = value;
+                            .arg(*inputValue, inputBackends.join(QStringLiteral(", ")))};
+            line.input = *choice;
         } else {
             return {std::nullopt, QStringLiteral("unknown argument \"%1\"").arg(argument)};
         }

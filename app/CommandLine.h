@@ -9,6 +9,15 @@
 
 namespace quillmote {
 
+// How input events are posted (--input).
+struct InputChoice
+{
+    enum class Backend { Auto, X11, Portal, Uinput, None, Record };
+    Backend backend = Backend::Auto;
+    QString recordPath; // for Record
+    bool operator==(const InputChoice&) const = default;
+};
+
 struct CommandLine
 {
     enum class Action { Run, Help, Version };
@@ -18,8 +27,7 @@ struct CommandLine
     bool minimized = false;
     // The port asked for on the command line; 0 lets the system choose.
     std::optional<quint16> port;
-    QString input = QStringLiteral("auto");
-    QString inputFile; // for record:FILE
+    InputChoice input;
 };
 
 struct CommandLineResult

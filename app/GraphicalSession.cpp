@@ -3,7 +3,7 @@
 #include "app/GraphicalSession.h"
 
 #include "platform/wayland/WaylandSession.h"
-#include "platform/x11/X11Sink.h"
+#include "platform/x11/X11Backend.h"
 
 #include <QByteArray>
 #include <QString>

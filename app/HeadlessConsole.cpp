@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/HeadlessConsole.h"
 
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
@@ -12,12 +13,12 @@ namespace {
 constexpr std::chrono::minutes failureReportInterval{1};
 }
 
-HeadlessConsole::HeadlessConsole(RemoteServer& server, ServerStatus& status)
-    : m_server(server), m_lastStatus(status.connectionStatus())
+HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status)
+    : m_gate(gate), m_lastStatus(status.connectionStatus())
 {
     m_nextFailureReport.setSingleShot(true);
     connect(&m_nextFailureReport, &QTimer::timeout, this, &HeadlessConsole::reportFailures);
-    connect(&server, &RemoteServer::failedPairingAttemptsChanged, this, [this](int count) {
+    connect(&gate, &PairingGate::failedPairingAttemptsChanged, this, [this](int count) {
         if (count == 0 || m_nextFailureReport.isActive())
             return;
         const auto now = std::chrono::steady_clock::now();
@@ -27,21 +28,21 @@ HeadlessConsole::HeadlessConsole(RemoteServer& server, ServerStatus& status)
             m_nextFailureReport.start(std::chrono::duration_cast<std::chrono::milliseconds>(
                 *m_lastFailureReport + failureReportInterval - now));
     });
-    connect(&server, &RemoteServer::pairingCodeChanged, this,
+    connect(&gate, &PairingGate::pairingCodeChanged, this,
             [](const QString& code) { console::line(QStringLiteral("Pairing code: ") + code); });
     connect(&server, &RemoteServer::listening, this,
             [](quint16 port) { console::line(QStringLiteral("Listening on port %1").arg(port)); });
-    connect(&status, &ServerStatus::connectionStatusChanged, this, [this](const QString& status) {
-        if (status == m_lastStatus)
+    connect(&status, &ServerStatus::connectionStatusChanged, this, [this](const QString& text) {
+        if (text == m_lastStatus)
             return;
-        m_lastStatus = status;
-        console::line(QStringLiteral("Status: ") + status);
+        m_lastStatus = text;
+        console::line(QStringLiteral("Status: ") + text);
     });
 }
 
 void HeadlessConsole::reportFailures()
 {
-    const int count = m_server.failedPairingAttempts();
+    const int count = m_gate.failedPairingAttempts();
     if (count == 0)
         return;
     m_lastFailureReport = std::chrono::steady_clock::now();

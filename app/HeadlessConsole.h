@@ -11,6 +11,7 @@
 
 namespace quillmote {
 
+class PairingGate;
 class RemoteServer;
 class ServerStatus;
 
@@ -20,12 +21,12 @@ class HeadlessConsole : public QObject
 {
     Q_OBJECT
 public:
-    HeadlessConsole(RemoteServer& server, ServerStatus& status);
+    HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status);
 
 private:
     void reportFailures();
 
-    RemoteServer& m_server;
+    PairingGate& m_gate;
     QString m_lastStatus;
     std::optional<std::chrono::steady_clock::time_point> m_lastFailureReport;
     QTimer m_nextFailureReport;

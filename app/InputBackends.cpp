@@ -2,60 +2,52 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/InputBackends.h"
 
+#include "input/DeferredSink.h"
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
 #include "platform/wayland/PortalSink.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/wayland/WlCopyClipboard.h"
-#include "platform/x11/X11ClipboardOwner.h"
-#include "platform/x11/X11Sink.h"
+#include "platform/x11/X11Backend.h"
 #include "util/Console.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QStandardPaths>
+
+#include <memory>
+#include <vector>
 
 namespace quillmote {
 
 namespace {
+using Access = input::InputAccess::State;
+using Backend = InputChoice::Backend;
+
+// A candidate opens its sink and calls `opened` with it or with the reason it was passed over,
+// at once or later on the event loop.
+using Opened = std::function<void(std::unique_ptr<input::EventSink> sink, const QString& whyNot)>;
+struct Candidate
+{
+    QString name;
+    std::function<void(QObject* context, const Opened& opened)> open;
+};
+
 // Pastes on Wayland: Xwayland's clipboard reaches Wayland clients on GNOME and KDE and tells
 // when the text was fetched; wl-copy serves any compositor but does not.
-void attachClipboard(input::LinuxEventSink& sink)
+std::unique_ptr<input::ClipboardOwner> waylandClipboard()
 {
     QString reason;
-    if (auto owner = x11::X11ClipboardOwner::open(qgetenv("DISPLAY"), &reason)) {
-        sink.setClipboardOwner(std::move(owner));
-        return;
-    }
+    if (auto owner = x11::openClipboard(qgetenv("DISPLAY"), &reason))
+        return owner;
     const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
-    if (!wlCopy.isEmpty()) {
-        sink.setClipboardOwner(std::make_unique<wayland::WlCopyClipboard>(wlCopy));
-        return;
-    }
+    if (!wlCopy.isEmpty())
+        return std::make_unique<wayland::WlCopyClipboard>(wlCopy);
     console::line(
         QStringLiteral("Typed text cannot be pasted: no Xwayland display (%1) and no wl-copy").arg(reason));
+    return nullptr;
 }
 
-wayland::ScrollStyle portalScrollStyle(const QDBusConnection& bus)
-{
-    const bool kde = qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE")) ||
-                     (bus.interface() && bus.interface()->isServiceRegistered(
-                                             QStringLiteral("org.freedesktop.impl.portal.desktop.kde")));
-    return kde ? wayland::ScrollStyle::InvertedSmooth : wayland::ScrollStyle::Discrete;
-}
-
-std::unique_ptr<input::EventSink> openPortal(const QString& settingsPath, QString* reason)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const std::optional<uint> version = wayland::remoteDesktopPortalVersion(bus, reason);
-    if (!version)
-        return nullptr;
-    auto sink = std::make_unique<wayland::PortalSink>(bus, *version, portalScrollStyle(bus), settingsPath);
-    attachClipboard(*sink);
-    return sink;
-}
-
-std::unique_ptr<input::EventSink> openUinput(QString* reason)
+std::unique_ptr<input::EventSink> openUinput(input::InputAccess& access, QString* reason)
 {
     std::unique_ptr<uinput::UinputSink> sink =
         uinput::UinputSink::open(reason, qEnvironmentVariable("QUILLMOTE_UINPUT_DEVICE"));
@@ -65,73 +57,154 @@ std::unique_ptr<input::EventSink> openUinput(QString* reason)
     if (const QByteArray display = qgetenv("DISPLAY"); x11::isDisplayReachable(display))
         sink->setLayoutLookup(
             [display](std::uint32_t keysym) { return x11::evdevKeyForKeysym(display, keysym); });
-    attachClipboard(*sink);
+    access.setState(Access::Granted);
     return sink;
 }
 
-std::unique_ptr<input::EventSink> openWaylandAuto(const QString& settingsPath, const QString& why)
+Candidate portalCandidate(const QString& settingsPath, input::InputAccess& access)
 {
-    QStringList passedOver{QStringLiteral("Wayland session: ") + why};
-    QString reason;
-    std::unique_ptr<input::EventSink> sink = openPortal(settingsPath, &reason);
-    if (!sink) {
-        passedOver << QStringLiteral("portal: ") + reason;
-        sink = openUinput(&reason);
+    return {QStringLiteral("portal"), [settingsPath, &access](QObject* context, const Opened& opened) {
+                const QDBusConnection bus = QDBusConnection::sessionBus();
+                wayland::probeRemoteDesktopPortal(
+                    bus, context,
+                    [bus, settingsPath, &access, opened](std::optional<wayland::PortalOffer> offer,
+                                                         const QString& reason) {
+                        if (offer)
+                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settingsPath, access),
+                                   {});
+                        else
+                            opened(nullptr, reason);
+                    });
+            }};
+}
+
+Candidate uinputCandidate(input::InputAccess& access)
+{
+    return {QStringLiteral("uinput"), [&access](QObject*, const Opened& opened) {
+                QString reason;
+                std::unique_ptr<input::EventSink> sink = openUinput(access, &reason);
+                opened(std::move(sink), reason);
+            }};
+}
+
+// Walks the candidates from `next` on into `target`; `passedOver` gathers why each was not taken.
+void walk(input::DeferredSink* target, std::shared_ptr<const std::vector<Candidate>> candidates,
+          std::size_t next, QStringList passedOver, std::function<void(const QStringList&)> done)
+{
+    if (next == candidates->size()) {
+        done(passedOver);
+        return;
     }
-    if (!sink) {
-        passedOver << QStringLiteral("uinput: ") + reason;
-        sink = std::make_unique<input::NoneSink>();
-    }
-    console::line(
-        QStringLiteral("Input backend: %1 (%2)").arg(sink->name(), passedOver.join(QStringLiteral("; "))));
+    const Candidate& candidate = (*candidates)[next];
+    candidate.open(target,
+                   [=, name = candidate.name](std::unique_ptr<input::EventSink> sink, const QString& whyNot) {
+                       if (sink) {
+                           target->choose(std::move(sink));
+                           done(passedOver);
+                           return;
+                       }
+                       walk(target, candidates, next + 1,
+                            passedOver + QStringList{name + QStringLiteral(": ") + whyNot}, done);
+                   });
+}
+
+std::unique_ptr<input::EventSink> waylandAuto(const QString& settingsPath, input::InputAccess& access,
+                                              const QString& why)
+{
+    auto sink = std::make_unique<input::DeferredSink>();
+    const auto candidates = std::make_shared<const std::vector<Candidate>>(
+        std::vector<Candidate>{portalCandidate(settingsPath, access), uinputCandidate(access)});
+    input::DeferredSink* target = sink.get();
+    walk(target, candidates, 0, {QStringLiteral("Wayland session: ") + why},
+         [target, &access](const QStringList& passedOver) {
+             if (!target->isReady()) {
+                 access.setState(Access::Unavailable);
+                 target->choose(std::make_unique<input::NoneSink>());
+             }
+             console::line(QStringLiteral("Input backend: %1 (%2)")
+                               .arg(target->name(), passedOver.join(QStringLiteral("; "))));
+         });
+    return sink;
+}
+
+std::unique_ptr<input::EventSink> namedPortal(const QString& settingsPath, input::InputAccess& access,
+                                              std::function<void(const QString&)> fail)
+{
+    auto sink = std::make_unique<input::DeferredSink>();
+    input::DeferredSink* target = sink.get();
+    portalCandidate(settingsPath, access)
+        .open(target, [target, fail](std::unique_ptr<input::EventSink> chosen, const QString& whyNot) {
+            if (!chosen) {
+                fail(whyNot);
+                return;
+            }
+            target->choose(std::move(chosen));
+            console::line(QStringLiteral("Input backend: portal"));
+        });
     return sink;
 }
 } // namespace
 
-std::unique_ptr<input::EventSink> createEventSink(const QString& choice, const QString& settingsPath,
-                                                  QString* error)
+std::optional<input::InputBackend> createInputBackend(const InputChoice& choice, const QString& settingsPath,
+                                                      input::InputAccess& access, QString* error,
+                                                      std::function<void(const QString&)> fail)
 {
-    std::unique_ptr<input::EventSink> sink;
+    access.setState(Access::Awaiting);
     // Only auto and x11 depend on the session; the probe connects to the Wayland socket.
     QString why;
-    const bool wayland = (choice == QLatin1String("auto") || choice == QLatin1String("x11")) &&
+    const bool wayland = (choice.backend == Backend::Auto || choice.backend == Backend::X11) &&
                          wayland::isWaylandSession(QProcessEnvironment::systemEnvironment(), &why);
-    if (choice.startsWith(QLatin1String("record:"))) {
-        const QString path = choice.mid(7);
+    input::InputBackend backend;
+    switch (choice.backend) {
+    case Backend::Record: {
         QString reason;
-        sink = record::RecordSink::open(path, &reason);
-        if (!sink) {
-            *error = QStringLiteral("cannot open %1 for recording: %2").arg(path, reason);
-            return nullptr;
+        std::optional<input::InputBackend> record = record::RecordSink::open(choice.recordPath, &reason);
+        if (!record) {
+            *error = QStringLiteral("cannot open %1 for recording: %2").arg(choice.recordPath, reason);
+            return std::nullopt;
         }
-    } else if (choice == QLatin1String("auto") && wayland) {
-        // Xwayland's DISPLAY would take XTest events that only X clients ever see.
-        return openWaylandAuto(settingsPath, why);
-    } else if (choice == QLatin1String("x11") || choice == QLatin1String("auto")) {
+        backend = std::move(*record);
+        break;
+    }
+    case Backend::Auto:
+    case Backend::X11: {
+        if (choice.backend == Backend::Auto && wayland) {
+            backend.sink = waylandAuto(settingsPath, access, why);
+            backend.clipboard = waylandClipboard();
+            return backend;
+        }
         QString reason;
-        sink = x11::X11Sink::open(qgetenv("DISPLAY"), &reason);
-        if (!sink && choice == QLatin1String("x11")) {
+        std::optional<input::InputBackend> x11 = x11::openBackend(qgetenv("DISPLAY"), access, &reason);
+        if (x11)
+            backend = std::move(*x11);
+        else if (choice.backend == Backend::X11) {
             *error = reason;
-            return nullptr;
-        }
-        if (!sink)
+            return std::nullopt;
+        } else
             console::line(QStringLiteral("No X display (%1); input is not posted").arg(reason));
-        else if (wayland)
+        if (x11 && wayland)
             console::line(
                 QStringLiteral("This is a Wayland session (%1): only X clients receive input").arg(why));
-    } else if (choice == QLatin1String("portal")) {
-        sink = openPortal(settingsPath, error);
-        if (!sink)
-            return nullptr;
-    } else if (choice == QLatin1String("uinput")) {
-        sink = openUinput(error);
-        if (!sink)
-            return nullptr;
+        break;
     }
-    if (!sink)
-        sink = std::make_unique<input::NoneSink>();
-    console::line(QStringLiteral("Input backend: ") + sink->name());
-    return sink;
+    case Backend::Portal:
+        backend.sink = namedPortal(settingsPath, access, std::move(fail));
+        backend.clipboard = waylandClipboard();
+        return backend;
+    case Backend::Uinput:
+        backend.sink = openUinput(access, error);
+        if (!backend.sink)
+            return std::nullopt;
+        backend.clipboard = waylandClipboard();
+        break;
+    case Backend::None:
+        break;
+    }
+    if (access.state() == Access::Awaiting)
+        access.setState(backend.sink->name() == QLatin1String("none") ? Access::Unavailable
+                                                                      : Access::Granted);
+    console::line(QStringLiteral("Input backend: ") + backend.sink->name());
+    return backend;
 }
 
 } // namespace quillmote

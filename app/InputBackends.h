@@ -2,19 +2,27 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "input/EventSink.h"
+#include "app/CommandLine.h"
+#include "input/InputAccess.h"
+#include "input/InputBackend.h"
 
 #include <QString>
 
-#include <memory>
+#include <functional>
+#include <optional>
 
 namespace quillmote {
 
-// The backend named by --input: "auto" tries the candidates in order and takes the first one
-// that is available (x11 in an X11 session; portal, then uinput in a Wayland session); a named
-// one that cannot be opened gives null and the reason. Logs its choice in one line. The
-// portal keeps its restore token in the settings file.
-std::unique_ptr<input::EventSink> createEventSink(const QString& choice, const QString& settingsPath,
-                                                  QString* error);
+// The backend --input names. "auto" walks the candidates of the session in order and takes the
+// first one available: x11 in an X11 session; portal, then uinput in a Wayland session (never
+// x11 there: $DISPLAY is Xwayland, whose input only X clients see); none when all are passed
+// over. Its console line names the choice and why the others were passed over.
+//
+// The portal is asked for without waiting for its answer: until then the backend's sink is not
+// ready and input waits. A backend named on the command line that cannot be opened gives nothing
+// and the reason, or, when that is known only later, calls `fail` with it.
+std::optional<input::InputBackend> createInputBackend(const InputChoice& choice, const QString& settingsPath,
+                                                      input::InputAccess& access, QString* error,
+                                                      std::function<void(const QString& reason)> fail);
 
 } // namespace quillmote

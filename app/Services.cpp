@@ -2,13 +2,14 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/Services.h"
 
-#include "actions/HostActions.h"
+#include "actions/DesktopActions.h"
 #include "app/InputBackends.h"
 #include "input/InputController.h"
 #include "platform/avahi/AvahiAdvertiser.h"
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
@@ -44,35 +45,40 @@ QString settingsFilePath()
            QStringLiteral("/Quillmote/Quillmote.conf");
 }
 
-std::unique_ptr<Services> Services::create(const CommandLine& line, QString* error)
+std::unique_ptr<Services> Services::create(const CommandLine& line, QString* error,
+                                           std::function<void(const QString&)> fail)
 {
-    std::unique_ptr<input::EventSink> sink = createEventSink(line.input, settingsFilePath(), error);
-    if (!sink)
-        return nullptr;
     std::unique_ptr<Services> services(new Services);
-    services->m_input = std::make_unique<input::InputController>(std::move(sink));
+    services->m_access = std::make_unique<input::InputAccess>();
+    std::optional<input::InputBackend> backend =
+        createInputBackend(line.input, settingsFilePath(), *services->m_access, error, std::move(fail));
+    if (!backend)
+        return nullptr;
+    input::WindowManager* windowManager = backend->windowManager.get();
+    services->m_input = std::make_unique<input::InputController>(std::move(*backend));
     services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
     services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
-    actions::HostProfile profile =
-        actions::HostProfile::forLinuxDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath());
-    profile.resolveTools(actions::HostProfile::systemToolFolders());
-    services->m_actions = std::make_unique<actions::HostActions>(actions::HostActions::Dependencies{
+    actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath());
+    profile.resolveTools(actions::DesktopProfile::systemToolFolders());
+    services->m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
         .input = *services->m_input,
+        .windowManager = windowManager,
         .profile = std::move(profile),
         .catalogue = *services->m_catalogue,
         .userActivity = *services->m_userActivity,
     });
+    services->m_gate = std::make_unique<PairingGate>(settingsFilePath());
     services->m_server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
-        .settingsPath = settingsFilePath(),
-        .advertiserFactory = [] { return std::make_unique<avahi::AvahiAdvertiser>(); },
+        .gate = *services->m_gate,
+        .advertiserFactory = &avahi::createAdvertiser,
         .name = {},
         .unpairedConnectionLimit = 0,
         .port = listeningPort(line, settingsFilePath()),
     });
-    services->m_dispatcher = std::make_unique<CommandDispatcher>(*services->m_server, services->m_input.get(),
-                                                                 services->m_actions.get());
-    services->m_server->setReceiveLoop(services->m_dispatcher.get());
-    services->m_status = std::make_unique<ServerStatus>(*services->m_server);
+    services->m_dispatcher = std::make_unique<CommandDispatcher>(
+        *services->m_server, *services->m_gate, services->m_input.get(), services->m_actions.get());
+    services->m_status = std::make_unique<ServerStatus>(*services->m_server, *services->m_gate);
     return services;
 }
 

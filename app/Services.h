@@ -6,19 +6,22 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace quillmote {
 
 class CommandDispatcher;
+class PairingGate;
 class RemoteServer;
 class ServerStatus;
 namespace input {
+class InputAccess;
 class InputController;
-}
+} // namespace input
 namespace actions {
 class AppCatalogue;
-class HostActions;
+class DesktopActions;
 class UserActivity;
 } // namespace actions
 
@@ -26,30 +29,35 @@ class UserActivity;
 // completed.
 QString settingsFilePath();
 
-// The program's one input controller, host actions and server, made once in main from the
-// parsed command line and handed to whoever needs them. Needs the application object.
+// The program's one input controller, desktop actions, pairing gate and server, made once in
+// main from the parsed command line and handed to whoever needs them. Needs the application
+// object.
 class Services
 {
 public:
-    // Null, with the reason, when the input backend asked for by name cannot be opened.
-    static std::unique_ptr<Services> create(const CommandLine& line, QString* error);
+    // Null, with the reason, when the input backend asked for by name cannot be opened; when
+    // that is known only later, `fail` is called with the reason instead.
+    static std::unique_ptr<Services> create(const CommandLine& line, QString* error,
+                                            std::function<void(const QString&)> fail);
     ~Services();
 
-    input::InputController& input() { return *m_input; }
-    actions::HostActions& actions() { return *m_actions; }
+    input::InputAccess& access() { return *m_access; }
+    PairingGate& gate() { return *m_gate; }
     RemoteServer& server() { return *m_server; }
     ServerStatus& status() { return *m_status; }
 
 private:
     Services() = default;
 
+    std::unique_ptr<input::InputAccess> m_access;
+    std::unique_ptr<PairingGate> m_gate;
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;
     std::unique_ptr<input::InputController> m_input;
-    std::unique_ptr<actions::HostActions> m_actions;
+    std::unique_ptr<actions::DesktopActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
-    std::unique_ptr<ServerStatus> m_status;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
+    std::unique_ptr<ServerStatus> m_status;
 };
 
 } // namespace quillmote

@@ -22,13 +22,16 @@ void onSignal(int)
 
 SignalWatcher::SignalWatcher()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_fds) != 0)
+    int fds[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0)
         return;
-    writeEnd = m_fds[0];
-    m_notifier = std::make_unique<QSocketNotifier>(m_fds[1], QSocketNotifier::Read);
+    m_writeEnd.reset(fds[0]);
+    m_readEnd.reset(fds[1]);
+    writeEnd = m_writeEnd.get();
+    m_notifier = std::make_unique<QSocketNotifier>(m_readEnd.get(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(m_fds[1], buffer, sizeof buffer) > 0) {
+        while (::read(m_readEnd.get(), buffer, sizeof buffer) > 0) {
         }
         Q_EMIT terminationRequested();
     });
@@ -46,10 +49,6 @@ SignalWatcher::~SignalWatcher()
     ::signal(SIGTERM, SIG_DFL);
     writeEnd = -1;
     m_notifier.reset();
-    for (const int fd : m_fds) {
-        if (fd >= 0)
-            ::close(fd);
-    }
 }
 
 } // namespace quillmote

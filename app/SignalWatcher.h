@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "util/UniqueFd.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 
@@ -22,7 +24,8 @@ Q_SIGNALS:
     void terminationRequested();
 
 private:
-    int m_fds[2] = {-1, -1};
+    UniqueFd m_writeEnd;
+    UniqueFd m_readEnd;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

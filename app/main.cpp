@@ -3,14 +3,12 @@
 #include "app/CommandLine.h"
 #include "app/GraphicalSession.h"
 #include "app/HeadlessConsole.h"
-#include "app/InputBackends.h"
 #include "app/Services.h"
 #include "app/SignalWatcher.h"
 #include "app/Translations.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayApplication.h"
-#include "input/InputController.h"
 #include "server/RemoteServer.h"
 #include "server/SettingsFile.h"
 #include "util/Console.h"
@@ -31,13 +29,24 @@ void describeApplication(QCoreApplication& app)
     installTranslation(app, prefersChinese());
 }
 
-// A backend asked for by name that cannot be opened is an error, not a silent fallback.
+void printError(const QString& error)
+{
+    std::fprintf(stderr, "quillmote: %s\n", qPrintable(error));
+}
+
+// A backend asked for by name that cannot be opened is an error, not a silent fallback; one
+// whose answer comes later ends the program then, with the same status.
 std::unique_ptr<Services> createServices(const CommandLine& line)
 {
     QString error;
-    std::unique_ptr<Services> services = Services::create(line, &error);
+    std::unique_ptr<Services> services = Services::create(line, &error, [](const QString& reason) {
+        printError(reason);
+        // Queued: the answer may come before the event loop runs.
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
+    });
     if (!services)
-        std::fprintf(stderr, "quillmote: %s\n", qPrintable(error));
+        printError(error);
     return services;
 }
 
@@ -51,7 +60,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    HeadlessConsole console(services->server(), services->status());
+    HeadlessConsole console(services->server(), services->gate(), services->status());
     services->server().start();
     return QCoreApplication::exec();
 }
@@ -82,14 +91,15 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     ui::TrayApplication trayApplication({
         .server = services->server(),
+        .gate = services->gate(),
         .status = services->status(),
-        .input = services->input(),
+        .access = services->access(),
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = [] { QCoreApplication::quit(); },
     });
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,
-                     [&trayApplication] { trayApplication.appDelegate().applicationShouldHandleReopen(); });
+                     [&trayApplication] { trayApplication.mainWindow().reopen(); });
     trayApplication.launch(line.minimized);
     return QApplication::exec();
 }

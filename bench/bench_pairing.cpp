@@ -6,6 +6,7 @@
 // answers, how many of them it actually checks, and the expected time to find the code. The
 // baseline is the same attack if every answered guess were checked.
 #include "protocol/CommandDispatcher.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServiceAdvertiser.h"
 
@@ -65,20 +66,20 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
+    PairingGate gate(settings.filePath(QStringLiteral("Quillmote.conf")));
     RemoteServer server({
-        .settingsPath = settings.filePath(QStringLiteral("Quillmote.conf")),
+        .gate = gate,
         .advertiserFactory = [] { return std::make_unique<SilentAdvertiser>(); },
         .name = QStringLiteral("Bench"),
         .unpairedConnectionLimit = 0,
     });
-    CommandDispatcher dispatcher(server, nullptr, nullptr);
-    server.setReceiveLoop(&dispatcher);
+    CommandDispatcher dispatcher(server, gate, nullptr, nullptr);
     quint16 port = 0;
-    QObject::connect(&server, &RemoteServer::listening, [&port](quint16 p) { port = p; });
+    QObject::connect(&server, &RemoteServer::listening, &app, [&port](quint16 p) { port = p; });
     server.start();
     while (port == 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const int code = server.pairingCode().toInt();
+    const int code = gate.pairingCode().toInt();
     const std::string wrong = "PAIR:" + std::to_string(100000 + (code + 1) % 900000);
 
     std::atomic<bool> stop{false};
@@ -97,7 +98,7 @@ int main(int argc, char* argv[])
     quint64 checkedAtSteady = 0;
     long answeredAtSteady = 0;
     QTimer::singleShot(steadyFrom, &app, [&] {
-        checkedAtSteady = dispatcher.throttle().checkedFailures();
+        checkedAtSteady = gate.throttle().checkedFailures();
         answeredAtSteady = answered;
     });
     QTimer::singleShot(duration, &app, [&] { QCoreApplication::quit(); });
@@ -112,7 +113,7 @@ int main(int argc, char* argv[])
 
     const double steadySeconds = seconds - std::chrono::duration<double>(steadyFrom).count();
     const double answeredPerSecond = static_cast<double>(answered - answeredAtSteady) / steadySeconds;
-    const quint64 checked = dispatcher.throttle().checkedFailures();
+    const quint64 checked = gate.throttle().checkedFailures();
     const double checkedPerSecond = static_cast<double>(checked - checkedAtSteady) / steadySeconds;
     constexpr double averageGuesses = 500'000;
     const auto days = [](double perSecond) {
@@ -136,7 +137,7 @@ int main(int argc, char* argv[])
         "(at most %lld)\n",
         answeredPerSecond / std::max(checkedPerSecond, 1e-9),
         PairingThrottle::expectedTimeToGuess().count() / 24.0,
-        static_cast<long long>(dispatcher.throttle().sourceCount()),
+        static_cast<long long>(gate.throttle().sourceCount()),
         static_cast<long long>(PairingThrottle::maxSources));
     return 0;
 }

@@ -110,7 +110,7 @@ def main():
     rows.append(("portal on KWin 5.27 (headless)", portal("kde"), x11))
     rows.append(("portal on mutter 43 (headless)", portal("gnome"), x11))
 
-    lab = os.path.join(HERE, "..", "scripts", "lab")
+    lab = os.path.join(HERE, "..", "scripts", "lab", "uinput")
     work = os.environ.get("QUILLMOTE_LAB_DIR", "/var/tmp/quillmote-lab")
     out = os.path.join(work, "uinput", f"bench-{os.getpid()}")
     for step in ("fetch-kernel.sh", "build-initramfs.sh"):

@@ -8,14 +8,16 @@
 
 namespace quillmote::input {
 
-// Holds the text a paste will fetch, for sinks that cannot own the clipboard themselves.
+// Holds the text that a paste fetches.
 class ClipboardOwner
 {
 public:
     virtual ~ClipboardOwner() = default;
     virtual QString name() const = 0;
-    // The clipboard, and with alsoPrimary the primary selection too; false when that failed.
-    virtual bool setText(const QString& text, bool alsoPrimary) = 0;
+    // Takes the clipboard, and with alsoPrimary the primary selection too, with the text; calls
+    // done once with whether that worked, at once or later on the event loop (never after the
+    // owner is gone).
+    virtual void place(const QString& text, bool alsoPrimary, std::function<void(bool placed)> done) = 0;
     // Whether the handler below is called when an application fetched the text.
     virtual bool reportsFetched() const { return false; }
     void setFetchedHandler(std::function<void()> handler) { m_fetched = std::move(handler); }

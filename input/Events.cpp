@@ -6,25 +6,43 @@
 
 namespace quillmote::input {
 
+namespace {
+const char* buttonName(Button button)
+{
+    switch (button) {
+    case Button::Left:
+        return "left";
+    case Button::Right:
+        return "right";
+    case Button::Middle:
+        return "middle";
+    }
+    return "?";
+}
+} // namespace
+
 std::string describe(const Event& event)
 {
     std::ostringstream out;
     std::visit(
         [&out](const auto& e) {
             using T = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<T, MouseEvent>)
-                out << "mouse{type=" << e.type << " at=(" << e.location.x << "," << e.location.y
-                    << ") button=" << e.button << " clickState=" << e.clickState << " delta=(" << e.deltaX
-                    << "," << e.deltaY << ") deltaf=(" << e.deltaXf << "," << e.deltaYf << ")}";
-            else if constexpr (std::is_same_v<T, KeyEvent>)
-                out << "key{code=" << e.keyCode << (e.down ? " down" : " up") << " flags=0x" << std::hex
-                    << e.flags << "}";
-            else if constexpr (std::is_same_v<T, ScrollEvent>)
-                out << "scroll{unit=" << e.unit << " wheels=" << e.wheel1 << "," << e.wheel2 << ","
-                    << e.wheel3 << "}";
+            if constexpr (std::is_same_v<T, PointerMotion>)
+                out << (e.dragging ? "drag{to=(" : "motion{to=(") << e.to.x << "," << e.to.y << ") by=("
+                    << e.dx << "," << e.dy << ")}";
+            else if constexpr (std::is_same_v<T, ButtonChange>)
+                out << "button{" << buttonName(e.button) << (e.down ? " down" : " up")
+                    << " clicks=" << e.clickCount << " at=(" << e.at.x << "," << e.at.y << ")}";
+            else if constexpr (std::is_same_v<T, WheelScroll>)
+                out << "wheel{vertical=" << e.vertical << " horizontal=" << e.horizontal << "}";
+            else if constexpr (std::is_same_v<T, KeyChange>)
+                out << "key{" << e.key << (e.down ? " down" : " up") << " modifiers=" << int(e.modifiers)
+                    << "}";
+            else if constexpr (std::is_same_v<T, MediaKey>)
+                out << "media{" << e.key << (e.down ? " down" : " up") << "}";
             else
-                out << "system{subtype=" << e.subtype << " data1=0x" << std::hex << e.data1 << std::dec
-                    << " data2=" << e.data2 << " flags=0x" << std::hex << e.flags << "}";
+                out << "clipboard{\"" << e.text.toStdString() << "\"" << (e.alsoPrimary ? " +primary" : "")
+                    << "}";
         },
         event);
     return out.str();

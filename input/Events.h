@@ -6,29 +6,14 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <variant>
-#include <vector>
 
 namespace quillmote::input {
 
-// The events the controller posts, with the numbers of the desktop event model they come
-// from: event types, field values, virtual key codes, flag masks and data words. Backends
-// turn them into real input; they never see protocol text.
-
-enum MouseEventType : int {
-    LeftMouseDown = 1,
-    LeftMouseUp = 2,
-    RightMouseDown = 3,
-    RightMouseUp = 4,
-    MouseMoved = 5,
-    LeftMouseDragged = 6,
-};
-enum MouseButton : int { LeftButton = 0, RightButton = 1 };
-
-inline constexpr std::uint64_t flagCommand = 0x100000;
-inline constexpr std::uint64_t flagShift = 0x20000;
-inline constexpr std::uint64_t flagOption = 0x80000;
-inline constexpr std::uint64_t flagControl = 0x40000;
+// What the controller posts, in Linux terms: evdev key and button codes
+// (<linux/input-event-codes.h>), a modifier set, wheel pixels. Backends turn the events into real
+// input (or a record of it); they never see protocol text.
 
 struct Point
 {
@@ -46,52 +31,79 @@ struct Rect
     bool operator==(const Rect&) const = default;
 };
 
-struct MouseEvent
+// Held while a key goes down; pressed before it in this order and released after it in the
+// reverse one.
+enum Modifier : std::uint8_t {
+    Control = 1,
+    Shift = 2,
+    Alt = 4,
+    Super = 8,
+};
+using ModifierSet = std::uint8_t;
+inline constexpr Modifier modifierOrder[] = {Control, Shift, Alt, Super};
+
+// The pointer moved to `to` (absolute backends), which is also its old position moved by dx, dy
+// (relative backends); fractions are kept. A drag moves it with the left button held.
+struct PointerMotion
 {
-    int type = 0;
-    Point location;
-    int button = 0;
-    std::int64_t clickState = 0;
-    std::int64_t deltaX = 0;
-    std::int64_t deltaY = 0;
-    double deltaXf = 0;
-    double deltaYf = 0;
-    bool operator==(const MouseEvent&) const = default;
+    Point to;
+    double dx = 0;
+    double dy = 0;
+    bool dragging = false;
+    bool operator==(const PointerMotion&) const = default;
 };
 
-struct KeyEvent
+enum class Button : std::uint8_t { Left, Right, Middle };
+
+// A button going down or up where the pointer is; the second click of a double click counts 2.
+struct ButtonChange
 {
-    std::uint16_t keyCode = 0;
+    Button button = Button::Left;
     bool down = false;
-    std::uint64_t flags = 0;
-    bool operator==(const KeyEvent&) const = default;
+    int clickCount = 1;
+    Point at;
+    bool operator==(const ButtonChange&) const = default;
 };
 
-// Pixel units, wheel 1 vertical, wheel 2 horizontal.
-struct ScrollEvent
+// Whole pixels of wheel travel; positive vertical scrolls up, positive horizontal left.
+struct WheelScroll
 {
-    int unit = 0;
-    std::int32_t wheel1 = 0;
-    std::int32_t wheel2 = 0;
-    std::int32_t wheel3 = 0;
-    bool operator==(const ScrollEvent&) const = default;
+    std::int32_t vertical = 0;
+    std::int32_t horizontal = 0;
+    bool operator==(const WheelScroll&) const = default;
 };
 
-// A system-defined event; subtype 8 carries an auxiliary key: type in data1 bits 16-31,
-// state in bits 8-15 (0x0a down, 0x0b up).
-struct SystemEvent
+// An evdev key (KEY_*) with the modifiers held while it goes down; modifier keys come as keys of
+// their own, with no modifiers.
+struct KeyChange
 {
-    int subtype = 0;
-    std::int64_t data1 = 0;
-    std::int64_t data2 = 0;
-    std::uint64_t flags = 0;
-    bool operator==(const SystemEvent&) const = default;
+    std::uint16_t key = 0;
+    bool down = false;
+    ModifierSet modifiers = 0;
+    bool operator==(const KeyChange&) const = default;
 };
 
-using Event = std::variant<MouseEvent, KeyEvent, ScrollEvent, SystemEvent>;
+// A media key (KEY_VOLUMEUP, KEY_MUTE, …): what a keyboard's volume keys send.
+struct MediaKey
+{
+    std::uint16_t key = 0;
+    bool down = false;
+    bool operator==(const MediaKey&) const = default;
+};
+
+// Text placed on the clipboard for a paste. It goes through the clipboard owner, never to a
+// sink's post(); it is an event so that a record shows it in order with the keys around it.
+struct ClipboardText
+{
+    QString text;
+    bool alsoPrimary = false;
+    bool operator==(const ClipboardText&) const = default;
+};
+
+using Event = std::variant<PointerMotion, ButtonChange, WheelScroll, KeyChange, MediaKey, ClipboardText>;
 
 // Printable in test failures.
-std::ostream& operator<<(std::ostream& out, const Event& event);
 std::string describe(const Event& event);
+std::ostream& operator<<(std::ostream& out, const Event& event);
 
 } // namespace quillmote::input

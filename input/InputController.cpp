@@ -2,12 +2,12 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/InputController.h"
 
+#include "input/KeyTable.h"
 #include "input/Terminals.h"
 
-#include <QPointer>
+#include <linux/input-event-codes.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace quillmote::input {
@@ -23,29 +23,9 @@ bool fitsInt32(double value)
 {
     return std::isfinite(value) && value > -2147483649.0 && value < 2147483648.0;
 }
-
-struct Modifier
-{
-    std::uint64_t mask;
-    std::uint16_t keyCode;
-};
-// Pressed in this order, released in the reverse one.
-constexpr std::array<Modifier, 4> modifiers{{
-    {flagCommand, 55},
-    {flagShift, 56},
-    {flagOption, 58},
-    {flagControl, 59},
-}};
-
-constexpr int auxiliaryKeySubtype = 8;
-constexpr std::uint16_t keyV = 9;
-constexpr std::uint16_t keyW = 13;
-constexpr std::uint16_t keyInsert = 114; // the Help key of the desktop event model
-constexpr std::int32_t keyDownState = 0xa00;
-constexpr std::int32_t keyUpState = 0xb00;
 } // namespace
 
-InputController::InputController(std::unique_ptr<EventSink> sink) : m_sink(std::move(sink))
+InputController::InputController(InputBackend backend) : m_backend(std::move(backend))
 {
     m_pasteWait.setSingleShot(true);
     m_pasteWait.setInterval(pasteWaitMs);
@@ -53,53 +33,84 @@ InputController::InputController(std::unique_ptr<EventSink> sink) : m_sink(std::
         if (m_hold == Hold::UntilPasteFetched)
             release();
     });
-    m_sink->setPasteFetchedHandler([this] {
-        if (m_hold == Hold::UntilPasteFetched)
-            QMetaObject::invokeMethod(this, &InputController::release, Qt::QueuedConnection);
-    });
+    if (m_backend.clipboard)
+        m_backend.clipboard->setFetchedHandler([this] { releaseSoon(Hold::UntilPasteFetched); });
+    if (!m_backend.sink->isReady()) {
+        m_hold = Hold::UntilReady;
+        m_backend.sink->setReadyHandler([this] { releaseSoon(Hold::UntilReady); });
+    }
 }
 
 InputController::~InputController() = default;
 
+template <typename Operation> void InputController::perform(Operation&& operation)
+{
+    if (m_hold == Hold::None && m_queue.empty())
+        operation();
+    else
+        m_queue.emplace_back(std::forward<Operation>(operation));
+}
+
+void InputController::release()
+{
+    m_hold = Hold::None;
+    m_pasteWait.stop();
+    while (m_hold == Hold::None && !m_queue.empty()) {
+        const std::function<void()> operation = std::move(m_queue.front());
+        m_queue.pop_front();
+        operation();
+    }
+}
+
+void InputController::releaseSoon(Hold from)
+{
+    // From inside a backend's callback: the queue goes on once that callback has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [this, from] {
+            if (m_hold == from)
+                release();
+        },
+        Qt::QueuedConnection);
+}
+
 void InputController::movePointer(double dx, double dy)
 {
-    if (deferred([=, this] { movePointer(dx, dy); }))
-        return;
-    postRelativeMouseEvent(MouseMoved, dx, dy);
+    perform([=, this] { postMotion(dx, dy, false); });
 }
 
 void InputController::dragPointer(double dx, double dy)
 {
-    if (deferred([=, this] { dragPointer(dx, dy); }))
-        return;
-    postRelativeMouseEvent(LeftMouseDragged, dx, dy);
+    perform([=, this] { postMotion(dx, dy, true); });
 }
 
-void InputController::postRelativeMouseEvent(int type, double dx, double dy)
+std::optional<Point> InputController::eventLocation()
 {
-    // Deltas that are not finite or do not fit the integer delta fields cannot describe a
-    // move; such a move is ignored rather than posted somewhere meaningless.
+    std::optional<Point> location = m_backend.sink->pointerLocation();
+    // Relative backends neither know nor need where the pointer is.
+    if (!location && m_backend.sink->movesRelatively())
+        location = Point{};
+    return location;
+}
+
+void InputController::postMotion(double dx, double dy, bool dragging)
+{
+    // Deltas that are not finite or do not fit 64 bits cannot describe a move; such a move is
+    // ignored rather than posted somewhere meaningless.
     if (!fitsInt64(dx) || !fitsInt64(dy))
         return;
     const std::optional<Point> location = eventLocation();
     if (!location)
         return;
-    MouseEvent event;
-    event.type = type;
-    event.location = {location->x + dx, location->y + dy};
-    if (!m_sink->movesRelatively())
-        event.location = clampToDisplays(event.location);
-    event.button = LeftButton;
-    event.deltaX = static_cast<std::int64_t>(dx);
-    event.deltaY = static_cast<std::int64_t>(dy);
-    event.deltaXf = dx;
-    event.deltaYf = dy;
-    m_sink->post(event);
+    Point to{location->x + dx, location->y + dy};
+    if (!m_backend.sink->movesRelatively())
+        to = clampToDisplays(to);
+    m_backend.sink->post(PointerMotion{to, dx, dy, dragging});
 }
 
 Point InputController::clampToDisplays(Point point)
 {
-    const std::optional<std::vector<Rect>> displays = m_sink->activeDisplays();
+    const std::optional<std::vector<Rect>> displays = m_backend.sink->activeDisplays();
     if (!displays || displays->empty())
         return point;
     double minX = displays->front().x;
@@ -116,218 +127,173 @@ Point InputController::clampToDisplays(Point point)
     return {std::min(maxX - 0.1, std::max(minX, point.x)), std::min(maxY - 0.1, std::max(minY, point.y))};
 }
 
-std::optional<Point> InputController::eventLocation()
+void InputController::postButton(Button button, bool down, Point at, int clickCount)
 {
-    std::optional<Point> location = m_sink->pointerLocation();
-    if (!location && m_sink->movesRelatively())
-        location = Point{};
-    return location;
+    m_backend.sink->post(ButtonChange{button, down, clickCount, at});
 }
 
-void InputController::postButton(int type)
+void InputController::postClick(Button button, int clickCount)
 {
-    const std::optional<Point> location = eventLocation();
-    if (!location)
-        return;
-    MouseEvent event;
-    event.type = type;
-    event.location = *location;
-    event.button = LeftButton;
-    event.clickState = 1;
-    m_sink->post(event);
+    if (const std::optional<Point> at = eventLocation()) {
+        postButton(button, true, *at, clickCount);
+        postButton(button, false, *at, clickCount);
+    }
 }
 
 void InputController::mouseDown()
 {
-    if (deferred([this] { mouseDown(); }))
-        return;
-    postButton(LeftMouseDown);
+    perform([this] {
+        if (const std::optional<Point> at = eventLocation())
+            postButton(Button::Left, true, *at, 1);
+    });
 }
 
 void InputController::mouseUp()
 {
-    if (deferred([this] { mouseUp(); }))
-        return;
-    postButton(LeftMouseUp);
-}
-
-void InputController::postButtonPair(int downType, int upType, int button, Point location,
-                                     std::int64_t clickState)
-{
-    MouseEvent down;
-    down.type = downType;
-    down.location = location;
-    down.button = button;
-    down.clickState = clickState;
-    MouseEvent up = down;
-    up.type = upType;
-    m_sink->post(down);
-    m_sink->post(up);
+    perform([this] {
+        if (const std::optional<Point> at = eventLocation())
+            postButton(Button::Left, false, *at, 1);
+    });
 }
 
 void InputController::leftClick()
 {
-    if (deferred([this] { leftClick(); }))
-        return;
-    if (const std::optional<Point> location = eventLocation())
-        postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 1);
+    perform([this] { postClick(Button::Left, 1); });
 }
 
 void InputController::rightClick()
 {
-    if (deferred([this] { rightClick(); }))
-        return;
-    if (const std::optional<Point> location = eventLocation())
-        postButtonPair(RightMouseDown, RightMouseUp, RightButton, *location, 1);
+    perform([this] { postClick(Button::Right, 1); });
 }
 
 void InputController::doubleClick()
 {
-    if (deferred([this] { doubleClick(); }))
-        return;
-    const std::optional<Point> location = eventLocation();
-    if (!location)
-        return;
-    postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 1);
-    postButtonPair(LeftMouseDown, LeftMouseUp, LeftButton, *location, 2);
+    perform([this] {
+        // Both clicks where the pointer was at the first.
+        const std::optional<Point> at = eventLocation();
+        if (!at)
+            return;
+        for (const int clickCount : {1, 2}) {
+            postButton(Button::Left, true, *at, clickCount);
+            postButton(Button::Left, false, *at, clickCount);
+        }
+    });
 }
 
 void InputController::scroll(double dx, double dy)
 {
-    if (deferred([=, this] { scroll(dx, dy); }))
-        return;
-    m_accumulatorX += dx * scrollFactor;
-    m_accumulatorY += dy * scrollFactor;
-    // A sum that is not finite or whose whole part leaves the wheel's 32 bits cannot be sent;
-    // starting again from zero keeps later scrolling sane.
-    if (!fitsInt32(m_accumulatorX) || !fitsInt32(m_accumulatorY)) {
-        m_accumulatorX = 0.0;
-        m_accumulatorY = 0.0;
-        return;
-    }
-    const auto ix = static_cast<std::int32_t>(m_accumulatorX);
-    const auto iy = static_cast<std::int32_t>(m_accumulatorY);
-    if (ix == 0 && iy == 0)
-        return;
-    m_accumulatorX -= ix;
-    m_accumulatorY -= iy;
-    m_sink->post(ScrollEvent{0, iy, ix, 0});
+    perform([=, this] {
+        m_accumulatorX += dx * scrollFactor;
+        m_accumulatorY += dy * scrollFactor;
+        // A sum that is not finite or whose whole part leaves the wheel's 32 bits cannot be
+        // sent; starting again from zero keeps later scrolling sane.
+        if (!fitsInt32(m_accumulatorX) || !fitsInt32(m_accumulatorY)) {
+            m_accumulatorX = 0.0;
+            m_accumulatorY = 0.0;
+            return;
+        }
+        const auto ix = static_cast<std::int32_t>(m_accumulatorX);
+        const auto iy = static_cast<std::int32_t>(m_accumulatorY);
+        if (ix == 0 && iy == 0)
+            return;
+        m_accumulatorX -= ix;
+        m_accumulatorY -= iy;
+        m_backend.sink->post(WheelScroll{iy, ix});
+    });
 }
 
 void InputController::magnify(double) {}
 
-void InputController::pressKey(std::uint16_t keyCode, std::uint64_t flags)
+void InputController::pressKey(std::uint16_t key, ModifierSet modifiers)
 {
-    if (deferred([=, this] { pressKey(keyCode, flags); }))
-        return;
-    std::vector<std::uint16_t> held;
-    for (const Modifier& m : modifiers) {
-        if (flags & m.mask)
-            held.push_back(m.keyCode);
+    perform([=, this] { postKeyStroke(key, modifiers); });
+}
+
+void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers)
+{
+    EventSink& sink = *m_backend.sink;
+    for (const Modifier m : modifierOrder) {
+        if (modifiers & m)
+            sink.post(KeyChange{modifierKey(m), true, 0});
     }
-    for (const std::uint16_t code : held)
-        m_sink->post(KeyEvent{code, true, 0});
-    m_sink->post(KeyEvent{keyCode, true, flags});
-    m_sink->post(KeyEvent{keyCode, false, flags});
-    for (auto it = held.rbegin(); it != held.rend(); ++it)
-        m_sink->post(KeyEvent{*it, false, 0});
+    sink.post(KeyChange{key, true, modifiers});
+    sink.post(KeyChange{key, false, modifiers});
+    for (auto m = std::rbegin(modifierOrder); m != std::rend(modifierOrder); ++m) {
+        if (modifiers & *m)
+            sink.post(KeyChange{modifierKey(*m), false, 0});
+    }
+}
+
+void InputController::pressMediaKey(std::uint16_t key)
+{
+    perform([=, this] {
+        m_backend.sink->post(MediaKey{key, true});
+        m_backend.sink->post(MediaKey{key, false});
+    });
+}
+
+bool InputController::focusIsTerminal()
+{
+    if (!m_backend.windowManager)
+        return false;
+    const std::optional<QString> windowClass = m_backend.windowManager->focusedWindowClass();
+    return windowClass && isTerminalEmulator(*windowClass);
+}
+
+void InputController::pressPaste()
+{
+    perform([this] {
+        if (focusIsTerminal())
+            postKeyStroke(KEY_INSERT, Shift);
+        else
+            postKeyStroke(KEY_V, Control);
+    });
+}
+
+void InputController::closeWindow()
+{
+    perform([this] { postKeyStroke(KEY_W, focusIsTerminal() ? Control | Shift : Control); });
 }
 
 void InputController::typeText(const QString& text)
 {
     // The reply goes out first: the paste starts on a later turn of the event loop, and
     // everything after it waits behind it in the queue.
-    m_queue.push_back([this, text] { pasteText(text); });
-    if (m_hold != Hold::None || m_running || m_queue.size() > 1)
+    m_queue.emplace_back([this, text] { pasteText(text); });
+    if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_hold == Hold::UntilNextTurn)
-                release();
-        },
-        Qt::QueuedConnection);
-}
-
-bool InputController::focusIsTerminal()
-{
-    const std::optional<QString> windowClass = m_sink->focusedWindowClass();
-    return windowClass && isTerminalEmulator(*windowClass);
-}
-
-void InputController::pressPaste()
-{
-    if (deferred([this] { pressPaste(); }))
-        return;
-    if (focusIsTerminal())
-        pressKey(keyInsert, flagShift);
-    else
-        pressKey(keyV, flagCommand);
-}
-
-void InputController::closeWindow()
-{
-    if (deferred([this] { closeWindow(); }))
-        return;
-    pressKey(keyW, focusIsTerminal() ? flagCommand | flagShift : flagCommand);
+    releaseSoon(Hold::UntilNextTurn);
 }
 
 void InputController::pasteText(const QString& text)
 {
+    if (!m_backend.clipboard)
+        return;
     // Terminals paste with Shift+Insert, which some take from the primary selection.
     const bool terminal = focusIsTerminal();
-    // Pressing the chord without our text on the clipboard would paste whatever was there.
-    if (!(terminal ? m_sink->setSelectionText(text) : m_sink->setClipboardText(text)))
-        return;
-    pressKey(terminal ? keyInsert : keyV, terminal ? flagShift : flagCommand);
-    if (!m_sink->reportsPasteFetched())
-        return;
-    // The application asks for the text only once it sees the chord: what follows must wait
-    // until it has it, or it lands before the text, or a next TYPE replaces it.
-    m_hold = Hold::UntilPasteFetched;
-    m_pasteWait.start();
-}
-
-bool InputController::deferred(std::function<void()> action)
-{
-    if (m_running || (m_hold == Hold::None && m_queue.empty()))
-        return false;
-    m_queue.push_back(std::move(action));
-    return true;
-}
-
-void InputController::release()
-{
-    m_hold = Hold::None;
-    m_pasteWait.stop();
-    while (m_hold == Hold::None && !m_queue.empty()) {
-        const std::function<void()> action = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_running = true;
-        action();
-        m_running = false;
-    }
-}
-
-void InputController::pressMediaKey(std::int32_t keyType)
-{
-    if (deferred([=, this] { pressMediaKey(keyType); }))
-        return;
-    // data1 is formed in 32 bits and widened with its sign.
-    const auto word = [keyType](std::int32_t state) {
-        return static_cast<std::int64_t>(static_cast<std::int32_t>(
-            (static_cast<std::uint32_t>(keyType) << 16) | static_cast<std::uint32_t>(state)));
-    };
-    m_sink->post(SystemEvent{auxiliaryKeySubtype, word(keyDownState), -1, keyDownState});
-    m_sink->post(SystemEvent{auxiliaryKeySubtype, word(keyUpState), -1, keyUpState});
-}
-
-bool InputController::checkAccessibility(bool prompt)
-{
-    if (prompt && m_sink->access() == EventSink::Access::Refused)
-        m_sink->requestAccess();
-    return m_sink->isTrusted();
+    m_hold = Hold::UntilPlaced;
+    m_placing = true;
+    m_backend.clipboard->place(text, terminal, [this, terminal](bool placed) {
+        if (m_hold != Hold::UntilPlaced)
+            return;
+        // Pressing the chord without our text on the clipboard would paste whatever was there.
+        if (placed)
+            postKeyStroke(terminal ? KEY_INSERT : KEY_V, terminal ? Shift : Control);
+        if (!placed || !m_backend.clipboard->reportsFetched()) {
+            // Answered at once, inside the queue's own loop, which then goes on by itself.
+            if (m_placing)
+                m_hold = Hold::None;
+            else
+                release();
+            return;
+        }
+        // The application asks for the text only once it sees the chord: what follows must
+        // wait until it has it, or it lands before the text, or a next TYPE replaces it.
+        m_hold = Hold::UntilPasteFetched;
+        m_pasteWait.start();
+    });
+    m_placing = false;
 }
 
 } // namespace quillmote::input

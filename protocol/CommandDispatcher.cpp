@@ -6,6 +6,7 @@
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
 #include "server/Connection.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "util/Console.h"
 
@@ -18,7 +19,7 @@ namespace {
 struct Targets
 {
     input::InputController* input;
-    actions::HostActions* actions;
+    actions::DesktopActions* actions;
 };
 using Handler = QString (*)(const Targets&, QStringView);
 
@@ -28,7 +29,7 @@ QString onInput(const Targets& targets, QStringView rest)
 {
     return targets.input ? handler(*targets.input, rest) : QString();
 }
-template <QString (*handler)(actions::HostActions&, QStringView)>
+template <QString (*handler)(actions::DesktopActions&, QStringView)>
 QString onHost(const Targets& targets, QStringView rest)
 {
     return targets.actions ? handler(*targets.actions, rest) : QString();
@@ -101,10 +102,11 @@ QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
     return pieces;
 }
 
-CommandDispatcher::CommandDispatcher(RemoteServer& server, input::InputController* input,
-                                     actions::HostActions* actions, PairingThrottle throttle)
-    : m_server(&server), m_input(input), m_actions(actions), m_throttle(std::move(throttle))
+CommandDispatcher::CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,
+                                     actions::DesktopActions* actions)
+    : m_server(&server), m_gate(gate), m_input(input), m_actions(actions)
 {
+    connect(&server, &RemoteServer::connectionAccepted, this, &CommandDispatcher::receiveNext);
 }
 
 void CommandDispatcher::receiveNext(const std::shared_ptr<Connection>& connection)
@@ -137,7 +139,7 @@ void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
         // A read error ends the connection as surely as an end of stream does: a peer that
         // reset or vanished must not be counted as connected any more.
         m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
-        server->removeAuthenticated(*connection);
+        m_gate.unpair(connection->identity());
         return;
     }
     receiveNext(connection);
@@ -146,8 +148,8 @@ void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
 QString CommandDispatcher::dispatchCommand(Connection& connection, const QString& message)
 {
     if (message.startsWith(pairKeyword))
-        return pairWith(connection, message.mid(pairKeyword.size()));
-    if (!m_server || !m_server->isAuthenticated(connection))
+        return pairWith(connection, QStringView(message).mid(pairKeyword.size()));
+    if (!m_gate.isPaired(connection.identity()))
         return {};
     const Targets targets{m_input, m_actions};
     for (const Row& row : rows) {
@@ -163,23 +165,13 @@ void CommandDispatcher::sendReply(Connection& connection, const QString& text)
     connection.send(text.toUtf8());
 }
 
-QString CommandDispatcher::pairWith(Connection& connection, const QString& code)
+QString CommandDispatcher::pairWith(Connection& connection, QStringView code)
 {
     if (!m_server)
         return {};
-    const QHostAddress& source = connection.peerAddress();
-    const QString& current = m_server->pairingCode();
-    // A throttled attempt is refused without looking at the code, so waiting is the only way on.
-    const bool checked = m_throttle.allows(source);
-    if (!checked || !code.startsWith(current) || current.isEmpty()) {
-        if (checked)
-            m_throttle.recordFailure(source);
-        m_server->notePairingFailure();
+    if (!m_gate.pairWithCode(connection.identity(), connection.peerAddress(), code))
         return QStringLiteral("PAIR_FAILED");
-    }
-    m_throttle.recordSuccess(source);
-    m_server->addAuthenticated(connection);
-    return QStringLiteral("PAIR_SUCCESS|") + m_server->macAddress();
+    return QStringLiteral("PAIR_SUCCESS|") + m_server->linkLayerAddress();
 }
 
 } // namespace quillmote

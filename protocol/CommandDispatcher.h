@@ -2,12 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "protocol/PairingThrottle.h"
-#include "server/ReceiveLoop.h"
 #include "util/Console.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
@@ -16,26 +15,28 @@
 
 namespace quillmote {
 
-class RemoteServer;
 class Connection;
+class PairingGate;
+class RemoteServer;
 namespace input {
 class InputController;
 }
 namespace actions {
-class HostActions;
+class DesktopActions;
 }
 
-// The receive loop of every connection and the command protocol on top of it: each read of
-// 1 to 1024 bytes is one command message, answered with at most one bare reply.
-class CommandDispatcher : public ReceiveLoop
+// The receive loop of every connection the server accepts and the command protocol on top of
+// it: each read of 1 to 1024 bytes is one command message, answered with at most one bare reply.
+class CommandDispatcher : public QObject
 {
+    Q_OBJECT
 public:
-    // Without an input controller the pointer and keyboard commands, and without host actions
+    // Without an input controller the pointer and keyboard commands, and without desktop actions
     // the system and application commands, are ignored like unknown ones.
-    CommandDispatcher(RemoteServer& server, input::InputController* input, actions::HostActions* actions,
-                      PairingThrottle throttle = PairingThrottle());
+    CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,
+                      actions::DesktopActions* actions);
 
-    void receiveNext(const std::shared_ptr<Connection>& connection) override;
+    void receiveNext(const std::shared_ptr<Connection>& connection);
 
     void handleReceive(const QPointer<RemoteServer>& server, const std::shared_ptr<Connection>& connection,
                        const QByteArray& data, bool isComplete, const std::optional<QString>& error);
@@ -46,15 +47,13 @@ public:
     // The reply to one message; empty means that nothing is sent.
     QString dispatchCommand(Connection& connection, const QString& message);
     void sendReply(Connection& connection, const QString& text);
-    QString pairWith(Connection& connection, const QString& code);
-
-    const PairingThrottle& throttle() const { return m_throttle; }
+    QString pairWith(Connection& connection, QStringView code);
 
 private:
     QPointer<RemoteServer> m_server;
+    PairingGate& m_gate;
     input::InputController* m_input;
-    actions::HostActions* m_actions;
-    PairingThrottle m_throttle;
+    actions::DesktopActions* m_actions;
     console::RepeatedLines m_repeatedLines;
 };
 

@@ -2,49 +2,49 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "protocol/SystemCommands.h"
 
-#include "actions/HostActions.h"
+#include "actions/DesktopActions.h"
 
 #include <array>
 
 namespace quillmote::protocol {
 
 namespace {
-using actions::HostActions;
+using actions::DesktopActions;
 
 struct NamedCommand
 {
     QLatin1StringView name;
     QLatin1StringView reply;
-    void (*perform)(HostActions&);
+    void (*perform)(DesktopActions&);
 };
 
 // Compared exactly, in this order.
 const std::array<NamedCommand, 10> namedCommands{{
-    {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"), [](HostActions& a) { a.showDesktop(); }},
+    {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"), [](DesktopActions& a) { a.showDesktop(); }},
     {QLatin1StringView("SPOTLIGHT"), QLatin1StringView("ACK_SPOTLIGHT"),
-     [](HostActions& a) { a.perform(a.profile().launcher); }},
+     [](DesktopActions& a) { a.perform(a.profile().launcher); }},
     {QLatin1StringView("MISSION_CONTROL"), QLatin1StringView("ACK_MISSION_CONTROL"),
-     [](HostActions& a) { a.perform(a.profile().overview); }},
+     [](DesktopActions& a) { a.perform(a.profile().overview); }},
     {QLatin1StringView("REFRESH"), QLatin1StringView("ACK_REFRESH"),
-     [](HostActions& a) { a.perform(a.profile().reload); }},
+     [](DesktopActions& a) { a.perform(a.profile().reload); }},
     {QLatin1StringView("CLOSE_WINDOW"), QLatin1StringView("ACK_CLOSE_WINDOW"),
-     [](HostActions& a) { a.closeWindow(); }},
-    {QLatin1StringView("WAKE"), QLatin1StringView("ACK_WAKE"), [](HostActions& a) { a.wakeDisplay(); }},
+     [](DesktopActions& a) { a.closeWindow(); }},
+    {QLatin1StringView("WAKE"), QLatin1StringView("ACK_WAKE"), [](DesktopActions& a) { a.wakeDisplay(); }},
     {QLatin1StringView("SCREENSAVER"), QLatin1StringView("ACK_SCREENSAVER"),
-     [](HostActions& a) { a.perform(a.profile().screenSaver); }},
+     [](DesktopActions& a) { a.perform(a.profile().screenSaver); }},
     {QLatin1StringView("SLEEP"), QLatin1StringView("ACK_SLEEP"),
-     [](HostActions& a) { a.perform(a.profile().sleep); }},
+     [](DesktopActions& a) { a.perform(a.profile().sleep); }},
     {QLatin1StringView("DISPLAY_SLEEP"), QLatin1StringView("ACK_DISPLAY_SLEEP"),
-     [](HostActions& a) { a.perform(a.profile().screenSaver); }},
+     [](DesktopActions& a) { a.perform(a.profile().screenSaver); }},
     {QLatin1StringView("TOGGLE_DISPLAY"), QLatin1StringView("ACK_TOGGLE_DISPLAY"),
-     [](HostActions& a) { a.wakeDisplay(); }},
+     [](DesktopActions& a) { a.wakeDisplay(); }},
 }};
 
 constexpr QLatin1StringView openApp("OPEN:APP:");
 constexpr QLatin1StringView openUrl("OPEN:URL:");
 } // namespace
 
-QString handleSystemCommand(HostActions& actions, QStringView rest)
+QString handleSystemCommand(DesktopActions& actions, QStringView rest)
 {
     for (const NamedCommand& command : namedCommands) {
         if (rest == command.name) {
@@ -63,7 +63,7 @@ QString handleSystemCommand(HostActions& actions, QStringView rest)
     return {};
 }
 
-QString handleQueryApp(HostActions& actions, QStringView rest)
+QString handleQueryApp(DesktopActions& actions, QStringView rest)
 {
     // Names and paths are written as they are: the format has no escaping.
     QString reply = QStringLiteral("RESULT:APP:");

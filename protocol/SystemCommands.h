@@ -6,14 +6,14 @@
 #include <QStringView>
 
 namespace quillmote::actions {
-class HostActions;
+class DesktopActions;
 }
 
 namespace quillmote::protocol {
 
 // "CMD:": one named system action; the reply depends on the name alone.
-QString handleSystemCommand(actions::HostActions& actions, QStringView rest);
+QString handleSystemCommand(actions::DesktopActions& actions, QStringView rest);
 // "QUERY:APP:": always answered, with an empty list when nothing matched.
-QString handleQueryApp(actions::HostActions& actions, QStringView rest);
+QString handleQueryApp(actions::DesktopActions& actions, QStringView rest);
 
 } // namespace quillmote::protocol

@@ -34,22 +34,22 @@ Connection::Connection(int descriptor)
       m_lastActivity(std::chrono::steady_clock::now()), m_readNotifier(descriptor, QSocketNotifier::Read),
       m_writeNotifier(descriptor, QSocketNotifier::Write)
 {
-    ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m_descriptor, F_SETFD, FD_CLOEXEC);
+    const int fd = m_descriptor.get();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     // Replies are tiny and each one answers a command: send them at once.
     const int one = 1;
-    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // A phone that vanishes (Wi-Fi lost, battery out) sends no reset; probes find it out
     // within about a minute, and the read error then ends the connection.
-    ::setsockopt(m_descriptor, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
-    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPIDLE, &keepAliveIdleSeconds, sizeof keepAliveIdleSeconds);
-    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPINTVL, &keepAliveIntervalSeconds,
-                 sizeof keepAliveIntervalSeconds);
-    ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof keepAliveProbes);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &keepAliveIdleSeconds, sizeof keepAliveIdleSeconds);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &keepAliveIntervalSeconds, sizeof keepAliveIntervalSeconds);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof keepAliveProbes);
 
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    if (::getpeername(m_descriptor, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
         m_peerAddress.setAddress(reinterpret_cast<const sockaddr*>(&peer));
         // IPv4 clients reach the dual-stack listener as ::ffff:a.b.c.d; show them as IPv4.
         bool isV4 = false;
@@ -68,7 +68,6 @@ Connection::~Connection()
 {
     m_readNotifier.setEnabled(false);
     m_writeNotifier.setEnabled(false);
-    ::close(m_descriptor);
 }
 
 void Connection::receive(Completion completion)
@@ -80,7 +79,7 @@ void Connection::receive(Completion completion)
 void Connection::onReadable()
 {
     char buffer[maxRead];
-    const ssize_t n = ::read(m_descriptor, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_descriptor.get(), buffer, sizeof buffer);
     const int readError = errno;
     if (n < 0 && (readError == EAGAIN || readError == EWOULDBLOCK || readError == EINTR))
         return;
@@ -115,7 +114,7 @@ void Connection::send(const QByteArray& bytes)
 void Connection::flush()
 {
     while (!m_pendingOutput.isEmpty()) {
-        const ssize_t n = ::send(m_descriptor, m_pendingOutput.constData(),
+        const ssize_t n = ::send(m_descriptor.get(), m_pendingOutput.constData(),
                                  static_cast<size_t>(m_pendingOutput.size()), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
@@ -151,7 +150,7 @@ void Connection::abandon()
 
 void Connection::shutdown()
 {
-    ::shutdown(m_descriptor, SHUT_RDWR);
+    ::shutdown(m_descriptor.get(), SHUT_RDWR);
 }
 
 void Connection::release()

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "util/UniqueFd.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
@@ -56,7 +58,7 @@ private:
     void flush();
     void release();
 
-    int m_descriptor;
+    UniqueFd m_descriptor;
     quint64 m_identity;
     QHostAddress m_peerAddress;
     std::chrono::steady_clock::time_point m_lastActivity;

@@ -121,7 +121,7 @@ QString defaultRouteInterface(const QByteArray& procNetRoute)
     return best;
 }
 
-QString getMACAddress()
+QString linkLayerAddress()
 {
     QByteArray routes;
     QFile file(QStringLiteral("/proc/net/route"));

@@ -35,7 +35,7 @@ std::vector<InterfaceRecord> readInterfaces();
 QString defaultRouteInterface(const QByteArray& procNetRoute);
 
 // The address as above for this machine, read from the system.
-QString getMACAddress();
+QString linkLayerAddress();
 
 // PRETTY_HOSTNAME of a machine-info text, else the host name, else the fixed fallback.
 QString computerName(const QByteArray& machineInfo, const QString& hostName);

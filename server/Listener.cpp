@@ -56,47 +56,47 @@ quint16 Listener::port() const
 bool Listener::listen(quint16 port, QString* error, int* errorNumber)
 {
     // One dual-stack socket: IPv6 clients and IPv4 ones (as mapped addresses) alike.
-    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    UniqueFd fd(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     sockaddr_storage address{};
     socklen_t length = 0;
-    if (fd >= 0) {
+    if (fd) {
         const int no = 0;
-        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+        ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
         auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
         v6->sin6_family = AF_INET6;
         v6->sin6_addr = in6addr_any;
         v6->sin6_port = htons(port);
         length = sizeof *v6;
     } else {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); // no IPv6 on this host
+        fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)); // no IPv6 on this host
         auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
         v4->sin_family = AF_INET;
         v4->sin_addr.s_addr = htonl(INADDR_ANY);
         v4->sin_port = htons(port);
         length = sizeof *v4;
     }
-    if (fd < 0) {
+    if (!fd) {
         *error = errorText(errno);
         return false;
     }
     // Connections of a previous run still in TIME_WAIT must not keep a restart off its port.
     const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(fd.get(), SOMAXCONN) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         const int failure = errno;
         *error = port == 0
                      ? errorText(failure)
                      : QStringLiteral("cannot listen on TCP port %1: %2").arg(port).arg(errorText(failure));
         if (errorNumber)
             *errorNumber = failure;
-        ::close(fd);
         return false;
     }
-    m_socket = fd;
+    m_socket = std::move(fd);
     m_port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
                                                  : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_socket.get(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &Listener::acceptPending);
     return true;
 }
@@ -105,9 +105,7 @@ void Listener::closeSocket()
 {
     m_resumeTimer.stop();
     m_notifier.reset();
-    if (m_socket >= 0)
-        ::close(m_socket);
-    m_socket = -1;
+    m_socket.reset();
 }
 
 void Listener::start()
@@ -138,8 +136,8 @@ void Listener::cancel()
 void Listener::acceptPending()
 {
     // Bounded so that a stream of new connections cannot starve the rest of the loop.
-    for (int i = 0; i < 64 && m_socket >= 0; ++i) {
-        const int fd = ::accept4(m_socket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    for (int i = 0; i < 64 && m_socket; ++i) {
+        const int fd = ::accept4(m_socket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
             m_resumeDelay.reset();
             Q_EMIT newConnection(fd);

@@ -4,6 +4,7 @@
 
 #include "server/ServiceAdvertiser.h"
 #include "util/Backoff.h"
+#include "util/UniqueFd.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -58,7 +59,7 @@ private:
     void acceptPending();
     void setState(ListenerState state, const QString& error = {});
 
-    int m_socket = -1;
+    UniqueFd m_socket;
     quint16 m_port = 0;
     PortChoice m_choice;
     std::unique_ptr<QSocketNotifier> m_notifier;

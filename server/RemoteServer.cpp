@@ -4,10 +4,8 @@
 
 #include "server/Connection.h"
 #include "server/HostIdentity.h"
-#include "server/ReceiveLoop.h"
+#include "server/PairingGate.h"
 #include "util/Console.h"
-
-#include <QPointer>
 
 #include <sys/resource.h>
 
@@ -28,18 +26,15 @@ int defaultUnpairedLimit()
 } // namespace
 
 RemoteServer::RemoteServer(Dependencies dependencies)
-    : m_advertiserFactory(std::move(dependencies.advertiserFactory)),
-      m_codeStore(std::move(dependencies.settingsPath)),
+    : m_gate(dependencies.gate), m_advertiserFactory(std::move(dependencies.advertiserFactory)),
       m_name(dependencies.name.isEmpty() ? host::localComputerName() : dependencies.name),
+      m_linkLayerAddress(host::linkLayerAddress()),
       m_unpairedConnectionLimit(dependencies.unpairedConnectionLimit > 0
                                     ? dependencies.unpairedConnectionLimit
                                     : defaultUnpairedLimit()),
-      m_port(dependencies.port), m_clock(std::move(dependencies.clock))
+      m_port(dependencies.port)
 {
-    m_failureDecay.setInterval(1000);
-    connect(&m_failureDecay, &QTimer::timeout, this, &RemoteServer::updateFailedPairingAttempts);
-    m_macAddress = host::getMACAddress();
-    if (m_macAddress.isEmpty())
+    if (m_linkLayerAddress.isEmpty())
         console::line(QStringLiteral(
             "⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
 }
@@ -64,10 +59,8 @@ void RemoteServer::start()
     m_listener.reset();
     Q_EMIT listenerStateChanged(ListenerState::Cancelled, {});
 
-    if (m_pairingCode == QLatin1String(placeholderCode)) {
-        setPairingCode(m_codeStore.place());
+    if (m_gate.placeCode())
         Q_EMIT waitingForConnection();
-    }
 
     std::unique_ptr<ServiceAdvertiser> advertiser = m_advertiserFactory ? m_advertiserFactory() : nullptr;
     if (!advertiser) {
@@ -105,8 +98,7 @@ void RemoteServer::handleNewConnection(const std::shared_ptr<Connection>& connec
 {
     dropLongestIdleUnpaired();
     m_openConnections.insert(connection->identity(), connection);
-    if (m_receiveLoop)
-        m_receiveLoop->receiveNext(connection);
+    Q_EMIT connectionAccepted(connection);
 }
 
 void RemoteServer::dropLongestIdleUnpaired()
@@ -123,7 +115,7 @@ void RemoteServer::dropLongestIdleUnpaired()
             continue;
         }
         ++it;
-        if (isAuthenticated(*connection))
+        if (m_gate.isPaired(connection->identity()))
             continue;
         ++unpaired;
         if (!oldest || connection->lastActivity() < oldest->lastActivity())
@@ -135,71 +127,6 @@ void RemoteServer::dropLongestIdleUnpaired()
                       .arg(oldest->peerAddress().toString()));
     m_openConnections.remove(oldest->identity());
     oldest->shutdown();
-}
-
-bool RemoteServer::isAuthenticated(const Connection& connection)
-{
-    const std::lock_guard lock(m_activeConnectionsLock);
-    return m_authenticatedConnections.contains(connection.identity());
-}
-
-void RemoteServer::addAuthenticated(const Connection& connection)
-{
-    setAuthenticated(connection, true);
-}
-
-void RemoteServer::removeAuthenticated(const Connection& connection)
-{
-    setAuthenticated(connection, false);
-}
-
-void RemoteServer::setAuthenticated(const Connection& connection, bool paired)
-{
-    int count = 0;
-    {
-        const std::lock_guard lock(m_activeConnectionsLock);
-        if (paired)
-            m_authenticatedConnections.insert(connection.identity());
-        else
-            m_authenticatedConnections.remove(connection.identity());
-        count = static_cast<int>(m_authenticatedConnections.size());
-    }
-    // Outside the lock: the signal's receivers may ask the server again.
-    Q_EMIT pairedCountChanged(count);
-}
-
-void RemoteServer::notePairingFailure()
-{
-    m_pairingFailures.add(m_clock());
-    updateFailedPairingAttempts();
-}
-
-void RemoteServer::updateFailedPairingAttempts()
-{
-    const int count = m_pairingFailures.total(m_clock());
-    if (count > 0 && !m_failureDecay.isActive())
-        m_failureDecay.start();
-    else if (count == 0)
-        m_failureDecay.stop();
-    if (count == m_failedPairingAttempts)
-        return;
-    Q_EMIT objectWillChange();
-    m_failedPairingAttempts = count;
-    Q_EMIT failedPairingAttemptsChanged(count);
-}
-
-void RemoteServer::drawNewPairingCode()
-{
-    if (m_pairingCode == QLatin1String(placeholderCode))
-        return;
-    setPairingCode(m_codeStore.replace());
-}
-
-void RemoteServer::setPairingCode(const QString& code)
-{
-    Q_EMIT objectWillChange();
-    m_pairingCode = code;
-    Q_EMIT pairingCodeChanged(m_pairingCode);
 }
 
 } // namespace quillmote

@@ -2,11 +2,12 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/ServerStatus.h"
 
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 
 namespace quillmote {
 
-ServerStatus::ServerStatus(RemoteServer& server, QObject* parent)
+ServerStatus::ServerStatus(RemoteServer& server, PairingGate& gate, QObject* parent)
     : QObject(parent), m_connectionStatus(tr("等待启动...", "Initial Status"))
 {
     connect(
@@ -14,7 +15,7 @@ ServerStatus::ServerStatus(RemoteServer& server, QObject* parent)
         [this] { setConnectionStatus(tr("等待连接...", "Waiting for Connection")); }, Qt::QueuedConnection);
     connect(&server, &RemoteServer::listenerStateChanged, this, &ServerStatus::showListenerState,
             Qt::QueuedConnection);
-    connect(&server, &RemoteServer::pairedCountChanged, this, &ServerStatus::showConnectionCount,
+    connect(&gate, &PairingGate::pairedCountChanged, this, &ServerStatus::showConnectionCount,
             Qt::QueuedConnection);
 }
 
@@ -45,14 +46,12 @@ void ServerStatus::showConnectionCount(int count)
 
 void ServerStatus::setConnectionStatus(const QString& status)
 {
-    Q_EMIT objectWillChange();
     m_connectionStatus = status;
     Q_EMIT connectionStatusChanged(m_connectionStatus);
 }
 
 void ServerStatus::setIsConnected(bool connected)
 {
-    Q_EMIT objectWillChange();
     m_isConnected = connected;
     Q_EMIT isConnectedChanged(m_isConnected);
 }

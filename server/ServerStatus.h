@@ -9,6 +9,7 @@
 
 namespace quillmote {
 
+class PairingGate;
 class RemoteServer;
 
 // What the user sees of the server: the status text and whether a device is paired. It follows
@@ -20,7 +21,7 @@ class ServerStatus : public QObject
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
     Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
 public:
-    explicit ServerStatus(RemoteServer& server, QObject* parent = nullptr);
+    ServerStatus(RemoteServer& server, PairingGate& gate, QObject* parent = nullptr);
 
     const QString& connectionStatus() const { return m_connectionStatus; }
     bool isConnected() const { return m_isConnected; }
@@ -29,8 +30,6 @@ public:
     void showConnectionCount(int count);
 
 Q_SIGNALS:
-    // Emitted before every change of a published field.
-    void objectWillChange();
     void connectionStatusChanged(const QString& connectionStatus);
     void isConnectedChanged(bool isConnected);
 

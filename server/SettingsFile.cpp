@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/SettingsFile.h"
 
+#include "util/UniqueFd.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -38,9 +40,8 @@ bool makePrivate(const QString& path)
     }
     const bool folderWider = narrow(folderBytes, 0700);
     // O_EXCL: a file that exists is only narrowed, never replaced.
-    const int fd = ::open(fileBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0)
-        ::close(fd);
+    const UniqueFd created(
+        ::open(fileBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     const bool fileWider = narrow(fileBytes, 0600);
     return folderWider || fileWider;
 }

@@ -37,7 +37,7 @@
     </message>
 </context>
 <context>
-    <name>quillmote::ui::ContentView</name>
+    <name>quillmote::ui::TrayPanelView</name>
     <message>
         <source>Quillmote Server</source>
         <comment>App Name Title</comment>

@@ -2,8 +2,12 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "util/UniqueFd.h"
+
 #include <QLabel>
-#include <QTimer>
+#include <QSocketNotifier>
+
+#include <memory>
 
 namespace quillmote {
 class RemoteServer;
@@ -11,24 +15,33 @@ class RemoteServer;
 
 namespace quillmote::ui {
 
-// Where a client can reach this computer without DNS-SD (see connectAddresses), selectable;
-// hidden while nothing listens. Follows the network while shown (a new lease, Wi-Fi joined).
+// Tells when an interface or an address comes or goes, from the kernel's routing messages:
+// nothing to poll, and nothing woken while the network stays as it is.
+class AddressWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AddressWatcher(QObject* parent = nullptr);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    UniqueFd m_socket;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+// Where a phone can reach this computer without DNS-SD; hidden while nothing listens.
 class AddressLabel : public QLabel
 {
     Q_OBJECT
 public:
-    static constexpr int refreshIntervalMs = 2000;
-
     explicit AddressLabel(RemoteServer& server, QWidget* parent = nullptr);
     void refresh();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     RemoteServer& m_server;
-    QTimer m_timer;
+    AddressWatcher m_watcher;
 };
 
 } // namespace quillmote::ui

@@ -9,11 +9,11 @@ class QFrame;
 
 namespace quillmote::ui {
 
-// A rounded panel in the palette's base colour with a faint shadow line, as the desktop
-// draws grouped content.
 // A thin horizontal rule between sections.
 QFrame* makeDivider(QWidget* parent);
 
+// A rounded panel in the palette's base colour with a faint shadow line, as the desktop
+// draws grouped content.
 class Card : public QWidget
 {
     Q_OBJECT

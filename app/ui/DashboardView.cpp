@@ -9,7 +9,7 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
-#include "input/InputController.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
@@ -65,8 +65,8 @@ void StatusLight::paintEvent(QPaintEvent*)
     p.drawEllipse(c, 5, 5);
 }
 
-DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* parent)
-    : QWidget(parent), m_context(std::move(context)), m_hasPermission(hasPermission)
+DashboardView::DashboardView(ViewContext context, QWidget* parent)
+    : QWidget(parent), m_context(std::move(context))
 {
     // As high as what it shows: on an 800-pixel screen at scale 2 the window must stay below
     // 400 points with its title bar.
@@ -82,15 +82,39 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     mainLayout->setSpacing(12);
     mainLayout->setContentsMargins(16, 20, 16, 16);
     mainLayout->addStretch();
+    mainLayout->addLayout(buildCodeBlock(main));
+    mainLayout->addWidget(buildStatusCapsule(main), 0, Qt::AlignHCenter);
+    m_address = new AddressLabel(m_context.server, main);
+    mainLayout->addWidget(m_address);
+    m_serviceNotice = new ServiceNotice(m_context.server, main);
+    mainLayout->addWidget(m_serviceNotice);
+    m_attempts = new PairingAttemptsNotice(m_context.gate, main);
+    mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
+    buildWarningAndLoginStart(main, mainLayout);
+    mainLayout->addStretch();
+    layout->addWidget(main, 1);
+    layout->addWidget(makeDivider(this));
+    layout->addWidget(buildApplicationRow());
+    layout->addWidget(makeDivider(this));
+    layout->addWidget(buildFooter());
 
+    // Any published change may change what is shown, the input access's included.
+    observeServer(m_context, this, [this] { refreshPermission(); });
+    onApplicationActivated(this, [this] { refreshPermission(); });
+    refreshPermission();
+    render();
+}
+
+QLayout* DashboardView::buildCodeBlock(QWidget* parent)
+{
     auto* codeBlock = new QVBoxLayout;
     codeBlock->setSpacing(8);
-    auto* codeCaption = new QLabel(tr("配对码", "Pairing Code Label"), main);
+    auto* codeCaption = new QLabel(tr("配对码", "Pairing Code Label"), parent);
     codeCaption->setFont(fonts::headline());
     codeCaption->setForegroundRole(QPalette::PlaceholderText);
     codeCaption->setAlignment(Qt::AlignCenter);
     codeBlock->addWidget(codeCaption);
-    auto* codeCard = new Card(16, main);
+    auto* codeCard = new Card(16, parent);
     auto* codeCardLayout = new QHBoxLayout(codeCard);
     codeCardLayout->setContentsMargins(20, 10, 20, 10);
     m_code = new QLabel(codeCard);
@@ -99,9 +123,12 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     m_code->setAlignment(Qt::AlignCenter);
     codeCardLayout->addWidget(m_code);
     codeBlock->addWidget(codeCard, 0, Qt::AlignHCenter);
-    mainLayout->addLayout(codeBlock);
+    return codeBlock;
+}
 
-    auto* capsule = new Card(14, main);
+QWidget* DashboardView::buildStatusCapsule(QWidget* parent)
+{
+    auto* capsule = new Card(14, parent);
     capsule->setFill(withAlpha(colors::gray, 0.1));
     auto* capsuleLayout = new QHBoxLayout(capsule);
     capsuleLayout->setContentsMargins(16, 8, 16, 8);
@@ -111,15 +138,12 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
     m_status->setFont(fonts::subheadline());
     capsuleLayout->addWidget(m_light);
     capsuleLayout->addWidget(m_status);
-    mainLayout->addWidget(capsule, 0, Qt::AlignHCenter);
-    m_address = new AddressLabel(m_context.server, main);
-    mainLayout->addWidget(m_address);
-    m_serviceNotice = new ServiceNotice(m_context.server, main);
-    mainLayout->addWidget(m_serviceNotice);
-    m_attempts = new PairingAttemptsNotice(m_context.server, main);
-    mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
+    return capsule;
+}
 
-    m_warning = new QPushButton(symbolIcon(Symbol::Warning, colors::yellow), tr("检查辅助功能权限"), main);
+void DashboardView::buildWarningAndLoginStart(QWidget* parent, QVBoxLayout* layout)
+{
+    m_warning = new QPushButton(symbolIcon(Symbol::Warning, colors::yellow), tr("检查辅助功能权限"), parent);
     m_warning->setFlat(true);
     m_warning->setCursor(Qt::PointingHandCursor);
     m_warning->setStyleSheet(
@@ -127,8 +151,8 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
                        " background: rgba(255, 204, 0, 26); border: 1px solid rgba(255, 204, 0, 128);"
                        " font-weight: 500; }"));
     connect(m_warning, &QPushButton::clicked, this, &DashboardView::requestPermission);
-    mainLayout->addWidget(m_warning, 0, Qt::AlignHCenter);
-    m_loginStart = new QCheckBox(tr("登录时启动"), main);
+    layout->addWidget(m_warning, 0, Qt::AlignHCenter);
+    m_loginStart = new QCheckBox(tr("登录时启动"), parent);
     m_loginStart->setFont(fonts::caption());
     m_loginStart->setChecked(LoginStart::isEnabled());
     connect(m_loginStart, &QCheckBox::toggled, this, [this](bool enabled) {
@@ -138,11 +162,11 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
         const QSignalBlocker blocker(m_loginStart);
         m_loginStart->setChecked(LoginStart::isEnabled());
     });
-    mainLayout->addWidget(m_loginStart, 0, Qt::AlignHCenter);
-    mainLayout->addStretch();
-    layout->addWidget(main, 1);
-    layout->addWidget(makeDivider(this));
+    layout->addWidget(m_loginStart, 0, Qt::AlignHCenter);
+}
 
+QWidget* DashboardView::buildApplicationRow()
+{
     auto* appRow = new QWidget(this);
     appRow->setBackgroundRole(QPalette::Base);
     appRow->setAutoFillBackground(true);
@@ -173,9 +197,11 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
             m_context.openUrl(url);
     });
     appLayout->addWidget(m_update);
-    layout->addWidget(appRow);
-    layout->addWidget(makeDivider(this));
+    return appRow;
+}
 
+QWidget* DashboardView::buildFooter()
+{
     auto* footer = new QWidget(this);
     footer->setBackgroundRole(QPalette::Base);
     footer->setAutoFillBackground(true);
@@ -195,15 +221,7 @@ DashboardView::DashboardView(ViewContext context, bool hasPermission, QWidget* p
             m_context.quit();
     });
     footerLayout->addWidget(m_quit);
-    layout->addWidget(footer);
-
-    // Any published change of the server may change what is shown, including the listener's
-    // state, which only shows through a status change.
-    observeServer(m_context, this, [this] { render(); });
-    onApplicationActivated(this, [this] { refreshPermission(); });
-    m_timer.setInterval(refreshIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &DashboardView::refreshPermission);
-    render();
+    return footer;
 }
 
 QString DashboardView::statusText() const
@@ -222,48 +240,25 @@ void DashboardView::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void DashboardView::showEvent(QShowEvent* event)
-{
-    refreshPermission();
-    m_timer.start();
-    QWidget::showEvent(event);
-}
-
-void DashboardView::hideEvent(QHideEvent* event)
-{
-    m_timer.stop();
-    QWidget::hideEvent(event);
-}
-
 void DashboardView::refreshPermission()
 {
-    // Polled every two seconds: only a change is rendered.
-    const bool granted = m_context.input.checkAccessibility(false);
-    const input::EventSink::Access access = m_context.input.sink().access();
-    if (granted == m_hasPermission && access == m_access)
-        return;
-    m_hasPermission = granted;
-    m_access = access;
+    m_hasPermission = m_context.access.canPostInput();
+    m_access = m_context.access.state();
     render();
 }
 
 void DashboardView::requestPermission()
 {
     // A desktop that refused is asked again; where nobody can be asked, the help page explains.
-    const bool askable = m_context.input.sink().access() == input::EventSink::Access::Refused;
-    if (m_context.input.checkAccessibility(true)) {
-        m_hasPermission = true;
-    } else if (!askable && m_context.openUrl) {
+    if (!m_context.access.canPostInput() && !m_context.access.requestInputAccess() && m_context.openUrl)
         m_context.openUrl(inputAccessHelpPage());
-    }
-    m_access = m_context.input.sink().access();
-    render();
+    refreshPermission();
 }
 
 void DashboardView::render()
 {
     const RemoteServer& server = m_context.server;
-    m_code->setText(server.pairingCode());
+    m_code->setText(m_context.gate.pairingCode());
     QPalette statusPalette = m_status->palette();
     if (m_context.status.isConnected()) {
         m_light->setColors(colors::green, withAlpha(colors::green, 0.5));
@@ -282,11 +277,11 @@ void DashboardView::render()
     }
     m_status->setPalette(statusPalette);
     m_warning->setVisible(!m_hasPermission);
-    m_warning->setEnabled(m_access != input::EventSink::Access::Awaiting);
-    m_warning->setText(m_access == input::EventSink::Access::Awaiting ? tr("等待桌面允许远程输入…")
-                       : m_access == input::EventSink::Access::Refused
-                           ? tr("桌面未允许远程输入，点此重新请求")
-                           : tr("检查辅助功能权限"));
+    using Access = input::InputAccess::State;
+    m_warning->setEnabled(m_access != Access::Awaiting);
+    m_warning->setText(m_access == Access::Awaiting  ? tr("等待桌面允许远程输入…")
+                       : m_access == Access::Refused ? tr("桌面未允许远程输入，点此重新请求")
+                                                     : tr("检查辅助功能权限"));
 }
 
 } // namespace quillmote::ui

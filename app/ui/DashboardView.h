@@ -3,15 +3,16 @@
 #pragma once
 
 #include "app/ui/ViewContext.h"
-#include "input/EventSink.h"
+#include "input/InputAccess.h"
 
 #include <QColor>
-#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QPushButton;
+class QVBoxLayout;
 
 namespace quillmote::ui {
 
@@ -42,10 +43,9 @@ class DashboardView : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int refreshIntervalMs = 2000;
     static constexpr char fallbackVersion[] = "1.0.9";
 
-    DashboardView(ViewContext context, bool hasPermission, QWidget* parent = nullptr);
+    explicit DashboardView(ViewContext context, QWidget* parent = nullptr);
 
     bool hasPermission() const { return m_hasPermission; }
     QString statusText() const;
@@ -65,21 +65,23 @@ public:
     void requestPermission();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
+    QLayout* buildCodeBlock(QWidget* parent);
+    QWidget* buildStatusCapsule(QWidget* parent);
+    void buildWarningAndLoginStart(QWidget* parent, QVBoxLayout* layout);
+    QWidget* buildApplicationRow();
+    QWidget* buildFooter();
     void render();
 
     ViewContext m_context;
-    bool m_hasPermission;
-    QTimer m_timer;
+    bool m_hasPermission = false;
     QLabel* m_code;
     StatusLight* m_light;
     QLabel* m_status;
     QPushButton* m_warning;
-    input::EventSink::Access m_access = input::EventSink::Access::Unavailable;
+    input::InputAccess::State m_access = input::InputAccess::State::Unavailable;
     QLabel* m_version;
     QPushButton* m_update;
     QPushButton* m_quit;

@@ -59,7 +59,7 @@ void MainView::showCurrentView()
             m_permission->hide();
             m_permission->deleteLater();
         }
-        m_dashboard = new DashboardView(m_context, true, this);
+        m_dashboard = new DashboardView(m_context, this);
         layout()->addWidget(m_dashboard);
         m_dashboard->show();
     } else if (!m_permission) {

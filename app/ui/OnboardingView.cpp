@@ -6,16 +6,17 @@
 #include "app/ui/Fonts.h"
 #include "app/ui/PermissionRow.h"
 #include "app/ui/ServiceNotice.h"
-#include "input/InputController.h"
 #include "server/RemoteServer.h"
 
 #include <QFrame>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quillmote::ui {
+
+using Access = input::InputAccess::State;
 
 OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComplete, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)), m_onComplete(std::move(onComplete)),
@@ -28,7 +29,19 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
     setFixedWidth(400);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(12);
+    layout->addLayout(buildHeader());
+    layout->addWidget(buildPermissionCard());
+    m_serviceNotice = new ServiceNotice(m_context.server, this);
+    layout->addWidget(m_serviceNotice);
+    layout->addLayout(buildStartButton());
 
+    connect(&m_context.access, &input::InputAccess::accessChanged, this, &OnboardingView::refreshAccess);
+    connect(&m_context.server, &RemoteServer::listenerStateChanged, this, &OnboardingView::refreshNetwork);
+    refreshAccess();
+}
+
+QLayout* OnboardingView::buildHeader()
+{
     auto* header = new QVBoxLayout;
     header->setSpacing(10);
     header->setContentsMargins(0, 8, 0, 0);
@@ -46,70 +59,77 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
     header->addWidget(icon);
     header->addWidget(welcome);
     header->addWidget(subtitle);
-    layout->addLayout(header);
+    return header;
+}
 
+QWidget* OnboardingView::buildPermissionCard()
+{
     auto* card = new Card(12, this);
     auto* cardLayout = new QVBoxLayout(card);
     cardLayout->setSpacing(10);
     cardLayout->addWidget(m_accessibilityRow);
     cardLayout->addWidget(makeDivider(card));
     cardLayout->addWidget(m_networkRow);
-    layout->addWidget(card);
-    m_serviceNotice = new ServiceNotice(m_context.server, this);
-    layout->addWidget(m_serviceNotice);
+    return card;
+}
 
+QLayout* OnboardingView::buildStartButton()
+{
     m_startButton->setFont(fonts::headline());
     m_startButton->setDefault(true);
     m_startButton->setMinimumHeight(m_startButton->sizeHint().height() + 8);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->setContentsMargins(40, 0, 40, 20);
     buttonRow->addWidget(m_startButton);
-    layout->addLayout(buttonRow);
     connect(m_startButton, &QPushButton::clicked, this, [this] {
         if (m_accessibilityGranted && m_networkGranted && m_onComplete)
             m_onComplete();
     });
-
-    m_timer.setInterval(pollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &OnboardingView::tick);
-    render();
+    return buttonRow;
 }
 
 void OnboardingView::showEvent(QShowEvent* event)
 {
-    // The first poll comes a second after the view appears, not at once.
-    m_timer.start();
+    // The first check comes a second after the view appears, not at once.
+    if (!m_firstCheckScheduled) {
+        m_firstCheckScheduled = true;
+        QTimer::singleShot(firstCheckDelayMs, this, &OnboardingView::tick);
+    }
     QWidget::showEvent(event);
-}
-
-void OnboardingView::hideEvent(QHideEvent* event)
-{
-    m_timer.stop();
-    QWidget::hideEvent(event);
 }
 
 void OnboardingView::tick()
 {
-    m_accessibilityGranted = m_context.input.checkAccessibility(false);
-    // A Wayland desktop shows its own dialog: the row waits for the answer meanwhile.
-    m_access = m_context.input.sink().access();
+    refreshAccess();
     checkNetwork();
+}
+
+void OnboardingView::refreshAccess()
+{
+    m_accessibilityGranted = m_context.access.canPostInput();
+    // A Wayland desktop shows its own dialog: the row waits for the answer meanwhile.
+    m_access = m_context.access.state();
     render();
 }
 
-void OnboardingView::checkNetwork()
+void OnboardingView::refreshNetwork()
 {
     if (isListenerReady(m_context.server)) {
         m_networkGranted = true;
         m_isCheckingNetwork = false;
     } else if (isAdvertisingUnavailable(m_context.server)) {
-        // Nothing to wait for until avahi-daemon runs: the notice says so, and the poll
-        // notices when it does.
+        // Nothing to wait for until avahi-daemon runs: the notice says so, and the row turns
+        // granted when it does.
         m_isCheckingNetwork = false;
-    } else if (!m_context.server.listener()) {
-        m_context.server.start();
     }
     render();
+}
+
+void OnboardingView::checkNetwork()
+{
+    refreshNetwork();
+    if (!m_context.server.listener())
+        m_context.server.start();
 }
 
 void OnboardingView::requestNetwork()
@@ -122,7 +142,7 @@ void OnboardingView::requestNetwork()
 
 void OnboardingView::openAccessibilitySettings()
 {
-    m_context.input.checkAccessibility(true);
+    m_context.access.requestInputAccess();
     if (m_context.openUrl)
         m_context.openUrl(inputAccessHelpPage());
 }
@@ -131,12 +151,11 @@ void OnboardingView::render()
 {
     m_accessibilityRow->setGranted(m_accessibilityGranted);
     // On Wayland the desktop itself asks the user; the row says so instead of what input is for.
-    m_accessibilityRow->setLoading(m_access == input::EventSink::Access::Awaiting);
-    m_accessibilityRow->setDescription(m_access == input::EventSink::Access::Awaiting
-                                           ? tr("桌面正在询问是否允许远程交互，请在其对话框中允许")
-                                       : m_access == input::EventSink::Access::Refused
-                                           ? tr("桌面未允许远程交互，点“去授权”重新请求")
-                                           : tr("用于模拟鼠标移动、点击和键盘输入"));
+    m_accessibilityRow->setLoading(m_access == Access::Awaiting);
+    m_accessibilityRow->setDescription(
+        m_access == Access::Awaiting ? tr("桌面正在询问是否允许远程交互，请在其对话框中允许")
+        : m_access == Access::Refused ? tr("桌面未允许远程交互，点“去授权”重新请求")
+                                      : tr("用于模拟鼠标移动、点击和键盘输入"));
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
     // Without DNS-SD phones can still connect by address: nobody is kept from starting.

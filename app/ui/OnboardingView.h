@@ -3,27 +3,28 @@
 #pragma once
 
 #include "app/ui/ViewContext.h"
-#include "input/EventSink.h"
+#include "input/InputAccess.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
 class QLabel;
+class QLayout;
 class QPushButton;
 
 namespace quillmote::ui {
 
 class PermissionRow;
 
-// The first-run view: input access and the network, polled once a second while shown, and
-// the start button once both are granted. Starts the server itself when it has no listener.
+// The first-run view: whether input may be posted and whether the server listens, and the
+// button that completes the onboarding once both are granted. Both rows follow what the server
+// and the input backend report; the server is started a second after the view first appears.
 class OnboardingView : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int pollIntervalMs = 1000;
+    static constexpr int firstCheckDelayMs = 1000;
     static constexpr int networkRecheckDelayMs = 2000;
 
     OnboardingView(ViewContext context, std::function<void()> onComplete, QWidget* parent = nullptr);
@@ -31,12 +32,12 @@ public:
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool networkGranted() const { return m_networkGranted; }
     bool isCheckingNetwork() const { return m_isCheckingNetwork; }
-    bool isPolling() const { return m_timer.isActive(); }
     PermissionRow* accessibilityRow() const { return m_accessibilityRow; }
     PermissionRow* networkRow() const { return m_networkRow; }
     QPushButton* startButton() const { return m_startButton; }
     QLabel* serviceNotice() const { return m_serviceNotice; }
 
+    // Reads both permissions again, and starts the server when it has no listener.
     void tick();
     void checkNetwork();
     void requestNetwork();
@@ -44,16 +45,20 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
+    QLayout* buildHeader();
+    QWidget* buildPermissionCard();
+    QLayout* buildStartButton();
+    void refreshAccess();
+    void refreshNetwork();
     void render();
 
     ViewContext m_context;
     std::function<void()> m_onComplete;
-    QTimer m_timer;
+    bool m_firstCheckScheduled = false;
     bool m_accessibilityGranted = false;
-    input::EventSink::Access m_access = input::EventSink::Access::Unavailable;
+    input::InputAccess::State m_access = input::InputAccess::State::Unavailable;
     bool m_networkGranted = false;
     bool m_isCheckingNetwork = false;
     PermissionRow* m_accessibilityRow;

@@ -4,7 +4,7 @@
 
 #include "app/ui/Fonts.h"
 #include "app/ui/Symbols.h"
-#include "server/RemoteServer.h"
+#include "server/PairingGate.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,7 +13,7 @@
 
 namespace quillmote::ui {
 
-PairingAttemptsNotice::PairingAttemptsNotice(RemoteServer& server, QWidget* parent) : QWidget(parent)
+PairingAttemptsNotice::PairingAttemptsNotice(PairingGate& gate, QWidget* parent) : QWidget(parent)
 {
     // Text above the button, so that it fits the narrow panel as well as the window.
     auto* layout = new QVBoxLayout(this);
@@ -28,13 +28,13 @@ PairingAttemptsNotice::PairingAttemptsNotice(RemoteServer& server, QWidget* pare
     m_text->setWordWrap(true);
     m_newCode = new QPushButton(tr("生成新配对码"), this);
     m_newCode->setFont(fonts::caption());
-    connect(m_newCode, &QPushButton::clicked, &server, &RemoteServer::drawNewPairingCode);
+    connect(m_newCode, &QPushButton::clicked, &gate, &PairingGate::drawNewPairingCode);
     line->addWidget(symbol, 0, Qt::AlignTop);
     line->addWidget(m_text, 1);
     layout->addLayout(line);
     layout->addWidget(m_newCode, 0, Qt::AlignHCenter);
-    connect(&server, &RemoteServer::failedPairingAttemptsChanged, this, &PairingAttemptsNotice::render);
-    render(server.failedPairingAttempts());
+    connect(&gate, &PairingGate::failedPairingAttemptsChanged, this, &PairingAttemptsNotice::render);
+    render(gate.failedPairingAttempts());
 }
 
 void PairingAttemptsNotice::render(int count)

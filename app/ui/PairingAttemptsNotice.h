@@ -8,7 +8,7 @@ class QLabel;
 class QPushButton;
 
 namespace quillmote {
-class RemoteServer;
+class PairingGate;
 }
 
 namespace quillmote::ui {
@@ -19,7 +19,7 @@ class PairingAttemptsNotice : public QWidget
 {
     Q_OBJECT
 public:
-    explicit PairingAttemptsNotice(RemoteServer& server, QWidget* parent = nullptr);
+    explicit PairingAttemptsNotice(PairingGate& gate, QWidget* parent = nullptr);
 
     QLabel* textLabel() const { return m_text; }
     QPushButton* newCodeButton() const { return m_newCode; }

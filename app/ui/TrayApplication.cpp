@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/TrayApplication.h"
 
-#include "app/ui/ContentView.h"
+#include "app/ui/TrayPanelView.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 
@@ -13,10 +13,10 @@
 
 namespace quillmote::ui {
 
-Panel::Panel(ViewContext context, AppDelegate& delegate)
+Panel::Panel(ViewContext context, MainWindowController& mainWindow)
     : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint),
-      m_content(new ContentView(
-          std::move(context), [&delegate] { delegate.showMainWindow(); }, [this] { hide(); }, this))
+      m_content(new TrayPanelView(
+          std::move(context), [&mainWindow] { mainWindow.showWindow(); }, [this] { hide(); }, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,10 +54,10 @@ void Panel::popUp(const QRect& anchor)
 }
 
 TrayApplication::TrayApplication(ViewContext context, QObject* parent)
-    : QObject(parent), m_context(context), m_delegate(context)
+    : QObject(parent), m_context(context), m_mainWindow(context)
 {
     // Desktops that hand clicks to a menu instead of the icon still get both actions.
-    m_menu.addAction(tr("显示主窗口", "Show Main Window"), this, [this] { m_delegate.showMainWindow(); });
+    m_menu.addAction(tr("显示主窗口", "Show Main Window"), this, [this] { m_mainWindow.showWindow(); });
     m_menu.addAction(tr("退出", "Quit Button"), this, [this] {
         if (m_context.quit)
             m_context.quit();
@@ -77,7 +77,7 @@ TrayApplication::~TrayApplication() = default;
 Panel& TrayApplication::panel()
 {
     if (!m_panel)
-        m_panel = std::make_unique<Panel>(m_context, m_delegate);
+        m_panel = std::make_unique<Panel>(m_context, m_mainWindow);
     return *m_panel;
 }
 
@@ -85,7 +85,7 @@ void TrayApplication::launch(bool minimized)
 {
     // Shown even before a tray exists: Qt installs the icon once one appears.
     m_tray.show();
-    m_delegate.applicationDidFinishLaunching(minimized);
+    m_mainWindow.launch(minimized);
 }
 
 void TrayApplication::togglePanel()

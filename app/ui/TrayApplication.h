@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "app/ui/AppDelegate.h"
+#include "app/ui/MainWindowController.h"
 #include "app/ui/ViewContext.h"
 
 #include <QIcon>
@@ -14,15 +14,15 @@
 
 namespace quillmote::ui {
 
-class ContentView;
+class TrayPanelView;
 
 // The small frameless window the tray icon opens; it closes when it loses focus.
 class Panel : public QWidget
 {
     Q_OBJECT
 public:
-    Panel(ViewContext context, AppDelegate& delegate);
-    ContentView* contentView() const { return m_content; }
+    Panel(ViewContext context, MainWindowController& mainWindow);
+    TrayPanelView* panelView() const { return m_content; }
     // Opens next to the tray icon's area (or the pointer when the tray does not say where).
     void popUp(const QRect& anchor);
 
@@ -30,11 +30,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    ContentView* m_content;
+    TrayPanelView* m_content;
 };
 
-// The desktop application: its delegate with the main window, and the tray icon that shows
-// whether a device is paired and opens the panel.
+// The desktop application: the main window, and the tray icon that shows whether a device is
+// paired and opens the panel.
 class TrayApplication : public QObject
 {
     Q_OBJECT
@@ -45,7 +45,7 @@ public:
     explicit TrayApplication(ViewContext context, QObject* parent = nullptr);
     ~TrayApplication() override;
 
-    AppDelegate& appDelegate() { return m_delegate; }
+    MainWindowController& mainWindow() { return m_mainWindow; }
     QSystemTrayIcon& trayIcon() { return m_tray; }
     Panel& panel();
     // The image the tray icon shows now.
@@ -60,7 +60,7 @@ private:
     void updateTrayIcon();
 
     ViewContext m_context;
-    AppDelegate m_delegate;
+    MainWindowController m_mainWindow;
     QSystemTrayIcon m_tray;
     QMenu m_menu;
     std::unique_ptr<Panel> m_panel;

@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/ViewContext.h"
 
-#include <QNetworkInterface>
-
+#include "input/InputAccess.h"
 #include "server/Listener.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
+
+#include <QNetworkInterface>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,10 +18,11 @@ namespace quillmote::ui {
 
 void observeServer(const ViewContext& viewContext, QObject* context, const std::function<void()>& update)
 {
-    QObject::connect(&viewContext.server, &RemoteServer::pairingCodeChanged, context, update);
+    QObject::connect(&viewContext.gate, &PairingGate::pairingCodeChanged, context, update);
     QObject::connect(&viewContext.server, &RemoteServer::listenerStateChanged, context, update);
     QObject::connect(&viewContext.status, &ServerStatus::connectionStatusChanged, context, update);
     QObject::connect(&viewContext.status, &ServerStatus::isConnectedChanged, context, update);
+    QObject::connect(&viewContext.access, &input::InputAccess::accessChanged, context, update);
 }
 
 void onApplicationActivated(QObject* context, const std::function<void()>& action)

@@ -10,10 +10,11 @@
 
 namespace quillmote {
 
+class PairingGate;
 class RemoteServer;
 class ServerStatus;
 namespace input {
-class InputController;
+class InputAccess;
 }
 
 namespace ui {
@@ -26,15 +27,16 @@ inline constexpr char homePage[] = "https://quillmote.org/";
 struct ViewContext
 {
     RemoteServer& server;
+    PairingGate& gate;
     ServerStatus& status;
-    input::InputController& input;
+    input::InputAccess& access;
     QString settingsPath;
     std::function<void(const QUrl&)> openUrl;
     std::function<void()> quit;
 };
 
-// Calls update after every change the server publishes, whichever field it was, while context
-// lives: the listener's state shows only through such a change.
+// Calls update after every change the server, its gate, its status or the input access publish,
+// whichever it was, while context lives.
 void observeServer(const ViewContext& viewContext, QObject* context, const std::function<void()>& update);
 // Calls action each time the application becomes the active one, while context lives.
 void onApplicationActivated(QObject* context, const std::function<void()>& action);

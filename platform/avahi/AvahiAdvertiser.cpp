@@ -2,11 +2,17 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/avahi/AvahiAdvertiser.h"
 
+#include "platform/avahi/AvahiQtPoll.h"
+#include "util/Backoff.h"
 #include "util/Console.h"
 
+#include <avahi-client/client.h>
+#include <avahi-client/publish.h>
 #include <avahi-common/alternative.h>
 #include <avahi-common/error.h>
 #include <avahi-common/malloc.h>
+
+#include <QTimer>
 
 namespace quillmote::avahi {
 
@@ -18,7 +24,52 @@ QString errorText(int error)
 {
     return QString::fromUtf8(avahi_strerror(error));
 }
+
+struct AvahiStringDeleter
+{
+    void operator()(char* text) const { avahi_free(text); }
+};
+
+class AvahiAdvertiser : public ServiceAdvertiser
+{
+public:
+    AvahiAdvertiser();
+    ~AvahiAdvertiser() override;
+
+    void advertise(const QString& name, const QString& type, quint16 port) override;
+
+private:
+    struct ClientDeleter
+    {
+        void operator()(AvahiClient* client) const { avahi_client_free(client); }
+    };
+    struct GroupDeleter
+    {
+        void operator()(AvahiEntryGroup* group) const { avahi_entry_group_free(group); }
+    };
+
+    static void onClientState(AvahiClient* client, AvahiClientState state, void* userdata);
+    static void onGroupState(AvahiEntryGroup* group, AvahiEntryGroupState state, void* userdata);
+    void connectClient();
+    void registerService(AvahiClient* client);
+    void pickAlternativeName();
+
+    AvahiQtPoll m_poll;
+    std::unique_ptr<AvahiClient, ClientDeleter> m_client;
+    std::unique_ptr<AvahiEntryGroup, GroupDeleter> m_group;
+    QByteArray m_name;
+    QByteArray m_type;
+    quint16 m_port = 0;
+    QTimer m_retryTimer;
+    // Without a system bus the client cannot even wait for the daemon; it is made again later.
+    Backoff m_retryDelay{1000, 30'000};
+};
 } // namespace
+
+std::unique_ptr<ServiceAdvertiser> createAdvertiser()
+{
+    return std::make_unique<AvahiAdvertiser>();
+}
 
 AvahiAdvertiser::AvahiAdvertiser()
 {
@@ -131,11 +182,11 @@ void AvahiAdvertiser::registerService(AvahiClient* client)
 
 void AvahiAdvertiser::pickAlternativeName()
 {
-    char* alternative = avahi_alternative_service_name(m_name.constData());
+    const std::unique_ptr<char, AvahiStringDeleter> alternative(
+        avahi_alternative_service_name(m_name.constData()));
     console::line(QStringLiteral("Service name \"%1\" is taken; advertising as \"%2\"")
-                      .arg(QString::fromUtf8(m_name), QString::fromUtf8(alternative)));
-    m_name = QByteArray(alternative);
-    avahi_free(alternative);
+                      .arg(QString::fromUtf8(m_name), QString::fromUtf8(alternative.get())));
+    m_name = QByteArray(alternative.get());
 }
 
 void AvahiAdvertiser::onGroupState(AvahiEntryGroup* group, AvahiEntryGroupState state, void* userdata)

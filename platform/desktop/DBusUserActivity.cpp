@@ -8,9 +8,8 @@ namespace quillmote::desktop {
 
 DBusUserActivity::DBusUserActivity(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
-void DBusUserActivity::declareUserActivity(const QString&)
+void DBusUserActivity::simulateUserActivity()
 {
-    // The freedesktop interface takes no reason; the call itself is the declaration.
     if (!m_bus.isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(

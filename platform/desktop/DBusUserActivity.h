@@ -15,7 +15,7 @@ class DBusUserActivity : public actions::UserActivity
 {
 public:
     explicit DBusUserActivity(QDBusConnection bus);
-    void declareUserActivity(const QString& reason) override;
+    void simulateUserActivity() override;
 
 private:
     QDBusConnection m_bus;

@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/uinput/UinputSink.h"
 
+#include "input/KeyTable.h"
+#include "util/UniqueFd.h"
+
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 
@@ -50,11 +53,15 @@ Evdev describeKeyboard()
     return device;
 }
 
-UinputDevice create(const Evdev& description, int fd, int* error)
+// The device takes the descriptor over when it is created.
+UinputDevice create(const Evdev& description, UniqueFd fd, int* error)
 {
     libevdev_uinput* device = nullptr;
-    *error = -libevdev_uinput_create_from_device(description.get(), fd, &device);
-    return UinputDevice(*error == 0 ? device : nullptr);
+    *error = -libevdev_uinput_create_from_device(description.get(), fd.get(), &device);
+    if (*error != 0)
+        return nullptr;
+    fd.release();
+    return UinputDevice(device);
 }
 } // namespace
 
@@ -63,9 +70,8 @@ void UinputDeleter::operator()(libevdev_uinput* device) const
     if (!device)
         return;
     // Opened by us, so closed by us: libevdev leaves a descriptor it did not open.
-    const int fd = libevdev_uinput_get_fd(device);
+    const UniqueFd fd(libevdev_uinput_get_fd(device));
     libevdev_uinput_destroy(device);
-    ::close(fd);
 }
 
 QString uinputPermissionAdvice()
@@ -79,9 +85,9 @@ std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devi
 {
     const QByteArray path =
         devicePath.isEmpty() ? QByteArrayLiteral("/dev/uinput") : devicePath.toLocal8Bit();
-    const auto openDevice = [&path] { return ::open(path.constData(), O_RDWR | O_CLOEXEC); };
-    int fd = openDevice();
-    if (fd < 0) {
+    const auto openDevice = [&path] { return UniqueFd(::open(path.constData(), O_RDWR | O_CLOEXEC)); };
+    UniqueFd fd = openDevice();
+    if (!fd) {
         const int reason = errno;
         *error = QStringLiteral("cannot open %1: %2")
                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(reason)));
@@ -90,20 +96,19 @@ std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devi
         return nullptr;
     }
     int reason = 0;
-    UinputDevice pointer = create(describePointer(), fd, &reason);
+    UinputDevice pointer = create(describePointer(), std::move(fd), &reason);
     if (!pointer) {
-        ::close(fd);
         *error = QStringLiteral("cannot create the virtual pointer: %1")
                      .arg(QString::fromLocal8Bit(std::strerror(reason)));
         return nullptr;
     }
     fd = openDevice();
-    UinputDevice keyboard = fd < 0 ? nullptr : create(describeKeyboard(), fd, &reason);
+    if (!fd)
+        reason = errno;
+    UinputDevice keyboard = fd ? create(describeKeyboard(), std::move(fd), &reason) : nullptr;
     if (!keyboard) {
-        if (fd >= 0)
-            ::close(fd);
         *error = QStringLiteral("cannot create the virtual keyboard: %1")
-                     .arg(QString::fromLocal8Bit(std::strerror(fd < 0 ? errno : reason)));
+                     .arg(QString::fromLocal8Bit(std::strerror(reason)));
         return nullptr;
     }
     return std::unique_ptr<UinputSink>(new UinputSink(std::move(pointer), std::move(keyboard)));
@@ -116,7 +121,7 @@ UinputSink::UinputSink(UinputDevice pointer, UinputDevice keyboard)
 
 std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
 {
-    const std::uint16_t code = change.key.evdevCode;
+    const std::uint16_t code = change.key;
     // The release goes to the key that was pressed, without asking the layout again.
     if (!change.down) {
         const auto pressed = m_pressedAs.find(code);
@@ -127,7 +132,7 @@ std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
         return chosen;
     }
     // A shortcut means its letter: where the layout is known, press the key that gives it.
-    const std::optional<std::uint32_t> keysym = change.shortcutKeysym();
+    const std::optional<std::uint32_t> keysym = input::shortcutKeysym(change);
     if (!keysym || !m_layout)
         return code;
     const std::uint16_t chosen = m_layout(*keysym).value_or(code);
@@ -140,7 +145,30 @@ void UinputSink::write(libevdev_uinput* device, unsigned type, unsigned code, in
     libevdev_uinput_write_event(device, type, code, value);
 }
 
-void UinputSink::postLinux(const input::LinuxEvent& event)
+void UinputSink::postWheel(const input::WheelScroll& wheel)
+{
+    // evdev's wheel is positive upwards, like ours; its horizontal wheel is positive to the
+    // right, ours to the left.
+    libevdev_uinput* device = m_pointer.get();
+    const int notches = m_wheelVertical.take(wheel.vertical);
+    const int sideNotches = m_wheelHorizontal.take(wheel.horizontal);
+    const auto hiRes = [](std::int32_t pixels) {
+        constexpr int most = input::WheelSteps::maxNotchesPerEvent * input::WheelSteps::pixelsPerNotch;
+        return std::clamp(pixels, -most, most) * hiResPerPixel;
+    };
+    if (wheel.vertical != 0) {
+        write(device, EV_REL, REL_WHEEL_HI_RES, hiRes(wheel.vertical));
+        if (notches != 0)
+            write(device, EV_REL, REL_WHEEL, notches);
+    }
+    if (wheel.horizontal != 0) {
+        write(device, EV_REL, REL_HWHEEL_HI_RES, -hiRes(wheel.horizontal));
+        if (sideNotches != 0)
+            write(device, EV_REL, REL_HWHEEL, -sideNotches);
+    }
+}
+
+void UinputSink::post(const input::Event& event)
 {
     libevdev_uinput* device = m_pointer.get();
     if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
@@ -152,30 +180,18 @@ void UinputSink::postLinux(const input::LinuxEvent& event)
         if (dy != 0)
             write(device, EV_REL, REL_Y, dy);
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        write(device, EV_KEY, input::evdevButtonCode(change->button), change->down ? 1 : 0);
+        static constexpr unsigned buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
+        write(device, EV_KEY, buttons[static_cast<int>(change->button)], change->down ? 1 : 0);
     } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        // evdev's wheel is positive upwards, like ours; its horizontal wheel is positive to
-        // the right, ours to the left.
-        const int notches = m_wheelVertical.take(wheel->vertical);
-        const int sideNotches = m_wheelHorizontal.take(wheel->horizontal);
-        const auto hiRes = [](std::int32_t pixels) {
-            constexpr int most = input::WheelSteps::maxNotchesPerEvent * input::WheelSteps::pixelsPerNotch;
-            return std::clamp(pixels, -most, most) * hiResPerPixel;
-        };
-        if (wheel->vertical != 0) {
-            write(device, EV_REL, REL_WHEEL_HI_RES, hiRes(wheel->vertical));
-            if (notches != 0)
-                write(device, EV_REL, REL_WHEEL, notches);
-        }
-        if (wheel->horizontal != 0) {
-            write(device, EV_REL, REL_HWHEEL_HI_RES, -hiRes(wheel->horizontal));
-            if (sideNotches != 0)
-                write(device, EV_REL, REL_HWHEEL, -sideNotches);
-        }
-    } else {
-        const auto& key = std::get<input::KeyChange>(event);
+        postWheel(*wheel);
+    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
         device = m_keyboard.get();
-        write(device, EV_KEY, keyFor(key), key.down ? 1 : 0);
+        write(device, EV_KEY, keyFor(*key), key->down ? 1 : 0);
+    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
+        device = m_keyboard.get();
+        write(device, EV_KEY, media->key, media->down ? 1 : 0);
+    } else {
+        return;
     }
     write(device, EV_SYN, SYN_REPORT, 0);
 }

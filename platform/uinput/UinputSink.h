@@ -2,8 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "input/LinuxEvents.h"
+#include "input/EventSink.h"
 #include "input/PointerState.h"
+
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -28,7 +30,7 @@ QString uinputPermissionAdvice();
 // Input through two kernel virtual devices, a relative pointer and a keyboard, on /dev/uinput:
 // works under any compositor and on the console. The compositor applies its pointer
 // acceleration to the motion, as it does for a real mouse.
-class UinputSink : public input::LinuxEventSink
+class UinputSink : public input::EventSink
 {
 public:
     // The evdev key that gives a character (a keysym) in the user's layout; empty when unknown.
@@ -38,17 +40,17 @@ public:
     static std::unique_ptr<UinputSink> open(QString* error, const QString& devicePath = {});
 
     QString name() const override { return QStringLiteral("uinput"); }
-    bool isTrusted() override { return true; }
     bool movesRelatively() const override { return true; }
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
-    void postLinux(const input::LinuxEvent& event) override;
+    void post(const input::Event& event) override;
     void setLayoutLookup(LayoutLookup lookup) { m_layout = std::move(lookup); }
 
 private:
     UinputSink(UinputDevice pointer, UinputDevice keyboard);
     void write(libevdev_uinput* device, unsigned type, unsigned code, int value);
     std::uint16_t keyFor(const input::KeyChange& change);
+    void postWheel(const input::WheelScroll& wheel);
 
     UinputDevice m_pointer;
     UinputDevice m_keyboard;

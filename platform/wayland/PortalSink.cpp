@@ -2,14 +2,15 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/wayland/PortalSink.h"
 
-#include "input/KeyCodes.h"
+#include "input/KeyTable.h"
 #include "util/Console.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QSettings>
+
+#include <linux/input-event-codes.h>
 
 namespace quillmote::wayland {
 
@@ -24,64 +25,107 @@ constexpr uint persistUntilRevoked = 2;
 constexpr int callTimeoutMs = 3000;
 constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
 
+// KDE's portal takes scroll steps differently: known from the desktop's name or, failing that,
+// from its portal backend on the bus.
+void probeScrollStyle(const QDBusConnection& bus, QObject* context, std::function<void(ScrollStyle)> done)
+{
+    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE"))) {
+        done(ScrollStyle::InvertedSmooth);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    call << QStringLiteral("org.freedesktop.impl.portal.desktop.kde");
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, context, [done](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusReply<bool> kde = *finished;
+            done(kde.isValid() && kde.value() ? ScrollStyle::InvertedSmooth : ScrollStyle::Discrete);
+        });
+}
 } // namespace
 
-std::optional<uint> remoteDesktopPortalVersion(const QDBusConnection& bus, QString* reason)
+void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
+                              std::function<void(std::optional<PortalOffer>, const QString&)> done)
 {
     if (!bus.isConnected()) {
-        *reason = QStringLiteral("no session bus");
-        return std::nullopt;
+        done(std::nullopt, QStringLiteral("no session bus"));
+        return;
     }
-    // The device types and the version in one round trip: this runs at start-up.
+    // The device types and the version in one round trip.
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
                                                        QStringLiteral("org.freedesktop.DBus.Properties"),
                                                        QStringLiteral("GetAll"));
     call << remoteDesktop;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        *reason =
-            QStringLiteral("the session bus offers no RemoteDesktop portal (%1)")
-                .arg(reply.errorMessage().isEmpty() ? QStringLiteral("no answer") : reply.errorMessage());
-        return std::nullopt;
-    }
-    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    if ((properties.value(QStringLiteral("AvailableDeviceTypes")).toUInt() & keyboardAndPointer) !=
-        keyboardAndPointer) {
-        *reason = QStringLiteral("the RemoteDesktop portal offers no keyboard and pointer");
-        return std::nullopt;
-    }
-    return properties.value(QStringLiteral("version")).toUInt();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, context,
+        [bus, context, done](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusMessage reply = finished->reply();
+            if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+                done(std::nullopt, QStringLiteral("the session bus offers no RemoteDesktop portal (%1)")
+                                       .arg(reply.errorMessage().isEmpty() ? QStringLiteral("no answer")
+                                                                           : reply.errorMessage()));
+                return;
+            }
+            const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+            if ((properties.value(QStringLiteral("AvailableDeviceTypes")).toUInt() & keyboardAndPointer) !=
+                keyboardAndPointer) {
+                done(std::nullopt, QStringLiteral("the RemoteDesktop portal offers no keyboard and pointer"));
+                return;
+            }
+            const uint version = properties.value(QStringLiteral("version")).toUInt();
+            probeScrollStyle(bus, context, [done, version](ScrollStyle scroll) {
+                done(PortalOffer{version, scroll}, {});
+            });
+        });
 }
 
-PortalSink::PortalSink(QDBusConnection bus, uint version, ScrollStyle scroll, QString settingsPath)
-    : m_bus(std::move(bus)), m_scroll(scroll), m_settingsPath(std::move(settingsPath)), m_version(version)
+PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, QString settingsPath,
+                       input::InputAccess& access)
+    : m_bus(std::move(bus)), m_scroll(offer.scroll), m_settingsPath(std::move(settingsPath)),
+      m_version(offer.version), m_access(access)
 {
+    m_access.setRequester([this] { requestAccess(); });
     requestAccess();
 }
 
 PortalSink::~PortalSink()
 {
+    m_access.setRequester({});
     stopListening();
     closeSession();
 }
 
-input::EventSink::Access PortalSink::access()
+void PortalSink::setState(State state)
 {
-    switch (m_state) {
+    m_state = state;
+    using Access = input::InputAccess::State;
+    switch (state) {
     case State::Granted:
-        return Access::Granted;
+        m_access.setState(Access::Granted);
+        break;
     case State::Refused:
-        return Access::Refused;
+        m_access.setState(Access::Refused);
+        break;
     case State::Idle:
-        return Access::Unavailable;
-    default:
-        return Access::Awaiting;
+        m_access.setState(Access::Unavailable);
+        break;
+    case State::CreatingSession:
+    case State::SelectingDevices:
+    case State::Starting:
+        m_access.setState(Access::Awaiting);
+        break;
     }
 }
 
 void PortalSink::requestAccess()
 {
-    const bool awaiting = access() == Access::Awaiting;
+    const bool awaiting =
+        m_state == State::CreatingSession || m_state == State::SelectingDevices || m_state == State::Starting;
     if (m_state == State::Granted ||
         (awaiting && m_lastRequest.isValid() && !m_lastRequest.hasExpired(requestTimeoutMs)))
         return;
@@ -89,7 +133,7 @@ void PortalSink::requestAccess()
     closeSession();
     m_lastRequest.start();
     console::line(QStringLiteral("Asking the desktop to allow remote input"));
-    m_state = State::CreatingSession;
+    setState(State::CreatingSession);
     QVariantMap options;
     options.insert(QStringLiteral("session_handle_token"),
                    QStringLiteral("quillmote%1").arg(++m_tokenCounter));
@@ -146,7 +190,7 @@ void PortalSink::fail(const QString& why)
     console::line(QStringLiteral("The desktop does not allow remote input: ") + why);
     stopListening();
     closeSession();
-    m_state = State::Refused;
+    setState(State::Refused);
 }
 
 void PortalSink::onResponse(uint response, const QVariantMap& results)
@@ -166,7 +210,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         }
         m_bus.connect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
                       QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
-        m_state = State::SelectingDevices;
+        setState(State::SelectingDevices);
         QVariantMap options;
         options.insert(QStringLiteral("types"), keyboardAndPointer);
         if (m_version >= 2) {
@@ -179,7 +223,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         break;
     }
     case State::SelectingDevices:
-        m_state = State::Starting;
+        setState(State::Starting);
         request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QString()},
                 {});
         break;
@@ -193,7 +237,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         if (const QString token = results.value(QStringLiteral("restore_token")).toString(); !token.isEmpty())
             storeRestoreToken(token);
         console::line(QStringLiteral("The desktop allows remote input"));
-        m_state = State::Granted;
+        setState(State::Granted);
         break;
     }
     default:
@@ -208,7 +252,7 @@ void PortalSink::onSessionClosed()
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
-    m_state = State::Refused;
+    setState(State::Refused);
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
@@ -245,7 +289,7 @@ void PortalSink::sendNext()
     });
 }
 
-void PortalSink::postLinux(const input::LinuxEvent& event)
+void PortalSink::post(const input::Event& event)
 {
     if (m_state != State::Granted) {
         if (m_state == State::Refused && !m_lastRequest.hasExpired(askAgainAfterMs))
@@ -258,12 +302,17 @@ void PortalSink::postLinux(const input::LinuxEvent& event)
         if (motion->dx != 0 || motion->dy != 0)
             notify(QStringLiteral("NotifyPointerMotion"), {motion->dx, motion->dy});
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
+        static constexpr int buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
         notify(QStringLiteral("NotifyPointerButton"),
-               {int(input::evdevButtonCode(change->button)), uint(change->down ? 1 : 0)});
+               {buttons[static_cast<int>(change->button)], uint(change->down ? 1 : 0)});
     } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
         postWheel(*wheel);
-    } else {
-        postKey(std::get<input::KeyChange>(event));
+    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
+        // Shortcut letters by keysym, so that Control+V is V in the user's layout.
+        postKey(key->key, key->down, input::shortcutKeysym(*key));
+    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
+        // Media keys by keysym too, as their codes vary between keymaps.
+        postKey(media->key, media->down, input::keysymOf(media->key));
     }
 }
 
@@ -291,19 +340,13 @@ void PortalSink::postWheel(const input::WheelScroll& wheel)
     m_bus.send(call);
 }
 
-void PortalSink::postKey(const input::KeyChange& change)
+void PortalSink::postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym)
 {
-    const uint state = change.down ? 1 : 0;
-    // Shortcut letters by keysym, so that Control+V is V in the user's layout; media keys by
-    // keysym too, as their codes vary between keymaps.
-    std::optional<std::uint32_t> keysym = change.shortcutKeysym();
-    if (!keysym)
-        keysym = input::mediaKeysym(change.key.keysymName);
-    if (keysym) {
+    const uint state = down ? 1 : 0;
+    if (keysym)
         notify(QStringLiteral("NotifyKeyboardKeysym"), {int(*keysym), state});
-        return;
-    }
-    notify(QStringLiteral("NotifyKeyboardKeycode"), {int(change.key.evdevCode), state});
+    else
+        notify(QStringLiteral("NotifyKeyboardKeycode"), {int(key), state});
 }
 
 QString PortalSink::storedRestoreToken() const

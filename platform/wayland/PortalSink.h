@@ -2,7 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "input/LinuxEvents.h"
+#include "input/EventSink.h"
+#include "input/InputAccess.h"
 #include "input/PointerState.h"
 
 #include <QDBusConnection>
@@ -28,31 +29,40 @@ enum class ScrollStyle {
     InvertedSmooth,
 };
 
-// The version of the RemoteDesktop portal on the bus when it offers keyboard and pointer;
-// empty, with the reason, when not.
-std::optional<uint> remoteDesktopPortalVersion(const QDBusConnection& bus, QString* reason);
+// What the desktop's RemoteDesktop portal offers, when it offers keyboard and pointer.
+struct PortalOffer
+{
+    uint version = 0;
+    ScrollStyle scroll = ScrollStyle::Discrete;
+};
+
+// Asks the bus, without waiting for it, whether it has the portal; calls done with the offer,
+// or with nothing and the reason, unless context is gone by then.
+void probeRemoteDesktopPortal(
+    const QDBusConnection& bus, QObject* context,
+    std::function<void(std::optional<PortalOffer> offer, const QString& reason)> done);
 
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
 // desktop asks the user first; until the answer the sink is not trusted. A session the desktop
 // closes (screen lock, revoked) is asked for again on later input, at most once a minute.
-class PortalSink : public QObject, public input::LinuxEventSink
+class PortalSink : public QObject, public input::EventSink
 {
     Q_OBJECT
 public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
 
-    PortalSink(QDBusConnection bus, uint version, ScrollStyle scroll, QString settingsPath);
+    // Asks the desktop for a session at once; `access` follows the answer.
+    PortalSink(QDBusConnection bus, PortalOffer offer, QString settingsPath, input::InputAccess& access);
     ~PortalSink() override;
 
     QString name() const override { return QStringLiteral("portal"); }
-    bool isTrusted() override { return m_state == State::Granted; }
-    Access access() override;
-    void requestAccess() override;
     bool movesRelatively() const override { return true; }
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
-    void postLinux(const input::LinuxEvent& event) override;
+    void post(const input::Event& event) override;
+    // Asks the desktop again unless it granted access or is asking the user right now.
+    void requestAccess();
 
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
@@ -61,13 +71,14 @@ private Q_SLOTS:
 private:
     enum class State { Idle, CreatingSession, SelectingDevices, Starting, Granted, Refused };
 
+    void setState(State state);
     void fail(const QString& why);
     void request(const QString& method, const QVariantList& arguments, QVariantMap options);
     void stopListening();
     void closeSession();
     void notify(const QString& method, const QVariantList& arguments, const QVariantMap& options = {});
     void sendNext();
-    void postKey(const input::KeyChange& change);
+    void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
     QString storedRestoreToken() const;
     void storeRestoreToken(const QString& token);
@@ -76,6 +87,7 @@ private:
     ScrollStyle m_scroll;
     QString m_settingsPath;
     uint m_version;
+    input::InputAccess& m_access;
     State m_state = State::Idle;
     QString m_requestPath;
     QString m_sessionPath;

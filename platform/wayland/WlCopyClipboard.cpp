@@ -3,6 +3,7 @@
 #include "platform/wayland/WlCopyClipboard.h"
 
 #include <QProcess>
+#include <QTimer>
 
 namespace quillmote::wayland {
 
@@ -11,29 +12,38 @@ namespace {
 constexpr int copyTimeoutMs = 2000;
 } // namespace
 
-bool WlCopyClipboard::copy(const QByteArray& text, bool primary)
+void WlCopyClipboard::copy(const QByteArray& text, bool primary, std::function<void(bool)> done)
 {
-    QProcess process;
     QStringList arguments{QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")};
     if (primary)
         arguments << QStringLiteral("--primary");
-    process.start(m_program, arguments);
-    if (!process.waitForStarted(copyTimeoutMs))
-        return false;
-    process.write(text);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(copyTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(copyTimeoutMs);
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    // Owned by this object: its destruction ends a copy still running, without an answer.
+    auto* process = new QProcess(this);
+    connect(process, &QProcess::finished, this, [process, done](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        done(status == QProcess::NormalExit && code == 0);
+    });
+    connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return; // the others end in finished()
+        process->deleteLater();
+        done(false);
+    });
+    QTimer::singleShot(copyTimeoutMs, process, [process] { process->kill(); });
+    process->start(m_program, arguments);
+    process->write(text);
+    process->closeWriteChannel();
 }
 
-bool WlCopyClipboard::setText(const QString& text, bool alsoPrimary)
+void WlCopyClipboard::place(const QString& text, bool alsoPrimary, std::function<void(bool)> done)
 {
     const QByteArray utf8 = text.toUtf8();
-    return copy(utf8, false) && (!alsoPrimary || copy(utf8, true));
+    copy(utf8, false, [this, utf8, alsoPrimary, done](bool copied) {
+        if (!copied || !alsoPrimary)
+            done(copied);
+        else
+            copy(utf8, true, done);
+    });
 }
 
 } // namespace quillmote::wayland

@@ -2,43 +2,45 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "input/ClipboardOwner.h"
+#include "platform/x11/X11Connection.h"
+
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
-#include <functional>
-
-#include <X11/Xlib.h>
+#include <memory>
 
 namespace quillmote::x11 {
 
-// Owns the CLIPBOARD selection on our own X connection and hands its text to whoever asks.
-// Done here rather than through the GUI toolkit's clipboard, whose X connection ends the
-// process when the X server goes away.
-class X11Clipboard
+// Owns the CLIPBOARD selection (and PRIMARY when asked) on our own X connection and hands its
+// text to whoever asks. Done here rather than through the GUI toolkit's clipboard, whose X
+// connection ends the process when the X server goes away. On Xwayland, GNOME and KDE hand it on
+// to Wayland clients.
+class X11Clipboard : public QObject, public input::ClipboardOwner
 {
+    Q_OBJECT
 public:
-    explicit X11Clipboard(Display* display);
-    ~X11Clipboard();
-    X11Clipboard(const X11Clipboard&) = delete;
-    X11Clipboard& operator=(const X11Clipboard&) = delete;
+    explicit X11Clipboard(std::shared_ptr<X11Connection> connection);
+    ~X11Clipboard() override;
 
-    // Takes the CLIPBOARD selection, and PRIMARY too when asked (terminals paste either).
-    bool setText(const QString& text, bool alsoPrimary = false);
-    // Called each time a client fetched the text itself (not merely the list of targets).
-    void setTextFetchedHandler(std::function<void()> handler) { m_textFetched = std::move(handler); }
-    // Handles the selection events among the X events; false for any other event.
-    bool handleEvent(const XEvent& event);
+    QString name() const override { return QStringLiteral("X clipboard"); }
+    void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override;
+    // Reports each fetch of the text itself (not merely of the list of targets).
+    bool reportsFetched() const override { return true; }
 
 private:
-    void answer(const XSelectionRequestEvent& request);
+    void setUp();
+    void onEvent(_XEvent* event);
+    void answer(_XEvent* request);
 
-    Display* m_display;
-    Window m_window;
-    Atom m_clipboard, m_targets, m_utf8, m_text, m_plainUtf8, m_atom;
+    std::shared_ptr<X11Connection> m_connection;
+    // Xlib's Window and Atom.
+    unsigned long m_window = 0;
+    unsigned long m_clipboard = 0, m_targets = 0, m_utf8 = 0, m_text = 0, m_plainUtf8 = 0;
     QByteArray m_utf8Text;
     bool m_owned = false;
     bool m_primaryOwned = false;
-    std::function<void()> m_textFetched;
 };
 
 } // namespace quillmote::x11

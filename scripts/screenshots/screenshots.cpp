@@ -4,15 +4,14 @@
 // Saves pictures of the onboarding, the dashboard (waiting and connected) and the panel, in
 // the language of the environment, for the README. Usage: quillmote_screenshots DIR PREFIX
 #include "app/Translations.h"
-#include "app/ui/AppDelegate.h"
 #include "app/ui/DashboardView.h"
 #include "app/ui/MainView.h"
+#include "app/ui/MainWindowController.h"
 #include "app/ui/OnboardingView.h"
 #include "app/ui/TrayApplication.h"
-#include "input/InputController.h"
+#include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
-#include "support/TestSink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,42 +46,42 @@ int main(int argc, char* argv[])
     QDir().mkpath(dir);
     installTranslation(app, prefersChinese());
 
-    auto* sink = new test::TestSink;
-    input::InputController controller{std::unique_ptr<input::EventSink>(sink)};
-    test::ServerFixture fixture(&std::chrono::steady_clock::now, &controller);
-    const ui::ViewContext context{*fixture.server,    *fixture.status,
-                                  controller,         fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
-                                  [](const QUrl&) {}, [] {}};
+    using Access = input::InputAccess::State;
+    input::InputAccess access(Access::Granted);
+    test::ServerFixture fixture;
+    const ui::ViewContext context{*fixture.server,
+                                  fixture.gate,
+                                  *fixture.status,
+                                  access,
+                                  fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
+                                  [](const QUrl&) {},
+                                  [] {}};
     bool ok = true;
 
     ui::TrayApplication trayApplication(context);
     trayApplication.launch();
-    ui::MainWindow* window = trayApplication.appDelegate().window();
+    ui::MainWindow* window = trayApplication.mainWindow().window();
     ui::OnboardingView* onboarding = window->mainView()->permissionView();
     onboarding->tick(); // starts the server
     Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host"));
     onboarding->tick();
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-onboarding.png"));
     // A Wayland desktop's own dialog is open.
-    sink->trusted = false;
-    sink->accessState = input::EventSink::Access::Awaiting;
-    onboarding->tick();
+    access.setState(Access::Awaiting);
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-onboarding-wayland.png"));
-    sink->trusted = true;
-    sink->accessState.reset();
-    onboarding->tick();
+    access.setState(Access::Granted);
 
     window->mainView()->completeOnboarding();
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-waiting.png"));
 
     test::LoopbackClient client(fixture.port());
-    client.exchange("PAIR:" + fixture.server->pairingCode().toUtf8());
+    client.exchange(fixture.pairCommand());
     test::spinEventLoop(100);
     ok &= save(*window, dir + QLatin1Char('/') + prefix + QStringLiteral("-dashboard-connected.png"));
 
     // Wrong codes arriving: the panel says how many and offers a new code.
     for (int i = 0; i < 12; ++i)
-        fixture.server->notePairingFailure();
+        fixture.gate.notePairingFailure();
     ui::Panel& panel = trayApplication.panel();
     panel.popUp(QRect(QPoint(200, 0), QSize(24, 24)));
     ok &= save(panel, dir + QLatin1Char('/') + prefix + QStringLiteral("-panel.png"));

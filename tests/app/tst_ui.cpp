@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "app/CommandLine.h"
 #include "app/Translations.h"
-#include "app/ui/ContentView.h"
 #include "app/ui/DashboardView.h"
 #include "app/ui/LoginStart.h"
 #include "app/ui/MainView.h"
@@ -10,10 +10,10 @@
 #include "app/ui/PermissionRow.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
-#include "input/InputController.h"
+#include "app/ui/TrayPanelView.h"
+#include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
-#include "support/TestSink.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,22 +36,25 @@ using namespace quillmote;
 using namespace quillmote::ui;
 using namespace quillmote::test;
 using Status = PermissionRow::Status;
+using Access = input::InputAccess::State;
+
+Q_DECLARE_METATYPE(std::optional<quillmote::CommandLine>)
 
 namespace {
-// A fresh server and settings file, input that the test allows or refuses, and the URLs and
-// quit requests the views make, recorded.
+// A fresh server and settings file, input access that the test grants or takes away, and the
+// URLs, quit requests and questions to the desktop that the views make, recorded.
 struct Desktop
 {
     Desktop()
-        : sink(new TestSink), input(std::unique_ptr<input::EventSink>(sink)),
-          fixture(&std::chrono::steady_clock::now, &input)
     {
+        access.setRequester([this] { ++accessRequests; });
     }
     ViewContext context()
     {
         return {*fixture.server,
+                fixture.gate,
                 *fixture.status,
-                input,
+                access,
                 fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
                 [this](const QUrl& url) { openedUrls << url; },
                 [this] { ++quitRequests; }};
@@ -59,11 +62,11 @@ struct Desktop
     void establish() { Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host")); }
     const Listener* listener() const { return fixture.server->listener(); }
 
-    TestSink* sink;
-    input::InputController input;
+    input::InputAccess access{Access::Granted};
     ServerFixture fixture;
     QList<QUrl> openedUrls;
     int quitRequests = 0;
+    int accessRequests = 0;
 };
 } // namespace
 
@@ -74,7 +77,7 @@ private Q_SLOTS:
     void onboarding_startNeedsAccessAndListener_completingItShowsTheDashboard()
     {
         Desktop d;
-        d.sink->trusted = false;
+        d.access.setState(Access::Unavailable);
         MainView main(d.context());
         main.show();
         QPointer<OnboardingView> view = main.permissionView();
@@ -90,13 +93,11 @@ private Q_SLOTS:
         d.establish();
         QTRY_COMPARE_WITH_TIMEOUT(view->networkRow()->status(), Status::Granted, 2500);
         view->startButton()->click();
-        QVERIFY(!main.dashboardView());                           // input access is still missing
-        d.sink->accessState = input::EventSink::Access::Awaiting; // the desktop's dialog is open
-        QTRY_COMPARE_WITH_TIMEOUT(view->accessibilityRow()->status(), Status::Loading, 1500);
-        d.sink->accessState.reset();
-
-        d.sink->trusted = true;
-        QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 1500);
+        QVERIFY(!main.dashboardView());      // input access is still missing
+        d.access.setState(Access::Awaiting); // the desktop's dialog is open
+        QCOMPARE(view->accessibilityRow()->status(), Status::Loading);
+        d.access.setState(Access::Granted);
+        QVERIFY(view->startButton()->isEnabled());
         view->startButton()->click();
         QVERIFY(main.dashboardView() && main.dashboardView()->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!view, 1000);
@@ -106,9 +107,9 @@ private Q_SLOTS:
     void dashboardAndPanel_showStatusPermissionAndFailedAttempts()
     {
         Desktop d;
-        DashboardView dashboard(d.context(), true);
-        ContentView panel(d.context(), {}, {});
-        d.sink->trusted = false;
+        DashboardView dashboard(d.context());
+        TrayPanelView panel(d.context(), {}, {});
+        d.access.setState(Access::Unavailable);
         dashboard.show();
         panel.show(); // starts the server when there is no listener yet
         QVERIFY(d.listener());
@@ -116,18 +117,17 @@ private Q_SLOTS:
         dashboard.warningButton()->click(); // still refused: the help page opens
         QCOMPARE(d.openedUrls.size(), 1);
         // A desktop that refused is asked again instead; while it asks, the line waits.
-        d.sink->accessState = input::EventSink::Access::Refused;
-        QTRY_COMPARE_WITH_TIMEOUT(dashboard.warningButton()->text(),
-                                  QStringLiteral("桌面未允许远程输入，点此重新请求"), 2500);
+        d.access.setState(Access::Refused);
+        QCOMPARE(dashboard.warningButton()->text(), QStringLiteral("桌面未允许远程输入，点此重新请求"));
         dashboard.warningButton()->click();
-        QCOMPARE(d.sink->accessRequests, 1);
+        QCOMPARE(d.accessRequests, 1);
         QCOMPARE(d.openedUrls.size(), 1);
-        d.sink->accessState = input::EventSink::Access::Awaiting;
-        QTRY_VERIFY_WITH_TIMEOUT(!dashboard.warningButton()->isEnabled(), 2500);
-        d.sink->accessState.reset();
-        d.sink->trusted = true;
-        QTRY_VERIFY_WITH_TIMEOUT(dashboard.warningButton()->isHidden(), 2500); // the two-second refresh
-        panel.permissionButton()->click(); // granted now: the line says so, nothing opens
+        d.access.setState(Access::Awaiting);
+        QVERIFY(!dashboard.warningButton()->isEnabled());
+        d.access.setState(Access::Granted);
+        QVERIFY(dashboard.warningButton()->isHidden() &&
+                panel.grantedLine()->isVisible()); // told, not polled
+        panel.permissionButton()->click();         // granted now: the line says so, nothing opens
         QVERIFY(panel.grantedLine()->isVisible());
         QCOMPARE(d.openedUrls.size(), 1);
 
@@ -142,8 +142,7 @@ private Q_SLOTS:
 
         {
             LoopbackClient client(d.fixture.port());
-            QVERIFY(client.exchange("PAIR:" + d.fixture.server->pairingCode().toUtf8())
-                        .startsWith("PAIR_SUCCESS"));
+            QVERIFY(client.exchange(d.fixture.pairCommand()).startsWith("PAIR_SUCCESS"));
             QTRY_COMPARE_WITH_TIMEOUT(panel.statusLabel()->text(), QStringLiteral("设备已连接 (1)"), 1000);
             QCOMPARE(panel.statusSymbol()->symbol(), Symbol::CircleFilled);
             QCOMPARE(dashboard.statusText(), QStringLiteral("设备已连接"));
@@ -153,17 +152,17 @@ private Q_SLOTS:
 
         QVERIFY(!dashboard.attemptsNotice()->isVisible() && !panel.attemptsNotice()->isVisible());
         for (int i = 0; i < 12; ++i)
-            d.fixture.server->notePairingFailure();
+            d.fixture.gate.notePairingFailure();
         QVERIFY(dashboard.attemptsNotice()->isVisible());
         QVERIFY(panel.attemptsNotice()->textLabel()->text().contains(QLatin1String("12")));
-        const QString old = d.fixture.server->pairingCode();
+        const QString old = d.fixture.gate.pairingCode();
         QTest::mouseClick(panel.attemptsNotice()->newCodeButton(), Qt::LeftButton);
-        QVERIFY(d.fixture.server->pairingCode() != old);
-        QCOMPARE(dashboard.codeLabel()->text(), d.fixture.server->pairingCode());
-        QCOMPARE(panel.codeLabel()->text(), d.fixture.server->pairingCode());
+        QVERIFY(d.fixture.gate.pairingCode() != old);
+        QCOMPARE(dashboard.codeLabel()->text(), d.fixture.gate.pairingCode());
+        QCOMPARE(panel.codeLabel()->text(), d.fixture.gate.pairingCode());
         QCOMPARE(
             QSettings(d.context().settingsPath, QSettings::IniFormat).value("SavedPairingCode").toString(),
-            d.fixture.server->pairingCode()); // stored like the first one
+            d.fixture.gate.pairingCode()); // stored like the first one
     }
 
     void loginStart_switchWritesAValidEntryAndRemovesIt()
@@ -173,7 +172,7 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
         Desktop d;
-        DashboardView dashboard(d.context(), true);
+        DashboardView dashboard(d.context());
         QVERIFY(!dashboard.loginStartSwitch()->isChecked());
         dashboard.loginStartSwitch()->click();
         QFile entry(config.filePath(QStringLiteral("autostart/quillmote.desktop")));
@@ -185,7 +184,7 @@ private Q_SLOTS:
                  QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
         dashboard.loginStartSwitch()->click();
         QVERIFY(!entry.exists());
-        QVERIFY(!DashboardView(d.context(), true).loginStartSwitch()->isChecked());
+        QVERIFY(!DashboardView(d.context()).loginStartSwitch()->isChecked());
     }
 
     void singleInstance_secondLaunchShowsTheFirst_inAPrivateFolder()
@@ -229,6 +228,51 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(folder));
     }
 
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<std::optional<CommandLine>>("parsed");
+        using Backend = InputChoice::Backend;
+        const auto row = [](const char* name, QStringList arguments, std::optional<InputChoice> input,
+                            std::optional<quint16> port = {}) {
+            std::optional<CommandLine> parsed;
+            if (input)
+                parsed = CommandLine{.headless = arguments.contains(QLatin1String("--headless")),
+                                     .port = port,
+                                     .input = *input};
+            QTest::newRow(name) << arguments << parsed;
+        };
+        const auto args = [](std::initializer_list<const char*> words) {
+            QStringList list;
+            for (const char* word : words)
+                list << QString::fromLatin1(word);
+            return list;
+        };
+        row("nothing", {}, InputChoice{});
+        row("record file", args({"--input", "record:/tmp/a:b"}),
+            InputChoice{Backend::Record, QStringLiteral("/tmp/a:b")});
+        row("equals forms", args({"--input=uinput", "--port=0", "--headless"}),
+            InputChoice{Backend::Uinput, {}}, 0);
+        row("port 65535", args({"--port", "65535"}), InputChoice{}, 65535);
+        for (const auto& bad :
+             {args({"--input", "record:"}), args({"--input", "wayland"}), args({"--input"}),
+              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"})})
+            row(qPrintable(bad.join(u' ')), bad, std::nullopt);
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(std::optional<CommandLine>, parsed);
+        const CommandLineResult result = parseCommandLine(arguments);
+        QCOMPARE(result.commandLine.has_value(), parsed.has_value());
+        QCOMPARE(result.error.isEmpty(), parsed.has_value());
+        if (parsed) {
+            QVERIFY(result.commandLine->input == parsed->input);
+            QCOMPARE(result.commandLine->port, parsed->port);
+            QCOMPARE(result.commandLine->headless, parsed->headless);
+        }
+    }
+
     void translations_chineseForChineseReaders_englishForEveryoneElse()
     {
         const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
@@ -258,16 +302,16 @@ private Q_SLOTS:
         QVERIFY(!installTranslation(*qApp, true));
         QCOMPARE(status(), QStringLiteral("等待连接..."));
         Desktop d;
-        DashboardView chinese(d.context(), true);
+        DashboardView chinese(d.context());
         QCOMPARE(chinese.statusText(), QStringLiteral("服务未启动"));
 
         QVERIFY(installTranslation(*qApp, false));
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
-        DashboardView english(d.context(), true);
+        DashboardView english(d.context());
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
         OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
-        PairingAttemptsNotice notice(*d.fixture.server);
+        PairingAttemptsNotice notice(d.fixture.gate);
         QCOMPARE(notice.newCodeButton()->text(), QStringLiteral("Draw a new code"));
     }
 };

@@ -9,18 +9,18 @@
 #include <limits>
 
 using namespace quillmote::input;
-using quillmote::test::TestSink;
+using quillmote::test::ControllerFixture;
+using quillmote::test::keyStroke;
+using quillmote::test::spinEventLoop;
 
 namespace {
-struct Fixture
-{
-    Fixture() : sink(new TestSink), controller(std::unique_ptr<EventSink>(sink)) {}
-    TestSink* sink;
-    InputController controller;
-};
-
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+Event clipboard(const char* text, bool primary = false)
+{
+    return ClipboardText{QString::fromUtf8(text), primary};
+}
 } // namespace
 
 class InputControllerTest : public QObject
@@ -29,77 +29,111 @@ class InputControllerTest : public QObject
 private Q_SLOTS:
     void scroll_remaindersCarried_unrepresentableSumsReset()
     {
-        Fixture f;
+        ControllerFixture f;
         f.controller.scroll(0.5, 0);
-        QVERIFY(f.sink->events.empty());
+        QVERIFY(f.events().empty());
         f.controller.scroll(0.5, 0);
         f.controller.scroll(-0.9, 0); // 0.2 - 1.08: no whole notch, -0.88 kept
         f.controller.scroll(0.4, 3);  // -0.4 stays; 3.6 gives 3
-        QCOMPARE(f.sink->events, (std::vector<Event>{ScrollEvent{0, 0, 1, 0}, ScrollEvent{0, 3, 0, 0}}));
+        QCOMPARE(f.events(), (std::vector<Event>{WheelScroll{0, 1}, WheelScroll{3, 0}}));
         QVERIFY(qAbs(f.controller.accumulatorX() + 0.4) < 1e-9);
         QVERIFY(qAbs(f.controller.accumulatorY() - 0.6) < 1e-9);
 
-        Fixture g;
+        ControllerFixture g;
         g.controller.scroll(0.5, 0.5);
         g.controller.scroll(notANumber, 0);
         g.controller.scroll(0, 2e9); // 2.4e9 leaves the wheel's 32 bits
         g.controller.scroll(-inf, inf);
-        QVERIFY(g.sink->events.empty());
+        QVERIFY(g.events().empty());
         QCOMPARE(g.controller.accumulatorX(), 0.0);
         g.controller.scroll(0, 1e9); // 1.2e9 fits
-        QCOMPARE(g.sink->events, (std::vector<Event>{ScrollEvent{0, 1200000000, 0, 0}}));
+        QCOMPARE(g.events(), (std::vector<Event>{WheelScroll{1200000000, 0}}));
     }
+
     void paste_laterInputWaitsUntilTheTextWasFetched_orABoundedWait()
     {
-        Fixture f;
-        f.sink->reportsFetch = true;
-        const auto paste = quillmote::test::keyStroke(9, flagCommand);
+        ControllerFixture f;
+        f.clipboard->reportsFetch = true;
+        const auto paste = keyStroke(KEY_V, Control);
         f.controller.typeText(QStringLiteral("abc"));
-        f.controller.pressKey(123, 0);
-        f.controller.pressKey(49, 0);
+        f.controller.pressKey(KEY_LEFT);
+        f.controller.pressKey(KEY_SPACE);
         f.controller.typeText(QStringLiteral("def"));
-        quillmote::test::spinEventLoop(50);
-        QCOMPARE(f.sink->events, paste);
-        QCOMPARE(f.sink->clipboard, QStringList{QStringLiteral("abc")}); // not replaced before it was fetched
-        f.sink->fetchPaste();
-        std::vector<Event> expected = paste;
-        for (const auto& keys : {quillmote::test::keyStroke(123), quillmote::test::keyStroke(49), paste})
-            expected.insert(expected.end(), keys.begin(), keys.end());
-        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
-        QCOMPARE(f.sink->clipboard, (QStringList{QStringLiteral("abc"), QStringLiteral("def")}));
+        spinEventLoop(50);
+        // Not replaced before it was fetched.
+        QCOMPARE(f.events(), (std::vector{clipboard("abc")} + paste));
+        f.clipboard->fetch();
+        std::vector<Event> expected = std::vector{clipboard("abc")} + paste + keyStroke(KEY_LEFT) +
+                                      keyStroke(KEY_SPACE) + std::vector{clipboard("def")} + paste;
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
 
         // Nobody fetches the second text: the rest goes on after a bounded wait.
-        const auto enter = quillmote::test::keyStroke(36);
-        f.controller.pressKey(36, 0);
-        QCOMPARE(f.sink->events.size(), expected.size());
-        expected.insert(expected.end(), enter.begin(), enter.end());
-        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
+        f.controller.pressKey(KEY_ENTER);
+        QCOMPARE(f.events().size(), expected.size());
+        expected = expected + keyStroke(KEY_ENTER);
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
 
         // A text that cannot be placed is not pasted: the chord would paste the old one.
-        f.sink->clipboardWorks = false;
+        f.clipboard->works = false;
         f.controller.typeText(QStringLiteral("xyz"));
-        f.controller.pressKey(36, 0);
-        expected.insert(expected.end(), enter.begin(), enter.end());
-        QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, expected, 1000);
+        f.controller.pressKey(KEY_ENTER);
+        expected = expected + keyStroke(KEY_ENTER);
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
+    }
+
+    void notReady_inputWaitsInOrder_asItDoesForAClipboardAnsweringLater()
+    {
+        ControllerFixture f;
+        // A clipboard that answers later (wl-copy): the chord and what follows wait for it.
+        f.clipboard->answersLater = true;
+        f.controller.typeText(QStringLiteral("hi"));
+        f.controller.movePointer(5, 0);
+        spinEventLoop(50);
+        QCOMPARE(f.events(), std::vector{clipboard("hi")});
+        QCOMPARE(f.controller.queuedOperations(), 1);
+        f.clipboard->pending();
+        QCOMPARE(f.events(), (std::vector{clipboard("hi")} + keyStroke(KEY_V, Control) +
+                              std::vector<Event>{PointerMotion{{105, 100}, 5, 0, false}}));
+
+        // A backend still being chosen: nothing is posted or lost, and the order is kept.
+        auto sink = std::make_unique<quillmote::test::TestSink>();
+        sink->ready = false;
+        quillmote::test::TestSink* waiting = sink.get();
+        InputBackend backend;
+        backend.sink = std::move(sink);
+        InputController controller(std::move(backend));
+        controller.pressKey(KEY_ENTER);
+        controller.dragPointer(1, 2);
+        controller.typeText(QStringLiteral("lost")); // no clipboard here: nothing to paste
+        controller.mouseUp();
+        spinEventLoop(20);
+        QVERIFY(waiting->events.empty());
+        waiting->becomeReady();
+        const std::vector<Event> inOrder =
+            keyStroke(KEY_ENTER) + std::vector<Event>{PointerMotion{{101, 102}, 1, 2, true},
+                                                      ButtonChange{Button::Left, false, 1, {101, 102}}};
+        QTRY_COMPARE_WITH_TIMEOUT(waiting->events, inOrder, 1000);
     }
 
     void terminals_pasteWithShiftInsertFromBothSelections_closeWithShift()
     {
-        Fixture f;
-        using quillmote::test::keyStroke;
+        ControllerFixture f;
         for (const char* terminal : {"xfce4-terminal", "gnome-terminal-server", "st-256color", "XTerm"}) {
-            f.sink->windowClass = QString::fromLatin1(terminal);
-            f.sink->events.clear();
+            f.windowManager->windowClass = QString::fromLatin1(terminal);
+            f.events().clear();
             f.controller.typeText(QStringLiteral("ls"));
-            QTRY_COMPARE_WITH_TIMEOUT(f.sink->events, keyStroke(114, flagShift), 1000);
-            QCOMPARE(f.sink->primary.constLast(), QStringLiteral("ls"));
             f.controller.pressPaste();
-            f.controller.closeWindow(); // with Control+Shift+W
-            QCOMPARE(std::vector(f.sink->events.begin() + 4, f.sink->events.begin() + 8),
-                     keyStroke(114, flagShift));
-            QCOMPARE(std::vector(f.sink->events.begin() + 8, f.sink->events.end()),
-                     keyStroke(13, flagCommand | flagShift));
+            f.controller.closeWindow();
+            const std::vector<Event> terminalChords =
+                std::vector{clipboard("ls", true)} + keyStroke(KEY_INSERT, Shift) +
+                keyStroke(KEY_INSERT, Shift) + keyStroke(KEY_W, Control | Shift);
+            QTRY_COMPARE_WITH_TIMEOUT(f.events(), terminalChords, 1000);
         }
+        f.windowManager->windowClass = QStringLiteral("mousepad");
+        f.events().clear();
+        f.controller.pressPaste();
+        f.controller.closeWindow();
+        QCOMPARE(f.events(), (keyStroke(KEY_V, Control) + keyStroke(KEY_W, Control)));
     }
 };
 

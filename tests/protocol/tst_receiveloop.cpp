@@ -10,13 +10,6 @@ using namespace quillmote;
 using namespace quillmote::test;
 using namespace std::chrono;
 
-namespace {
-QByteArray successReply(const ServerFixture& f)
-{
-    return "PAIR_SUCCESS|" + f.server->macAddress().toUtf8();
-}
-} // namespace
-
 class ReceiveLoopTest : public QObject
 {
     Q_OBJECT
@@ -26,16 +19,15 @@ private Q_SLOTS:
         auto now = std::make_shared<steady_clock::time_point>(steady_clock::time_point(hours(5)));
         ServerFixture f([now] { return *now; });
         f.server->start();
-        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
+        const QByteArray pair = f.pairCommand();
         const QByteArray wrong =
-            "PAIR:" +
-            QByteArray::number((f.server->pairingCode().toInt() + 1) % 1000000).rightJustified(6, '0');
+            "PAIR:" + QByteArray::number((f.gate.pairingCode().toInt() + 1) % 1000000).rightJustified(6, '0');
         {
             LoopbackClient client(f.port());
             for (int round = 0; round < 2; ++round) { // pairing clears the source's failures
                 for (int i = 0; i < 3; ++i)
                     QCOMPARE(client.exchange(wrong), QByteArray("PAIR_FAILED"));
-                QCOMPARE(client.exchange(pair), successReply(f));
+                QCOMPARE(client.exchange(pair), f.pairedReply());
             }
         }
         LoopbackClient attacker(f.port());
@@ -48,9 +40,9 @@ private Q_SLOTS:
         // Another source is not held back.
         LoopbackClient otherSource(f.port(), "127.0.0.2");
         QVERIFY(otherSource.isConnected());
-        QCOMPARE(otherSource.exchange(pair), successReply(f));
+        QCOMPARE(otherSource.exchange(pair), f.pairedReply());
         *now += seconds(1);
-        QCOMPARE(attacker.exchange(pair), successReply(f));
+        QCOMPARE(attacker.exchange(pair), f.pairedReply());
     }
 
     void throttle_manyLoopbackSources_boundAcrossAll_failuresShown_newCode()
@@ -58,25 +50,25 @@ private Q_SLOTS:
         auto now = std::make_shared<steady_clock::time_point>(steady_clock::time_point(hours(5)));
         ServerFixture f([now] { return *now; });
         f.server->start();
-        const QByteArray pair = "PAIR:" + f.server->pairingCode().toUtf8();
-        QSignalSpy failures(f.server.get(), &RemoteServer::failedPairingAttemptsChanged);
+        const QByteArray pair = f.pairCommand();
+        QSignalSpy failures(&f.gate, &PairingGate::failedPairingAttemptsChanged);
         // Twenty sources each send a wrong code: all are checked, nobody is slowed yet.
         for (int i = 0; i < 20; ++i) {
             LoopbackClient source(f.port(), qPrintable(QStringLiteral("127.0.1.%1").arg(i + 1)));
             QCOMPARE(source.exchange("PAIR:99999x"), QByteArray("PAIR_FAILED"));
         }
-        QCOMPARE(f.server->failedPairingAttempts(), 20);
+        QCOMPARE(f.gate.failedPairingAttempts(), 20);
         QCOMPARE(failures.count(), 20);
         // Now even the right code from a new source waits for the budget to refill.
         LoopbackClient newcomer(f.port(), "127.0.2.1");
         QCOMPARE(newcomer.exchange(pair), QByteArray("PAIR_FAILED"));
-        QCOMPARE(f.server->failedPairingAttempts(), 21);
+        QCOMPARE(f.gate.failedPairingAttempts(), 21);
         *now += PairingThrottle::refillInterval;
-        QCOMPARE(newcomer.exchange(pair), successReply(f));
+        QCOMPARE(newcomer.exchange(pair), f.pairedReply());
 
         // The count falls back to nothing a minute later.
         *now += seconds(61);
-        QTRY_COMPARE_WITH_TIMEOUT(f.server->failedPairingAttempts(), 0, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.gate.failedPairingAttempts(), 0, 3000);
     }
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/CommandDispatcher.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "support/ManualAdvertiser.h"
@@ -15,15 +16,16 @@
 
 namespace quillmote::test {
 
-// A fresh server on a fresh settings file, with its receive loop, on a real TCP listener.
-// Without an input controller or host actions, their commands are ignored.
+// A fresh server on a fresh settings file, with its pairing gate and receive loop, on a real
+// TCP listener. Without an input controller its commands are ignored.
 struct ServerFixture
 {
     explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
                            input::InputController* input = nullptr)
+        : gate(dir.filePath(QStringLiteral("Quillmote.conf")), std::move(clock))
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
-            .settingsPath = dir.filePath(QStringLiteral("Quillmote.conf")),
+            .gate = gate,
             .advertiserFactory = [this]() -> std::unique_ptr<ServiceAdvertiser> {
                 if (!advertiserAvailable)
                     return nullptr;
@@ -32,25 +34,25 @@ struct ServerFixture
                 return advertiser;
             },
             .name = QStringLiteral("Test Host"),
-            .clock = clock,
         });
-        dispatcher =
-            std::make_unique<CommandDispatcher>(*server, input, nullptr, PairingThrottle(std::move(clock)));
-        server->setReceiveLoop(dispatcher.get());
-        status = std::make_unique<ServerStatus>(*server);
+        dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr);
+        status = std::make_unique<ServerStatus>(*server, gate);
     }
     ~ServerFixture()
     {
         status.reset();
-        dispatcher.reset();
         server.reset();
+        dispatcher.reset();
     }
 
     quint16 port() const { return server->listener() ? server->listener()->port() : 0; }
+    QByteArray pairCommand() const { return "PAIR:" + gate.pairingCode().toUtf8(); }
+    QByteArray pairedReply() const { return "PAIR_SUCCESS|" + server->linkLayerAddress().toUtf8(); }
 
     QTemporaryDir dir;
     bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
+    PairingGate gate;
     std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
     std::unique_ptr<ServerStatus> status;

@@ -2,12 +2,13 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "input/EventSink.h"
+#include "input/InputController.h"
 
-#include <QStringList>
+#include <QString>
 
 #include <iterator>
-#include <utility>
+#include <linux/input-event-codes.h>
+#include <vector>
 
 namespace quillmote::test {
 
@@ -16,72 +17,125 @@ class TestSink : public input::EventSink
 {
 public:
     QString name() const override { return QStringLiteral("test"); }
-    bool isTrusted() override { return trusted; }
-    Access access() override { return accessState.value_or(EventSink::access()); }
-    void requestAccess() override { ++accessRequests; }
     std::optional<input::Point> pointerLocation() override { return pointer; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return displays; }
     void post(const input::Event& event) override
     {
         events.push_back(event);
-        if (const auto* mouse = std::get_if<input::MouseEvent>(&event))
-            pointer = mouse->location;
+        if (const auto* motion = std::get_if<input::PointerMotion>(&event))
+            pointer = motion->to;
     }
-    bool setClipboardText(const QString& text) override
+    bool isReady() const override { return ready; }
+    // As when the backend's asynchronous set-up answered.
+    void becomeReady()
     {
-        if (!clipboardWorks)
-            return false;
-        clipboard << text;
-        return true;
+        ready = true;
+        notifyReady();
     }
-    bool reportsPasteFetched() const override { return reportsFetch; }
-    bool setSelectionText(const QString& text) override
-    {
-        primary << text;
-        return setClipboardText(text);
-    }
-    std::optional<QString> focusedWindowClass() override { return windowClass; }
-    // As when the application that received the paste chord asked for the text.
-    void fetchPaste() { notifyPasteFetched(); }
 
-    bool trusted = true;
-    std::optional<Access> accessState;
-    int accessRequests = 0;
-    bool clipboardWorks = true;
-    bool reportsFetch = false;
-    std::optional<QString> windowClass;
-    QStringList primary;
+    bool ready = true;
     std::optional<input::Point> pointer = input::Point{100.0, 100.0};
     std::optional<std::vector<input::Rect>> displays = std::vector<input::Rect>{{0, 0, 1000, 800}};
     std::vector<input::Event> events;
-    QStringList clipboard;
 };
 
-// What pressKey posts for a key with modifier flags: the modifiers down in a fixed order, the
-// key down and up with the flags, the modifiers up in reverse.
-inline std::vector<input::Event> keyStroke(std::uint16_t code, std::uint64_t flags = 0)
+// Places the text in the same list of events, in order with the keys around it.
+class TestClipboard : public input::ClipboardOwner
 {
-    using input::KeyEvent;
-    constexpr std::pair<std::uint64_t, std::uint16_t> modifiers[] = {
-        {input::flagCommand, 55}, {input::flagShift, 56}, {input::flagOption, 58}, {input::flagControl, 59}};
-    std::vector<input::Event> events;
-    for (const auto& [mask, key] : modifiers) {
-        if (flags & mask)
-            events.push_back(KeyEvent{key, true, 0});
+public:
+    explicit TestClipboard(std::vector<input::Event>& events) : m_events(events) {}
+    QString name() const override { return QStringLiteral("test clipboard"); }
+    void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override
+    {
+        if (works)
+            m_events.push_back(input::ClipboardText{text, alsoPrimary});
+        if (answersLater)
+            pending = [done, ok = works] { done(ok); };
+        else
+            done(works);
     }
-    events.push_back(KeyEvent{code, true, flags});
-    events.push_back(KeyEvent{code, false, flags});
-    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) {
-        if (flags & it->first)
-            events.push_back(KeyEvent{it->second, false, 0});
+    bool reportsFetched() const override { return reportsFetch; }
+    // As when the application that received the paste chord asked for the text.
+    void fetch() { notifyFetched(); }
+
+    bool works = true;
+    bool reportsFetch = false;
+    bool answersLater = false;
+    std::function<void()> pending;
+
+private:
+    std::vector<input::Event>& m_events;
+};
+
+class TestWindowManager : public input::WindowManager
+{
+public:
+    std::optional<QString> focusedWindowClass() override { return windowClass; }
+    bool toggleShowDesktop() override { return false; }
+    std::optional<QString> windowClass;
+};
+
+// A controller over the test backend.
+struct ControllerFixture
+{
+    ControllerFixture() : controller(backend()) {}
+
+    std::vector<input::Event>& events() { return sink->events; }
+
+    TestSink* sink = nullptr;
+    TestClipboard* clipboard = nullptr;
+    TestWindowManager* windowManager = nullptr;
+    input::InputController controller;
+
+private:
+    input::InputBackend backend()
+    {
+        input::InputBackend parts;
+        auto testSink = std::make_unique<TestSink>();
+        sink = testSink.get();
+        parts.sink = std::move(testSink);
+        auto testClipboard = std::make_unique<TestClipboard>(sink->events);
+        clipboard = testClipboard.get();
+        parts.clipboard = std::move(testClipboard);
+        auto testWindowManager = std::make_unique<TestWindowManager>();
+        windowManager = testWindowManager.get();
+        parts.windowManager = std::move(testWindowManager);
+        return parts;
+    }
+};
+
+// What pressKey posts for a key with modifiers: the modifiers down in a fixed order, the key
+// down and up with them, the modifiers up in reverse.
+inline std::vector<input::Event> keyStroke(std::uint16_t key, input::ModifierSet modifiers = 0)
+{
+    using input::KeyChange;
+    constexpr std::pair<input::Modifier, std::uint16_t> held[] = {{input::Control, KEY_LEFTCTRL},
+                                                                  {input::Shift, KEY_LEFTSHIFT},
+                                                                  {input::Alt, KEY_LEFTALT},
+                                                                  {input::Super, KEY_LEFTMETA}};
+    std::vector<input::Event> events;
+    for (const auto& [modifier, code] : held) {
+        if (modifiers & modifier)
+            events.push_back(KeyChange{code, true, 0});
+    }
+    events.push_back(KeyChange{key, true, modifiers});
+    events.push_back(KeyChange{key, false, modifiers});
+    for (auto it = std::rbegin(held); it != std::rend(held); ++it) {
+        if (modifiers & it->first)
+            events.push_back(KeyChange{it->second, false, 0});
     }
     return events;
 }
 
 } // namespace quillmote::test
 
-// Found by QCOMPARE through argument-dependent lookup: events print readably when they differ.
+// Found through argument-dependent lookup: sequences join with +, and print readably in QCOMPARE.
 namespace quillmote::input {
+inline std::vector<Event> operator+(std::vector<Event> a, const std::vector<Event>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 inline char* toString(const Event& event)
 {
     return qstrdup(describe(event).c_str());

@@ -130,6 +130,15 @@ class Server:
             self.proc.stdout.close()
         return status
 
+    def paired_client(self, timeout=3.0):
+        """A client that sent the code and was answered PAIR_SUCCESS."""
+        client = Client(self.port, timeout=timeout)
+        reply = client.exchange(b"PAIR:" + self.code.encode(), timeout=timeout)
+        if not reply.startswith(b"PAIR_SUCCESS|"):
+            client.close()
+            raise AssertionError(f"pairing was answered {reply!r}")
+        return client
+
     def cpu_seconds(self):
         with open(f"/proc/{self.proc.pid}/stat") as f:
             fields = f.read().rsplit(")", 1)[1].split()

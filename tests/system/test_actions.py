@@ -100,9 +100,8 @@ class Fixture:
 
 
 def paired(test, server):
-    client = Client(server.port)
+    client = server.paired_client()
     test.addCleanup(client.close)
-    assert client.exchange(f"PAIR:{server.code}".encode()).startswith(b"PAIR_SUCCESS|")
     return client
 
 

@@ -46,9 +46,8 @@ class Session(unittest.TestCase):
         subprocess.run(["xdotool", "windowactivate", "--sync", self.window], env=self.env, timeout=10, check=True)
         self.server = Server(args=("--headless", "--input", "x11", "--port", "0"), env=self.env)
         self.addCleanup(self.server.__exit__)
-        self.client = Client(self.server.port)
+        self.client = self.server.paired_client()
         self.addCleanup(self.client.close)
-        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
 
     def start(self, *command):
         proc = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

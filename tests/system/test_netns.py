@@ -101,8 +101,6 @@ class LinkLayerAddress(unittest.TestCase):
             ("route", [("aaa0", "02:00:00:00:00:11", True, "192.0.2.3/24"),
                        ("zzz0", "02:00:00:00:00:22", True, "192.0.2.1/24")], ("zzz0", "aaa0"),
              "PAIR_SUCCESS|02:00:00:00:00:22"),
-            ("byname", [("ccc0", "02:00:00:00:00:55"), ("aaa0", "02:00:00:00:00:44", False),
-                        ("bbb0", "02:00:00:00:00:0b")], None, "PAIR_SUCCESS|02:00:00:00:00:0b"),
         ]
         for name, interfaces, route, expected in cases:
             with self.subTest(name):

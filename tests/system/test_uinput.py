@@ -14,7 +14,7 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab"))
+LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab", "uinput"))
 EV_KEY, EV_REL = 1, 2
 NAMES = {(EV_REL, 0): "X", (EV_REL, 1): "Y", (EV_REL, 6): "HWHEEL", (EV_REL, 8): "WHEEL", (EV_REL, 11): "WHEEL_HI",
          (EV_REL, 12): "HWHEEL_HI", (EV_KEY, 272): "BTN_LEFT", (EV_KEY, 273): "BTN_RIGHT"}
@@ -22,15 +22,13 @@ NAMES = {(EV_REL, 0): "X", (EV_REL, 1): "Y", (EV_REL, 6): "HWHEEL", (EV_REL, 8):
 
 def paired(server):
     """Pairs with the server; gives a function that sends messages and returns what its devices passed on."""
-    from harness import Client
-    client = Client(server.port, timeout=10)  # the port is printed once the devices exist
+    client = server.paired_client(timeout=10)  # the port is printed once the devices exist
     nodes = {}
     for name in os.listdir("/sys/class/input"):
         if name.startswith("event"):
             with open(f"/sys/class/input/{name}/device/name") as f:
                 nodes[f.read().strip()] = os.open(f"/dev/input/{name}", os.O_RDONLY | os.O_NONBLOCK)
     devices = [nodes["Quillmote pointer"], nodes["Quillmote keyboard"]]
-    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
 
     def events(*messages):
         for message in messages:
@@ -48,6 +46,20 @@ def paired(server):
                             found.append([NAMES.get((kind, code), code), value])
         return found
     return events
+
+
+def writable_tmp(binary):
+    """The host's root is read-only in the guest, and Xvfb needs its socket folder in /tmp: a tmpfs
+    goes over /tmp, and a checkout or build that lives in /tmp is bound back into it."""
+    keep = sorted({os.path.realpath(p).split(os.sep)[2] for p in (HERE, binary)
+                   if os.path.realpath(p).startswith("/tmp/")})
+    if keep:
+        os.makedirs("/run/host-tmp", exist_ok=True)
+        subprocess.run(["mount", "--bind", "/tmp", "/run/host-tmp"], check=True)
+    subprocess.run(["mount", "-t", "tmpfs", "tmpfs", "/tmp"], check=True)
+    for top in keep:
+        os.makedirs(f"/tmp/{top}")
+        subprocess.run(["mount", "--bind", f"/run/host-tmp/{top}", f"/tmp/{top}"], check=True)
 
 
 def guest(binary):
@@ -77,7 +89,7 @@ def guest(binary):
 
     # An X display, as Xwayland offers one, with V and X swapped in its keymap: the shortcut's
     # letter is the key that gives it there, and pastes are served from its clipboard.
-    subprocess.run(["mount", "-t", "tmpfs", "tmpfs", "/tmp"], check=True)
+    writable_tmp(binary)
     xvfb = Xvfb()
     try:
         xvfb.run("xmodmap", "-e", "keycode 55 = x X", "-e", "keycode 53 = v V")

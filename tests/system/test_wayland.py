@@ -15,7 +15,7 @@ import unittest
 
 from harness import HERE, Client, Server, main, require
 
-LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab"))
+LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab", "wayland"))
 PY = "/usr/bin/python3"
 
 
@@ -92,9 +92,8 @@ class PortalDesktop:
         cls.stack.stop()
 
     def setUp(self):
-        self.client = Client(self.server.port)
+        self.client = self.server.paired_client()
         self.addCleanup(self.client.close)
-        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
 
     def send(self, *messages):
         for message in messages:
@@ -179,9 +178,8 @@ class KdePortal(PortalDesktop, unittest.TestCase):
     def test_paste_without_xwayland_goes_through_wl_copy(self):
         with Server(args=("--headless", "--input", "portal"), env={**self.stack.env, "DISPLAY": ""}) as server:
             self.assertIsNotNone(server.wait_for("^The desktop allows remote input$", timeout=20), server.lines)
-            client = Client(server.port)
+            client = server.paired_client()
             self.addCleanup(client.close)
-            client.exchange(b"PAIR:" + server.code.encode())
             mark = len(self.stack.lines())
             self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经 X".encode())), b"ACK_TYPE")
             self.input_lines(mark, r"^keyrelease detail=37 ")

@@ -56,9 +56,8 @@ class X11Backend(unittest.TestCase):
         self.assertIsNotNone(self.xvfb.display)
         self.server = Server(args=("--headless", "--input", "x11"), env={"DISPLAY": self.xvfb.display})
         self.addCleanup(self.server.__exit__)
-        self.client = Client(self.server.port)
+        self.client = self.server.paired_client()
         self.addCleanup(self.client.close)
-        self.assertTrue(self.client.exchange(b"PAIR:" + self.server.code.encode()).startswith(b"PAIR_SUCCESS|"))
         self.keysyms = {}
         for line in self.xvfb.run("xmodmap", "-pke").splitlines():
             parts = line.split()
@@ -168,8 +167,7 @@ class DisplayLoss(unittest.TestCase):
         xvfb = Xvfb()
         self.addCleanup(lambda: xvfb.stop())
         with Server(args=("--headless", "--input", "x11"), env={"DISPLAY": xvfb.display}) as server:
-            client = Client(server.port)
-            self.assertTrue(client.exchange(b"PAIR:" + server.code.encode()).startswith(b"PAIR_SUCCESS|"))
+            client = server.paired_client()
             xvfb.stop(signal.SIGKILL)
             self.assertIsNotNone(server.wait_for("^Lost the X display", timeout=5))
             self.assertEqual(client.exchange(b"MOVE:5,5"), b"ACK_MOVE")  # still answered, nothing posted

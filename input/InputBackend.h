@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/ClipboardOwner.h"
+#include "input/EventSink.h"
+#include "input/WindowManager.h"
+
+#include <memory>
+
+namespace quillmote::input {
+
+// One way of reaching the desktop, by role: the sink posts events, the clipboard owner serves
+// pastes, the window manager answers about windows. The last two may be missing.
+struct InputBackend
+{
+    std::unique_ptr<EventSink> sink = std::make_unique<NoneSink>();
+    std::unique_ptr<ClipboardOwner> clipboard;
+    std::unique_ptr<WindowManager> windowManager;
+};
+
+} // namespace quillmote::input

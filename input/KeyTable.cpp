@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "input/KeyTable.h"
+
+#include <linux/input-event-codes.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace quillmote::input {
+
+namespace {
+struct Row
+{
+    const char16_t* name; // the protocol's name, or null for keys it does not name
+    std::uint16_t key;
+    std::uint32_t keysym;
+};
+
+constexpr Row table[] = {
+    {u"ENTER", KEY_ENTER, 0xff0d},
+    {u"ESC", KEY_ESC, 0xff1b},
+    {u"BACKSPACE", KEY_BACKSPACE, 0xff08},
+    {u"SPACE", KEY_SPACE, 0x20},
+    {u"TAB", KEY_TAB, 0xff09},
+    {u"UP", KEY_UP, 0xff52},
+    {u"DOWN", KEY_DOWN, 0xff54},
+    {u"LEFT", KEY_LEFT, 0xff51},
+    {u"RIGHT", KEY_RIGHT, 0xff53},
+    {u"COMMAND", KEY_LEFTCTRL, 0xffe3},
+    {nullptr, KEY_LEFTSHIFT, 0xffe1},
+    {nullptr, KEY_LEFTALT, 0xffe9},
+    {nullptr, KEY_LEFTMETA, 0xffeb},
+    {nullptr, KEY_INSERT, 0xff63},
+    {nullptr, KEY_F2, 0xffbf},
+    {nullptr, KEY_F5, 0xffc2},
+    {nullptr, KEY_VOLUMEUP, 0x1008ff13},
+    {nullptr, KEY_VOLUMEDOWN, 0x1008ff11},
+    {nullptr, KEY_MUTE, 0x1008ff12},
+    {nullptr, KEY_PLAYPAUSE, 0x1008ff14},
+    {nullptr, KEY_NEXTSONG, 0x1008ff17},
+    {nullptr, KEY_PREVIOUSSONG, 0x1008ff16},
+    {nullptr, KEY_BRIGHTNESSUP, 0x1008ff02},
+    {nullptr, KEY_BRIGHTNESSDOWN, 0x1008ff03},
+    // Letters and digits, for shortcuts: their keysyms are the characters.
+    {nullptr, KEY_A, 'a'},
+    {nullptr, KEY_B, 'b'},
+    {nullptr, KEY_C, 'c'},
+    {nullptr, KEY_D, 'd'},
+    {nullptr, KEY_E, 'e'},
+    {nullptr, KEY_F, 'f'},
+    {nullptr, KEY_G, 'g'},
+    {nullptr, KEY_H, 'h'},
+    {nullptr, KEY_I, 'i'},
+    {nullptr, KEY_J, 'j'},
+    {nullptr, KEY_K, 'k'},
+    {nullptr, KEY_L, 'l'},
+    {nullptr, KEY_M, 'm'},
+    {nullptr, KEY_N, 'n'},
+    {nullptr, KEY_O, 'o'},
+    {nullptr, KEY_P, 'p'},
+    {nullptr, KEY_Q, 'q'},
+    {nullptr, KEY_R, 'r'},
+    {nullptr, KEY_S, 's'},
+    {nullptr, KEY_T, 't'},
+    {nullptr, KEY_U, 'u'},
+    {nullptr, KEY_V, 'v'},
+    {nullptr, KEY_W, 'w'},
+    {nullptr, KEY_X, 'x'},
+    {nullptr, KEY_Y, 'y'},
+    {nullptr, KEY_Z, 'z'},
+    {nullptr, KEY_0, '0'},
+    {nullptr, KEY_1, '1'},
+    {nullptr, KEY_2, '2'},
+    {nullptr, KEY_3, '3'},
+    {nullptr, KEY_4, '4'},
+    {nullptr, KEY_5, '5'},
+    {nullptr, KEY_6, '6'},
+    {nullptr, KEY_7, '7'},
+    {nullptr, KEY_8, '8'},
+    {nullptr, KEY_9, '9'},
+};
+
+struct VolumeRow
+{
+    const char16_t* name;
+    std::uint16_t key;
+};
+constexpr VolumeRow volumeKeys[] = {{u"UP", KEY_VOLUMEUP}, {u"DOWN", KEY_VOLUMEDOWN}, {u"MUTE", KEY_MUTE}};
+
+const Row* rowOf(std::uint16_t key)
+{
+    const auto row =
+        std::find_if(std::begin(table), std::end(table), [key](const Row& r) { return r.key == key; });
+    return row == std::end(table) ? nullptr : row;
+}
+} // namespace
+
+std::optional<std::uint16_t> keyNamed(QStringView name)
+{
+    for (const Row& row : table) {
+        if (row.name && name == QStringView(row.name))
+            return row.key;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint16_t> volumeKeyNamed(QStringView name)
+{
+    for (const VolumeRow& row : volumeKeys) {
+        if (name == QStringView(row.name))
+            return row.key;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> keysymOf(std::uint16_t key)
+{
+    if (const Row* row = rowOf(key))
+        return row->keysym;
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> characterKeysym(std::uint16_t key)
+{
+    const std::optional<std::uint32_t> keysym = keysymOf(key);
+    if (keysym && ((*keysym >= 'a' && *keysym <= 'z') || (*keysym >= '0' && *keysym <= '9')))
+        return keysym;
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> shortcutKeysym(const KeyChange& change)
+{
+    if ((change.modifiers & (Control | Alt | Super)) == 0)
+        return std::nullopt;
+    return characterKeysym(change.key);
+}
+
+std::uint16_t modifierKey(Modifier modifier)
+{
+    switch (modifier) {
+    case Control:
+        return KEY_LEFTCTRL;
+    case Shift:
+        return KEY_LEFTSHIFT;
+    case Alt:
+        return KEY_LEFTALT;
+    case Super:
+        return KEY_LEFTMETA;
+    }
+    return KEY_LEFTCTRL;
+}
+
+} // namespace quillmote::input

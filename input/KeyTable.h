@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/Events.h"
+
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+
+namespace quillmote::input {
+
+// The one key table: the keys the protocol names, and for every key the controller presses the
+// keysym it stands for in a US layout. X11 and the portal resolve keys through the keysym so that
+// any keymap works; uinput presses the evdev key, a place on the keyboard.
+
+// "KEY:" names: ENTER, ESC, …; COMMAND is the Control key. Empty for names the table lacks.
+std::optional<std::uint16_t> keyNamed(QStringView name);
+// "VOLUME:" names: UP, DOWN, MUTE, as media keys.
+std::optional<std::uint16_t> volumeKeyNamed(QStringView name);
+
+// The keysym of a key of the table; empty for keys it does not list.
+std::optional<std::uint32_t> keysymOf(std::uint16_t key);
+// The keysym of a letter or digit key (Latin-1 keysyms are the characters themselves): what a
+// shortcut such as Control+V means in the user's layout. Empty for every other key.
+std::optional<std::uint32_t> characterKeysym(std::uint16_t key);
+// Whether a key change is a shortcut's letter: a letter or digit pressed with Control, Alt or Super.
+std::optional<std::uint32_t> shortcutKeysym(const KeyChange& change);
+
+// The left-hand key of a modifier.
+std::uint16_t modifierKey(Modifier modifier);
+
+} // namespace quillmote::input

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "platform/x11/X11Poster.h"
+
+#include "input/KeyTable.h"
+
+#include "platform/x11/XResources.h"
+
+#include <X11/extensions/XTest.h>
+
+#include <cstdlib>
+
+namespace quillmote::x11 {
+
+X11Poster::X11Poster(std::shared_ptr<X11Connection> connection)
+    : m_connection(std::move(connection)), m_pointer(m_connection)
+{
+    connect(m_connection.get(), &X11Connection::connected, this, &X11Poster::setUp);
+    connect(m_connection.get(), &X11Connection::lost, this, [this] { m_monitors.invalidate(); });
+    connect(m_connection.get(), &X11Connection::eventReceived, this, &X11Poster::onEvent);
+    setUp();
+}
+
+void X11Poster::setUp()
+{
+    m_monitors.invalidate();
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    // Keep the monitor list from RandR's change events instead of asking on every move.
+    int errorBase = 0;
+    if (XRRQueryExtension(display, &m_randrEventBase, &errorBase))
+        XRRSelectInput(display, DefaultRootWindow(display),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    else
+        m_randrEventBase = -1;
+    // Redefined monitors (xrandr --setmonitor) send no RandR event, only the root's
+    // ConfigureNotify.
+    XSelectInput(display, DefaultRootWindow(display), StructureNotifyMask);
+    XFlush(display);
+}
+
+void X11Poster::onEvent(XEvent* event)
+{
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    const bool rootConfigured =
+        event->type == ConfigureNotify && event->xconfigure.window == DefaultRootWindow(display);
+    const bool randr = m_randrEventBase >= 0 && event->type >= m_randrEventBase &&
+                       event->type < m_randrEventBase + RRNumberEvents;
+    if (randr)
+        XRRUpdateConfiguration(event);
+    if (rootConfigured || randr) {
+        m_monitors.invalidate();
+        m_pointer.forget();
+    }
+}
+
+std::optional<std::vector<input::Rect>> X11Poster::activeDisplays()
+{
+    m_connection->readSentEvents();
+    Display* display = m_connection->display();
+    if (!display)
+        return std::nullopt;
+    if (m_monitors.monitors() && m_randrEventBase >= 0)
+        return m_monitors.monitors();
+    std::vector<input::Rect> rects;
+    if (m_randrEventBase >= 0) {
+        int count = 0;
+        const Monitors monitors(XRRGetMonitors(display, DefaultRootWindow(display), True, &count));
+        for (int i = 0; monitors && i < count; ++i) {
+            const XRRMonitorInfo& m = monitors.get()[i];
+            rects.push_back({double(m.x), double(m.y), double(m.width), double(m.height)});
+        }
+    } else {
+        const int screen = DefaultScreen(display);
+        rects.push_back(
+            {0, 0, double(DisplayWidth(display, screen)), double(DisplayHeight(display, screen))});
+    }
+    m_connection->processEventsSoon();
+    if (!m_connection->isConnected())
+        return std::nullopt;
+    m_monitors.store(rects);
+    return rects;
+}
+
+void X11Poster::postKey(Display* display, std::uint16_t key, bool down)
+{
+    KeyCode keycode = 0;
+    // By keysym, so that the key is found in whatever keymap the server has.
+    if (const std::optional<std::uint32_t> keysym = input::keysymOf(key))
+        keycode = XKeysymToKeycode(display, *keysym);
+    // Not in this keymap: the key at the same physical place, as the kernel numbers it.
+    if (keycode == 0 && key + 8 <= 255)
+        keycode = static_cast<KeyCode>(key + 8);
+    XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
+}
+
+void X11Poster::postWheel(Display* display, input::WheelSteps& steps, std::int32_t pixels,
+                          unsigned positiveButton, unsigned negativeButton)
+{
+    const int clicks = steps.take(pixels);
+    const unsigned button = clicks > 0 ? positiveButton : negativeButton;
+    for (int i = 0; i < std::abs(clicks); ++i) {
+        XTestFakeButtonEvent(display, button, True, CurrentTime);
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+    }
+}
+
+void X11Poster::post(const input::Event& event)
+{
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
+        XTestFakeMotionEvent(display, DefaultScreen(display), pixelOf(motion->to.x), pixelOf(motion->to.y),
+                             CurrentTime);
+        m_pointer.notePosted(motion->to);
+    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
+        static constexpr unsigned buttons[] = {Button1, Button3, Button2};
+        XTestFakeButtonEvent(display, buttons[static_cast<int>(change->button)], change->down ? True : False,
+                             CurrentTime);
+    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
+        // Positive vertical scrolls up (button 4), positive horizontal left (button 6).
+        postWheel(display, m_wheelVertical, wheel->vertical, 4, 5);
+        postWheel(display, m_wheelHorizontal, wheel->horizontal, 6, 7);
+    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
+        postKey(display, key->key, key->down);
+    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
+        postKey(display, media->key, media->down);
+    } else {
+        return;
+    }
+    XFlush(display);
+}
+
+} // namespace quillmote::x11

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/WindowManager.h"
+#include "platform/x11/X11Connection.h"
+
+#include <memory>
+#include <vector>
+
+namespace quillmote::x11 {
+
+// The focused window and show-desktop, through the window manager's EWMH properties.
+class X11WindowManager : public input::WindowManager
+{
+public:
+    explicit X11WindowManager(std::shared_ptr<X11Connection> connection) : m_connection(std::move(connection))
+    {
+    }
+
+    std::optional<QString> focusedWindowClass() override;
+    bool toggleShowDesktop() override;
+
+private:
+    // A 32-bit property of a window as its values; empty when it is missing or of another type.
+    static std::vector<long> property(_XDisplay* display, unsigned long window, const char* name,
+                                      unsigned long type, long maxLength = 1024);
+
+    std::shared_ptr<X11Connection> m_connection;
+};
+
+} // namespace quillmote::x11

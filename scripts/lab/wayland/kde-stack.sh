@@ -1,0 +1,104 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+# kde-stack.sh start [--portal] [--allow-fake-input EXE]... [DIR] | stop [DIR]
+# A virtual KDE Plasma compositor for input tests: kwin_wayland 5.27 --virtual (1280x800) with a
+# rootless Xwayland, a fullscreen X window that logs the input it receives (xcover.py), and with
+# --portal xdg-desktop-portal + xdg-desktop-portal-kde. --allow-fake-input lets that executable
+# bind org_kde_kwin_fake_input. Private session bus. State in DIR/kde; DIR is the argument, else
+# $LAB_DIR, else a fresh mktemp -d. `start` returns once everything answers and prints the file to
+# source for clients; `stop` ends every process the stack started. Exit 77: something is missing.
+set -u
+. "$(dirname "$0")/lib.sh"
+cmd=${1:-}; shift
+portal=0; allow=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --portal) portal=1; shift ;;
+    --allow-fake-input) allow+=("$(realpath "$2")"); shift 2 ;;
+    *) break ;;
+  esac
+done
+case $cmd in
+  start) ;;
+  stop) [ -n "${1:-${LAB_DIR:-}}" ] || die "stop needs DIR or LAB_DIR"
+        W=$(lab_dir "${1:-}"); S=$W/kde; stop_stack; exit 0 ;;
+  *) echo "usage: $0 start [--portal] [--allow-fake-input EXE]... [DIR] | stop [DIR]" >&2; exit 2 ;;
+esac
+
+need dbus-daemon gdbus xdpyinfo "$PY" py:dbus py:Xlib Xwayland kwin_wayland
+xdpk=$(ls /usr/lib/*/libexec/xdg-desktop-portal-kde 2>/dev/null | head -1)
+[ $portal = 1 ] && need /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-permission-store "${xdpk:-xdg-desktop-portal-kde}"
+W=$(lab_dir "${1:-}") || exit 1
+stack_init kde
+[ -f "$S/pids" ] && die "a stack already runs in $S (stop it first)"
+trap '[ $? = 0 ] || stop_stack' EXIT   # a start that fails half-way leaves nothing running
+
+# /usr/bin/kwin_wayland carries the file capability cap_sys_resource; where the bounding set lacks
+# it (containers), exec fails with EPERM. A plain copy runs everywhere.
+mkdir -p "$W/bin"
+[ -x "$W/bin/kwin_wayland" ] || cp "$(command -v kwin_wayland)" "$W/bin/kwin_wayland"
+
+# KWin reads these .desktop files into its service cache at start; one written later is not seen
+# until the cache notices it, and binds in between are refused.
+apps=$XDG_DATA_HOME/applications
+mkdir -p "$apps"; rm -f "$apps"/lab-fake-input-*.desktop
+i=0
+for exe in "${allow[@]}"; do
+  i=$((i + 1))
+  printf '[Desktop Entry]\nType=Application\nName=lab fake input %d\nNoDisplay=true\nExec=%s\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n' \
+    $i "$exe" > "$apps/lab-fake-input-$i.desktop"
+done
+
+T0=$(now_us)
+start_bus; stamp "session bus"
+
+export WAYLAND_DISPLAY=wayland-lab
+unset QT_QPA_PLATFORM
+klog=$S/log/kwin.log
+kwin_up() {
+  alive "$(pid_of kwin)" && return 0
+  echo "kwin_wayland exited:" >&2; tail -20 "$klog" >&2; exit 1
+}
+# Done when xsock.py (whose PID becomes kwin's) holds the lock, or has exited.
+claimed() { ! alive "$(pid_of kwin)" || [ "$(tr -dc 0-9 2>/dev/null < /tmp/.X$xn-lock)" = "$(pid_of kwin)" ]; }
+# xsock.py claims the display atomically; if another server took it since pick_x looked, try the next.
+xn=$((LAB_XMIN - 1))
+for try in 1 2 3; do
+  xn=$(pick_x 1 $((xn + 1))) || die "no free X display in :$LAB_XMIN-:$LAB_XMAX"
+  echo $xn > "$S/xdisplays"
+  start_bg kwin "$PY" "$LAB_HERE/xsock.py" $xn -- "$W/bin/kwin_wayland" --virtual --width 1280 --height 800 \
+    --socket $WAYLAND_DISPLAY --no-lockscreen --xwayland {fds} --xwayland-display {display}
+  wait_for 10 "X display claim" claimed || exit 1
+  if alive "$(pid_of kwin)" || ! grep -q 'is taken' "$klog"; then break; fi
+  sed -i '/^kwin /d' "$S/pids"
+done
+wait_for 20 "Wayland socket" eval 'kwin_up && [ -S "$S/run/$WAYLAND_DISPLAY" ]' || exit 1
+stamp "Wayland socket $WAYLAND_DISPLAY"
+wait_for 20 "KWin on the bus" eval 'kwin_up && bus_has org.kde.KWin' || exit 1
+stamp "org.kde.KWin"
+export DISPLAY=:$xn
+wait_for 20 "Xwayland $DISPLAY" eval 'kwin_up && xdpyinfo >/dev/null 2>&1' || exit 1
+stamp "Xwayland $DISPLAY answers"
+
+export LAB_XCOVER_LOG=$S/log/xcover.log
+start_bg xcover "$PY" -u "$LAB_HERE/xcover.py"
+wait_for 10 "X window mapped" grep -qs '^enter' "$LAB_XCOVER_LOG" || exit 1
+stamp "xcover mapped"
+
+if [ $portal = 1 ]; then
+  # The portal picks its backend by XDG_CURRENT_DESKTOP among the .portal files it is shown; its
+  # dialogs must be Wayland clients of this compositor.
+  mkdir -p "$S/portals"; cp /usr/share/xdg-desktop-portal/portals/kde.portal "$S/portals/"
+  export XDG_CURRENT_DESKTOP=KDE QT_QPA_PLATFORM=wayland XDG_DESKTOP_PORTAL_DIR=$S/portals
+  start_bg pstore /usr/libexec/xdg-permission-store --replace
+  start_bg xdpk "$xdpk"
+  wait_for 20 "xdg-desktop-portal-kde" bus_has org.freedesktop.impl.portal.desktop.kde || exit 1
+  stamp "xdg-desktop-portal-kde"
+  start_bg xdp /usr/libexec/xdg-desktop-portal --replace
+  wait_for 20 "xdg-desktop-portal" bus_has org.freedesktop.portal.Desktop || exit 1
+  stamp "xdg-desktop-portal"
+fi
+
+write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY LAB_XCOVER_LOG
+echo "ready: . $S/env"

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "server/PairingThrottle.h"
+
+#include <algorithm>
+
+namespace quillmote {
+
+using std::chrono::steady_clock;
+
+PairingThrottle::PairingThrottle(Clock clock) : m_clock(std::move(clock)), m_lastRefill(m_clock()) {}
+
+QByteArray PairingThrottle::sourceKey(const QHostAddress& address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4); // also unwraps ::ffff:a.b.c.d
+    if (isV4)
+        return QByteArray::number(v4);
+    const Q_IPV6ADDR v6 = address.toIPv6Address();
+    return QByteArray(reinterpret_cast<const char*>(v6.c), 8); // the /64 prefix
+}
+
+std::chrono::milliseconds PairingThrottle::delayAfter(int failures)
+{
+    if (failures <= freeFailures)
+        return std::chrono::milliseconds(0);
+    const int doublings = std::min(failures - freeFailures - 1, 20);
+    const std::chrono::milliseconds delay = std::chrono::seconds(1) * (1 << doublings);
+    return std::min<std::chrono::milliseconds>(delay, maxDelay);
+}
+
+std::chrono::hours PairingThrottle::expectedTimeToGuess()
+{
+    // Half of the million codes, on average, after the burst.
+    return std::chrono::duration_cast<std::chrono::hours>((500'000 - burst) * refillInterval);
+}
+
+const PairingThrottle::Source* PairingThrottle::findSource(const QByteArray& key) const
+{
+    const auto it = m_sources.constFind(key);
+    if (it != m_sources.cend())
+        return &*it;
+    return m_sources.size() >= maxSources ? &m_overflow : nullptr;
+}
+
+PairingThrottle::Source& PairingThrottle::sourceFor(const QByteArray& key, steady_clock::time_point now)
+{
+    const auto it = m_sources.find(key);
+    if (it != m_sources.end())
+        return *it;
+    if (m_sources.size() >= maxSources) {
+        // Only sources whose history no longer matters are forgotten; forgetting a source that
+        // is still being slowed down would hand it fresh free tries.
+        m_sources.removeIf([now](const auto& entry) {
+            return now - entry.value().lastSeen >= forgetAfter && now >= entry.value().nextAllowed;
+        });
+        if (m_sources.size() >= maxSources)
+            return m_overflow;
+    }
+    return m_sources[key];
+}
+
+void PairingThrottle::refill(steady_clock::time_point now)
+{
+    const std::chrono::duration<double> elapsed = now - m_lastRefill;
+    m_lastRefill = now;
+    if (elapsed.count() > 0)
+        m_budget = std::min<double>(burst, m_budget + elapsed / refillInterval);
+}
+
+bool PairingThrottle::isTrusted(const QHostAddress& address) const
+{
+    return m_trusted.contains(address);
+}
+
+bool PairingThrottle::allows(const QHostAddress& address)
+{
+    const steady_clock::time_point now = m_clock();
+    if (const Source* source = findSource(sourceKey(address)); source && now < source->nextAllowed)
+        return false;
+    refill(now);
+    return m_budget >= 1.0 || isTrusted(address);
+}
+
+bool PairingThrottle::allowsProof(const QHostAddress& address)
+{
+    const Source* source = findSource(sourceKey(address));
+    return !source || m_clock() >= source->nextAllowed;
+}
+
+void PairingThrottle::recordFailure(const QHostAddress& address, bool drawsOnBudget)
+{
+    const steady_clock::time_point now = m_clock();
+    if (drawsOnBudget) {
+        refill(now);
+        m_budget = std::max(0.0, m_budget - 1.0);
+        ++m_checkedFailures;
+    }
+    Source& source = sourceFor(sourceKey(address), now);
+    source.failures += 1;
+    source.lastSeen = now;
+    source.nextAllowed = now + delayAfter(source.failures);
+}
+
+void PairingThrottle::recordSuccess(const QHostAddress& address)
+{
+    m_sources.remove(sourceKey(address));
+    // Any local user can send from a loopback address, so none of them is vouched for.
+    if (address.isLoopback())
+        return;
+    if (!m_trusted.contains(address) && m_trusted.size() >= maxTrusted) {
+        const auto oldest = std::min_element(m_trusted.cbegin(), m_trusted.cend());
+        m_trusted.erase(oldest);
+    }
+    m_trusted.insert(address, m_clock());
+}
+
+} // namespace quillmote
