@@ -49,8 +49,11 @@ def read_faults(path):
 
 
 def occurrences(fault):
-    with open(os.path.join(ROOT, fault["path"]), encoding="utf-8") as f:
-        return f.read().count(fault["original"])
+    try:
+        with open(os.path.join(ROOT, fault["path"]), encoding="utf-8") as f:
+            return f.read().count(fault["original"])
+    except FileNotFoundError:
+        return 0
 
 
 def ctest_tests(build):
