@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "protocol/CommandDispatcher.h"
 
+#include "input/InputController.h"
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
@@ -127,7 +128,7 @@ void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
         // Commands that TCP delivered together are handled one by one, each with its reply.
         if (const std::optional<QString> message = protocol::decodeUtf8(data)) {
             for (const QStringView piece : splitCommands(*message)) {
-                const QString reply = dispatchCommand(*connection, piece.toString());
+                const QString reply = dispatchCommand(connection->peer(), piece.toString());
                 if (!reply.isEmpty())
                     sendReply(*connection, reply);
                 if (!server)
@@ -139,25 +140,42 @@ void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
         // A read error ends the connection as surely as an end of stream does: a peer that
         // reset or vanished must not be counted as connected any more.
         m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
-        m_gate.unpair(connection->identity());
+        connectionEnded(connection->peer());
         return;
     }
     receiveNext(connection);
 }
 
-QString CommandDispatcher::dispatchCommand(Connection& connection, const QString& message)
+QString CommandDispatcher::dispatchCommand(const Peer& peer, const QString& message)
 {
     if (message.startsWith(pairKeyword))
-        return pairWith(connection, QStringView(message).mid(pairKeyword.size()));
-    if (!m_gate.isPaired(connection.identity()))
+        return pairWith(peer, QStringView(message).mid(pairKeyword.size()));
+    if (!m_gate.isPaired(peer.identity))
         return {};
     const Targets targets{m_input, m_actions};
     for (const Row& row : rows) {
         const bool matches = row.wholeMessage ? message == row.keyword : message.startsWith(row.keyword);
-        if (matches)
-            return row.handler(targets, QStringView(message).mid(row.keyword.size()));
+        if (!matches)
+            continue;
+        const QString reply = row.handler(targets, QStringView(message).mid(row.keyword.size()));
+        if (message == QLatin1String("MOUSE_DOWN"))
+            m_buttonHolder = peer.identity;
+        else if (message == QLatin1String("MOUSE_UP") || message == QLatin1String("CLICK:LEFT") ||
+                 message == QLatin1String("CLICK:DOUBLE"))
+            m_buttonHolder = 0; // released, by whoever it was
+        return reply;
     }
     return {};
+}
+
+void CommandDispatcher::connectionEnded(const Peer& peer)
+{
+    m_gate.unpair(peer.identity);
+    if (m_buttonHolder != peer.identity)
+        return;
+    m_buttonHolder = 0;
+    if (m_input)
+        m_input->mouseUp();
 }
 
 void CommandDispatcher::sendReply(Connection& connection, const QString& text)
@@ -165,11 +183,11 @@ void CommandDispatcher::sendReply(Connection& connection, const QString& text)
     connection.send(text.toUtf8());
 }
 
-QString CommandDispatcher::pairWith(Connection& connection, QStringView code)
+QString CommandDispatcher::pairWith(const Peer& peer, QStringView code)
 {
     if (!m_server)
         return {};
-    if (!m_gate.pairWithCode(connection.identity(), connection.peerAddress(), code))
+    if (!m_gate.pairWithCode(peer.identity, peer.address, code))
         return QStringLiteral("PAIR_FAILED");
     return QStringLiteral("PAIR_SUCCESS|") + m_server->linkLayerAddress();
 }

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "server/Peer.h"
 #include "util/Console.h"
 
 #include <QByteArray>
@@ -44,16 +45,22 @@ public:
     // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
     // keyword is a piece of its own. A read with one command is one piece, unchanged.
     static QList<QStringView> splitCommands(QStringView message);
-    // The reply to one message; empty means that nothing is sent.
-    QString dispatchCommand(Connection& connection, const QString& message);
+    // The reply to one message from a peer, whatever carries it; empty means that nothing is sent.
+    QString dispatchCommand(const Peer& peer, const QString& message);
     void sendReply(Connection& connection, const QString& text);
-    QString pairWith(Connection& connection, QStringView code);
+    QString pairWith(const Peer& peer, QStringView code);
+    // A connection of any kind has ended: it is no longer paired, and the left button it held
+    // down is released (a phone that loses its network mid-drag must not leave the desktop
+    // dragging).
+    void connectionEnded(const Peer& peer);
 
 private:
     QPointer<RemoteServer> m_server;
     PairingGate& m_gate;
     input::InputController* m_input;
     actions::DesktopActions* m_actions;
+    // The connection whose MOUSE_DOWN holds the left button, or 0.
+    quint64 m_buttonHolder = 0;
     console::RepeatedLines m_repeatedLines;
 };
 

@@ -16,11 +16,16 @@
 namespace quillmote {
 
 namespace {
-std::atomic<quint64> nextIdentity{1};
+std::atomic<quint64> identities{1};
 
 // A released connection whose peer never reads its last reply is not kept forever.
 constexpr int lingerForOutputMs = 10'000;
 } // namespace
+
+quint64 nextConnectionIdentity()
+{
+    return identities.fetch_add(1);
+}
 
 std::shared_ptr<Connection> Connection::adopt(int descriptor)
 {
@@ -30,7 +35,7 @@ std::shared_ptr<Connection> Connection::adopt(int descriptor)
 }
 
 Connection::Connection(int descriptor)
-    : m_descriptor(descriptor), m_identity(nextIdentity.fetch_add(1)),
+    : m_descriptor(descriptor), m_peer{nextConnectionIdentity(), {}},
       m_lastActivity(std::chrono::steady_clock::now()), m_readNotifier(descriptor, QSocketNotifier::Read),
       m_writeNotifier(descriptor, QSocketNotifier::Write)
 {
@@ -50,12 +55,12 @@ Connection::Connection(int descriptor)
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
-        m_peerAddress.setAddress(reinterpret_cast<const sockaddr*>(&peer));
+        m_peer.address.setAddress(reinterpret_cast<const sockaddr*>(&peer));
         // IPv4 clients reach the dual-stack listener as ::ffff:a.b.c.d; show them as IPv4.
         bool isV4 = false;
-        const quint32 v4 = m_peerAddress.toIPv4Address(&isV4);
+        const quint32 v4 = m_peer.address.toIPv4Address(&isV4);
         if (isV4)
-            m_peerAddress.setAddress(v4);
+            m_peer.address.setAddress(v4);
     }
 
     m_readNotifier.setEnabled(false);

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "server/Peer.h"
 #include "util/UniqueFd.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@ namespace quillmote {
 // One accepted TCP connection on a raw descriptor. Each completed read delivers 1 to
 // maxRead bytes, or the end of the stream, or an error; a reset by the peer is an error,
 // which QTcpSocket would fold into "remote host closed".
-class Connection : public QObject
+class Connection : public QObject, public OpenConnection
 {
     Q_OBJECT
 public:
@@ -37,17 +38,17 @@ public:
 
     ~Connection() override;
 
-    // Unique for the life of the process: a descriptor or address can be reused, an identity never.
-    quint64 identity() const { return m_identity; }
-    const QHostAddress& peerAddress() const { return m_peerAddress; }
-    std::chrono::steady_clock::time_point lastActivity() const { return m_lastActivity; }
+    const Peer& peer() const override { return m_peer; }
+    quint64 identity() const { return m_peer.identity; }
+    const QHostAddress& peerAddress() const { return m_peer.address; }
+    std::chrono::steady_clock::time_point lastActivity() const override { return m_lastActivity; }
 
     // Arms one read; completion runs on the event loop once it has a result. One read at a time.
     void receive(Completion completion);
     // Queues bytes for sending without waiting; a failed send is ignored.
     void send(const QByteArray& bytes);
     // Ends the stream from our side: the pending read completes with the end of the stream.
-    void shutdown();
+    void shutdown() override;
     // Drops the pending read without completing it; used when its reader goes away.
     void abandon();
 
@@ -59,8 +60,7 @@ private:
     void release();
 
     UniqueFd m_descriptor;
-    quint64 m_identity;
-    QHostAddress m_peerAddress;
+    Peer m_peer;
     std::chrono::steady_clock::time_point m_lastActivity;
     QSocketNotifier m_readNotifier;
     QSocketNotifier m_writeNotifier;

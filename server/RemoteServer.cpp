@@ -42,8 +42,8 @@ RemoteServer::RemoteServer(Dependencies dependencies)
 RemoteServer::~RemoteServer()
 {
     // Pending reads hold their connections; dropping them lets the connections go.
-    for (const std::weak_ptr<Connection>& weak : std::as_const(m_openConnections)) {
-        if (const std::shared_ptr<Connection> connection = weak.lock())
+    for (const std::weak_ptr<OpenConnection>& weak : std::as_const(m_openConnections)) {
+        if (const auto connection = std::dynamic_pointer_cast<Connection>(weak.lock()))
             connection->abandon();
     }
 }
@@ -96,9 +96,14 @@ void RemoteServer::handleListenerState(ListenerState state, const QString& error
 
 void RemoteServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
 {
-    dropLongestIdleUnpaired();
-    m_openConnections.insert(connection->identity(), connection);
+    admit(connection);
     Q_EMIT connectionAccepted(connection);
+}
+
+void RemoteServer::admit(const std::shared_ptr<OpenConnection>& connection)
+{
+    dropLongestIdleUnpaired();
+    m_openConnections.insert(connection->peer().identity, connection);
 }
 
 void RemoteServer::dropLongestIdleUnpaired()
@@ -106,16 +111,16 @@ void RemoteServer::dropLongestIdleUnpaired()
     // A flood of idle connections that never pair must not use up the descriptors that a
     // paired client needs: at the bound, the longest-idle unpaired connection makes room.
     // One pass forgets the connections that have ended and finds the longest-idle unpaired one.
-    std::shared_ptr<Connection> oldest;
+    std::shared_ptr<OpenConnection> oldest;
     int unpaired = 0;
     for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
-        const std::shared_ptr<Connection> connection = it->lock();
+        const std::shared_ptr<OpenConnection> connection = it->lock();
         if (!connection) {
             it = m_openConnections.erase(it);
             continue;
         }
         ++it;
-        if (m_gate.isPaired(connection->identity()))
+        if (m_gate.isPaired(connection->peer().identity))
             continue;
         ++unpaired;
         if (!oldest || connection->lastActivity() < oldest->lastActivity())
@@ -124,8 +129,8 @@ void RemoteServer::dropLongestIdleUnpaired()
     if (unpaired < m_unpairedConnectionLimit || !oldest)
         return;
     console::line(QStringLiteral("Dropping the longest-idle unpaired connection from %1")
-                      .arg(oldest->peerAddress().toString()));
-    m_openConnections.remove(oldest->identity());
+                      .arg(oldest->peer().address.toString()));
+    m_openConnections.remove(oldest->peer().identity);
     oldest->shutdown();
 }
 

@@ -14,6 +14,7 @@
 namespace quillmote {
 
 class Connection;
+class OpenConnection;
 class PairingGate;
 
 // The network service: the listener and its advertisement, and the open connections with the
@@ -51,6 +52,9 @@ public:
     void start();
     void handleListenerState(ListenerState state, const QString& error);
     void handleNewConnection(const std::shared_ptr<Connection>& connection);
+    // Counts an open connection, of any kind, against the bound on those that have not paired;
+    // at the bound the longest-idle of them is shut down first. Held weakly.
+    void admit(const std::shared_ptr<OpenConnection>& connection);
 
 Q_SIGNALS:
     // The code is placed and the listener is being set up.
@@ -72,7 +76,7 @@ private:
     QString m_linkLayerAddress;
 
     // Open connections, held weakly: only to bound the unpaired ones.
-    QHash<quint64, std::weak_ptr<Connection>> m_openConnections;
+    QHash<quint64, std::weak_ptr<OpenConnection>> m_openConnections;
     int m_unpairedConnectionLimit;
     PortChoice m_port;
 };

@@ -2,12 +2,14 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
+#include "support/TestSink.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace quillmote;
 using namespace quillmote::test;
+using quillmote::test::ControllerFixture;
 using namespace std::chrono;
 
 class ReceiveLoopTest : public QObject
@@ -69,6 +71,39 @@ private Q_SLOTS:
         // The count falls back to nothing a minute later.
         *now += seconds(61);
         QTRY_COMPARE_WITH_TIMEOUT(f.gate.failedPairingAttempts(), 0, 3000);
+    }
+
+    void connectionEnds_theLeftButtonItHeldIsReleased_notAnotherOnes()
+    {
+        using namespace quillmote::input;
+        ControllerFixture input;
+        ServerFixture f(&steady_clock::now, &input.controller);
+        f.server->start();
+        LoopbackClient dragging(f.port());
+        LoopbackClient other(f.port());
+        for (LoopbackClient* client : {&dragging, &other})
+            QCOMPARE(client->exchange(f.pairCommand()), f.pairedReply());
+        QCOMPARE(dragging.exchange("MOUSE_DOWN"), QByteArray("ACK_MOUSE_DOWN"));
+        QCOMPARE(dragging.exchange("DRAG:5,0"), QByteArray("ACK_DRAG"));
+        const Point at{105, 100};
+        const std::vector<Event> pressed{ButtonChange{Button::Left, true, 1, {100, 100}},
+                                         PointerMotion{at, 5, 0, true}};
+        {
+            LoopbackClient bystander(f.port()); // pairs and leaves: not its button
+            QCOMPARE(bystander.exchange(f.pairCommand()), f.pairedReply());
+        }
+        spinEventLoop(100);
+        QCOMPARE(input.events(), pressed);
+        dragging.finish(); // the phone's network went away mid-drag
+        const std::vector<Event> released =
+            pressed + std::vector<Event>{ButtonChange{Button::Left, false, 1, at}};
+        QTRY_COMPARE_WITH_TIMEOUT(input.events(), released, 2000);
+        // Released by its own MOUSE_UP, it is not released again when the phone leaves.
+        QCOMPARE(other.exchange("MOUSE_DOWN"), QByteArray("ACK_MOUSE_DOWN"));
+        QCOMPARE(other.exchange("MOUSE_UP"), QByteArray("ACK_MOUSE_UP"));
+        other.finish();
+        spinEventLoop(100);
+        QCOMPARE(input.events().size(), pressed.size() + 3);
     }
 };
 
