@@ -9,6 +9,7 @@
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "protocol/CommandDispatcher.h"
+#include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -78,15 +79,18 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, QString* err
     });
     services->m_dispatcher = std::make_unique<CommandDispatcher>(
         *services->m_server, *services->m_gate, services->m_input.get(), services->m_actions.get());
+    services->m_receiveLoop =
+        std::make_unique<ReceiveLoop>(*services->m_server, *services->m_gate, *services->m_dispatcher);
     services->m_status = std::make_unique<ServerStatus>(*services->m_server, *services->m_gate);
     return services;
 }
 
-// The server goes first: its connections' pending reads refer to the dispatcher.
+// The server goes first: its connections' pending reads refer to the receive loop.
 Services::~Services()
 {
     m_status.reset();
     m_server.reset();
+    m_receiveLoop.reset();
     m_dispatcher.reset();
     m_actions.reset();
     m_input.reset();

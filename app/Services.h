@@ -13,6 +13,7 @@ namespace quillmote {
 
 class CommandDispatcher;
 class PairingGate;
+class ReceiveLoop;
 class RemoteServer;
 class ServerStatus;
 namespace input {
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<actions::DesktopActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
+    std::unique_ptr<ReceiveLoop> m_receiveLoop;
     std::unique_ptr<ServerStatus> m_status;
 };
 

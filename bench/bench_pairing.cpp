@@ -6,6 +6,7 @@
 // answers, how many of them it actually checks, and the expected time to find the code. The
 // baseline is the same attack if every answered guess were checked.
 #include "protocol/CommandDispatcher.h"
+#include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServiceAdvertiser.h"
@@ -74,6 +75,7 @@ int main(int argc, char* argv[])
         .unpairedConnectionLimit = 0,
     });
     CommandDispatcher dispatcher(server, gate, nullptr, nullptr);
+    ReceiveLoop receiveLoop(server, gate, dispatcher);
     quint16 port = 0;
     QObject::connect(&server, &RemoteServer::listening, &app, [&port](quint16 p) { port = p; });
     server.start();

@@ -43,12 +43,48 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
 
 InputController::~InputController() = default;
 
+InputController::Origin::Origin(InputController* controller, quint64 origin) : m_controller(controller)
+{
+    if (!m_controller)
+        return;
+    m_controller->m_origin = origin;
+    m_droppedBefore = m_controller->m_dropped;
+}
+
+InputController::Origin::~Origin()
+{
+    if (m_controller)
+        m_controller->m_origin = 0;
+}
+
+int InputController::Origin::dropped() const
+{
+    return m_controller ? m_controller->m_dropped - m_droppedBefore : 0;
+}
+
 template <typename Operation> void InputController::perform(Operation&& operation)
 {
     if (m_hold == Hold::None && m_queue.empty())
         operation();
-    else
-        m_queue.emplace_back(std::forward<Operation>(operation));
+    else if (admit(false))
+        enqueue(std::forward<Operation>(operation), false);
+}
+
+bool InputController::admit(bool paste)
+{
+    const Share share = m_shares.value(m_origin);
+    if (share.operations < maxQueuedPerOrigin && (!paste || share.pastes < maxQueuedPastesPerOrigin))
+        return true;
+    ++m_dropped;
+    return false;
+}
+
+void InputController::enqueue(std::function<void()> operation, bool paste)
+{
+    m_queue.push_back({std::move(operation), m_origin, paste});
+    Share& share = m_shares[m_origin];
+    ++share.operations;
+    share.pastes += paste;
 }
 
 void InputController::release()
@@ -56,9 +92,14 @@ void InputController::release()
     m_hold = Hold::None;
     m_pasteWait.stop();
     while (m_hold == Hold::None && !m_queue.empty()) {
-        const std::function<void()> operation = std::move(m_queue.front());
+        Queued next = std::move(m_queue.front());
         m_queue.pop_front();
-        operation();
+        const auto share = m_shares.find(next.origin);
+        if (share != m_shares.end() && --share->operations == 0)
+            m_shares.erase(share);
+        else if (share != m_shares.end())
+            share->pastes -= next.paste;
+        next.run();
     }
 }
 
@@ -259,7 +300,9 @@ void InputController::typeText(const QString& text)
 {
     // The reply goes out first: the paste starts on a later turn of the event loop, and
     // everything after it waits behind it in the queue.
-    m_queue.emplace_back([this, text] { pasteText(text); });
+    if (!admit(true))
+        return;
+    enqueue([this, text] { pasteText(text); }, true);
     if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;

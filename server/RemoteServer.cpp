@@ -111,6 +111,13 @@ void RemoteServer::dropLongestIdleUnpaired()
     // A flood of idle connections that never pair must not use up the descriptors that a
     // paired client needs: at the bound, the longest-idle unpaired connection makes room.
     // One pass forgets the connections that have ended and finds the longest-idle unpaired one.
+    // A phone that paired before and comes back is the last to go: during a flood it would
+    // otherwise be closed before its PAIR: is answered.
+    const auto before = [this](const OpenConnection& a, const OpenConnection& b) {
+        const bool aReturning = m_gate.throttle().isTrusted(a.peer().address);
+        const bool bReturning = m_gate.throttle().isTrusted(b.peer().address);
+        return aReturning != bReturning ? bReturning : a.lastActivity() < b.lastActivity();
+    };
     std::shared_ptr<OpenConnection> oldest;
     int unpaired = 0;
     for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
@@ -123,13 +130,15 @@ void RemoteServer::dropLongestIdleUnpaired()
         if (m_gate.isPaired(connection->peer().identity))
             continue;
         ++unpaired;
-        if (!oldest || connection->lastActivity() < oldest->lastActivity())
+        if (!oldest || before(*connection, *oldest))
             oldest = connection;
     }
     if (unpaired < m_unpairedConnectionLimit || !oldest)
         return;
-    console::line(QStringLiteral("Dropping the longest-idle unpaired connection from %1")
-                      .arg(oldest->peer().address.toString()));
+    // Folded like the disconnect lines: a flood makes one a second, which would hide the rest.
+    m_repeatedLines.line(QStringLiteral("dropping"),
+                         QStringLiteral("Dropping the longest-idle unpaired connection from %1")
+                             .arg(oldest->peer().address.toString()));
     m_openConnections.remove(oldest->peer().identity);
     oldest->shutdown();
 }

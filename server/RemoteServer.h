@@ -4,6 +4,7 @@
 
 #include "server/Listener.h"
 #include "server/ServiceAdvertiser.h"
+#include "util/Console.h"
 
 #include <QHash>
 #include <QObject>
@@ -79,6 +80,7 @@ private:
     QHash<quint64, std::weak_ptr<OpenConnection>> m_openConnections;
     int m_unpairedConnectionLimit;
     PortChoice m_port;
+    console::RepeatedLines m_repeatedLines;
 };
 
 } // namespace quillmote

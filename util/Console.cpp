@@ -159,22 +159,22 @@ RepeatedLines::RepeatedLines(QObject* parent) : QObject(parent)
     connect(&m_window, &QTimer::timeout, this, &RepeatedLines::flush);
 }
 
-void RepeatedLines::line(const QString& text)
+void RepeatedLines::line(const QString& kind, const QString& text)
 {
     if (!m_window.isActive())
         m_window.start();
-    int& count = m_counts[text];
+    int& count = m_counts[kind];
     ++count;
     if (count <= printedPerSecond)
         console::line(text);
     else if (count == printedPerSecond + 1)
-        m_order << text;
+        m_order.append({kind, text});
 }
 
 void RepeatedLines::flush()
 {
-    for (const QString& text : std::as_const(m_order)) {
-        const int more = m_counts.value(text) - printedPerSecond;
+    for (const auto& [kind, text] : std::as_const(m_order)) {
+        const int more = m_counts.value(kind) - printedPerSecond;
         console::line(
             QStringLiteral("%1 (%2 more like this in the last second)").arg(text, QString::number(more)));
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/CommandDispatcher.h"
+#include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -36,12 +37,14 @@ struct ServerFixture
             .name = QStringLiteral("Test Host"),
         });
         dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr);
+        receiveLoop = std::make_unique<ReceiveLoop>(*server, gate, *dispatcher);
         status = std::make_unique<ServerStatus>(*server, gate);
     }
     ~ServerFixture()
     {
         status.reset();
         server.reset();
+        receiveLoop.reset();
         dispatcher.reset();
     }
 
@@ -55,6 +58,7 @@ struct ServerFixture
     PairingGate gate;
     std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
+    std::unique_ptr<ReceiveLoop> receiveLoop;
     std::unique_ptr<ServerStatus> status;
 };
 

@@ -139,6 +139,10 @@ class Server:
             raise AssertionError(f"pairing was answered {reply!r}")
         return client
 
+    def resident_kib(self):
+        with open(f"/proc/{self.proc.pid}/status") as f:
+            return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+
     def cpu_seconds(self):
         with open(f"/proc/{self.proc.pid}/stat") as f:
             fields = f.read().rsplit(")", 1)[1].split()
