@@ -58,6 +58,10 @@ void DesktopActions::openApplication(const QString& target)
     if (target.startsWith(QLatin1Char('/'))) {
         // Only what the user could start from the desktop: an entry the menus list, or an
         // AppImage directly inside an application folder, after following symbolic links.
+        if (target.contains(QChar(0))) {
+            refuseOpen(target, QStringLiteral("not a path")); // no file name holds a NUL
+            return;
+        }
         const QString canonical = QFileInfo(target).canonicalFilePath();
         if (canonical.isEmpty()) {
             refuseOpen(target, QStringLiteral("no such file"));

@@ -57,6 +57,7 @@ void RemoteServer::start()
         m_listener->cancel();
     }
     m_listener.reset();
+    m_impostors.clear();
     Q_EMIT listenerStateChanged(ListenerState::Cancelled, {});
 
     if (m_gate.placeCode())
@@ -73,6 +74,20 @@ void RemoteServer::start()
             [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });
     connect(m_listener.get(), &Listener::stateChanged, this, &RemoteServer::handleListenerState);
     connect(m_listener.get(), &Listener::listening, this, &RemoteServer::listening);
+    connect(m_listener.get(), &Listener::listening, this, &RemoteServer::warningsChanged);
+    connect(
+        m_listener.get(), &Listener::impostorSeen, this, [this](const QString& name, const QString& where) {
+            if (m_impostors.value(name) == where)
+                return;
+            console::line(QStringLiteral("Another program advertises \"%1\" at %2; it is not this computer")
+                              .arg(name, where));
+            m_impostors.insert(name, where);
+            Q_EMIT warningsChanged();
+        });
+    connect(m_listener.get(), &Listener::impostorGone, this, [this](const QString& name) {
+        if (m_impostors.remove(name))
+            Q_EMIT warningsChanged();
+    });
     m_listener->start();
 }
 

@@ -122,7 +122,10 @@ private:
 
 bool needsEscape(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+    // Controls, line separators, and the bidirectional marks and overrides that would show the
+    // rest of a line reordered (an address that reads as another one).
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x061c || c == 0x200e ||
+           c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 } // namespace
 

@@ -22,8 +22,8 @@ void line(const QString& text);
 // Waits until every queued line was written, at most `timeout`; true when all were.
 bool drain(std::chrono::milliseconds timeout);
 
-// The text as it is printed: C0 and C1 controls, DEL and the Unicode line separators as \xNN
-// or \uNNNN.
+// The text as it is printed: C0 and C1 controls, DEL, the Unicode line separators and the
+// bidirectional controls as \xNN or \uNNNN.
 QString escaped(QStringView text);
 
 // Bytes queued for writing at most; what does not fit is dropped and counted.

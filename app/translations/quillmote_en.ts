@@ -204,6 +204,14 @@ sudo systemctl enable --now avahi-daemon</source>
         <translation>avahi-daemon is not running, so phones cannot find this computer by themselves. Start it with:
 sudo systemctl enable --now avahi-daemon</translation>
     </message>
+    <message>
+        <source>端口 %1 被另一个程序占用，本机改用端口 %2：手机须连接上面的地址，不要连 %1。</source>
+        <translation>Another program holds port %1, so this computer listens on port %2: phones must use the address above, not port %1.</translation>
+    </message>
+    <message>
+        <source>网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。</source>
+        <translation>Another program on the network calls itself “%1” (%2): that is not this computer, which is advertised as “%3”.</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::PermissionRow</name>

@@ -89,7 +89,7 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     m_serviceNotice = new ServiceNotice(m_context.server, main);
     mainLayout->addWidget(m_serviceNotice);
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
-    mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
+    mainLayout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
     buildWarningAndLoginStart(main, mainLayout);
     mainLayout->addStretch();
     layout->addWidget(main, 1);

@@ -8,6 +8,7 @@
 #include "app/ui/OnboardingView.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/PermissionRow.h"
+#include "app/ui/ServiceNotice.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayPanelView.h"
@@ -29,6 +30,8 @@
 #include <QTest>
 
 #include <array>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,6 +168,29 @@ private Q_SLOTS:
             d.fixture.gate.pairingCode()); // stored like the first one
     }
 
+    void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()
+    {
+        const int squatter = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const auto close = qScopeGuard([squatter] { ::close(squatter); });
+        sockaddr_in6 usual{};
+        usual.sin6_family = AF_INET6;
+        usual.sin6_port = htons(PortChoice::defaultPort);
+        if (::bind(squatter, reinterpret_cast<sockaddr*>(&usual), sizeof usual) != 0 ||
+            ::listen(squatter, 1) != 0)
+            QSKIP("the usual port is taken by something else already");
+        ServerFixture f(&std::chrono::steady_clock::now, nullptr, PortChoice::preferred());
+        f.server->start();
+        ServiceNotice notice(*f.server);
+        QVERIFY(notice.text().contains(QString::number(PortChoice::defaultPort)) &&
+                notice.text().contains(QString::number(f.port())));
+        Q_EMIT f.lastAdvertiser->established(QStringLiteral("Test Host #2"));
+        Q_EMIT f.lastAdvertiser->impostorSeen(QStringLiteral("Test Host"), QStringLiteral("192.0.2.9:4444"));
+        QVERIFY(notice.text().contains(QLatin1String("192.0.2.9:4444")) &&
+                notice.text().contains(QLatin1String("Test Host #2")));
+        Q_EMIT f.lastAdvertiser->impostorGone(QStringLiteral("Test Host"));
+        QVERIFY(!notice.text().contains(QLatin1String("192.0.2.9")));
+    }
+
     void loginStart_switchWritesAValidEntryAndRemovesIt()
     {
         QTemporaryDir config;
@@ -217,14 +243,19 @@ private Q_SLOTS:
                 QFAIL("needs root to plant another user's socket");
             QSKIP("needs root to plant another user's socket");
         }
-        // Another user's socket in the fallback place is neither obeyed nor replaced.
+        // Another user's socket in the fallback place is neither obeyed nor replaced; the
+        // instances find each other without it.
         QVERIFY(QDir(folder).removeRecursively());
         QLocalServer planted;
         QVERIFY(planted.listen(folder));
         QCOMPARE(chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        SingleInstance first;
+        QVERIFY(!first.notifyRunning(200));
+        QVERIFY(first.listen());
+        QSignalSpy shown(&first, &SingleInstance::activationRequested);
         SingleInstance second;
-        QVERIFY(!second.notifyRunning(200));
-        QVERIFY(!second.listen());
+        QVERIFY(second.notifyRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
         QVERIFY(QFileInfo::exists(folder));
     }
 

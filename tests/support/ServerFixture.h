@@ -22,7 +22,7 @@ namespace quillmote::test {
 struct ServerFixture
 {
     explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr)
+                           input::InputController* input = nullptr, PortChoice port = {})
         : gate(dir.filePath(QStringLiteral("Quillmote.conf")), std::move(clock))
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
@@ -35,6 +35,7 @@ struct ServerFixture
                 return advertiser;
             },
             .name = QStringLiteral("Test Host"),
+            .port = port,
         });
         dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr);
         receiveLoop = std::make_unique<ReceiveLoop>(*server, gate, *dispatcher);

@@ -136,9 +136,12 @@ class SystemCommands(unittest.TestCase):
 
             self.assertIsNotNone(server.wait_for("^Refused to open the address http:/etc/passwd$", after_seen=False))
             self.assertIsNotNone(server.wait_for("^Refused to open /etc/hosts: not an application$", after_seen=False))
-            # A peer's text cannot break a console line to forge one.
-            self.assertEqual(client.exchange(b"CMD:OPEN:APP:x\nPairing code: 000000\x1b[2K"), b"ACK_OPEN_APP")
-            self.assertIsNotNone(server.wait_for(r"^No application named x\\x0aPairing code: 000000\\x1b\[2K$"))
+            # A peer's text cannot break a console line to forge one, nor reorder it; a NUL is no path.
+            self.assertEqual(client.exchange("CMD:OPEN:APP:x\nPairing code: 000000\x1b[2K\u202e".encode()),
+                             b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^No application named x\\x0aPairing code: 000000\\x1b\[2K\\u202e$"))
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:/usr/bin/true\x00.desktop"), b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^Refused to open /usr/bin/true\\x00\.desktop: not a path$"))
             self.assertFalse(any(line.startswith("Pairing code: 000000") for line in server.lines))
 
             # This desktop's (XFCE) own launcher; no overview, so nothing is pressed; F5 reloads.

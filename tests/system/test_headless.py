@@ -18,7 +18,7 @@ import threading
 import time
 import unittest
 
-from harness import BIN, Client, Server, main
+from harness import BIN, Client, Server, main, require
 
 WAITING = "Waiting for a connection..."
 
@@ -235,6 +235,29 @@ class Files(unittest.TestCase):
                         r"now 0600 and its folder 0700\.$", after_seen=False))
                     self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700)
                     self.assertEqual(stat.S_IMODE(os.stat(config).st_mode), 0o600)
+
+    def test_links_and_other_users_files_are_not_trusted(self):
+        require(os.geteuid() == 0, "needs root to give files to another user")
+        with tempfile.TemporaryDirectory() as tmp:
+            theirs, link = os.path.join(tmp, "theirs.jsonl"), os.path.join(tmp, "link.jsonl")
+            open(theirs, "w").close()
+            os.chmod(theirs, 0o666)
+            os.chown(theirs, 65534, 65534)
+            os.symlink(os.path.join(tmp, "elsewhere"), link)
+            for path, reason in ((link, b"it is a symbolic link"), (theirs, b"it belongs to another user")):
+                out = subprocess.run([BIN, "--headless", "--input", "record:" + path], capture_output=True, timeout=10)
+                self.assertEqual(out.returncode, 2)
+                self.assertIn(reason, out.stderr)
+            self.assertFalse(os.path.exists(os.path.join(tmp, "elsewhere")))
+            # A settings folder made by someone else (a first run under umask 000) with their code.
+            folder = os.path.join(tmp, "Quillmote")
+            os.makedirs(folder)
+            with open(os.path.join(folder, "Quillmote.conf"), "w") as f:
+                f.write("[General]\nSavedPairingCode=111111\n")
+            os.chown(folder, 65534, 65534)
+            with Server(config_home=tmp) as server:
+                self.assertNotEqual(server.code, "111111")
+                self.assertIsNotNone(server.wait_for("belongs to another user: not used", after_seen=False))
 
 
 class RecordBackend(unittest.TestCase):
