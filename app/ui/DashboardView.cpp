@@ -9,6 +9,7 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
+#include "app/ui/WebRemoteCard.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -91,6 +92,10 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
     mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
     buildWarningAndLoginStart(main, mainLayout);
+    if (m_context.webRemote) {
+        m_webRemote = new WebRemoteCard(*m_context.webRemote, main);
+        mainLayout->addWidget(m_webRemote);
+    }
     mainLayout->addStretch();
     layout->addWidget(main, 1);
     layout->addWidget(makeDivider(this));
