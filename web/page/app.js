@@ -163,6 +163,8 @@
     lastHeard = Date.now();
     if (message.startsWith("CHALLENGE:")) {
       const secret = store.get(SECRET);
+      // A PAIR_FAILED on this socket then says whether the link or a typed code was refused.
+      authSent = false;
       if (secret) {
         const crypto = window.QuillmoteCrypto;
         const answer = crypto.hex(crypto.hmacSha256(base64UrlBytes(secret), new TextEncoder().encode(message.slice(10))));
