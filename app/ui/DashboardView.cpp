@@ -92,12 +92,19 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
     mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
     buildWarningAndLoginStart(main, mainLayout);
-    if (m_context.webRemote) {
-        m_webRemote = new WebRemoteCard(*m_context.webRemote, main);
-        mainLayout->addWidget(m_webRemote);
-    }
     mainLayout->addStretch();
-    layout->addWidget(main, 1);
+    if (m_context.webRemote) {
+        // Beside the code rather than under it: the window keeps its height.
+        setFixedWidth(minimumWidth() + WebRemoteCard::columnWidth);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(0);
+        row->addWidget(main, 1);
+        m_webRemote = new WebRemoteCard(*m_context.webRemote, this);
+        row->addWidget(m_webRemote);
+        layout->addLayout(row, 1);
+    } else {
+        layout->addWidget(main, 1);
+    }
     layout->addWidget(makeDivider(this));
     layout->addWidget(buildApplicationRow());
     layout->addWidget(makeDivider(this));

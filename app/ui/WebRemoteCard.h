@@ -2,10 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "app/ui/Card.h"
+#include <QWidget>
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace quillmote::web {
@@ -14,16 +15,19 @@ class WebRemote;
 
 namespace quillmote::ui {
 
-// The browser remote in the dashboard: the link's QR code for the phone's camera, the link
-// under it, "New link", and the switch that turns the browser remote on and off.
-class WebRemoteCard : public Card
+// The browser remote beside the dashboard's code: the link's QR code for the phone's camera, the
+// link under it, "New link", and the switch that turns the browser remote on and off. A column
+// of its own, so that the window grows wider rather than taller than small screens allow.
+class WebRemoteCard : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int columnWidth = 180;
+
     explicit WebRemoteCard(web::WebRemote& remote, QWidget* parent = nullptr);
 
     QLabel* qrLabel() const { return m_qr; }
-    QLabel* linkLabel() const { return m_link; }
+    QLineEdit* linkField() const { return m_link; }
     QPushButton* newLinkButton() const { return m_newLink; }
     QCheckBox* enabledSwitch() const { return m_enabled; }
 
@@ -31,11 +35,11 @@ private:
     void render();
 
     web::WebRemote& m_remote;
-    QLabel* m_qr;
-    QLabel* m_link;
-    QLabel* m_hint;
-    QPushButton* m_newLink;
     QCheckBox* m_enabled;
+    QLabel* m_qr;
+    QLabel* m_hint;
+    QLineEdit* m_link;
+    QPushButton* m_newLink;
 };
 
 } // namespace quillmote::ui

@@ -11,15 +11,18 @@
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayPanelView.h"
+#include "app/ui/WebRemoteCard.h"
 #include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -234,11 +237,13 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<CommandLine>>("parsed");
         using Backend = InputChoice::Backend;
         const auto row = [](const char* name, QStringList arguments, std::optional<InputChoice> input,
-                            std::optional<quint16> port = {}) {
+                            std::optional<quint16> port = {}, std::optional<quint16> webPort = {}) {
             std::optional<CommandLine> parsed;
             if (input)
                 parsed = CommandLine{.headless = arguments.contains(QLatin1String("--headless")),
                                      .port = port,
+                                     .webPort = webPort,
+                                     .webRemoteOff = arguments.contains(QLatin1String("off")),
                                      .input = *input};
             QTest::newRow(name) << arguments << parsed;
         };
@@ -254,9 +259,12 @@ private Q_SLOTS:
         row("equals forms", args({"--input=uinput", "--port=0", "--headless"}),
             InputChoice{Backend::Uinput, {}}, 0);
         row("port 65535", args({"--port", "65535"}), InputChoice{}, 65535);
+        row("web port", args({"--web-port=0"}), InputChoice{}, {}, 0);
+        row("web remote off", args({"--web-port", "off"}), InputChoice{});
         for (const auto& bad :
              {args({"--input", "record:"}), args({"--input", "wayland"}), args({"--input"}),
-              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"})})
+              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"}),
+              args({"--web-port", "65536"}), args({"--web-port", "on"}), args({"--web-port"})})
             row(qPrintable(bad.join(u' ')), bad, std::nullopt);
     }
     void commandLine()
@@ -270,9 +278,42 @@ private Q_SLOTS:
             QVERIFY(result.commandLine->input == parsed->input);
             QCOMPARE(result.commandLine->port, parsed->port);
             QCOMPARE(result.commandLine->headless, parsed->headless);
+            QCOMPARE(result.commandLine->webPort, parsed->webPort);
+            QCOMPARE(result.commandLine->webRemoteOff, parsed->webRemoteOff);
         }
     }
 
+    void webRemoteCard_showsTheLink_drawsANewOne_andTurnsTheRemoteOff()
+    {
+        Desktop d;
+        const QString settingsPath = d.context().settingsPath;
+        web::WebRemote remote(
+            {*d.fixture.server, d.fixture.gate, *d.fixture.dispatcher, settingsPath, {0, false}});
+        QSignalSpy links(&remote, &web::WebRemote::linkChanged);
+        d.fixture.server->start();
+        remote.start();
+        ViewContext context = d.context();
+        context.webRemote = &remote;
+        DashboardView dashboard(context);
+        WebRemoteCard* card = dashboard.webRemoteCard();
+        QVERIFY(card && remote.isListening() && card->enabledSwitch()->isChecked());
+        const auto stored = [&] {
+            return QSettings(settingsPath, QSettings::IniFormat).value("WebRemoteSecret").toString();
+        };
+        const QString first = card->linkField()->text();
+        QVERIFY2(first.endsWith(QStringLiteral(":%1/#k=").arg(remote.port()) + stored()), qPrintable(first));
+        QVERIFY(!card->qrLabel()->pixmap().isNull());
+
+        card->newLinkButton()->click();
+        QVERIFY(card->linkField()->text() != first && card->linkField()->text().endsWith(stored()));
+        card->enabledSwitch()->click();
+        QVERIFY(!remote.isListening() && card->linkField()->text().isEmpty() &&
+                card->qrLabel()->pixmap().isNull());
+        QCOMPARE(QSettings(settingsPath, QSettings::IniFormat).value("WebRemote").toBool(), false);
+        card->enabledSwitch()->click();
+        QVERIFY(remote.isListening() && card->linkField()->text().endsWith(stored()));
+        QCOMPARE(links.count(), 4);
+    }
     void translations_chineseForChineseReaders_englishForEveryoneElse()
     {
         const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};

@@ -4,12 +4,14 @@
 by launching the program again; and the headless fallback without any display."""
 import ctypes
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 import time
 import unittest
 
+from browser import get, stored_secret
 from harness import BIN, Server, Xvfb, main, require
 
 
@@ -121,6 +123,36 @@ class DesktopApplication(unittest.TestCase):
             self.assertTrue(self.listening(server.proc.pid), server.lines)
             self.assertEqual(self.visible_windows(), [])
             self.assertEqual(len(self.wait_windows(1, timeout=10)), 1)
+
+    def test_dashboard_qr_code_is_the_link(self):
+        require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+        try:
+            from Xlib import X, display
+        except ImportError:
+            require(False, "python3-xlib is not installed")
+        config = tempfile.mkdtemp(prefix="quillmote-qr-")
+        self.addCleanup(shutil.rmtree, config, True)
+        os.makedirs(os.path.join(config, "Quillmote"))
+        with open(os.path.join(config, "Quillmote", "Quillmote.conf"), "w") as f:
+            f.write("[General]\nhasCompletedOnboarding=true\n")
+        with Server(args=("--input", "none"), env=self.env, config_home=config) as server:
+            self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
+            screen = display.Display(self.xvfb.display)
+            self.addCleanup(screen.close)
+            shot = os.path.join(config, "screen.ppm")
+            link, deadline = "", time.monotonic() + 10
+            while not link and time.monotonic() < deadline:
+                time.sleep(0.3)
+                raw = screen.screen().root.get_image(0, 0, 1280, 800, X.ZPixmap, 0xFFFFFFFF).data
+                with open(shot, "wb") as f:  # BGRX to RGB
+                    f.write(b"P6 1280 800 255\n" + bytes(c for i in range(0, len(raw), 4)
+                                                          for c in (raw[i + 2], raw[i + 1], raw[i])))
+                link = subprocess.run(["zbarimg", "-q", "--raw", shot], capture_output=True,
+                                      timeout=30).stdout.decode().strip()
+            m = re.match(r"^http://[^/]+:(\d+)/#k=(\S+)$", link)
+            self.assertIsNotNone(m, link)
+            self.assertEqual(m.group(2), stored_secret(config))
+            self.assertEqual(get(int(m.group(1)))[0], 200)  # its port serves the page (on loopback)
 
     @staticmethod
     def listening(pid, timeout=5.0):
