@@ -235,8 +235,8 @@ sudo systemctl enable --now avahi-daemon</translation>
         <translation>Off: phone browsers cannot connect</translation>
     </message>
     <message>
-        <source>用手机相机扫描，在浏览器中打开触控板</source>
-        <translation>Scan with a phone's camera to open the touchpad in its browser</translation>
+        <source>用手机相机扫描</source>
+        <translation>Scan it with a phone's camera</translation>
     </message>
 </context>
 </TS>

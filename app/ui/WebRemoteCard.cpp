@@ -8,6 +8,7 @@
 #include "web/WebRemote.h"
 
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +19,7 @@
 namespace quillmote::ui {
 
 namespace {
-constexpr int qrPixels = 148;
+constexpr int qrPixels = 112;
 
 // Black on white whatever the theme, with the quiet zone cameras need, in whole pixels per
 // module so that the edges stay sharp.
@@ -51,8 +52,8 @@ WebRemoteCard::WebRemoteCard(web::WebRemote& remote, QWidget* parent) : QWidget(
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 20, 16, 16);
-    layout->setSpacing(6);
+    layout->setContentsMargins(0, 12, 16, 12);
+    layout->setSpacing(4);
     layout->addStretch();
     m_enabled = new QCheckBox(tr("浏览器遥控"), this);
     m_enabled->setFont(fonts::headline());
@@ -60,7 +61,7 @@ WebRemoteCard::WebRemoteCard(web::WebRemote& remote, QWidget* parent) : QWidget(
     auto* card = new Card(12, this);
     card->setFill(Qt::white);
     auto* cardLayout = new QVBoxLayout(card);
-    cardLayout->setContentsMargins(8, 8, 8, 8);
+    cardLayout->setContentsMargins(6, 6, 6, 6);
     m_qr = new QLabel(card);
     m_qr->setFixedSize(qrPixels, qrPixels);
     m_qr->setAlignment(Qt::AlignCenter);
@@ -77,10 +78,13 @@ WebRemoteCard::WebRemoteCard(web::WebRemote& remote, QWidget* parent) : QWidget(
     m_link->setFrame(false);
     m_link->setFont(fonts::caption2());
     m_link->setBackgroundRole(QPalette::Window);
-    layout->addWidget(m_link);
+    auto* linkRow = new QHBoxLayout;
+    linkRow->setSpacing(4);
+    linkRow->addWidget(m_link, 1);
     m_newLink = new QPushButton(tr("新链接"), this);
     m_newLink->setToolTip(tr("生成新的链接和二维码；使用旧链接的手机需要重新扫描"));
-    layout->addWidget(m_newLink, 0, Qt::AlignLeft);
+    linkRow->addWidget(m_newLink);
+    layout->addLayout(linkRow);
     layout->addStretch();
 
     connect(m_enabled, &QCheckBox::toggled, this, [this](bool enabled) { m_remote.setEnabled(enabled); });
@@ -105,7 +109,7 @@ void WebRemoteCard::render()
         m_hint->setText(m_remote.isEnabled() ? tr("浏览器遥控尚未启动") : tr("已关闭：手机浏览器无法连接"));
         return;
     }
-    m_hint->setText(tr("用手机相机扫描，在浏览器中打开触控板"));
+    m_hint->setText(tr("用手机相机扫描"));
     m_qr->setPixmap(drawQrCode(web::QrCode::encode(link), devicePixelRatioF()));
 }
 
