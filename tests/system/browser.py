@@ -62,7 +62,7 @@ class Chromium:
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(to_browser)
         os.close(from_browser)
-        self._buffer, self._next, self.events, self.session = b"", 0, [], None
+        self._buffer, self._next, self._answers, self.session = b"", 0, {}, None
         target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
         self.call("Page.enable")
@@ -84,20 +84,28 @@ class Chromium:
         raw, self._buffer = self._buffer.split(b"\0", 1)
         return json.loads(raw)
 
-    def call(self, method, params=None, timeout=10):
+    def send(self, method, params=None):
+        """Sends a command without waiting for its answer; returns its id."""
         self._next += 1
         message = {"id": self._next, "method": method, "params": params or {}}
         if self.session:
             message["sessionId"] = self.session
         os.write(self._out, json.dumps(message).encode() + b"\0")
+        return self._next
+
+    def answer(self, ident, timeout=10):
         deadline = time.monotonic() + timeout
-        while True:
+        while ident not in self._answers:
             reply = self._message(deadline)
-            if reply.get("id") == self._next:
-                if "error" in reply:
-                    raise AssertionError(f"{method}: {reply['error']}")
-                return reply.get("result", {})
-            self.events.append(reply)
+            if "id" in reply:  # events (no id) are not needed
+                self._answers[reply["id"]] = reply
+        reply = self._answers.pop(ident)
+        if "error" in reply:
+            raise AssertionError(f"command {ident}: {reply['error']}")
+        return reply.get("result", {})
+
+    def call(self, method, params=None, timeout=10):
+        return self.answer(self.send(method, params), timeout)
 
     def open(self, url):
         self.call("Page.navigate", {"url": url})
@@ -121,9 +129,10 @@ class Chromium:
     def state(self):
         return self.js("document.body.dataset.state")
 
-    def touch(self, kind, *points):
-        self.call("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [
+    def touch(self, kind, *points, wait=True):
+        ident = self.send("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [
             {"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
+        return self.answer(ident) if wait else ident
 
     def pad_center(self):
         box = self.js("(() => { const r = document.querySelector('#pad').getBoundingClientRect();"
@@ -142,13 +151,18 @@ class Chromium:
         time.sleep(0.05)
 
     def stroke(self, start, delta, seconds=1.0, steps_per_second=120):
-        """One finger moved by delta over `seconds`, as a phone reports it (about 120 Hz)."""
+        """One finger moved by delta over `seconds`, as a phone reports it (about 120 Hz). The
+        browser answers each touch only after a frame, so they are sent without waiting."""
         self.touch("touchStart", start)
         steps = int(seconds * steps_per_second)
         began = time.monotonic()
+        sent = []
         for i in range(1, steps + 1):
-            self.touch("touchMove", (start[0] + delta[0] * i / steps, start[1] + delta[1] * i / steps))
+            sent.append(self.touch("touchMove", (start[0] + delta[0] * i / steps, start[1] + delta[1] * i / steps),
+                                   wait=False))
             time.sleep(max(0.0, began + i / steps_per_second - time.monotonic()))
+        for ident in sent:
+            self.answer(ident)
         self.touch("touchEnd")
 
     def screenshot(self, path):
