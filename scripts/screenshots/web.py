@@ -27,12 +27,11 @@ def main(out):
         port = web_port(server)
         secret = server.wait_for(r"^Browser remote: (\S+)$", after_seen=False).group(1).split("#k=")[1]
         for name, dark, language, view in SHOTS:
-            browser = Chromium(dark=dark, language=language)
+            browser = Chromium(dark=dark)
             try:
                 browser.call("Emulation.setUserAgentOverride", {"userAgent": "Mozilla/5.0 (Linux; Android 14)",
                                                                  "acceptLanguage": language})
                 browser.open(f"http://127.0.0.1:{port}/#k={secret}")
-                browser.wait_until("document.body.dataset.state === 'connected'")
                 browser.tap_on(f"#tabs [data-view={view}]")
                 time.sleep(0.3)
                 browser.screenshot(os.path.join(out, name))

@@ -23,14 +23,11 @@ CHROMIUM = shutil.which("chromium")
 # Debian's chromium reaches for the network unless told not to; there is none here.
 QUIET = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--disable-features=Translate,MediaRouter,OptimizationHints", "--remote-debugging-pipe"]
-PHONE = {"width": 390, "height": 844, "deviceScaleFactor": 2, "mobile": True}
+         "--remote-debugging-pipe"]
 
 
 def web_port(server):
-    m = server.wait_for(r"^Browser remote listening on port (\d+)$", after_seen=False)
-    assert m, f"no browser remote port in {server.lines}"
-    return int(m.group(1))
+    return int(server._required(r"^Browser remote listening on port (\d+)$"))
 
 
 def answer(secret_text, challenge):
@@ -44,20 +41,16 @@ def stored_secret(config_home):
 
 
 class Chromium:
-    """One headless browser with a phone-sized page whose touches are emulated."""
+    """One headless browser showing a phone-sized page whose touches are emulated."""
 
-    def __init__(self, prefix=(), dark=False, language="en-US"):
+    def __init__(self, prefix=(), dark=False):
         require(CHROMIUM is not None, "chromium is not installed")
         self.profile = tempfile.mkdtemp(prefix="quillmote-chromium-")
         to_browser, self._out = os.pipe()
         self._in, from_browser = os.pipe()
-
-        def fds():
-            os.dup2(to_browser, 3)
-            os.dup2(from_browser, 4)
-
-        self.proc = subprocess.Popen([*prefix, CHROMIUM, *QUIET, "--user-data-dir=" + self.profile,
-                                      "--lang=" + language, "about:blank"], pass_fds=(3, 4), preexec_fn=fds,
+        self.proc = subprocess.Popen([*prefix, CHROMIUM, *QUIET, "--user-data-dir=" + self.profile, "about:blank"],
+                                     pass_fds=(3, 4), preexec_fn=lambda: (os.dup2(to_browser, 3),
+                                                                          os.dup2(from_browser, 4)),
                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(to_browser)
@@ -65,38 +58,32 @@ class Chromium:
         self._buffer, self._next, self._answers, self.session = b"", 0, {}, None
         target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-        self.call("Page.enable")
-        self.call("Runtime.enable")
-        self.call("Emulation.setDeviceMetricsOverride", PHONE)
+        self.call("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844, "deviceScaleFactor": 2,
+                                                         "mobile": True})
         self.call("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
-        self.call("Emulation.setEmulatedMedia", {"features": [
-            {"name": "prefers-color-scheme", "value": "dark" if dark else "light"}]})
-
-    def _message(self, deadline):
-        while b"\0" not in self._buffer:
-            remaining = deadline - time.monotonic()
-            if remaining <= 0 or not select.select([self._in], [], [], remaining)[0]:
-                raise AssertionError("chromium did not answer in time")
-            chunk = os.read(self._in, 1 << 20)
-            if not chunk:
-                raise AssertionError("chromium closed its pipe")
-            self._buffer += chunk
-        raw, self._buffer = self._buffer.split(b"\0", 1)
-        return json.loads(raw)
+        self.call("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme",
+                                                               "value": "dark" if dark else "light"}]})
 
     def send(self, method, params=None):
         """Sends a command without waiting for its answer; returns its id."""
         self._next += 1
-        message = {"id": self._next, "method": method, "params": params or {}}
-        if self.session:
-            message["sessionId"] = self.session
-        os.write(self._out, json.dumps(message).encode() + b"\0")
+        message = {"id": self._next, "method": method, "params": params or {}, "sessionId": self.session}
+        os.write(self._out, json.dumps({k: v for k, v in message.items() if v is not None}).encode() + b"\0")
         return self._next
 
     def answer(self, ident, timeout=10):
         deadline = time.monotonic() + timeout
         while ident not in self._answers:
-            reply = self._message(deadline)
+            while b"\0" not in self._buffer:
+                remaining = deadline - time.monotonic()
+                if remaining <= 0 or not select.select([self._in], [], [], remaining)[0]:
+                    raise AssertionError("chromium did not answer in time")
+                chunk = os.read(self._in, 1 << 20)
+                if not chunk:
+                    raise AssertionError("chromium closed its pipe")
+                self._buffer += chunk
+            raw, self._buffer = self._buffer.split(b"\0", 1)
+            reply = json.loads(raw)
             if "id" in reply:  # events (no id) are not needed
                 self._answers[reply["id"]] = reply
         reply = self._answers.pop(ident)
@@ -107,55 +94,47 @@ class Chromium:
     def call(self, method, params=None, timeout=10):
         return self.answer(self.send(method, params), timeout)
 
-    def open(self, url):
+    def open(self, url, state="connected"):
         self.call("Page.navigate", {"url": url})
-        self.wait_until("document.readyState === 'complete' && !!document.querySelector('#pad')")
+        self.wait_until(f"document.body && document.body.dataset.state === '{state}'")
 
     def js(self, expression):
-        result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True,
-                                                "awaitPromise": True})
+        result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True})
         if "exceptionDetails" in result:
             raise AssertionError(f"{expression}: {result['exceptionDetails']}")
         return result["result"].get("value")
 
     def wait_until(self, expression, timeout=10):
         deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.js(expression):
-                return True
+        while not self.js(expression):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"never true within {timeout} s: {expression}")
             time.sleep(0.05)
-        raise AssertionError(f"never true within {timeout} s: {expression}")
-
-    def state(self):
-        return self.js("document.body.dataset.state")
 
     def touch(self, kind, *points, wait=True):
         ident = self.send("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [
             {"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
         return self.answer(ident) if wait else ident
 
-    def pad_center(self):
-        box = self.js("(() => { const r = document.querySelector('#pad').getBoundingClientRect();"
-                      " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
-        return box[0], box[1]
-
     def tap(self, *points):
         self.touch("touchStart", *points)
         self.touch("touchEnd")
 
-    def tap_on(self, selector):
-        x, y = self.js(f"(() => {{ const e = document.querySelector({json.dumps(selector)});"
+    def center(self, selector):
+        return self.js(f"(() => {{ const e = document.querySelector({json.dumps(selector)});"
                        " e.scrollIntoView({block: 'center'}); const r = e.getBoundingClientRect();"
                        " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
-        self.tap((x, y))
-        time.sleep(0.05)
+
+    def tap_on(self, *selectors):
+        for selector in selectors:
+            self.tap(self.center(selector))
+            time.sleep(0.05)
 
     def stroke(self, start, delta, seconds=1.0, steps_per_second=120):
         """One finger moved by delta over `seconds`, as a phone reports it (about 120 Hz). The
         browser answers each touch only after a frame, so they are sent without waiting."""
         self.touch("touchStart", start)
-        steps = int(seconds * steps_per_second)
-        began = time.monotonic()
+        steps, began = int(seconds * steps_per_second), time.monotonic()
         sent = []
         for i in range(1, steps + 1):
             sent.append(self.touch("touchMove", (start[0] + delta[0] * i / steps, start[1] + delta[1] * i / steps),
@@ -170,10 +149,7 @@ class Chromium:
             f.write(base64.b64decode(self.call("Page.captureScreenshot", {"format": "png"})["data"]))
 
     def close(self):
-        try:
-            os.killpg(self.proc.pid, 9)
-        except ProcessLookupError:
-            pass
+        os.killpg(self.proc.pid, 9)
         self.proc.wait(timeout=10)
         os.close(self._out)
         os.close(self._in)
@@ -183,35 +159,29 @@ class Chromium:
 class WebSocket:
     """A WebSocket client on a raw socket, so that a test can send what no browser would."""
 
-    def __init__(self, port, host="127.0.0.1", host_header=None, origin=None, source=None, timeout=3.0):
-        self.sock = socket.create_connection((host, port), timeout=timeout,
+    def __init__(self, port, host_header=None, origin=None, source=None):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=3,
                                              source_address=(source, 0) if source else None)
-        host_header = host_header or f"{host}:{port}"
+        host_header = host_header or f"127.0.0.1:{port}"
         origin = f"http://{host_header}" if origin is None else origin
-        key = base64.b64encode(os.urandom(16)).decode()
-        head = (f"GET /ws HTTP/1.1\r\nHost: {host_header}\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                f"Sec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n")
-        if origin:
-            head += f"Origin: {origin}\r\n"
-        self.sock.sendall((head + "\r\n").encode())
-        self.response, self._buffer = b"", b""
-        while b"\r\n\r\n" not in self.response:
-            chunk = self.sock.recv(4096)
-            if not chunk:
-                break
-            self.response += chunk
-        self.response, _, self._buffer = self.response.partition(b"\r\n\r\n")
-        self.status = int(self.response.split(b" ")[1]) if self.response else 0
+        self.sock.sendall((f"GET /ws HTTP/1.1\r\nHost: {host_header}\r\nUpgrade: websocket\r\n"
+                           "Connection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                           f"Sec-WebSocket-Key: {base64.b64encode(os.urandom(16)).decode()}\r\n"
+                           + (f"Origin: {origin}\r\n" if origin else "") + "\r\n").encode())
+        self._buffer = b""
+        while b"\r\n\r\n" not in self._buffer and (chunk := self.sock.recv(4096)):
+            self._buffer += chunk
+        head, _, self._buffer = self._buffer.partition(b"\r\n\r\n")
+        self.status = int(head.split(b" ")[1]) if head else 0
         # The server speaks first, with the challenge for the link's secret.
         self.challenge = self.receive()[len("CHALLENGE:"):] if self.status == 101 else None
 
     def send(self, payload, opcode=1):
         data = payload.encode() if isinstance(payload, str) else payload
-        mask = os.urandom(4)
-        size = len(data)
-        head = bytes([0x80 | opcode]) + (bytes([0x80 | size]) if size < 126 else
-                                         struct.pack("!BH", 0x80 | 126, size) if size < 65536 else
-                                         struct.pack("!BQ", 0x80 | 127, size))
+        mask, size = os.urandom(4), len(data)
+        head = struct.pack("!BB", 0x80 | opcode, 0x80 | size) if size < 126 else (
+            struct.pack("!BBH", 0x80 | opcode, 0xFE, size) if size < 65536 else
+            struct.pack("!BBQ", 0x80 | opcode, 0xFF, size))
         self.sock.sendall(head + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
 
     def _read(self, count, deadline):
@@ -229,23 +199,20 @@ class WebSocket:
         deadline = time.monotonic() + timeout
         try:
             while True:
-                first, second = self._read(2, deadline)
-                size = second & 0x7F
-                if size == 126:
-                    size = struct.unpack("!H", self._read(2, deadline))[0]
-                elif size == 127:
-                    size = struct.unpack("!Q", self._read(8, deadline))[0]
+                first, size = self._read(2, deadline)
+                size &= 0x7F
+                if size >= 126:
+                    size = int.from_bytes(self._read(2 if size == 126 else 8, deadline), "big")
                 payload = self._read(size, deadline)
-                opcode = first & 0x0F
-                if opcode == 8:
+                if first & 0x0F == 8:
                     return None
-                if opcode == 9 and answer_pings:
+                if first & 0x0F == 9 and answer_pings:
                     self.send(payload, opcode=10)
-                elif opcode == 1:
+                elif first & 0x0F == 1:
                     return payload.decode()
         except (socket.timeout, TimeoutError):
             return ""
-        except (ConnectionError, OSError):
+        except OSError:
             return None
 
     def closed(self, timeout=3.0):
@@ -264,25 +231,20 @@ class WebSocket:
         self.sock.close()
 
 
-def http(port, head, host="127.0.0.1", timeout=3.0):
+def http(port, head):
     """Sends a raw request head; returns (status, headers, body), status 0 when closed unanswered."""
-    with socket.create_connection((host, port), timeout=timeout) as s:
-        s.sendall(head)
+    with socket.create_connection(("127.0.0.1", port), timeout=3) as s:
+        s.sendall(head.encode() if isinstance(head, str) else head)
         data = b""
         try:
             while chunk := s.recv(65536):
                 data += chunk
-        except (socket.timeout, ConnectionResetError):
+        except ConnectionResetError:  # closed unanswered, with input still unread
             pass
     head, _, body = data.partition(b"\r\n\r\n")
     lines = head.decode("latin-1").split("\r\n")
-    status = int(lines[0].split(" ")[1]) if data else 0
-    return status, dict(line.split(": ", 1) for line in lines[1:] if ": " in line), body
-
-
-def get(port, path="/", host_header=None, method="GET", extra=""):
-    host_header = host_header or f"127.0.0.1:{port}"
-    return http(port, f"{method} {path} HTTP/1.1\r\nHost: {host_header}\r\n{extra}\r\n".encode())
+    return (int(lines[0].split(" ")[1]) if data else 0,
+            dict(line.split(": ", 1) for line in lines[1:] if ": " in line), body)
 
 
 class Hosts:
@@ -293,8 +255,7 @@ class Hosts:
         from test_netns import Namespace, require_root_tools
         require_root_tools()
         self.pc, self.phone = Namespace("pc"), Namespace("phone")
-        self.pc.ip("link", "add", "qm0", "type", "veth", "peer", "name", "qm1")
-        self.pc.ip("link", "set", "qm1", "netns", self.phone.name)
+        self.pc.ip("link", "add", "qm0", "type", "veth", "peer", "name", "qm1", "netns", self.phone.name)
         for ns, dev, address in ((self.pc, "qm0", "198.51.100.1/24"), (self.phone, "qm1", "198.51.100.2/24")):
             ns.ip("addr", "add", address, "dev", dev)
             ns.ip("link", "set", dev, "up")

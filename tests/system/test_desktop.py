@@ -11,7 +11,7 @@ import tempfile
 import time
 import unittest
 
-from browser import get, stored_secret
+from browser import http, stored_secret
 from harness import BIN, Server, Xvfb, main, require
 
 
@@ -152,7 +152,8 @@ class DesktopApplication(unittest.TestCase):
             m = re.match(r"^http://[^/]+:(\d+)/#k=(\S+)$", link)
             self.assertIsNotNone(m, link)
             self.assertEqual(m.group(2), stored_secret(config))
-            self.assertEqual(get(int(m.group(1)))[0], 200)  # its port serves the page (on loopback)
+            port = int(m.group(1))  # its port serves the page (asked on loopback)
+            self.assertEqual(http(port, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n")[0], 200)
 
     @staticmethod
     def listening(pid, timeout=5.0):

@@ -13,12 +13,13 @@ import tempfile
 import time
 import unittest
 
-from browser import Chromium, Hosts, WebSocket, answer, get, http, stored_secret, web_port
+from browser import Chromium, Hosts, WebSocket, answer, http, stored_secret, web_port
 from harness import Client, Server, Xvfb, main, require
 from test_headless import summary
 
-SECURITY_HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer",
-                    "Cache-Control": "no-store"}
+HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
+PAGE = "http://198.51.100.1:61918/"
+CONNECTED = "document.body.dataset.state === 'connected'"
 
 
 def events(path, start=0):
@@ -28,34 +29,28 @@ def events(path, start=0):
 
 def wait_events(path, start, condition, timeout=5.0):
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        got = events(path, start)
-        if condition(got):
-            return got
+    while not condition(got := events(path, start)):
+        if time.monotonic() > deadline:
+            raise AssertionError(f"events never matched: {got}")
         time.sleep(0.05)
-    raise AssertionError(f"events never matched: {events(path, start)}")
+    return got
 
 
-def decode_qr_lines(rows, folder):
-    """Renders the terminal's half blocks as a dark terminal shows them (blocks in the light
-    foreground colour) and reads the code back with zbarimg."""
+def decode_terminal_qr(rows, folder):
+    """The half blocks drawn as a dark terminal shows them (blocks in its light text colour),
+    read back by zbarimg."""
     require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
-    light = {"█": (1, 1), "▀": (1, 0), "▄": (0, 1), " ": (0, 0)}
-    width, scale = max(len(r) for r in rows), 6
-    pixels = []
-    for row in rows:
-        for half in (0, 1):
-            line = b"".join((b"\xff" if light[c][half] else b"\x00") * scale for c in row.ljust(width))
-            pixels += [line] * scale
+    light, width, scale = {"█": (1, 1), "▀": (1, 0), "▄": (0, 1), " ": (0, 0)}, max(map(len, rows)), 6
+    pixels = [b"".join((b"\xff" if light[c][half] else b"\0") * scale for c in row.ljust(width))
+              for row in rows for half in (0, 1) for _ in range(scale)]
     path = os.path.join(folder, "terminal-qr.pgm")
     with open(path, "wb") as f:
         f.write(b"P5 %d %d 255\n" % (width * scale, len(pixels)) + b"".join(pixels))
-    out = subprocess.run(["zbarimg", "-q", "--raw", path], capture_output=True, timeout=30)
-    return out.stdout.decode().strip()
+    return subprocess.run(["zbarimg", "-q", "--raw", path], capture_output=True, timeout=30).stdout.decode().strip()
 
 
 class Refusals(unittest.TestCase):
-    """What a hostile peer on the network gets: the status DESIGN names, and nothing else."""
+    """What a hostile peer gets: the status DESIGN names, and nothing else."""
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="quillmote-web-")
@@ -69,28 +64,22 @@ class Refusals(unittest.TestCase):
         self.mac = self.paired.exchange(b"PAIR:" + self.server.code.encode()).decode()[len("PAIR_SUCCESS|"):]
 
     def test_http_checks_in_their_order_with_their_status(self):
-        p = self.port
-        cases = [  # method, path, Host, status
-            ("GET", "/", f"127.0.0.1:{p}", 200), ("GET", "/app.js?v=1", f"localhost:{p}", 200),
-            ("POST", "/", "evil.example", 405), ("HEAD", "/", f"127.0.0.1:{p}", 405),
-            ("GET", "/", f"evil.example:{p}", 421), ("GET", "/", f"127.0.0.1:{p + 1}", 421),
-            ("GET", "/", "127.0.0.1", 421), ("GET", "/", None, 421),
-            ("GET", "/../etc/passwd", f"127.0.0.1:{p}", 404), ("GET", "/ws", f"127.0.0.1:{p}", 404),
-        ]
-        secret = stored_secret(self.server.config_home)
-        for method, path, host, status in cases:
-            with self.subTest(method=method, path=path, host=host):
-                head = f"{method} {path} HTTP/1.1\r\n" + (f"Host: {host}\r\n" if host else "") + "\r\n"
-                got, headers, body = http(p, head.encode())
-                self.assertEqual(got, status)
-                self.assertEqual({k: headers.get(k) for k in SECURITY_HEADERS}, SECURITY_HEADERS)
-                self.assertIn("default-src 'self'", headers["Content-Security-Policy"])
-                self.assertIn("frame-ancestors 'none'", headers["Content-Security-Policy"])
-                self.assertNotIn("Set-Cookie", headers)
-                self.assertNotIn(secret.encode(), body)  # the page never gets a secret it lacks
-        status, headers, body = get(p, "/")
+        p, secret = self.port, stored_secret(self.server.config_home)
+        for method, path, host, status in [
+                ("GET", "/", f"127.0.0.1:{p}", 200), ("GET", "/app.js?v=1", f"localhost:{p}", 200),
+                ("POST", "/", "evil.example", 405), ("HEAD", "/", f"127.0.0.1:{p}", 405),
+                ("GET", "/", f"evil.example:{p}", 421), ("GET", "/", f"127.0.0.1:{p + 1}", 421),
+                ("GET", "/", "127.0.0.1", 421), ("GET", "/", None, 421),
+                ("GET", "/../etc/passwd", f"127.0.0.1:{p}", 404), ("GET", "/ws", f"127.0.0.1:{p}", 404)]:
+            got, headers, body = http(p, f"{method} {path} HTTP/1.1\r\n" + (f"Host: {host}\r\n" if host else "") + "\r\n")
+            self.assertEqual((got, {k: headers.get(k) for k in HEADERS}), (status, HEADERS), (method, path, host))
+            self.assertRegex(headers["Content-Security-Policy"], "^default-src 'self'; connect-src 'self'.*; "
+                                                                 "frame-ancestors 'none'$")
+            self.assertNotIn("Set-Cookie", headers)
+            self.assertNotIn(secret.encode(), body)  # the page never gets a secret it lacks
+        _, headers, body = http(p, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{p}\r\n\r\n")
         self.assertIn(f"connect-src 'self' ws://127.0.0.1:{p};", headers["Content-Security-Policy"])
-        self.assertIn(b"<script src=\"app.js\"", body)
+        self.assertIn(b'<script src="app.js"', body)
         for origin, status in ((f"http://evil.example:{p}", 403), ("", 403), (f"http://127.0.0.1:{p}", 101)):
             self.assertEqual(WebSocket(p, origin=origin).status, status, origin)
         self.assertEqual(WebSocket(p, host_header="evil.example", origin="http://evil.example").status, 421)
@@ -106,19 +95,17 @@ class Refusals(unittest.TestCase):
 
     def test_websocket_pairing_limits_and_silence(self):
         secret = stored_secret(self.server.config_home)
-        ws = WebSocket(self.port)
+        ws, other = WebSocket(self.port), WebSocket(self.port)
         self.assertRegex(ws.challenge, r"^[0-9a-f]{32}$")
         for command in ("MOVE:5,5", "KEY:ENTER", "CLICK:LEFT", "TYPE:aGk="):
             self.assertEqual(ws.exchange(command, timeout=0.3), "", command)  # nothing before pairing
-        other = WebSocket(self.port)
         self.assertNotEqual(other.challenge, ws.challenge)
-        stale = answer(secret, other.challenge)  # the right secret, but another connection's challenge
-        self.assertEqual(ws.exchange("AUTH:" + stale), "PAIR_FAILED")
-        self.assertEqual(ws.exchange("AUTH:" + answer(secret, ws.challenge).upper()), "PAIR_FAILED")
+        for wrong in (answer(secret, other.challenge), answer(secret, ws.challenge).upper()):
+            self.assertEqual(ws.exchange("AUTH:" + wrong), "PAIR_FAILED")
         self.assertEqual(ws.exchange("AUTH:" + answer(secret, ws.challenge)), "PAIR_SUCCESS|" + self.mac)
         for command, reply in (("MOVE:2,3", "ACK_MOVE"), ("KEY:F13", "ACK_KEY"), ("PING", "PONG"),
                                ("SCROLL:0,1", ""), ("PAIR:000000", "PAIR_FAILED"), ("MOVE:1,0", "ACK_MOVE")):
-            self.assertEqual(ws.exchange(command, timeout=0.3 if not reply else 2), reply, command)
+            self.assertEqual(ws.exchange(command, timeout=2 if reply else 0.3), reply, command)
         self.assertEqual(other.exchange("PAIR:" + self.server.code), "PAIR_SUCCESS|" + self.mac)
         self.assertIsNotNone(self.server.wait_for(r"^Status: Device connected \(3\)$"))
         for payload, opcode in (("TYPE:" + "A" * (64 * 1024), 1), (b"MOVE:1,1", 2)):  # too big, or binary
@@ -131,42 +118,24 @@ class Refusals(unittest.TestCase):
         while other.receive(timeout=0.5, answer_pings=False) is not None and time.monotonic() - began < 10:
             self.assertEqual(ws.receive(timeout=0.05), "")  # answering its pings meanwhile
         self.assertTrue(5.5 < time.monotonic() - began < 8.5, time.monotonic() - began)
-        self.assertEqual(ws.exchange("MOVE:0,1", timeout=1), "ACK_MOVE")  # still paired, still answered
+        self.assertEqual(ws.exchange("MOVE:0,1"), "ACK_MOVE")
         self.assertEqual(self.paired.exchange(b"MOVE:1,0"), b"ACK_MOVE")
-        moved = [e for e in events(self.record) if e[0] == "mouse"]
-        self.assertEqual([e[1] for e in moved], [5, 5, 1, 2, 5, 5])  # down, then up when it went silent
+        self.assertEqual([e[1] for e in events(self.record) if e[0] == "mouse"], [5, 5, 1, 2, 5, 5])
 
-    def test_link_pairs_while_the_code_is_under_attack(self):
-        # Wrong codes from many sources spend the budget shared by all sources ...
-        for i in range(2, 12):
+    def test_link_pairs_while_the_code_is_under_attack_and_unpaired_pages_share_the_bound(self):
+        for i in range(2, 12):  # wrong codes from many sources spend the budget they share ...
             for _ in range(3):
                 Client(self.server.port, source=f"127.0.1.{i}").exchange(b"PAIR:000000")
         newcomer = Client(self.server.port, source="127.0.2.1")
         self.assertEqual(newcomer.exchange(b"PAIR:" + self.server.code.encode()), b"PAIR_FAILED")
-        # ... but the link's answer never draws on it.
-        ws = WebSocket(self.port, source="127.0.2.2")
+        ws = WebSocket(self.port, source="127.0.2.2")  # ... which the link's answer never draws on
         self.assertEqual(ws.exchange("AUTH:" + answer(stored_secret(self.server.config_home), ws.challenge)),
                          "PAIR_SUCCESS|" + self.mac)
-        newcomer.close()
-        ws.close()
-
-    def test_unpaired_web_connections_share_the_bound(self):
         with Server(prefix=("sh", "-c", 'ulimit -n 96 && exec "$0" "$@"')) as server:  # (96 - 32) / 2 = 32
-            port = web_port(server)
-            sockets = [WebSocket(port) for _ in range(40)]
+            sockets = [WebSocket(web_port(server)) for _ in range(40)]
             self.assertIsNotNone(server.wait_for("^Dropping the longest-idle unpaired connection from 127.0.0.1$"))
             self.assertTrue(sockets[0].closed())
-            newcomer = WebSocket(port)
-            self.assertTrue(newcomer.exchange("PAIR:" + server.code).startswith("PAIR_SUCCESS|"))
-            for s in sockets + [newcomer]:
-                s.close()
-
-
-APP = """[Desktop Entry]
-Type=Application
-Name=Quillmote Test Pad
-Exec=/bin/sh -c "echo opened > {marker}"
-"""
+            self.assertTrue(WebSocket(web_port(server)).exchange("PAIR:" + server.code).startswith("PAIR_SUCCESS|"))
 
 
 class Page(unittest.TestCase):
@@ -177,107 +146,95 @@ class Page(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.tmp, True)
         self.hosts = Hosts()
         self.addCleanup(self.hosts.delete)
-        self.config = os.path.join(self.tmp, "config")
-        os.makedirs(os.path.join(self.tmp, "share", "applications"))
         self.marker = os.path.join(self.tmp, "opened")
+        os.makedirs(os.path.join(self.tmp, "share", "applications"))
         with open(os.path.join(self.tmp, "share", "applications", "quillmote-test-pad.desktop"), "w") as f:
-            f.write(APP.format(marker=self.marker))
+            f.write(f'[Desktop Entry]\nType=Application\nName=Quillmote Test Pad\n'
+                    f'Exec=/bin/sh -c "echo opened > {self.marker}"\n')
         self.browser = Chromium(prefix=self.hosts.phone.exec_prefix())
         self.addCleanup(self.browser.close)
 
-    def start(self, record, backend=None, env=None):
-        server = Server(args=("--headless", "--input", backend or "record:" + record), port=None,
-                        prefix=self.hosts.pc.exec_prefix(), config_home=self.config,
+    def start(self, backend, env=None):
+        server = Server(args=("--headless", "--input", backend), port=None, prefix=self.hosts.pc.exec_prefix(),
+                        config_home=os.path.join(self.tmp, "config"),
                         env={"XDG_DATA_DIRS": os.path.join(self.tmp, "share"), **(env or {})})
         self.addCleanup(server.__exit__)
         return server
 
-    def open_from_headless_qr(self, server):
+    def open_from_headless_qr(self, server, one_to_one=False):
         link = server.wait_for(r"^Browser remote: (http://\S+)$", after_seen=False)
-        self.assertIsNotNone(link, server.lines)
         self.assertRegex(link.group(1), r"^http://198\.51\.100\.1:61918/#k=[A-Za-z0-9_-]{22}$")
-        at = server.lines.index(link.group(0))
         server.settle(0.5)
-        rows = [line for line in server.lines[at + 1:] if line and set(line) <= set("█▀▄ ")]
-        self.assertEqual(decode_qr_lines(rows, self.tmp), link.group(1))
+        rows = [line for line in server.lines[server.lines.index(link.group(0)) + 1:]
+                if line and set(line) <= set("█▀▄ ")]
+        self.assertEqual(decode_terminal_qr(rows, self.tmp), link.group(1))
         self.browser.open(link.group(1))
-        self.browser.wait_until("document.body.dataset.state === 'connected'")
+        if one_to_one:  # one speed, no acceleration: the pointer's path is then the finger's
+            self.browser.js("localStorage.setItem('quillmote.speed', '1');"
+                            "localStorage.setItem('quillmote.acceleration', 'false')")
+            self.browser.open(PAGE)
         return link.group(1)
 
     def test_link_from_the_headless_qr_code_drives_the_desktop(self):
         record = os.path.join(self.tmp, "events.jsonl")
-        server = self.start(record)
-        link = self.open_from_headless_qr(server)
-        b = self.browser
+        server = self.start("record:" + record)
+        link, b = self.open_from_headless_qr(server), self.browser
         # The secret left the address bar for the page's storage; no code was asked for.
-        self.assertEqual(b.js("location.href"), "http://198.51.100.1:61918/")
-        self.assertEqual(b.js("localStorage.getItem('quillmote.secret')"), link.split("#k=")[1])
-        self.assertTrue(b.js("document.querySelector('#code-sheet').hidden"))
-        self.assertFalse(b.js("window.isSecureContext"))
+        self.assertEqual((b.js("location.href"), b.js("localStorage.getItem('quillmote.secret')")),
+                         (PAGE, link.split("#k=")[1]))
+        self.assertEqual((b.js("document.querySelector('#code-sheet').hidden"), b.js("isSecureContext")),
+                         (True, False))
         self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
-        # One speed, no acceleration: the pointer's path is then the finger's.
-        b.js("localStorage.setItem('quillmote.speed', '1'); localStorage.setItem('quillmote.acceleration', 'false')")
-        b.open("http://198.51.100.1:61918/")
-        b.wait_until("document.body.dataset.state === 'connected'")
-        x, y = b.pad_center()
+        self.open_from_headless_qr(server, one_to_one=True)
+        x, y = b.center("#pad")
 
-        n = len(events(record))
-        b.tap((x, y))
-        self.assertEqual(wait_events(record, n, lambda e: len(e) >= 2),
-                         [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
-        n = len(events(record))
-        b.tap((x - 30, y), (x + 30, y))
-        self.assertEqual([e[1] for e in wait_events(record, n, lambda e: len(e) >= 2)], [3, 4])
+        def expect(count, gesture, timeout=5.0):
+            n = len(events(record))
+            gesture()
+            return wait_events(record, n, lambda e: len(e) >= count, timeout)
 
+        self.assertEqual(expect(2, lambda: b.tap((x, y))), [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
+        self.assertEqual([e[1] for e in expect(2, lambda: b.tap((x - 30, y), (x + 30, y)))], [3, 4])
         n = len(events(record))
         b.stroke((x - 100, y - 100), (180.5, 120.25), seconds=1.0)
         moves = wait_events(record, n, lambda e: abs(sum(m[4] for m in e) - 180.5) < 0.01)
-        self.assertEqual({m[1] for m in moves}, {5})
-        self.assertAlmostEqual(sum(m[5] for m in moves), 120.25, delta=0.01)
+        self.assertEqual(({m[1] for m in moves}, round(sum(m[5] for m in moves), 2)), ({5}, 120.25))
         self.assertGreater(len(moves), 40, "moves are sent once per frame, not at 30 Hz")
 
-        n = len(events(record))
-        b.tap((x, y))  # double-tap and hold, then move: a drag
-        time.sleep(0.1)
-        b.touch("touchStart", (x, y))
-        time.sleep(0.35)
-        for i in range(1, 11):
-            b.touch("touchMove", (x + 4 * i, y))
-            time.sleep(0.02)
-        b.touch("touchEnd")
-        drag = wait_events(record, n, lambda e: e and e[-1][1] == 2)
-        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}), (1, {6}))
+        def double_tap_and_hold(moves=10):
+            b.tap((x, y))
+            time.sleep(0.1)
+            b.touch("touchStart", (x, y))
+            time.sleep(0.35)
+            for i in range(1, moves + 1):
+                b.touch("touchMove", (x + 4 * i, y))
+                time.sleep(0.02)
+
+        drag = expect(12, lambda: (double_tap_and_hold(), b.touch("touchEnd")))
+        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (1, {6}, 2))
         self.assertAlmostEqual(sum(e[4] for e in drag[1:-1]), 40.0, delta=0.01)
 
         n = len(events(record))
         b.touch("touchStart", (x - 30, y), (x + 30, y))
         for i in range(1, 21):
             b.touch("touchMove", (x - 30, y - 5 * i), (x + 30, y - 5 * i))
-            time.sleep(0.02)
         b.touch("touchEnd")
         time.sleep(0.5)
         scrolled = events(record, n)
         self.assertEqual({e[0] for e in scrolled}, {"scroll"})
         self.assertLess(sum(e[1] for e in scrolled), 0, "natural scrolling: fingers up scroll down")
 
-        n = len(events(record))
-        b.tap_on("#tabs [data-view=keys-view]")
-        b.tap_on("#text")
-        b.call("Input.insertText", {"text": "你好，世界 😀"})
-        b.tap_on("#type-form [type=submit]")
-        b.tap_on("[data-send='KEY:F5']")
-        got = wait_events(record, n, lambda e: len(e) >= 7)
-        self.assertEqual(got[0], ("clipboard", "你好，世界 😀"))
-        self.assertEqual(got[-2:], [("key", 96, True, 0), ("key", 96, False, 0)])
-        n = len(events(record))
-        b.tap_on("#tabs [data-view=actions-view]")
-        b.tap_on("[data-send='VOLUME:MUTE']")
-        b.tap_on("[data-send='KEY:PLAY_PAUSE']")
-        self.assertEqual(wait_events(record, n, lambda e: len(e) >= 4),
-                         [("system", 0x70a00), ("system", 0x70b00), ("system", 0x100a00), ("system", 0x100b00)])
+        def typed():
+            b.tap_on("#tabs [data-view=keys-view]", "#text")
+            b.call("Input.insertText", {"text": "你好，世界 😀"})
+            b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")
 
-        b.tap_on("#tabs [data-view=apps-view]")
-        b.tap_on("#app-search")
+        got = expect(7, typed)
+        self.assertEqual((got[0], got[-2:]), (("clipboard", "你好，世界 😀"), [("key", 96, True, 0), ("key", 96, False, 0)]))
+        self.assertEqual(expect(4, lambda: b.tap_on("#tabs [data-view=actions-view]", "[data-send='VOLUME:MUTE']",
+                                                    "[data-send='KEY:PLAY_PAUSE']")),
+                         [("system", 0x70a00), ("system", 0x70b00), ("system", 0x100a00), ("system", 0x100b00)])
+        b.tap_on("#tabs [data-view=apps-view]", "#app-search")
         b.call("Input.insertText", {"text": "test pad"})
         b.wait_until("document.querySelectorAll('#app-results button').length === 1")
         self.assertEqual(b.js("document.querySelector('#app-results span').textContent"), "Quillmote Test Pad")
@@ -289,61 +246,44 @@ class Page(unittest.TestCase):
 
         # The phone loses its network mid-drag: the button is let go, and the page comes back.
         b.tap_on("#tabs [data-view=pad-view]")
-        n = len(events(record))
-        b.touch("touchStart", (x, y))
-        b.touch("touchEnd")
-        time.sleep(0.1)
-        b.touch("touchStart", (x, y))
-        wait_events(record, n, lambda e: e == [("mouse", 1, 0, 1, 0.0, 0.0)])
-        self.hosts.phone_link(False)
-        self.assertEqual(wait_events(record, n, lambda e: len(e) >= 2, timeout=10)[1][1], 2)
+        self.assertEqual(expect(1, lambda: double_tap_and_hold(0)), [("mouse", 1, 0, 1, 0.0, 0.0)])
+        self.assertEqual(expect(1, lambda: self.hosts.phone_link(False), timeout=10)[-1][1], 2)
         b.touch("touchEnd")
         self.assertIsNotNone(server.wait_for(r"^Status: Waiting for a connection", timeout=5))
         b.wait_until("document.body.dataset.state !== 'connected'", timeout=8)
         self.hosts.phone_link(True)
-        b.wait_until("document.body.dataset.state === 'connected'", timeout=20)
-
+        b.wait_until(CONNECTED, timeout=20)
         # The server restarts: the page pairs again by itself, with the secret it kept.
         server.stop()
         record = os.path.join(self.tmp, "events-2.jsonl")
-        server = self.start(record)
-        b.wait_until("document.body.dataset.state === 'connected'", timeout=20)
-        b.tap((x, y))
-        self.assertEqual(len(wait_events(record, 0, lambda e: len(e) >= 2)), 2)
+        self.start("record:" + record)
+        b.wait_until(CONNECTED, timeout=20)
+        self.assertEqual(len(expect(2, lambda: b.tap((x, y)))), 2)
 
     def test_without_the_secret_the_page_asks_for_the_code(self):
-        server = self.start(os.path.join(self.tmp, "events.jsonl"))
+        server = self.start("none")
         self.open_from_headless_qr(server)
         b = self.browser
-        b.tap_on("#settings-button")
-        b.tap_on("#forget")
+        b.tap_on("#settings-button", "#forget")
         b.wait_until("!document.querySelector('#code-sheet').hidden && document.body.dataset.state === 'needsCode'")
         self.assertIsNone(b.js("localStorage.getItem('quillmote.secret')"))
-        b.tap_on("#code")
-        b.call("Input.insertText", {"text": "000000"})
-        b.tap_on("#code-form [type=submit]")
-        b.wait_until("/not accepted/.test(document.querySelector('#code-message').textContent)")
-        b.tap_on("#code")
-        b.call("Input.insertText", {"text": server.code})
-        b.tap_on("#code-form [type=submit]")
-        b.wait_until("document.body.dataset.state === 'connected'")
-        b.open("http://198.51.100.1:61918/")  # a code is not kept: the page asks again
-        b.wait_until("document.body.dataset.state === 'needsCode'")
+        for code, outcome in (("000000", "/not accepted/.test(document.querySelector('#code-message').textContent)"),
+                              (server.code, CONNECTED)):
+            b.tap_on("#code")
+            b.call("Input.insertText", {"text": code})
+            b.tap_on("#code-form [type=submit]")
+            b.wait_until(outcome)
+        b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
 
     def test_x11_pointer_follows_the_finger(self):
         require(shutil.which("Xvfb") and shutil.which("xdotool"), "Xvfb and xdotool are needed")
         xvfb = Xvfb()
         self.addCleanup(xvfb.stop)
-        server = self.start(None, backend="x11", env={"DISPLAY": xvfb.display})
-        self.open_from_headless_qr(server)
-        b = self.browser
-        b.js("localStorage.setItem('quillmote.speed', '1'); localStorage.setItem('quillmote.acceleration', 'false')")
-        b.open("http://198.51.100.1:61918/")
-        b.wait_until("document.body.dataset.state === 'connected'")
+        self.open_from_headless_qr(self.start("x11", env={"DISPLAY": xvfb.display}), one_to_one=True)
         xvfb.run("xdotool", "mousemove", "300", "200")
         time.sleep(0.3)
-        x, y = b.pad_center()
-        b.stroke((x - 100, y - 100), (150, 90), seconds=1.0)
+        x, y = self.browser.center("#pad")
+        self.browser.stroke((x - 100, y - 100), (150, 90), seconds=1.0)
         deadline = time.monotonic() + 5
         while xvfb.pointer() != (450, 290) and time.monotonic() < deadline:
             time.sleep(0.05)
