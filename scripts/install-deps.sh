@@ -27,7 +27,7 @@ tests=(
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard qemu-system-x86 busybox-static cpio kmod
   udev libinput-tools  # what libinput makes of the uinput pointer (make bench)
   # tests: the browser remote in a real browser, its QR codes read back
-  chromium zbar-tools
+  chromium zbar-tools x11-apps python3-websocket
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )

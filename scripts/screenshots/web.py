@@ -3,6 +3,7 @@
 """Pictures of the browser remote's page as a phone shows it (390 x 844, light and dark, English
 and Chinese), drawn by headless Chromium against the real server.
 Usage: QUILLMOTE_BIN=... /usr/bin/python3 web.py OUTPUT_FOLDER"""
+import base64
 import os
 import sys
 import time
@@ -34,7 +35,8 @@ def main(out):
                 browser.open(f"http://127.0.0.1:{port}/#k={secret}")
                 browser.tap_on(f"#tabs [data-view={view}]")
                 time.sleep(0.3)
-                browser.screenshot(os.path.join(out, name))
+                with open(os.path.join(out, name), "wb") as f:
+                    f.write(base64.b64decode(browser.call("Page.captureScreenshot", {"format": "png"})["data"]))
             finally:
                 browser.close()
             print("wrote", os.path.join(out, name))

@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""What the browser-remote tests drive: headless Chromium over the DevTools protocol (a pipe, so
-it works from inside a network namespace), a raw WebSocket client, and two hosts made of network
-namespaces, a computer and a phone, joined by a veth pair."""
+"""What the browser-remote tests drive: headless Chromium over the DevTools protocol (a pipe, so it
+works inside a network namespace), a WebSocket client, and a computer and a phone made of namespaces."""
 import base64
 import hashlib
 import hmac
@@ -12,7 +11,6 @@ import re
 import select
 import shutil
 import socket
-import struct
 import subprocess
 import tempfile
 import time
@@ -21,9 +19,16 @@ from harness import require
 
 CHROMIUM = shutil.which("chromium")
 # Debian's chromium reaches for the network unless told not to; there is none here.
-QUIET = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--remote-debugging-pipe"]
+QUIET = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-sync",
+         "--disable-background-networking", "--disable-component-update", "--remote-debugging-pipe"]
+
+
+def until(probe, timeout=5.0, every=0.05):
+    """probe's first true value within timeout, else its last one."""
+    deadline = time.monotonic() + timeout
+    while not (value := probe()) and time.monotonic() < deadline:
+        time.sleep(every)
+    return value
 
 
 def web_port(server):
@@ -49,20 +54,18 @@ class Chromium:
         to_browser, self._out = os.pipe()
         self._in, from_browser = os.pipe()
         self.proc = subprocess.Popen([*prefix, CHROMIUM, *QUIET, "--user-data-dir=" + self.profile, "about:blank"],
-                                     pass_fds=(3, 4), preexec_fn=lambda: (os.dup2(to_browser, 3),
-                                                                          os.dup2(from_browser, 4)),
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, start_new_session=True)
+                                     pass_fds=(3, 4), preexec_fn=lambda: (os.dup2(to_browser, 3), os.dup2(from_browser, 4)),
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
         os.close(to_browser)
         os.close(from_browser)
         self._buffer, self._next, self._answers, self.session = b"", 0, {}, None
         target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-        self.call("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844, "deviceScaleFactor": 2,
-                                                         "mobile": True})
+        self.call("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844, "deviceScaleFactor": 2, "mobile": True})
         self.call("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
-        self.call("Emulation.setEmulatedMedia", {"features": [{"name": "prefers-color-scheme",
-                                                               "value": "dark" if dark else "light"}]})
+        scheme = [{"name": "prefers-color-scheme", "value": "dark" if dark else "light"}]
+        self.call("Emulation.setEmulatedMedia", {"features": scheme})
 
     def send(self, method, params=None):
         """Sends a command without waiting for its answer; returns its id."""
@@ -78,12 +81,10 @@ class Chromium:
                 remaining = deadline - time.monotonic()
                 if remaining <= 0 or not select.select([self._in], [], [], remaining)[0]:
                     raise AssertionError("chromium did not answer in time")
-                chunk = os.read(self._in, 1 << 20)
-                if not chunk:
-                    raise AssertionError("chromium closed its pipe")
-                self._buffer += chunk
+                self._buffer += os.read(self._in, 1 << 20) or b"\0{\"closed\": 1}\0"
             raw, self._buffer = self._buffer.split(b"\0", 1)
-            reply = json.loads(raw)
+            reply = json.loads(raw or "{}")
+            assert "closed" not in reply, "chromium closed its pipe"
             if "id" in reply:  # events (no id) are not needed
                 self._answers[reply["id"]] = reply
         reply = self._answers.pop(ident)
@@ -105,11 +106,8 @@ class Chromium:
         return result["result"].get("value")
 
     def wait_until(self, expression, timeout=10):
-        deadline = time.monotonic() + timeout
-        while not self.js(expression):
-            if time.monotonic() > deadline:
-                raise AssertionError(f"never true within {timeout} s: {expression}")
-            time.sleep(0.05)
+        if not until(lambda: self.js(expression), timeout):
+            raise AssertionError(f"never true within {timeout} s: {expression}")
 
     def touch(self, kind, *points, wait=True):
         ident = self.send("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [
@@ -134,19 +132,13 @@ class Chromium:
         """One finger moved by delta over `seconds`, as a phone reports it (about 120 Hz). The
         browser answers each touch only after a frame, so they are sent without waiting."""
         self.touch("touchStart", start)
-        steps, began = int(seconds * steps_per_second), time.monotonic()
-        sent = []
+        steps, began, sent = int(seconds * steps_per_second), time.monotonic(), []
         for i in range(1, steps + 1):
             sent.append(self.touch("touchMove", (start[0] + delta[0] * i / steps, start[1] + delta[1] * i / steps),
                                    wait=False))
             time.sleep(max(0.0, began + i / steps_per_second - time.monotonic()))
-        for ident in sent:
-            self.answer(ident)
+        [self.answer(ident) for ident in sent]
         self.touch("touchEnd")
-
-    def screenshot(self, path):
-        with open(path, "wb") as f:
-            f.write(base64.b64decode(self.call("Page.captureScreenshot", {"format": "png"})["data"]))
 
     def close(self):
         os.killpg(self.proc.pid, 9)
@@ -157,62 +149,34 @@ class Chromium:
 
 
 class WebSocket:
-    """A WebSocket client on a raw socket, so that a test can send what no browser would."""
+    """A client (python3-websocket) that sends what no browser would; it answers pings only while it reads."""
 
     def __init__(self, port, host_header=None, origin=None, source=None):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=3,
-                                             source_address=(source, 0) if source else None)
+        import websocket
+        self.errors = (websocket.WebSocketTimeoutException, websocket.WebSocketConnectionClosedException, OSError)
         host_header = host_header or f"127.0.0.1:{port}"
-        origin = f"http://{host_header}" if origin is None else origin
-        self.sock.sendall((f"GET /ws HTTP/1.1\r\nHost: {host_header}\r\nUpgrade: websocket\r\n"
-                           "Connection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                           f"Sec-WebSocket-Key: {base64.b64encode(os.urandom(16)).decode()}\r\n"
-                           + (f"Origin: {origin}\r\n" if origin else "") + "\r\n").encode())
-        self._buffer = b""
-        while b"\r\n\r\n" not in self._buffer and (chunk := self.sock.recv(4096)):
-            self._buffer += chunk
-        head, _, self._buffer = self._buffer.partition(b"\r\n\r\n")
-        self.status = int(head.split(b" ")[1]) if head else 0
-        # The server speaks first, with the challenge for the link's secret.
-        self.challenge = self.receive()[len("CHALLENGE:"):] if self.status == 101 else None
-
-    def send(self, payload, opcode=1):
-        data = payload.encode() if isinstance(payload, str) else payload
-        mask, size = os.urandom(4), len(data)
-        head = struct.pack("!BB", 0x80 | opcode, 0x80 | size) if size < 126 else (
-            struct.pack("!BBH", 0x80 | opcode, 0xFE, size) if size < 65536 else
-            struct.pack("!BBQ", 0x80 | opcode, 0xFF, size))
-        self.sock.sendall(head + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
-
-    def _read(self, count, deadline):
-        while len(self._buffer) < count:
-            self.sock.settimeout(max(0.01, deadline - time.monotonic()))
-            chunk = self.sock.recv(65536)
-            if not chunk:
-                raise ConnectionError("closed")
-            self._buffer += chunk
-        out, self._buffer = self._buffer[:count], self._buffer[count:]
-        return out
-
-    def receive(self, timeout=2.0, answer_pings=True):
-        """The next text message; "" for silence, None once the server closed the connection."""
-        deadline = time.monotonic() + timeout
+        self.ws, self.status, self.challenge = websocket.WebSocket(), 101, None
         try:
-            while True:
-                first, size = self._read(2, deadline)
-                size &= 0x7F
-                if size >= 126:
-                    size = int.from_bytes(self._read(2 if size == 126 else 8, deadline), "big")
-                payload = self._read(size, deadline)
-                if first & 0x0F == 8:
-                    return None
-                if first & 0x0F == 9 and answer_pings:
-                    self.send(payload, opcode=10)
-                elif first & 0x0F == 1:
-                    return payload.decode()
-        except (socket.timeout, TimeoutError):
+            self.ws.connect(f"ws://127.0.0.1:{port}/ws", host=host_header, timeout=3,
+                            origin=f"http://{host_header}" if origin is None else origin, suppress_origin=origin == "",
+                            socket=socket.create_connection(("127.0.0.1", port), 3, (source, 0) if source else None))
+        except websocket.WebSocketBadStatusException as refused:
+            self.status = refused.status_code
+            return
+        # The server speaks first, with the challenge for the link's secret.
+        self.challenge = self.receive()[len("CHALLENGE:"):]
+
+    def send(self, payload, binary=False):
+        self.ws.send(payload, opcode=2 if binary else 1)
+
+    def receive(self, timeout=2.0):
+        """The next text message; "" for silence, None once the server closed the connection."""
+        self.ws.settimeout(timeout)
+        try:
+            return self.ws.recv() or None
+        except self.errors[0]:
             return ""
-        except OSError:
+        except self.errors[1:]:
             return None
 
     def closed(self, timeout=3.0):
@@ -226,9 +190,6 @@ class WebSocket:
     def exchange(self, message, timeout=2.0):
         self.send(message)
         return self.receive(timeout)
-
-    def close(self):
-        self.sock.close()
 
 
 def http(port, head):
@@ -248,8 +209,8 @@ def http(port, head):
 
 
 class Hosts:
-    """A computer and a phone, each a network namespace, on one link: 198.51.100.1 and .2. The
-    computer's default route goes over it, so that the link names that address."""
+    """A computer and a phone, namespaces on one link: 198.51.100.1 and .2; the link names the computer's
+    address because its default route goes there."""
 
     def __init__(self):
         from test_netns import Namespace, require_root_tools
