@@ -264,6 +264,8 @@ QStringList WebRemote::hostNames()
 void WebRemote::acceptPending()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        // As on the phone app's connections: a reply is not held back waiting for an earlier one's ACK.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto exchange = std::make_shared<HttpExchange>(socket);
         const quint64 identity = exchange->peer().identity;
         // A head that does not fit must not grow the buffer; one byte more tells it did not fit.
