@@ -150,6 +150,10 @@ WebRemote::WebRemote(Dependencies dependencies)
     m_upgrader.setHandshakeTimeout(headTimeoutMs);
     connect(&m_listener, &QTcpServer::newConnection, this, &WebRemote::acceptPending);
     connect(&m_upgrader, &QWebSocketServer::newConnection, this, &WebRemote::acceptWebSocket);
+    // Drawn and stored at start-up, with the other settings, rather than at some later moment
+    // while the server is already running.
+    if (m_enabled)
+        m_secret.secret();
 }
 
 WebRemote::~WebRemote()
