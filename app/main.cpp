@@ -60,7 +60,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    HeadlessConsole console(services->server(), services->gate(), services->status());
+    HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote());
     services->server().start();
     return QCoreApplication::exec();
 }
@@ -97,6 +97,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = [] { QCoreApplication::quit(); },
+        .webRemote = &services->webRemote(),
     });
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,
                      [&trayApplication] { trayApplication.mainWindow().reopen(); });

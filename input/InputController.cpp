@@ -207,6 +207,11 @@ void InputController::rightClick()
     perform([this] { postClick(Button::Right, 1); });
 }
 
+void InputController::middleClick()
+{
+    perform([this] { postClick(Button::Middle, 1); });
+}
+
 void InputController::doubleClick()
 {
     perform([this] {

@@ -66,6 +66,7 @@ public:
     void mouseUp();
     void leftClick();
     void rightClick();
+    void middleClick();
     void doubleClick();
     void scroll(double dx, double dy);
     void magnify(double scale);

@@ -220,4 +220,31 @@ sudo systemctl enable --now avahi-daemon</translation>
         <translation>Grant</translation>
     </message>
 </context>
+<context>
+    <name>quillmote::ui::WebRemoteCard</name>
+    <message>
+        <source>浏览器遥控</source>
+        <translation>Browser remote</translation>
+    </message>
+    <message>
+        <source>新链接</source>
+        <translation>New link</translation>
+    </message>
+    <message>
+        <source>生成新的链接和二维码；使用旧链接的手机需要重新扫描</source>
+        <translation>Draws a new link and QR code; phones that used the old link must scan again</translation>
+    </message>
+    <message>
+        <source>浏览器遥控尚未启动</source>
+        <translation>The browser remote has not started yet</translation>
+    </message>
+    <message>
+        <source>已关闭：手机浏览器无法连接</source>
+        <translation>Off: phone browsers cannot connect</translation>
+    </message>
+    <message>
+        <source>用手机相机扫描</source>
+        <translation>Scan it with a phone's camera</translation>
+    </message>
+</context>
 </TS>

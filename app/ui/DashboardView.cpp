@@ -9,6 +9,7 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
+#include "app/ui/WebRemoteCard.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -92,7 +93,18 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     mainLayout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
     buildWarningAndLoginStart(main, mainLayout);
     mainLayout->addStretch();
-    layout->addWidget(main, 1);
+    if (m_context.webRemote) {
+        // Beside the code rather than under it: the window keeps its height.
+        setFixedWidth(minimumWidth() + WebRemoteCard::columnWidth);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(0);
+        row->addWidget(main, 1);
+        m_webRemote = new WebRemoteCard(*m_context.webRemote, this);
+        row->addWidget(m_webRemote);
+        layout->addLayout(row, 1);
+    } else {
+        layout->addWidget(main, 1);
+    }
     layout->addWidget(makeDivider(this));
     layout->addWidget(buildApplicationRow());
     layout->addWidget(makeDivider(this));

@@ -12,15 +12,18 @@
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayPanelView.h"
+#include "app/ui/WebRemoteCard.h"
 #include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -265,11 +268,13 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<CommandLine>>("parsed");
         using Backend = InputChoice::Backend;
         const auto row = [](const char* name, QStringList arguments, std::optional<InputChoice> input,
-                            std::optional<quint16> port = {}) {
+                            std::optional<quint16> port = {}, std::optional<quint16> webPort = {}) {
             std::optional<CommandLine> parsed;
             if (input)
                 parsed = CommandLine{.headless = arguments.contains(QLatin1String("--headless")),
                                      .port = port,
+                                     .webPort = webPort,
+                                     .webRemoteOff = arguments.contains(QLatin1String("off")),
                                      .input = *input};
             QTest::newRow(name) << arguments << parsed;
         };
@@ -285,9 +290,12 @@ private Q_SLOTS:
         row("equals forms", args({"--input=uinput", "--port=0", "--headless"}),
             InputChoice{Backend::Uinput, {}}, 0);
         row("port 65535", args({"--port", "65535"}), InputChoice{}, 65535);
+        row("web port", args({"--web-port=0"}), InputChoice{}, {}, 0);
+        row("web remote off", args({"--web-port", "off"}), InputChoice{});
         for (const auto& bad :
              {args({"--input", "record:"}), args({"--input", "wayland"}), args({"--input"}),
-              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"})})
+              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"}),
+              args({"--web-port", "65536"}), args({"--web-port", "on"}), args({"--web-port"})})
             row(qPrintable(bad.join(u' ')), bad, std::nullopt);
     }
     void commandLine()
@@ -301,9 +309,37 @@ private Q_SLOTS:
             QVERIFY(result.commandLine->input == parsed->input);
             QCOMPARE(result.commandLine->port, parsed->port);
             QCOMPARE(result.commandLine->headless, parsed->headless);
+            QCOMPARE(result.commandLine->webPort, parsed->webPort);
+            QCOMPARE(result.commandLine->webRemoteOff, parsed->webRemoteOff);
         }
     }
 
+    void webRemoteCard_showsTheLink_drawsANewOne_andTurnsTheRemoteOff()
+    {
+        Desktop d;
+        ViewContext context = d.context();
+        web::WebRemote remote(
+            {*d.fixture.server, d.fixture.gate, *d.fixture.dispatcher, context.settingsPath, {0, false}});
+        d.fixture.server->start();
+        remote.start();
+        context.webRemote = &remote;
+        DashboardView dashboard(context);
+        WebRemoteCard* card = dashboard.webRemoteCard();
+        const auto shows = [&](bool on) {
+            QSettings settings(context.settingsPath, QSettings::IniFormat);
+            const QString link =
+                QStringLiteral(":%1/#k=").arg(remote.port()) + settings.value("WebRemoteSecret").toString();
+            return settings.value("WebRemote", true).toBool() == on && remote.isListening() == on &&
+                   card->enabledSwitch()->isChecked() == on && card->qrLabel()->pixmap().isNull() != on &&
+                   (on ? card->linkField()->text().endsWith(link) : card->linkField()->text().isEmpty());
+        };
+        const QString first = card->linkField()->text();
+        QVERIFY(shows(true));
+        card->newLinkButton()->click();
+        QVERIFY(shows(true) && card->linkField()->text() != first);
+        card->enabledSwitch()->click();
+        QVERIFY(shows(false));
+    }
     void translations_chineseForChineseReaders_englishForEveryoneElse()
     {
         const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};

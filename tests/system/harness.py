@@ -40,6 +40,8 @@ class Server:
                  port="0"):
         if port is not None and not any(a.startswith("--port") for a in args):
             args = (*args, "--port", port)
+        if port is not None and not any(a.startswith("--web-port") for a in args):
+            args = (*args, "--web-port", port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         full_env = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-test-bus",

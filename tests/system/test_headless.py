@@ -346,6 +346,11 @@ COMMANDS = [  # message, reply, events (summarised)
     (b"KEY:ENTER", b"ACK_KEY", key(36)), (b"KEY:ESC", b"ACK_KEY", key(53)), (b"KEY:UP", b"ACK_KEY", key(126)),
     (b"KEY:COMMAND", b"ACK_KEY", key(55)), (b"KEY:PASTE", b"ACK_KEY", key(9, 0x100000)),
     (b"KEY:F13", b"ACK_KEY", []), (b"TYPE:aGVsbG8", b"", []), (b"TYPE://79", b"", []),
+    *[(b"KEY:" + name.encode(), b"ACK_KEY", key(code)) for name, code in (
+        ("BACKSPACE", 51), ("SPACE", 49), ("TAB", 48), ("DOWN", 125), ("LEFT", 123), ("RIGHT", 124), ("DELETE", 0x75),
+        ("HOME", 0x73), ("END", 0x77), ("PAGE_UP", 0x74), ("PAGE_DOWN", 0x79), ("F1", 0x7A), ("F12", 0x6F))],
+    (b"KEY:NEXT_TRACK", b"ACK_KEY", [("system", 0x110a00), ("system", 0x110b00)]), (b"KEY:enter", b"ACK_KEY", []),
+    (b"CLICK:MIDDLE", b"ACK_CLICK", [("mouse", 25, 2, 1, 0.0, 0.0), ("mouse", 26, 2, 1, 0.0, 0.0)]),
     (b"JUMP:1,2", b"", []),
 ]
 MERGED = [  # one read, and the commands it holds sent one by one
