@@ -164,6 +164,22 @@
         <translation>Get Started</translation>
     </message>
     <message>
+        <source>重新检查</source>
+        <translation>Check Again</translation>
+    </message>
+    <message>
+        <source>已重新检查：avahi-daemon 未运行。开始使用后，手机仍可按地址连接</source>
+        <translation>Checked again: avahi-daemon is not running. Once you get started, phones can still connect by address</translation>
+    </message>
+    <message>
+        <source>已重新检查：服务无法启动（%1）</source>
+        <translation>Checked again: the service cannot start (%1)</translation>
+    </message>
+    <message>
+        <source>已重新检查：仍在等待 avahi-daemon 回应</source>
+        <translation>Checked again: still waiting for avahi-daemon to answer</translation>
+    </message>
+    <message>
         <source>欢迎使用 Quillmote</source>
         <translation>Welcome to Quillmote</translation>
     </message>
