@@ -101,12 +101,20 @@
         <translation>v%@</translation>
     </message>
     <message>
-        <source>检查更新</source>
-        <translation>Check for Updates</translation>
+        <source>打开主页</source>
+        <translation>Open Home Page</translation>
     </message>
     <message>
         <source>点击关闭按钮将最小化到状态栏</source>
         <translation>Closing this window keeps Quillmote in the tray</translation>
+    </message>
+    <message>
+        <source>关闭窗口后 Quillmote 仍在运行，再次启动它即可打开此窗口</source>
+        <translation>Quillmote keeps running when this window is closed: launch it again to bring the window back</translation>
+    </message>
+    <message>
+        <source>登录时启动的是构建目录中的程序（%1），删除该目录后将无法启动</source>
+        <translation>Login start runs the program in a build folder (%1): it stops working once that folder is removed</translation>
     </message>
     <message>
         <source>退出应用</source>
