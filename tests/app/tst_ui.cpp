@@ -110,6 +110,29 @@ private Q_SLOTS:
         QVERIFY(MainView::readCompletedOnboarding(d.context().settingsPath));
     }
 
+    void onboarding_withoutAvahiDaemon_checkingAgainSaysWhy_andStartGoesOn()
+    {
+        Desktop d;
+        MainView main(d.context());
+        main.show();
+        OnboardingView* view = main.permissionView();
+        QTRY_VERIFY_WITH_TIMEOUT(d.listener(), 1500);
+        const auto unreachable = [&] {
+            Q_EMIT d.fixture.lastAdvertiser->unreachable(QStringLiteral("no bus"));
+        };
+        unreachable();
+        const QString purpose = view->networkRow()->description();
+        view->networkRow()->button()->click(); // a new listener, which finds the same
+        unreachable();
+        QCOMPARE(view->networkRow()->status(), Status::Loading);
+        QTRY_COMPARE_WITH_TIMEOUT(view->networkRow()->status(), Status::Button, 3000);
+        QVERIFY(view->networkRow()->description() != purpose &&
+                view->networkRow()->description().contains(QLatin1String("avahi-daemon")));
+        view->startButton()->click();
+        QVERIFY(main.dashboardView() && main.dashboardView()->isVisible());
+        QCOMPARE(main.dashboardView()->codeLabel()->text(), d.fixture.gate.pairingCode());
+    }
+
     void dashboardAndPanel_showStatusPermissionAndFailedAttempts()
     {
         Desktop d;
@@ -198,8 +221,13 @@ private Q_SLOTS:
     {
         QTemporaryDir config;
         const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray oldPath = qgetenv("PATH");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
+        qputenv("PATH", config.path().toUtf8());
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+            qputenv("PATH", oldPath);
+        });
         Desktop d;
         DashboardView dashboard(d.context());
         QVERIFY(!dashboard.loginStartSwitch()->isChecked());
@@ -208,12 +236,23 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() +
                                          "\" --minimized\n"));
+        // This test runs from a build folder and nothing else is installed: the dashboard says so.
+        QVERIFY(dashboard.loginStartNote()->isVisibleTo(&dashboard) &&
+                dashboard.loginStartNote()->text().contains(QCoreApplication::applicationFilePath()));
         QCOMPARE(QString::fromUtf8(LoginStart::entry(QStringLiteral("/opt/my \"apps\"/$q")))
                      .section(QLatin1Char('\n'), 4, 4),
                  QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
         dashboard.loginStartSwitch()->click();
         QVERIFY(!entry.exists());
         QVERIFY(!DashboardView(d.context()).loginStartSwitch()->isChecked());
+        // An installed program on PATH is the one started at login.
+        QFile installed(config.filePath(QStringLiteral("quillmote")));
+        QVERIFY(installed.open(QIODevice::WriteOnly) &&
+                installed.setPermissions(QFile::ExeOwner | QFile::ReadOwner));
+        dashboard.loginStartSwitch()->click();
+        QCOMPARE(LoginStart::entryProgram(), installed.fileName());
+        QVERIFY(dashboard.loginStartNote()->isHidden());
+        dashboard.loginStartSwitch()->click();
     }
 
     void singleInstance_secondLaunchShowsTheFirst_inAPrivateFolder()
@@ -376,6 +415,11 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
         DashboardView english(d.context());
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
+        english.show(); // without a tray, as on GNOME: the window comes back by launching again
+        QVERIFY(english.closeHint()->text().contains(QLatin1String("launch it again")));
+        english.homePageButton()->click();
+        QVERIFY(!english.homePageButton()->text().contains(QLatin1String("Update")) &&
+                d.openedUrls == QList<QUrl>{QUrl(QString::fromLatin1(homePage))});
         OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
         PairingAttemptsNotice notice(d.fixture.gate);

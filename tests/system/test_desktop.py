@@ -2,10 +2,13 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """The desktop application on a real X server: its one window, hidden on close, brought back
 by launching the program again; and the headless fallback without any display."""
+import contextlib
 import ctypes
+import glob
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -13,6 +16,7 @@ import unittest
 
 from browser import http, stored_secret, until
 from harness import BIN, Server, Xvfb, main, require
+from test_netns import Namespace, require_root_tools
 
 
 def close_window(display, window):
@@ -80,6 +84,31 @@ class DesktopApplication(unittest.TestCase):
             time.sleep(0.1)
         return self.visible_windows()
 
+    def assert_ends_on_sigterm(self, server):
+        started = time.monotonic()
+        self.assertEqual(server.stop(timeout=2.0), 0, server.lines)
+        self.assertLess(time.monotonic() - started, 2.0)
+
+    def start_tray(self):
+        require(shutil.which("trayer") and shutil.which("xwininfo"), "trayer and xwininfo are needed")
+        tray = subprocess.Popen(["trayer", "--edge", "top"], env=self.xvfb.env(), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: tray.poll() is None and (tray.terminate(), tray.wait(5)))
+        time.sleep(1.0)
+        return tray
+
+    def icon_in_tray(self, timeout=5.0):
+        deadline = time.monotonic() + timeout
+        while True:
+            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.xvfb.env(), capture_output=True,
+                                  timeout=5).stdout.decode().splitlines()
+            panels = [i for i, line in enumerate(tree) if '("panel" "trayer")' in line]
+            if any('("quillmote" "Quillmote")' in line for i in panels for line in tree[i + 1:i + 10]):
+                return True
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.1)
+
     def launch_again(self, config_home):
         env = {**os.environ, **self.env, "XDG_CONFIG_HOME": config_home}
         return subprocess.run([BIN], env=env, capture_output=True, timeout=15)
@@ -97,29 +126,17 @@ class DesktopApplication(unittest.TestCase):
             self.assertIn(b"already running", second.stdout)
             self.assertEqual(self.wait_windows(1), windows)  # the same window, not a new one
             self.assertIsNone(server.proc.poll())
+            self.assert_ends_on_sigterm(server)
 
     def test_login_start_stays_in_the_tray_and_opens_the_window_without_one(self):
-        require(shutil.which("trayer") and shutil.which("xwininfo"), "trayer and xwininfo are needed")
+        tray = self.start_tray()
         config = self.onboarded_config()
-
-        def icon_in_tray():
-            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.xvfb.env(), capture_output=True,
-                                  timeout=5).stdout.decode().splitlines()
-            panels = [i for i, line in enumerate(tree) if '("panel" "trayer")' in line]
-            return any('("quillmote" "Quillmote")' in line for i in panels for line in tree[i + 1:i + 10])
-
-        tray = subprocess.Popen(["trayer", "--edge", "top"], env=self.xvfb.env(), stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: (tray.terminate(), tray.wait(5)))
-        time.sleep(1.0)
         with Server(args=("--input", "none", "--minimized"), env=self.env, config_home=config) as server:
             self.assertTrue(self.listening(server.proc.pid), server.lines)
-            deadline = time.monotonic() + 5
-            while not icon_in_tray() and time.monotonic() < deadline:
-                time.sleep(0.1)
-            self.assertTrue(icon_in_tray())
+            self.assertTrue(self.icon_in_tray())
             time.sleep(1.0)
             self.assertEqual(self.visible_windows(), [])
+            self.assert_ends_on_sigterm(server)
         tray.terminate()
         tray.wait(5)
         # No tray at all: after a grace period for a panel that starts late, the window opens.
@@ -128,11 +145,36 @@ class DesktopApplication(unittest.TestCase):
             self.assertEqual(self.visible_windows(), [])
             self.assertEqual(len(self.wait_windows(1, timeout=10)), 1)
 
-    def test_dashboard_qr_code_is_the_link(self):
-        require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+    def test_sigterm_ends_it_with_the_window_open_beside_a_tray(self):
+        # The tray icon is a window of its own: Qt's quit asks it and ours to close, in no fixed order.
+        self.start_tray()
         config = self.onboarded_config()
-        with Server(args=("--input", "none"), env=self.env, config_home=config) as server:
-            self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
+        for run in range(4):
+            with self.subTest(run=run), Server(args=("--input", "none"), env=self.env, config_home=config) as server:
+                self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
+                self.assertTrue(self.icon_in_tray())
+                self.assert_ends_on_sigterm(server)
+
+    def test_onboarding_without_avahi_daemon_leads_to_the_dashboard_whose_qr_code_is_the_link(self):
+        require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+        config = tempfile.mkdtemp(prefix="quillmote-desktop-")
+        self.addCleanup(shutil.rmtree, config, True)
+        settings = os.path.join(config, "Quillmote", "Quillmote.conf")
+        env = {**self.env, "DBUS_SYSTEM_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-system-bus"}
+        with Server(args=("--input", "x11"), env=env, config_home=config) as server:
+            windows = self.wait_windows(1)
+            self.assertEqual(len(windows), 1, server.lines)
+            self.assertIsNotNone(server.wait_for("^Listener waiting: "), server.lines)
+
+            def started():  # Get Started, at the bottom of the onboarding, once it is enabled
+                geometry = dict(line.split("=") for line in self.xvfb.run(
+                    "xdotool", "getwindowgeometry", "--shell", str(windows[0])).split())
+                self.xvfb.run("xdotool", "mousemove", "--window", str(windows[0]), str(int(geometry["WIDTH"]) // 2),
+                              str(int(geometry["HEIGHT"]) - 45), "click", "1")
+                time.sleep(0.3)
+                with open(settings) as f:
+                    return "hasCompletedOnboarding=true" in f.read()
+            self.assertTrue(until(started, timeout=10, every=0.5), server.lines)
             shot = os.path.join(config, "screen.xwd")
             link = until(lambda: self.xvfb.run("sh", "-c", f"xwd -root -silent > {shot}; zbarimg -q --raw {shot} || :")
                          .strip(), timeout=10, every=0.3)
@@ -140,6 +182,40 @@ class DesktopApplication(unittest.TestCase):
             self.assertEqual(m and m.group(2), stored_secret(config), link)
             port = int(m.group(1))  # its port serves the page (asked on loopback)
             self.assertEqual(http(port, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n")[0], 200)
+
+    def test_hidden_window_sleeps_through_network_changes(self):
+        require_root_tools("dbus-daemon")
+        # A bus without avahi-daemon on it, as on a desktop without the daemon: nothing to retry.
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                              "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
+        self.addCleanup(os.kill, int(bus[1]), signal.SIGTERM)
+        host = Namespace("idle")
+        self.addCleanup(host.delete)
+        host.add_interface("qmidle", "02:00:00:00:00:33", up=False)
+        env = {**self.env, "DBUS_SYSTEM_BUS_ADDRESS": bus[0]}
+        with Server(args=("--input", "none"), prefix=host.exec_prefix(), env=env,
+                    config_home=self.onboarded_config()) as server:
+            windows = self.wait_windows(1)
+            self.assertEqual(len(windows), 1, server.lines)
+
+            def wakeups_while_addresses_change():
+                def switches():  # per thread: one that ends takes its count with it
+                    counts = {}
+                    for status in glob.glob(f"/proc/{server.proc.pid}/task/*/status"):
+                        with contextlib.suppress(FileNotFoundError), open(status) as f:
+                            counts[status] = sum(int(line.split()[1]) for line in f if "ctxt_switches" in line)
+                    return counts
+                time.sleep(1.0)
+                before = switches()
+                for i in range(10):
+                    host.ip("addr", "add" if i % 2 == 0 else "del", "192.0.2.9/24", "dev", "qmidle")
+                    time.sleep(0.3)
+                return sum(n - before.get(task, 0) for task, n in switches().items())
+
+            self.assertGreater(wakeups_while_addresses_change(), 5)  # the shown addresses follow
+            close_window(self.xvfb.display, windows[0])
+            self.assertEqual(self.wait_windows(0), [])
+            self.assertEqual(wakeups_while_addresses_change(), 0)
 
     @staticmethod
     def listening(pid, timeout=5.0):
