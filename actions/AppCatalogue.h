@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,14 +23,23 @@ public:
         QString path;         // the entry's file; what launch() takes
         QString genericName;  // what kind of program it is ("Text Editor"), in the user's language
         QStringList keywords; // further search words, in the user's language
+        // A settings dialog or panel rather than an application of its own: among equally
+        // good matches, the applications come first.
+        bool settingsPanel = false;
     };
 
     using Snapshot = std::shared_ptr<const std::vector<Entry>>;
 
     virtual ~AppCatalogue() = default;
-    // The current list. A catalogue may keep it while nothing changes: the same snapshot then
-    // comes back, so callers can keep what they derived from it until it is replaced.
+    // The current list, never null. A catalogue may keep it while nothing changes: the same
+    // snapshot then comes back, so callers can keep what they derived from it until it is
+    // replaced. A catalogue that reads in the background answers with an empty list until
+    // its first reading is done.
     virtual Snapshot applications() = 0;
+    // Whether the list has been read at least once.
+    virtual bool isLoaded() const = 0;
+    // Calls then on this thread once the list has been read: at once when it has been.
+    virtual void whenLoaded(std::function<void()> then) = 0;
     // Starts the application the entry file at path describes, without waiting for it.
     // Returns the reason when that failed.
     virtual std::optional<QString> launch(const QString& path) = 0;

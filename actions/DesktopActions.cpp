@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -55,6 +56,14 @@ void DesktopActions::runCommand(const QString& path, const QStringList& argument
 
 void DesktopActions::openApplication(const QString& target)
 {
+    // Only the catalogue knows what the names and entries mean; it is read once at start.
+    if (!m_catalogue.isLoaded()) {
+        m_catalogue.whenLoaded([self = QPointer(this), target] {
+            if (self)
+                self->openApplication(target);
+        });
+        return;
+    }
     if (target.startsWith(QLatin1Char('/'))) {
         // Only what the user could start from the desktop: an entry the menus list, or an
         // AppImage directly inside an application folder, after following symbolic links.
@@ -93,11 +102,23 @@ void DesktopActions::openApplication(const QString& target)
     }
     // Else the one search result that ranks first alone ("NetSurf" for "NetSurf Web
     // Browser"); anything less sure could start the wrong program.
-    if (const std::optional<AppCatalogue::Entry> best = m_search.bestMatch(target)) {
-        launchEntry(best->path);
+    constexpr std::size_t namesShown = 5;
+    const std::vector<AppCatalogue::Entry> best = m_search.bestMatches(target, namesShown + 1);
+    if (best.size() == 1) {
+        launchEntry(best.front().path);
         return;
     }
-    console::line(QStringLiteral("No application named ") + target);
+    if (best.empty()) {
+        console::line(QStringLiteral("No application named ") + target);
+        return;
+    }
+    QStringList names;
+    for (std::size_t i = 0; i < std::min(best.size(), namesShown); ++i)
+        names << best[i].name;
+    if (best.size() > namesShown)
+        names << QStringLiteral("…");
+    console::line(QStringLiteral("No application named %1; it matches %2")
+                      .arg(target, names.join(QLatin1String(", "))));
 }
 
 bool DesktopActions::isApplicationFile(const QString& canonicalPath) const
