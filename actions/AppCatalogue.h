@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <functional>
 #include <memory>
@@ -26,7 +27,21 @@ public:
         // A settings dialog or panel rather than an application of its own: among equally
         // good matches, the applications come first.
         bool settingsPanel = false;
+        // The name, the id, then the generic name and keywords, lower-cased, one per line, and
+        // where the first two end: filled where the list is read, so that no search folds.
+        QString folded;
+        qsizetype foldedNameEnd = 0;
+        qsizetype foldedIdEnd = 0;
+
+        QStringView foldedName() const { return QStringView(folded).first(foldedNameEnd); }
+        QStringView foldedId() const
+        {
+            return QStringView(folded).sliced(foldedNameEnd + 1, foldedIdEnd - foldedNameEnd - 1);
+        }
+        QStringView foldedOther() const { return QStringView(folded).sliced(foldedIdEnd + 1); }
     };
+    // Fills the entry's folded text; safe on any thread.
+    static void fold(Entry& entry);
 
     using Snapshot = std::shared_ptr<const std::vector<Entry>>;
 

@@ -22,8 +22,7 @@ struct AppSearchResult
 };
 
 // Finds installed applications by part of their name: first in the desktop's catalogue, one
-// pass per search term, then in the application folders. The catalogue's names and ids are
-// folded once per snapshot of it, not once per search.
+// pass per search term, then in the application folders. The catalogue comes folded.
 class ApplicationSearch
 {
 public:
@@ -44,18 +43,9 @@ public:
     std::vector<AppSearchResult> scanApplicationFolders(const QStringList& terms) const;
 
 private:
-    struct Folded
-    {
-        QString name;
-        QString id;
-        QString other; // generic name and keywords, one per line
-        QString all;   // all of the above, one per line: most entries match no term at all
-        bool settingsPanel;
-    };
     // How well a term matches, best first.
     enum class Match { WholeName, NameStart, WordStart, InName, Elsewhere, None };
-    static Match match(const Folded& entry, const QString& foldedTerm);
-    Folded folded(const AppCatalogue::Entry& entry) const;
+    static Match match(const AppCatalogue::Entry& entry, const QString& foldedTerm);
     struct Rank
     {
         Match match;
@@ -63,16 +53,13 @@ private:
         friend auto operator<=>(const Rank&, const Rank&) = default;
     };
     // Catalogue entries that match any term, best first, ties in catalogue (alphabetical) order.
-    std::vector<std::pair<Rank, std::size_t>> ranked(const std::vector<Folded>& folded,
+    std::vector<std::pair<Rank, std::size_t>> ranked(const std::vector<AppCatalogue::Entry>& entries,
                                                      const QStringList& terms) const;
     QString fold(const QString& text) const { return m_locale.toLower(text); }
-    const std::vector<Folded>& foldedCatalogue(const AppCatalogue::Snapshot& snapshot);
 
     AppCatalogue& m_catalogue;
     // One locale for all folding: constructing one per name costs more than the match.
     QLocale m_locale;
-    AppCatalogue::Snapshot m_foldedSnapshot;
-    std::vector<Folded> m_folded;
     QStringList m_folders;
     QString m_bundleExtension;
 };

@@ -92,10 +92,9 @@ void DesktopActions::openApplication(const QString& target)
         return;
     }
     // First an entry whose name or id is the name itself.
-    const QLocale locale;
-    const QString wanted = locale.toLower(target);
+    const QString wanted = QLocale().toLower(target);
     for (const AppCatalogue::Entry& entry : *m_catalogue.applications()) {
-        if (locale.toLower(entry.name) == wanted || locale.toLower(entry.id) == wanted) {
+        if (entry.foldedName() == wanted || entry.foldedId() == wanted) {
             launchEntry(entry.path);
             return;
         }

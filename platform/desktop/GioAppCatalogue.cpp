@@ -166,9 +166,15 @@ actions::AppCatalogue::Snapshot GioAppCatalogue::readAll()
             for (; *words; ++words)
                 keywords << QString::fromUtf8(*words);
         }
-        entries.push_back({QString::fromUtf8(g_app_info_get_name(info)), QFileInfo(path).completeBaseName(),
-                           path, QString::fromUtf8(g_desktop_app_info_get_generic_name(desktop)), keywords,
-                           isSettingsPanel(desktop)});
+        Entry entry;
+        entry.name = QString::fromUtf8(g_app_info_get_name(info));
+        entry.id = QFileInfo(path).completeBaseName();
+        entry.path = path;
+        entry.genericName = QString::fromUtf8(g_desktop_app_info_get_generic_name(desktop));
+        entry.keywords = keywords;
+        entry.settingsPanel = isSettingsPanel(desktop);
+        fold(entry);
+        entries.push_back(std::move(entry));
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
