@@ -64,33 +64,41 @@ void DesktopActions::openApplication(const QString& target)
         });
         return;
     }
-    if (target.startsWith(QLatin1Char('/'))) {
-        // Only what the user could start from the desktop: an entry the menus list, or an
-        // AppImage directly inside an application folder, after following symbolic links.
-        if (target.contains(QChar(0))) {
-            refuseOpen(target, QStringLiteral("not a path")); // no file name holds a NUL
-            return;
-        }
-        const QString canonical = QFileInfo(target).canonicalFilePath();
-        if (canonical.isEmpty()) {
-            refuseOpen(target, QStringLiteral("no such file"));
-        } else if (canonical.endsWith(QLatin1String(".desktop"))) {
-            const AppCatalogue::Snapshot entries = m_catalogue.applications();
-            const auto listed =
-                std::find_if(entries->begin(), entries->end(), [&canonical](const auto& entry) {
-                    return QFileInfo(entry.path).canonicalFilePath() == canonical;
-                });
-            if (listed != entries->end())
-                launchEntry(listed->path);
-            else
-                refuseOpen(target, QStringLiteral("not an application the desktop lists"));
-        } else if (isApplicationFile(canonical)) {
-            runCommand(canonical, {});
-        } else {
-            refuseOpen(target, QStringLiteral("not an application"));
-        }
+    if (target.startsWith(QLatin1Char('/')))
+        openApplicationFile(target);
+    else
+        openApplicationNamed(target);
+}
+
+void DesktopActions::openApplicationFile(const QString& target)
+{
+    // Only what the user could start from the desktop: an entry the menus list, or an
+    // AppImage directly inside an application folder, after following symbolic links.
+    if (target.contains(QChar(0))) {
+        refuseOpen(target, QStringLiteral("not a path")); // no file name holds a NUL
         return;
     }
+    const QString canonical = QFileInfo(target).canonicalFilePath();
+    if (canonical.isEmpty()) {
+        refuseOpen(target, QStringLiteral("no such file"));
+    } else if (canonical.endsWith(QLatin1String(".desktop"))) {
+        const AppCatalogue::Snapshot entries = m_catalogue.applications();
+        const auto listed = std::find_if(entries->begin(), entries->end(), [&canonical](const auto& entry) {
+            return QFileInfo(entry.path).canonicalFilePath() == canonical;
+        });
+        if (listed != entries->end())
+            launchEntry(listed->path);
+        else
+            refuseOpen(target, QStringLiteral("not an application the desktop lists"));
+    } else if (isApplicationFile(canonical)) {
+        runCommand(canonical, {});
+    } else {
+        refuseOpen(target, QStringLiteral("not an application"));
+    }
+}
+
+void DesktopActions::openApplicationNamed(const QString& target)
+{
     // First an entry whose name or id is the name itself.
     const QString wanted = QLocale().toLower(target);
     for (const AppCatalogue::Entry& entry : *m_catalogue.applications()) {
