@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/Connection.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <atomic>
@@ -187,6 +188,8 @@ void Connection::release()
     Completion dropped = std::move(m_completion);
     m_completion = nullptr;
     if (!m_pendingOutput.isEmpty()) {
+        // Lingering, it belongs to the application, which deletes it if it ends first.
+        setParent(QCoreApplication::instance());
         QTimer::singleShot(lingerForOutputMs, this, [this] { deleteLater(); });
         return;
     }
