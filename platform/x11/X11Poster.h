@@ -29,7 +29,7 @@ public:
 private:
     void setUp();
     void onEvent(_XEvent* event);
-    static void postKey(_XDisplay* display, std::uint16_t key, bool down);
+    static void postKey(_XDisplay* display, std::uint16_t key, bool down, bool byPlace);
     static void postWheel(_XDisplay* display, input::WheelSteps& steps, std::int32_t pixels,
                           unsigned positiveButton, unsigned negativeButton);
 
