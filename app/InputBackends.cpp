@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/InputBackends.h"
 
+#include "actions/DesktopProfile.h"
 #include "input/DeferredSink.h"
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
@@ -50,6 +51,7 @@ public:
         m_last->place(text, alsoPrimary, std::move(done));
     }
     bool reportsFetched() const override { return m_last->reportsFetched(); }
+    bool fetchedUnseen() const override { return m_last->fetchedUnseen(); }
 
 private:
     std::unique_ptr<input::ClipboardOwner> m_x;
@@ -64,8 +66,10 @@ private:
 void addWaylandParts(input::InputBackend& backend)
 {
     QString reason;
-    const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
-    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"));
+    // From the system's folders only, as every tool we start: not whatever PATH names first.
+    const QStringList folders = actions::DesktopProfile::systemToolFolders();
+    const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"), folders);
+    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"), folders);
     if (std::optional<x11::XwaylandParts> x = x11::openXwayland(qgetenv("DISPLAY"), &reason)) {
         backend.windowManager = std::move(x->windowManager);
         backend.keymap = std::move(x->keymap);

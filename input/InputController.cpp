@@ -338,7 +338,7 @@ void InputController::pasteText(const QString& text)
         // Pressing the chord without our text on the clipboard would paste whatever was there.
         if (placed)
             postKeyStroke(chord.key, chord.modifiers);
-        if (!placed || !m_backend.clipboard->reportsFetched()) {
+        if (!placed || !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
             // Answered at once, inside the queue's own loop, which then goes on by itself.
             if (m_placing)
                 m_hold = Hold::None;
@@ -347,9 +347,10 @@ void InputController::pasteText(const QString& text)
             return;
         }
         // The application asks for the text only once it sees the chord: what follows must
-        // wait until it has it, or it lands before the text, or a next TYPE replaces it.
+        // wait until it has it, or it lands before the text, or a next TYPE replaces it. Where the
+        // fetch is not seen, the whole wait.
         m_hold = Hold::UntilPasteFetched;
-        m_pasteWait.start();
+        m_pasteWait.start(m_backend.clipboard->reportsFetched() ? pasteWaitMs : unseenFetchWaitMs);
     });
     m_placing = false;
 }

@@ -37,8 +37,11 @@ class InputController : public QObject
     Q_OBJECT
 public:
     static constexpr double scrollFactor = 1.2;
-    // How long input after a paste waits for the application to fetch the text, at most.
-    static constexpr int pasteWaitMs = 250;
+    // How long input after a paste waits for the application to fetch the text, at most: a
+    // busy application may take several hundred milliseconds. Where the fetch is not seen,
+    // input waits unseenFetchWaitMs.
+    static constexpr int pasteWaitMs = 1000;
+    static constexpr int unseenFetchWaitMs = 400;
 
     explicit InputController(InputBackend backend);
     ~InputController() override;

@@ -47,10 +47,11 @@ void WlCopyClipboard::copy(const std::optional<QByteArray>& text, bool primary,
     QStringList arguments;
     if (primary)
         arguments << QStringLiteral("--primary");
+    // Qt asks for text/plain; wl-copy offers the usual text names beside it.
     if (!text)
         arguments << QStringLiteral("--clear");
     else
-        arguments << QStringLiteral("--type") << textType;
+        arguments << QStringLiteral("--type") << QStringLiteral("text/plain");
     run(m_copy, arguments, text.value_or(QByteArray()), [done](bool ok, const QByteArray&) { done(ok); });
 }
 
@@ -81,7 +82,8 @@ void WlCopyClipboard::place(const QString& text, bool alsoPrimary, std::function
                 done(copied);
                 return;
             }
-            save(true, [this, utf8, done] { copy(utf8, true, done); });
+            // Where the compositor has no primary selection (KWin 5.27), the clipboard alone.
+            save(true, [this, utf8, done] { copy(utf8, true, [done](bool) { done(true); }); });
         });
     });
 }

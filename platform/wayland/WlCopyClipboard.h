@@ -25,6 +25,7 @@ public:
     WlCopyClipboard(QString copyProgram, QString pasteProgram);
     QString name() const override { return QStringLiteral("wl-copy"); }
     void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override;
+    bool fetchedUnseen() const override { return true; }
 
 private:
     // Runs a program with `input` on its standard input; done gets whether it exited 0 and its output.

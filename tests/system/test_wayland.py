@@ -17,6 +17,9 @@ from harness import HERE, Client, Server, main, require
 
 LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab", "wayland"))
 PY = "/usr/bin/python3"
+# English, Chinese, emoji and mixed lines: typed, pasted, and both in one line.
+LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
+         "第二行 with tail", "🙂", "last line."]
 
 
 class Stack:
@@ -73,7 +76,8 @@ class PortalDesktop:
         cls.stack = Stack(cls.KIND, cls.LAYOUT)
         try:
             mark = len(cls.stack.lines())
-            cls.server = Server(args=("--headless", "--input", "auto"), env=cls.stack.env)
+            cls.server = Server(args=("--headless", "--input", "auto"),
+                                env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
             assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ", after_seen=False), cls.server.lines
             cls.answer_dialog(mark)
             assert cls.server.wait_for("^The desktop allows remote input$", timeout=20), cls.server.lines
@@ -184,6 +188,49 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经 X".encode())), b"ACK_TYPE")
             self.input_lines(mark, r"^keyrelease detail=37 ")
             self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经 X")
+
+    def test_rounds_into_wayland_and_x_terminals_arrive_whole_and_in_order(self):
+        """Konsole as a Wayland client, then xfce4-terminal on Xwayland, each running cat: typed
+        characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
+        subprocess.run(["wl-copy", "the user's text"], env={**os.environ, **self.stack.env}, timeout=20,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # its server keeps output open
+        for name, command in (("konsole", ["konsole", "--nofork", "-e"]),
+                              ("xfce4-terminal", ["xfce4-terminal", "--disable-server", "-x"])):
+            require(shutil.which(name) is not None, f"{name} is not installed")
+            out = os.path.join(self.stack.dir, f"{name}.txt")
+            env = {**os.environ, **self.stack.env, "QT_QPA_PLATFORM": "wayland", "GDK_BACKEND": "x11",
+                   "HOME": self.stack.dir}
+            app = subprocess.Popen(command + ["sh", "-c", f"cat > {out}"], env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+            self.addCleanup(lambda a=app: (a.kill(), a.wait(10)))
+            def written():
+                if not os.path.exists(out):
+                    return ""
+                with open(out, encoding="utf-8", errors="replace") as f:
+                    return f.read()
+            # The window takes the focus once it is up: probe lines until one arrives.
+            deadline = time.monotonic() + 20
+            while not written():
+                self.assertLess(time.monotonic(), deadline, f"{name} never took input")
+                self.send(b"TYPE:" + base64.b64encode(b"probe"), b"KEY:ENTER")
+                time.sleep(0.5)
+            time.sleep(0.5)
+            probes = written()
+            for line in LINES:
+                self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
+            expected = probes + "\n".join(LINES) + "\n"
+            deadline = time.monotonic() + 20
+            while written() != expected and time.monotonic() < deadline:
+                time.sleep(0.2)
+            self.assertEqual(written(), expected, name)
+            app.kill()
+            app.wait(10)
+            # Given back where it was taken: the Wayland clipboard for Konsole, Xwayland's for the X client.
+            reader = ("wl-paste", "--no-newline") if name == "konsole" else ("xclip", "-o", "-selection", "clipboard")
+            deadline = time.monotonic() + 8
+            while (held := self.stack.run(*reader).stdout) != "the user's text".encode():
+                self.assertLess(time.monotonic(), deadline, f"after {name} the clipboard holds {held!r}")
+                time.sleep(0.2)
 
     def test_session_ended_by_the_user_is_asked_for_again(self):
         self.end_from_tray()
