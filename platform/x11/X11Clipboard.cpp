@@ -41,6 +41,9 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, bool bridg
     connect(&m_saveTimeout, &QTimer::timeout, this, &X11Clipboard::finishSaving);
     m_restore.setSingleShot(true);
     connect(&m_restore, &QTimer::timeout, this, &X11Clipboard::restore);
+    m_bridgeSettle.setSingleShot(true);
+    m_bridgeSettle.setInterval(bridgeSettleMs);
+    connect(&m_bridgeSettle, &QTimer::timeout, this, [this] { notifyFetched(); });
     m_bridgeWait.setSingleShot(true);
     m_bridgeWait.setInterval(bridgeWaitMs);
     connect(&m_bridgeWait, &QTimer::timeout, this, [this] {
@@ -93,6 +96,7 @@ void X11Clipboard::place(const QString& text, bool alsoPrimary, std::function<vo
         return;
     }
     m_restore.stop();
+    m_bridgeSettle.stop();
     m_pendingText = text.toUtf8();
     m_pendingDone = std::move(done);
     m_saving = {&m_clipboard};
@@ -382,7 +386,13 @@ void X11Clipboard::answer(XEvent* event)
         return;
     }
     m_restore.start(restoreGraceMs);
-    if (!std::exchange(m_fetchReported, true))
+    if (std::exchange(m_fetchReported, true))
+        return;
+    // A Wayland window reads the text from a pipe that the compositor fills after this fetch:
+    // keys posted at once would be handled before the text arrives.
+    if (m_bridged && !focusedClient())
+        m_bridgeSettle.start();
+    else
         notifyFetched();
 }
 

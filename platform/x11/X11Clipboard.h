@@ -39,6 +39,8 @@ public:
     static constexpr int restoreAfterMs = 3000;
     // How long the bridge may take to copy new text before the chord is pressed.
     static constexpr int bridgeWaitMs = 250;
+    // How long a Wayland window takes to read the text the bridge fetched for it.
+    static constexpr int bridgeSettleMs = 200;
     static constexpr unsigned long maxTargets = 64;
 
     // bridged: Xwayland, whose compositor copies the selection for the Wayland window that has
@@ -114,6 +116,7 @@ private:
     // Waiting for the bridge to copy the new text before the chord.
     std::function<void()> m_bridgeReady;
     QTimer m_bridgeWait;
+    QTimer m_bridgeSettle;
 };
 
 } // namespace quillmote::x11

@@ -109,6 +109,62 @@ class PortalDesktop:
         return [re.sub(r" root=\S+", "", line).replace(" state=0x0", "") for line in seen
                 if not line.startswith(("motion", "enter", "focus"))]
 
+    def rounds_into(self, name, command, reader, env=None, save=None):
+        """Runs `cat > FILE` in a terminal (command ends with the option that takes a command), or,
+        with save, opens FILE in an editor that save() makes write it; sends the lines as TYPE and
+        ENTER rounds; FILE must hold them exactly, and reader (run in the stack) the user's text
+        afterwards."""
+        require(shutil.which(command[0]) is not None, f"{command[0]} is not installed")
+        out = os.path.join(self.stack.dir, f"{name}.txt")
+        env = {**os.environ, **self.stack.env, "QT_QPA_PLATFORM": "wayland", "HOME": self.stack.dir, **(env or {})}
+        if save:
+            open(out, "w").close()
+        mark = len(self.stack.lines())
+        argv = command + ([out] if save else ["sh", "-c", f"cat > {out}"])
+        app = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True)
+        self.addCleanup(lambda: (app.kill(), app.wait(10)))
+
+        def written():
+            if not os.path.exists(out):
+                return ""
+            with open(out, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        probes = ""
+        if save:
+            # The observer's X window loses the focus to the editor's window once that is up.
+            self.assertIsNotNone(self.stack.expect(mark, "^focusout$", timeout=30), f"{name} never took the focus")
+            time.sleep(1)
+        else:
+            # A terminal takes the focus once it is up: probe lines until one arrives.
+            deadline = time.monotonic() + 30
+            while not written():
+                self.assertLess(time.monotonic(), deadline, f"{name} never took input")
+                self.send(b"TYPE:" + base64.b64encode(b"probe"), b"KEY:ENTER")
+                time.sleep(0.5)
+            time.sleep(0.5)
+            probes = written()
+        for line in LINES:
+            self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
+        expected = probes + "\n".join(LINES) + "\n"
+        if save:
+            expected += "\n"  # GtkSourceView's implicit trailing newline, added when saving
+        deadline = time.monotonic() + 30
+        if save:
+            # Control held for the save would change keys still arriving: only once they are all in.
+            time.sleep(10)
+        while written() != expected and time.monotonic() < deadline:
+            if save:
+                save()
+            time.sleep(2 if save else 0.2)
+        self.assertEqual(written(), expected, name)
+        app.kill()
+        app.wait(10)
+        deadline = time.monotonic() + 8
+        while (held := self.stack.run(*reader).stdout) != "the user's text".encode():
+            self.assertLess(time.monotonic(), deadline, f"after {name} the clipboard holds {held!r}")
+            time.sleep(0.2)
+
     def test_pointer_buttons_scroll_keys_and_paste(self):
         stack = self.stack
         mark = len(stack.lines())
@@ -194,43 +250,9 @@ class KdePortal(PortalDesktop, unittest.TestCase):
         characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
         subprocess.run(["wl-copy", "the user's text"], env={**os.environ, **self.stack.env}, timeout=20,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # its server keeps output open
-        for name, command in (("konsole", ["konsole", "--nofork", "-e"]),
-                              ("xfce4-terminal", ["xfce4-terminal", "--disable-server", "-x"])):
-            require(shutil.which(name) is not None, f"{name} is not installed")
-            out = os.path.join(self.stack.dir, f"{name}.txt")
-            env = {**os.environ, **self.stack.env, "QT_QPA_PLATFORM": "wayland", "GDK_BACKEND": "x11",
-                   "HOME": self.stack.dir}
-            app = subprocess.Popen(command + ["sh", "-c", f"cat > {out}"], env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL, start_new_session=True)
-            self.addCleanup(lambda a=app: (a.kill(), a.wait(10)))
-            def written():
-                if not os.path.exists(out):
-                    return ""
-                with open(out, encoding="utf-8", errors="replace") as f:
-                    return f.read()
-            # The window takes the focus once it is up: probe lines until one arrives.
-            deadline = time.monotonic() + 20
-            while not written():
-                self.assertLess(time.monotonic(), deadline, f"{name} never took input")
-                self.send(b"TYPE:" + base64.b64encode(b"probe"), b"KEY:ENTER")
-                time.sleep(0.5)
-            time.sleep(0.5)
-            probes = written()
-            for line in LINES:
-                self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
-            expected = probes + "\n".join(LINES) + "\n"
-            deadline = time.monotonic() + 20
-            while written() != expected and time.monotonic() < deadline:
-                time.sleep(0.2)
-            self.assertEqual(written(), expected, name)
-            app.kill()
-            app.wait(10)
-            # Given back where it was taken: the Wayland clipboard for Konsole, Xwayland's for the X client.
-            reader = ("wl-paste", "--no-newline") if name == "konsole" else ("xclip", "-o", "-selection", "clipboard")
-            deadline = time.monotonic() + 8
-            while (held := self.stack.run(*reader).stdout) != "the user's text".encode():
-                self.assertLess(time.monotonic(), deadline, f"after {name} the clipboard holds {held!r}")
-                time.sleep(0.2)
+        self.rounds_into("konsole", ["konsole", "--nofork", "-e"], ("wl-paste", "--no-newline"))
+        self.rounds_into("xfce4-terminal", ["xfce4-terminal", "--disable-server", "-x"],
+                         ("xclip", "-o", "-selection", "clipboard"), {"GDK_BACKEND": "x11"})
 
     def test_session_ended_by_the_user_is_asked_for_again(self):
         self.end_from_tray()
@@ -259,6 +281,29 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
         # The dialog takes the focus; Space turns on remote interaction, Alt+S shares.
         assert cls.stack.expect(mark, "^focusout$", timeout=20), cls.stack.lines()[mark:]
         cls.stack.run(PY, f"{LAB}/mutter-rd.py", "key:57", "sleep:0.2", "down:56", "key:31", "up:56")
+
+    def test_rounds_into_gtk4_editor_and_terminal_arrive_whole_and_in_order(self):
+        """gnome-text-editor (GTK 4) and gnome-terminal (VTE, which pastes the primary selection) as
+        Wayland clients: typed characters, and pasted ones through Xwayland's selections."""
+        subprocess.run(["xclip", "-selection", "clipboard"], input=b"the user's text", timeout=20,
+                       env={**os.environ, **self.stack.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reader = ("wl-paste", "--no-newline")
+        # Control+S through mutter's own input, as the user's keyboard would.
+        save = lambda: self.stack.run(PY, f"{LAB}/mutter-rd.py", "down:29", "key:31", "up:29")
+        self.rounds_into("gnome-text-editor", ["gnome-text-editor", "--standalone"], reader, save=save)
+        # Its server started here, with the stack's display: one the bus starts would lack it.
+        require(os.path.exists("/usr/libexec/gnome-terminal-server"), "gnome-terminal is not installed")
+        app_id = "org.quillmote.TestTerminal"
+        server = subprocess.Popen(["/usr/libexec/gnome-terminal-server", "--app-id", app_id],
+                                  env={**os.environ, **self.stack.env, "HOME": self.stack.dir},
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(lambda: (server.kill(), server.wait(10)))
+        deadline = time.monotonic() + 15
+        while b"true" not in self.stack.run("dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                            "/", "org.freedesktop.DBus.NameHasOwner", f"string:{app_id}").stdout:
+            self.assertLess(time.monotonic(), deadline, "gnome-terminal-server did not start")
+            time.sleep(0.2)
+        self.rounds_into("gnome-terminal", ["gnome-terminal", "--app-id", app_id, "--wait", "--"], reader)
 
 
 if __name__ == "__main__":
