@@ -147,7 +147,7 @@ class PortalDesktop:
         for line in LINES:
             self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
         expected = probes + "\n".join(LINES) + "\n"
-        if save:
+        if save and name == "gnome-text-editor":
             expected += "\n"  # GtkSourceView's implicit trailing newline, added when saving
         deadline = time.monotonic() + 30
         if save:
@@ -245,8 +245,8 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             self.input_lines(mark, r"^keyrelease detail=37 ")
             self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经 X")
 
-    def test_rounds_into_wayland_and_x_terminals_arrive_whole_and_in_order(self):
-        """Konsole as a Wayland client, then xfce4-terminal on Xwayland, each running cat: typed
+    def test_rounds_into_wayland_and_x_clients_arrive_whole_and_in_order(self):
+        """Konsole (a Qt Wayland client) running cat, then xfce4-terminal on Xwayland: typed
         characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
         subprocess.run(["wl-copy", "the user's text"], env={**os.environ, **self.stack.env}, timeout=20,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # its server keeps output open
