@@ -31,6 +31,16 @@ constexpr Alias appNameAliases[] = {
     {u"活动", u"Activity"},
 };
 
+// Whether term occurs in text where a word begins, looking from the occurrence at from on.
+bool startsWord(QStringView text, const QString& term, qsizetype from)
+{
+    for (; from >= 0; from = text.indexOf(term, from + 1)) {
+        if (from == 0 || !text[from - 1].isLetterOrNumber())
+            return true;
+    }
+    return false;
+}
+
 bool matchesAny(const QStringList& foldedTerms, const QString& foldedName)
 {
     return std::any_of(foldedTerms.begin(), foldedTerms.end(),
@@ -56,48 +66,38 @@ QStringList ApplicationSearch::expandSearchTerms(const QString& query)
     return terms;
 }
 
-const std::vector<ApplicationSearch::Folded>&
-ApplicationSearch::foldedCatalogue(const AppCatalogue::Snapshot& snapshot)
+void AppCatalogue::fold(Entry& entry)
 {
-    if (snapshot != m_foldedSnapshot) {
-        m_folded.clear();
-        m_folded.reserve(snapshot ? snapshot->size() : 0);
-        for (const AppCatalogue::Entry& entry : snapshot ? *snapshot : std::vector<AppCatalogue::Entry>{})
-            m_folded.push_back(folded(entry));
-        m_foldedSnapshot = snapshot;
-    }
-    return m_folded;
+    // One locale for all folding: constructing one per name costs more than the match.
+    static thread_local const QLocale locale;
+    const QString name = locale.toLower(entry.name);
+    const QString id = locale.toLower(entry.id);
+    entry.foldedNameEnd = name.size();
+    entry.foldedIdEnd = name.size() + 1 + id.size();
+    entry.folded =
+        name + QLatin1Char('\n') + id + QLatin1Char('\n') +
+        locale.toLower(entry.genericName + QLatin1Char('\n') + entry.keywords.join(QLatin1Char('\n')));
 }
 
-ApplicationSearch::Folded ApplicationSearch::folded(const AppCatalogue::Entry& entry) const
+ApplicationSearch::Match ApplicationSearch::match(const AppCatalogue::Entry& entry, const QString& term)
 {
-    Folded result{fold(entry.name),
-                  fold(entry.id),
-                  fold(entry.genericName + QLatin1Char('\n') + entry.keywords.join(QLatin1Char('\n'))),
-                  {}};
-    result.all = result.name + QLatin1Char('\n') + result.id + QLatin1Char('\n') + result.other;
-    return result;
-}
-
-ApplicationSearch::Match ApplicationSearch::match(const Folded& entry, const QString& term)
-{
-    const qsizetype at = entry.name.indexOf(term);
+    const QStringView name = entry.foldedName();
+    const QStringView other = entry.foldedOther();
+    const qsizetype at = name.indexOf(term);
     if (at == 0)
-        return entry.name.size() == term.size() ? Match::WholeName : Match::NameStart;
-    if (at > 0) {
-        for (qsizetype from = at; from > 0; from = entry.name.indexOf(term, from + 1)) {
-            if (!entry.name[from - 1].isLetterOrNumber())
-                return Match::WordStart;
-        }
+        return name.size() == term.size() ? Match::WholeName : Match::NameStart;
+    // "edit" asks for an editor as much as for a name with "edit" in it.
+    if ((at > 0 && startsWord(name, term, at)) || startsWord(other, term, other.indexOf(term)))
+        return Match::WordStart;
+    if (at > 0)
         return Match::InName;
-    }
-    if (entry.id.contains(term) || entry.other.contains(term))
+    if (entry.foldedId().contains(term) || other.contains(term))
         return Match::Elsewhere;
     return Match::None;
 }
 
-std::vector<std::pair<ApplicationSearch::Match, std::size_t>>
-ApplicationSearch::ranked(const std::vector<Folded>& folded, const QStringList& terms) const
+std::vector<std::pair<ApplicationSearch::Rank, std::size_t>>
+ApplicationSearch::ranked(const std::vector<AppCatalogue::Entry>& entries, const QStringList& terms) const
 {
     // A matcher per term: most entries hold no term, and it finds that fastest.
     std::vector<std::pair<QString, QStringMatcher>> foldedTerms;
@@ -105,15 +105,15 @@ ApplicationSearch::ranked(const std::vector<Folded>& folded, const QStringList& 
         const QString foldedTerm = fold(term);
         foldedTerms.emplace_back(foldedTerm, QStringMatcher(foldedTerm));
     }
-    std::vector<std::pair<Match, std::size_t>> found;
-    for (std::size_t i = 0; i < folded.size(); ++i) {
+    std::vector<std::pair<Rank, std::size_t>> found;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         Match best = Match::None;
         for (const auto& [term, matcher] : foldedTerms) {
-            if (matcher.indexIn(folded[i].all) >= 0)
-                best = std::min(best, match(folded[i], term));
+            if (matcher.indexIn(entries[i].folded) >= 0)
+                best = std::min(best, match(entries[i], term));
         }
         if (best != Match::None)
-            found.emplace_back(best, i);
+            found.emplace_back(Rank{best, entries[i].settingsPanel}, i);
     }
     // Stable: equally good matches keep the catalogue's alphabetical order.
     std::stable_sort(found.begin(), found.end(),
@@ -130,7 +130,7 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     std::set<QString> seenPaths;
 
     const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
-    for (const auto& [quality, index] : ranked(foldedCatalogue(catalogue), terms)) {
+    for (const auto& [rank, index] : ranked(*catalogue, terms)) {
         const AppCatalogue::Entry& entry = (*catalogue)[index];
         if (!seenPaths.insert(entry.path).second)
             continue;
@@ -149,15 +149,17 @@ std::vector<AppSearchResult> ApplicationSearch::searchApplications(const QString
     return results;
 }
 
-std::optional<AppCatalogue::Entry> ApplicationSearch::bestMatch(const QString& name)
+std::vector<AppCatalogue::Entry> ApplicationSearch::bestMatches(const QString& name, std::size_t limit)
 {
+    std::vector<AppCatalogue::Entry> best;
     if (name.isEmpty())
-        return std::nullopt;
+        return best;
     const AppCatalogue::Snapshot catalogue = m_catalogue.applications();
-    const auto found = ranked(foldedCatalogue(catalogue), {name});
-    if (found.empty() || (found.size() > 1 && found[1].first == found[0].first))
-        return std::nullopt;
-    return (*catalogue)[found[0].second];
+    const auto found = ranked(*catalogue, {name});
+    for (std::size_t i = 0;
+         i < found.size() && best.size() < limit && found[i].first.match == found[0].first.match; ++i)
+        best.push_back((*catalogue)[found[i].second]);
+    return best;
 }
 
 std::vector<AppSearchResult> ApplicationSearch::scanApplicationFolders(const QStringList& terms) const

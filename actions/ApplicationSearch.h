@@ -22,8 +22,7 @@ struct AppSearchResult
 };
 
 // Finds installed applications by part of their name: first in the desktop's catalogue, one
-// pass per search term, then in the application folders. The catalogue's names and ids are
-// folded once per snapshot of it, not once per search.
+// pass per search term, then in the application folders. The catalogue comes folded.
 class ApplicationSearch
 {
 public:
@@ -32,37 +31,35 @@ public:
     ApplicationSearch(AppCatalogue& catalogue, QStringList folders, QString bundleExtension);
 
     // Results ranked by how well they match: the whole name, the start of the name, the start
-    // of a word of it, anywhere in it, then the id, the generic name or a keyword.
+    // of a word of it, of the generic name or of a keyword, anywhere in the name, then
+    // anywhere in the id, the generic name or a keyword. Among equally good matches the
+    // applications come before settings panels, then the catalogue's order.
     std::vector<AppSearchResult> searchApplications(const QString& query);
-    // The entry that a name most likely means: the one that ranks first alone for it.
-    std::optional<AppCatalogue::Entry> bestMatch(const QString& name);
+    // The entries that match a name best, at most limit of them, settings panels or not: the
+    // name means the entry only when it alone matches that well.
+    std::vector<AppCatalogue::Entry> bestMatches(const QString& name, std::size_t limit);
     // The query, then the English name of every Chinese application name it contains.
     static QStringList expandSearchTerms(const QString& query);
     std::vector<AppSearchResult> scanApplicationFolders(const QStringList& terms) const;
 
 private:
-    struct Folded
-    {
-        QString name;
-        QString id;
-        QString other; // generic name and keywords, one per line
-        QString all;   // all of the above, one per line: most entries match no term at all
-    };
     // How well a term matches, best first.
     enum class Match { WholeName, NameStart, WordStart, InName, Elsewhere, None };
-    static Match match(const Folded& entry, const QString& foldedTerm);
-    Folded folded(const AppCatalogue::Entry& entry) const;
+    static Match match(const AppCatalogue::Entry& entry, const QString& foldedTerm);
+    struct Rank
+    {
+        Match match;
+        bool settingsPanel;
+        friend auto operator<=>(const Rank&, const Rank&) = default;
+    };
     // Catalogue entries that match any term, best first, ties in catalogue (alphabetical) order.
-    std::vector<std::pair<Match, std::size_t>> ranked(const std::vector<Folded>& folded,
-                                                      const QStringList& terms) const;
+    std::vector<std::pair<Rank, std::size_t>> ranked(const std::vector<AppCatalogue::Entry>& entries,
+                                                     const QStringList& terms) const;
     QString fold(const QString& text) const { return m_locale.toLower(text); }
-    const std::vector<Folded>& foldedCatalogue(const AppCatalogue::Snapshot& snapshot);
 
     AppCatalogue& m_catalogue;
     // One locale for all folding: constructing one per name costs more than the match.
     QLocale m_locale;
-    AppCatalogue::Snapshot m_foldedSnapshot;
-    std::vector<Folded> m_folded;
     QStringList m_folders;
     QString m_bundleExtension;
 };

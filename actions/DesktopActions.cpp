@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -55,45 +56,76 @@ void DesktopActions::runCommand(const QString& path, const QStringList& argument
 
 void DesktopActions::openApplication(const QString& target)
 {
-    if (target.startsWith(QLatin1Char('/'))) {
-        // Only what the user could start from the desktop: an entry the menus list, or an
-        // AppImage directly inside an application folder, after following symbolic links.
-        const QString canonical = QFileInfo(target).canonicalFilePath();
-        if (canonical.isEmpty()) {
-            refuseOpen(target, QStringLiteral("no such file"));
-        } else if (canonical.endsWith(QLatin1String(".desktop"))) {
-            const AppCatalogue::Snapshot entries = m_catalogue.applications();
-            const auto listed =
-                std::find_if(entries->begin(), entries->end(), [&canonical](const auto& entry) {
-                    return QFileInfo(entry.path).canonicalFilePath() == canonical;
-                });
-            if (listed != entries->end())
-                launchEntry(listed->path);
-            else
-                refuseOpen(target, QStringLiteral("not an application the desktop lists"));
-        } else if (isApplicationFile(canonical)) {
-            runCommand(canonical, {});
-        } else {
-            refuseOpen(target, QStringLiteral("not an application"));
-        }
+    // Only the catalogue knows what the names and entries mean; it is read once at start.
+    if (!m_catalogue.isLoaded()) {
+        m_catalogue.whenLoaded([self = QPointer(this), target] {
+            if (self)
+                self->openApplication(target);
+        });
         return;
     }
+    if (target.startsWith(QLatin1Char('/')))
+        openApplicationFile(target);
+    else
+        openApplicationNamed(target);
+}
+
+void DesktopActions::openApplicationFile(const QString& target)
+{
+    // Only what the user could start from the desktop: an entry the menus list, or an
+    // AppImage directly inside an application folder, after following symbolic links.
+    if (target.contains(QChar(0))) {
+        refuseOpen(target, QStringLiteral("not a path")); // no file name holds a NUL
+        return;
+    }
+    const QString canonical = QFileInfo(target).canonicalFilePath();
+    if (canonical.isEmpty()) {
+        refuseOpen(target, QStringLiteral("no such file"));
+    } else if (canonical.endsWith(QLatin1String(".desktop"))) {
+        const AppCatalogue::Snapshot entries = m_catalogue.applications();
+        const auto listed = std::find_if(entries->begin(), entries->end(), [&canonical](const auto& entry) {
+            return QFileInfo(entry.path).canonicalFilePath() == canonical;
+        });
+        if (listed != entries->end())
+            launchEntry(listed->path);
+        else
+            refuseOpen(target, QStringLiteral("not an application the desktop lists"));
+    } else if (isApplicationFile(canonical)) {
+        runCommand(canonical, {});
+    } else {
+        refuseOpen(target, QStringLiteral("not an application"));
+    }
+}
+
+void DesktopActions::openApplicationNamed(const QString& target)
+{
     // First an entry whose name or id is the name itself.
-    const QLocale locale;
-    const QString wanted = locale.toLower(target);
+    const QString wanted = QLocale().toLower(target);
     for (const AppCatalogue::Entry& entry : *m_catalogue.applications()) {
-        if (locale.toLower(entry.name) == wanted || locale.toLower(entry.id) == wanted) {
+        if (entry.foldedName() == wanted || entry.foldedId() == wanted) {
             launchEntry(entry.path);
             return;
         }
     }
     // Else the one search result that ranks first alone ("NetSurf" for "NetSurf Web
     // Browser"); anything less sure could start the wrong program.
-    if (const std::optional<AppCatalogue::Entry> best = m_search.bestMatch(target)) {
-        launchEntry(best->path);
+    constexpr std::size_t namesShown = 5;
+    const std::vector<AppCatalogue::Entry> best = m_search.bestMatches(target, namesShown + 1);
+    if (best.size() == 1) {
+        launchEntry(best.front().path);
         return;
     }
-    console::line(QStringLiteral("No application named ") + target);
+    if (best.empty()) {
+        console::line(QStringLiteral("No application named ") + target);
+        return;
+    }
+    QStringList names;
+    for (std::size_t i = 0; i < std::min(best.size(), namesShown); ++i)
+        names << best[i].name;
+    if (best.size() > namesShown)
+        names << QStringLiteral("…");
+    console::line(QStringLiteral("No application named %1; it matches %2")
+                      .arg(target, names.join(QLatin1String(", "))));
 }
 
 bool DesktopActions::isApplicationFile(const QString& canonicalPath) const

@@ -63,6 +63,8 @@ public:
 
 private:
     bool isApplicationFile(const QString& canonicalPath) const;
+    void openApplicationFile(const QString& target);
+    void openApplicationNamed(const QString& target);
     static void refuseOpen(const QString& target, const QString& reason);
     void launchEntry(const QString& path);
 

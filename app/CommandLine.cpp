@@ -50,7 +50,7 @@ std::optional<InputChoice> inputChoice(const QString& value)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--minimized]\n"
+        "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
         "\n"
         "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
         "the six-digit code it shows, and drives the pointer and keyboard.\n"
@@ -64,10 +64,18 @@ QString usageText()
         "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
         "                     Port setting, else " QUILLMOTE_STRING(
             QUILLMOTE_DEFAULT_PORT) ", or one the system chooses when taken\n"
-                                    "  --minimized        start in the tray without opening the window "
-                                    "(login start)\n"
-                                    "  --help             show this text\n"
-                                    "  --version          show the version\n");
+                                    "  --web-port N|off   the browser remote's port (0: one the system "
+                                    "chooses);\n"
+                                    "                     default: the WebPort setting, "
+                                    "else " QUILLMOTE_STRING(
+                                        QUILLMOTE_DEFAULT_WEB_PORT) "; off: no browser\n"
+                                                                    "                     remote this time\n"
+                                                                    "  --minimized        start in the tray "
+                                                                    "without opening the window "
+                                                                    "(login start)\n"
+                                                                    "  --help             show this text\n"
+                                                                    "  --version          show the "
+                                                                    "version\n");
 }
 
 CommandLineResult parseCommandLine(const QStringList& arguments)
@@ -93,6 +101,19 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
                 return {std::nullopt,
                         QStringLiteral("port \"%1\" is not a number from 0 to 65535").arg(value)};
             line.port = static_cast<quint16>(port);
+        } else if (const std::optional<QString> webValue = optionValue(arguments, i, u"--web-port")) {
+            if (webValue->isNull())
+                return {std::nullopt, QStringLiteral("--web-port needs a port number or off")};
+            bool ok = false;
+            const uint port = webValue->toUInt(&ok);
+            if (*webValue == QLatin1String("off"))
+                line.webRemoteOff = true;
+            else if (!ok || port > 65535)
+                return {
+                    std::nullopt,
+                    QStringLiteral("web port \"%1\" is not off or a number from 0 to 65535").arg(*webValue)};
+            else
+                line.webPort = static_cast<quint16>(port);
         } else if (const std::optional<QString> inputValue = optionValue(arguments, i, u"--input")) {
             if (inputValue->isNull())
                 return {std::nullopt, QStringLiteral("--input needs a backend")};

@@ -27,6 +27,9 @@ struct CommandLine
     bool minimized = false;
     // The port asked for on the command line; 0 lets the system choose.
     std::optional<quint16> port;
+    // The browser remote's port asked for (0: system-chosen), or off for this run.
+    std::optional<quint16> webPort = std::nullopt;
+    bool webRemoteOff = false;
     InputChoice input;
 };
 

@@ -6,6 +6,8 @@
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
+#include "web/QrCode.h"
+#include "web/WebRemote.h"
 
 namespace quillmote {
 
@@ -13,9 +15,24 @@ namespace {
 constexpr std::chrono::minutes failureReportInterval{1};
 }
 
-HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status)
+HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
+                                 web::WebRemote* webRemote)
     : m_gate(gate), m_lastStatus(status.connectionStatus())
 {
+    if (webRemote) {
+        connect(webRemote, &web::WebRemote::listening, this, [](quint16 port) {
+            console::line(QStringLiteral("Browser remote listening on port %1").arg(port));
+        });
+        connect(webRemote, &web::WebRemote::linkChanged, this, [](const QString& link) {
+            if (link.isEmpty())
+                return;
+            console::line(QStringLiteral("Browser remote: ") + link);
+            // Console lines cannot hold a line break: one line per two rows of modules.
+            const QStringList rows = web::QrCode::encode(link).halfBlocks().split(u'\n', Qt::SkipEmptyParts);
+            for (const QString& row : rows)
+                console::line(row);
+        });
+    }
     m_nextFailureReport.setSingleShot(true);
     connect(&m_nextFailureReport, &QTimer::timeout, this, &HeadlessConsole::reportFailures);
     connect(&gate, &PairingGate::failedPairingAttemptsChanged, this, [this](int count) {

@@ -14,6 +14,9 @@ namespace quillmote {
 class PairingGate;
 class RemoteServer;
 class ServerStatus;
+namespace web {
+class WebRemote;
+}
 
 // What --headless prints about the server: the pairing code, each listener's port, the
 // status text whenever it changes, and failed pairing attempts at most once a minute.
@@ -21,7 +24,9 @@ class HeadlessConsole : public QObject
 {
     Q_OBJECT
 public:
-    HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status);
+    // With a browser remote, also its port, its link and the link's QR code when it listens.
+    HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
+                    web::WebRemote* webRemote = nullptr);
 
 private:
     void reportFailures();

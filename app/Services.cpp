@@ -10,10 +10,12 @@
 #include "platform/desktop/GioAppCatalogue.h"
 #include "platform/desktop/GnomeKeybindings.h"
 #include "protocol/CommandDispatcher.h"
+#include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
+#include "web/WebRemote.h"
 
 #include <QDir>
 #include <QSettings>
@@ -37,6 +39,24 @@ PortChoice listeningPort(const CommandLine& line, const QString& settingsPath)
                           .arg(stored.toString()));
     }
     return PortChoice::preferred();
+}
+
+// --web-port, else the WebPort setting, else the browser remote's default port.
+PortChoice webPort(const CommandLine& line, const QString& settingsPath)
+{
+    if (line.webPort)
+        return {*line.webPort, false};
+    const QVariant stored =
+        QSettings(settingsPath, QSettings::IniFormat).value(QLatin1String(web::WebRemote::portKey));
+    if (stored.isValid()) {
+        bool ok = false;
+        const uint port = stored.toString().toUInt(&ok);
+        if (ok && port <= 65535)
+            return {static_cast<quint16>(port), false};
+        console::line(QStringLiteral("The setting WebPort=%1 is not a port number; using the default port")
+                          .arg(stored.toString()));
+    }
+    return {web::WebRemote::defaultPort, true};
 }
 } // namespace
 
@@ -82,15 +102,36 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, QString* err
     });
     services->m_dispatcher = std::make_unique<CommandDispatcher>(
         *services->m_server, *services->m_gate, services->m_input.get(), services->m_actions.get());
+    services->m_receiveLoop =
+        std::make_unique<ReceiveLoop>(*services->m_server, *services->m_gate, *services->m_dispatcher);
     services->m_status = std::make_unique<ServerStatus>(*services->m_server, *services->m_gate);
+    const bool webEnabled = !line.webRemoteOff && QSettings(settingsFilePath(), QSettings::IniFormat)
+                                                      .value(QLatin1String(web::WebRemote::enabledKey), true)
+                                                      .toBool();
+    services->m_webRemote = std::make_unique<web::WebRemote>(web::WebRemote::Dependencies{
+        .server = *services->m_server,
+        .gate = *services->m_gate,
+        .dispatcher = *services->m_dispatcher,
+        .settingsPath = settingsFilePath(),
+        .port = webPort(line, settingsFilePath()),
+        .enabled = webEnabled,
+    });
+    // The page pairs with the code too: it listens once the code is placed and the server listens.
+    web::WebRemote* webRemote = services->m_webRemote.get();
+    // Queued, so that the phone app's listener is announced first.
+    QObject::connect(
+        services->m_server.get(), &RemoteServer::listening, webRemote, [webRemote] { webRemote->start(); },
+        Qt::QueuedConnection);
     return services;
 }
 
-// The server goes first: its connections' pending reads refer to the dispatcher.
+// The server goes first: its connections' pending reads refer to the receive loop.
 Services::~Services()
 {
     m_status.reset();
+    m_webRemote.reset();
     m_server.reset();
+    m_receiveLoop.reset();
     m_dispatcher.reset();
     m_actions.reset();
     m_input.reset();

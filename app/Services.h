@@ -13,8 +13,12 @@ namespace quillmote {
 
 class CommandDispatcher;
 class PairingGate;
+class ReceiveLoop;
 class RemoteServer;
 class ServerStatus;
+namespace web {
+class WebRemote;
+}
 namespace input {
 class InputAccess;
 class InputController;
@@ -45,6 +49,7 @@ public:
     PairingGate& gate() { return *m_gate; }
     RemoteServer& server() { return *m_server; }
     ServerStatus& status() { return *m_status; }
+    web::WebRemote& webRemote() { return *m_webRemote; }
 
 private:
     Services() = default;
@@ -57,6 +62,8 @@ private:
     std::unique_ptr<actions::DesktopActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
+    std::unique_ptr<ReceiveLoop> m_receiveLoop;
+    std::unique_ptr<web::WebRemote> m_webRemote;
     std::unique_ptr<ServerStatus> m_status;
 };
 

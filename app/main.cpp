@@ -60,7 +60,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    HeadlessConsole console(services->server(), services->gate(), services->status());
+    HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote());
     services->server().start();
     return QCoreApplication::exec();
 }
@@ -97,6 +97,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = [] { QCoreApplication::quit(); },
+        .webRemote = &services->webRemote(),
     });
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,
                      [&trayApplication] { trayApplication.mainWindow().reopen(); });
@@ -129,10 +130,21 @@ int main(int argc, char* argv[])
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (settings::makePrivate(settingsFilePath()))
+    switch (settings::makePrivate(settingsFilePath())) {
+    case settings::Privacy::Narrowed:
         console::line(QStringLiteral("The settings (with the pairing code) were readable by other users; "
                                      "%1 is now 0600 and its folder 0700.")
                           .arg(settingsFilePath()));
+        break;
+    case settings::Privacy::Failed:
+        console::line(QStringLiteral("The settings (with the pairing code) are readable by other users and "
+                                     "%1 could not be made private.")
+                          .arg(settingsFilePath()));
+        break;
+    case settings::Privacy::Private:
+    case settings::Privacy::Foreign: // said where the code is read
+        break;
+    }
 
     if (line.headless)
         return runHeadless(argc, argv, line);

@@ -43,12 +43,48 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
 
 InputController::~InputController() = default;
 
+InputController::Origin::Origin(InputController* controller, quint64 origin) : m_controller(controller)
+{
+    if (!m_controller)
+        return;
+    m_controller->m_origin = origin;
+    m_droppedBefore = m_controller->m_dropped;
+}
+
+InputController::Origin::~Origin()
+{
+    if (m_controller)
+        m_controller->m_origin = 0;
+}
+
+int InputController::Origin::dropped() const
+{
+    return m_controller ? m_controller->m_dropped - m_droppedBefore : 0;
+}
+
 template <typename Operation> void InputController::perform(Operation&& operation)
 {
     if (m_hold == Hold::None && m_queue.empty())
         operation();
-    else
-        m_queue.emplace_back(std::forward<Operation>(operation));
+    else if (admit(false))
+        enqueue(std::forward<Operation>(operation), false);
+}
+
+bool InputController::admit(bool paste)
+{
+    const Share share = m_shares.value(m_origin);
+    if (share.operations < maxQueuedPerOrigin && (!paste || share.pastes < maxQueuedPastesPerOrigin))
+        return true;
+    ++m_dropped;
+    return false;
+}
+
+void InputController::enqueue(std::function<void()> operation, bool paste)
+{
+    m_queue.push_back({std::move(operation), m_origin, paste});
+    Share& share = m_shares[m_origin];
+    ++share.operations;
+    share.pastes += paste;
 }
 
 void InputController::release()
@@ -56,9 +92,14 @@ void InputController::release()
     m_hold = Hold::None;
     m_pasteWait.stop();
     while (m_hold == Hold::None && !m_queue.empty()) {
-        const std::function<void()> operation = std::move(m_queue.front());
+        Queued next = std::move(m_queue.front());
         m_queue.pop_front();
-        operation();
+        const auto share = next.counted ? m_shares.find(next.origin) : m_shares.end();
+        if (share != m_shares.end() && --share->operations == 0)
+            m_shares.erase(share);
+        else if (share != m_shares.end())
+            share->pastes -= next.paste;
+        next.run();
     }
 }
 
@@ -164,6 +205,11 @@ void InputController::leftClick()
 void InputController::rightClick()
 {
     perform([this] { postClick(Button::Right, 1); });
+}
+
+void InputController::middleClick()
+{
+    perform([this] { postClick(Button::Middle, 1); });
 }
 
 void InputController::doubleClick()
@@ -298,11 +344,25 @@ void InputController::typeText(const QString& text)
 {
     // The reply goes out first: the text is entered on a later turn of the event loop, and
     // everything after it waits behind it in the queue.
-    m_queue.emplace_back([this, text] { enterText(text); });
+    // Only a text with a pasted run may wait on an application; typed text counts as any other
+    // operation, so that a phone sending word after word is not cut off.
+    const bool pastes = willPaste(text);
+    if (!admit(pastes))
+        return;
+    enqueue([this, text] { enterText(text); }, pastes);
     if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;
     releaseSoon(Hold::UntilNextTurn);
+}
+
+bool InputController::willPaste(const QString& text)
+{
+    std::optional<CharacterKeys> keys;
+    if (m_backend.keymap)
+        keys = m_backend.keymap->characterKeys();
+    const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
+    return std::any_of(runs.begin(), runs.end(), [](const TextRun& run) { return run.strokes.empty(); });
 }
 
 void InputController::enterText(const QString& text)
@@ -314,13 +374,14 @@ void InputController::enterText(const QString& text)
     const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         if (run->strokes.empty()) {
-            m_queue.emplace_front([this, pasted = run->text] { pasteText(pasted); });
+            m_queue.push_front({[this, pasted = run->text] { pasteText(pasted); }, 0, false, false});
             continue;
         }
-        m_queue.emplace_front([this, strokes = run->strokes] {
-            for (const KeyStroke& stroke : strokes)
-                postKeyStroke(stroke.key, stroke.modifiers, true);
-        });
+        m_queue.push_front({[this, strokes = run->strokes] {
+                                for (const KeyStroke& stroke : strokes)
+                                    postKeyStroke(stroke.key, stroke.modifiers, true);
+                            },
+                            0, false, false});
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "input/InputBackend.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -42,6 +43,28 @@ public:
     // input waits unseenFetchWaitMs.
     static constexpr int pasteWaitMs = 1000;
     static constexpr int unseenFetchWaitMs = 400;
+    // What one origin (a connection) may have waiting: beyond it, what it asks for is dropped,
+    // so that one that types faster than pastes complete neither fills memory nor holds up the
+    // others for long (each paste may wait pasteWaitMs).
+    static constexpr int maxQueuedPerOrigin = 256;
+    // Eight lines of mixed text sent at once must all arrive.
+    static constexpr int maxQueuedPastesPerOrigin = 8;
+
+    // Operations asked for while it lives count against `origin`'s share of the queue.
+    class Origin
+    {
+    public:
+        Origin(InputController* controller, quint64 origin);
+        ~Origin();
+        Origin(const Origin&) = delete;
+        Origin& operator=(const Origin&) = delete;
+        // Operations dropped meanwhile for exceeding the share.
+        int dropped() const;
+
+    private:
+        InputController* m_controller;
+        int m_droppedBefore = 0;
+    };
 
     explicit InputController(InputBackend backend);
     ~InputController() override;
@@ -59,6 +82,7 @@ public:
     void mouseUp();
     void leftClick();
     void rightClick();
+    void middleClick();
     void doubleClick();
     void scroll(double dx, double dy);
     void magnify(double scale);
@@ -78,8 +102,18 @@ public:
 private:
     enum class Hold { None, UntilNextTurn, UntilReady, UntilPlaced, UntilPasteFetched };
 
+    struct Queued
+    {
+        std::function<void()> run;
+        quint64 origin = 0;
+        bool paste = false;
+        // The runs of a text being entered: part of an operation already counted.
+        bool counted = true;
+    };
     // Runs the operation now, or queues it behind what is held.
     template <typename Operation> void perform(Operation&& operation);
+    bool admit(bool paste);
+    void enqueue(std::function<void()> operation, bool paste);
     void release();
     void releaseSoon(Hold from);
 
@@ -88,6 +122,7 @@ private:
     void postButton(Button button, bool down, Point at, int clickCount);
     void postClick(Button button, int clickCount);
     void postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace = false);
+    bool willPaste(const QString& text);
     void enterText(const QString& text);
     void pasteText(const QString& text);
     bool focusIsTerminal();
@@ -99,7 +134,15 @@ private:
     double m_accumulatorY = 0.0;
     Hold m_hold = Hold::None;
     bool m_placing = false;
-    std::deque<std::function<void()>> m_queue;
+    std::deque<Queued> m_queue;
+    quint64 m_origin = 0;
+    int m_dropped = 0;
+    struct Share
+    {
+        int operations = 0;
+        int pastes = 0;
+    };
+    QHash<quint64, Share> m_shares;
     QTimer m_pasteWait;
 };
 

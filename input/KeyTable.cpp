@@ -28,13 +28,29 @@ constexpr Row table[] = {
     {u"LEFT", KEY_LEFT, 0xff51},
     {u"RIGHT", KEY_RIGHT, 0xff53},
     {u"COMMAND", KEY_LEFTCTRL, 0xffe3},
+    // Added for the browser remote; the phone app never sends them.
+    {u"DELETE", KEY_DELETE, 0xffff},
+    {u"HOME", KEY_HOME, 0xff50},
+    {u"END", KEY_END, 0xff57},
+    {u"PAGE_UP", KEY_PAGEUP, 0xff55},
+    {u"PAGE_DOWN", KEY_PAGEDOWN, 0xff56},
+    {u"F1", KEY_F1, 0xffbe},
+    {u"F2", KEY_F2, 0xffbf},
+    {u"F3", KEY_F3, 0xffc0},
+    {u"F4", KEY_F4, 0xffc1},
+    {u"F5", KEY_F5, 0xffc2},
+    {u"F6", KEY_F6, 0xffc3},
+    {u"F7", KEY_F7, 0xffc4},
+    {u"F8", KEY_F8, 0xffc5},
+    {u"F9", KEY_F9, 0xffc6},
+    {u"F10", KEY_F10, 0xffc7},
+    {u"F11", KEY_F11, 0xffc8},
+    {u"F12", KEY_F12, 0xffc9},
     {nullptr, KEY_LEFTSHIFT, 0xffe1},
     {nullptr, KEY_LEFTALT, 0xffe9},
     {nullptr, KEY_LEFTMETA, 0xffeb},
     {nullptr, KEY_RIGHTALT, 0xfe03}, // ISO_Level3_Shift: wherever the layout has it
     {nullptr, KEY_INSERT, 0xff63},
-    {nullptr, KEY_F2, 0xffbf},
-    {nullptr, KEY_F5, 0xffc2},
     {nullptr, KEY_VOLUMEUP, 0x1008ff13},
     {nullptr, KEY_VOLUMEDOWN, 0x1008ff11},
     {nullptr, KEY_MUTE, 0x1008ff12},
@@ -88,6 +104,18 @@ struct VolumeRow
     std::uint16_t key;
 };
 constexpr VolumeRow volumeKeys[] = {{u"UP", KEY_VOLUMEUP}, {u"DOWN", KEY_VOLUMEDOWN}, {u"MUTE", KEY_MUTE}};
+// Media keys by "KEY:" name: like every KEY: they are acknowledged, unlike VOLUME:.
+constexpr VolumeRow mediaKeys[] = {
+    {u"PLAY_PAUSE", KEY_PLAYPAUSE}, {u"NEXT_TRACK", KEY_NEXTSONG}, {u"PREVIOUS_TRACK", KEY_PREVIOUSSONG}};
+
+std::optional<std::uint16_t> find(const VolumeRow* begin, const VolumeRow* end, QStringView name)
+{
+    for (const VolumeRow* row = begin; row != end; ++row) {
+        if (name == QStringView(row->name))
+            return row->key;
+    }
+    return std::nullopt;
+}
 
 const Row* rowOf(std::uint16_t key)
 {
@@ -108,11 +136,12 @@ std::optional<std::uint16_t> keyNamed(QStringView name)
 
 std::optional<std::uint16_t> volumeKeyNamed(QStringView name)
 {
-    for (const VolumeRow& row : volumeKeys) {
-        if (name == QStringView(row.name))
-            return row.key;
-    }
-    return std::nullopt;
+    return find(std::begin(volumeKeys), std::end(volumeKeys), name);
+}
+
+std::optional<std::uint16_t> mediaKeyNamed(QStringView name)
+{
+    return find(std::begin(mediaKeys), std::end(mediaKeys), name);
 }
 
 std::optional<std::uint32_t> keysymOf(std::uint16_t key)

@@ -15,10 +15,13 @@ namespace quillmote::input {
 // keysym it stands for in a US layout. X11 and the portal resolve keys through the keysym so that
 // any keymap works; uinput presses the evdev key, a place on the keyboard.
 
-// "KEY:" names: ENTER, ESC, …; COMMAND is the Control key. Empty for names the table lacks.
+// "KEY:" names: ENTER, ESC, …, DELETE, HOME, F1–F12; COMMAND is the Control key. Empty for names the table
+// lacks.
 std::optional<std::uint16_t> keyNamed(QStringView name);
 // "VOLUME:" names: UP, DOWN, MUTE, as media keys.
 std::optional<std::uint16_t> volumeKeyNamed(QStringView name);
+// "KEY:" names of media keys: PLAY_PAUSE, NEXT_TRACK, PREVIOUS_TRACK.
+std::optional<std::uint16_t> mediaKeyNamed(QStringView name);
 
 // The keysym of a key of the table; empty for keys it does not list.
 std::optional<std::uint32_t> keysymOf(std::uint16_t key);

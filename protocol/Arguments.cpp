@@ -35,12 +35,22 @@ std::optional<double> toNumber(QStringView piece)
 {
     if (piece.isEmpty() || isCSpace(piece.front()))
         return std::nullopt;
-    const QByteArray bytes = piece.toUtf8();
-    const char* begin = bytes.constData();
+    // Every literal strtod takes is ASCII; a piece that is not cannot convert. Copied to the
+    // stack, since this runs for every move.
+    char bytes[128];
+    if (piece.size() >= qsizetype(sizeof bytes))
+        return std::nullopt;
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        const char16_t c = piece[i].unicode();
+        if (c >= 0x80)
+            return std::nullopt;
+        bytes[i] = static_cast<char>(c);
+    }
+    bytes[piece.size()] = '\0';
     char* end = nullptr;
-    const double value = ::strtod_l(begin, &end, cLocale());
+    const double value = ::strtod_l(bytes, &end, cLocale());
     // An embedded NUL stops strtod early, so it fails here as leftover text.
-    if (end == begin || end != begin + bytes.size())
+    if (end == bytes || end != bytes + piece.size())
         return std::nullopt;
     return value;
 }
@@ -49,10 +59,16 @@ std::optional<std::pair<double, double>> toNumberPair(QStringView rest)
 {
     QStringView pieces[2];
     int count = 0;
-    for (const QStringView piece : rest.split(u',', Qt::SkipEmptyParts)) {
-        if (count == 2)
-            return std::nullopt;
-        pieces[count++] = piece;
+    for (qsizetype start = 0; start <= rest.size();) {
+        qsizetype comma = rest.indexOf(u',', start);
+        if (comma < 0)
+            comma = rest.size();
+        if (comma > start) {
+            if (count == 2)
+                return std::nullopt;
+            pieces[count++] = rest.mid(start, comma - start);
+        }
+        start = comma + 1;
     }
     if (count != 2)
         return std::nullopt;

@@ -6,10 +6,8 @@
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
-#include "server/Connection.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
-#include "util/Console.h"
 
 #include <algorithm>
 #include <array>
@@ -68,14 +66,20 @@ bool takesRest(QStringView piece)
            piece.startsWith(QLatin1StringView("QUERY:APP:"));
 }
 
-// The length of the keyword that begins at `at`, or 0.
+// The length of the keyword that begins at `at`, or 0. Runs for every character of a read, so
+// the first character is looked at before any keyword is compared.
 qsizetype keywordAt(QStringView text, qsizetype at)
 {
+    const char16_t first = text[at].unicode();
+    if (first != u'P' && std::none_of(rows.begin(), rows.end(), [first](const Row& row) {
+            return row.keyword.front() == QLatin1Char(char(first));
+        }))
+        return 0;
     const QStringView rest = text.mid(at);
     if (rest.startsWith(pairKeyword))
         return pairKeyword.size();
     for (const Row& row : rows) {
-        if (rest.startsWith(row.keyword))
+        if (row.keyword.front() == QLatin1Char(char(first)) && rest.startsWith(row.keyword))
             return row.keyword.size();
     }
     return 0;
@@ -107,49 +111,12 @@ CommandDispatcher::CommandDispatcher(RemoteServer& server, PairingGate& gate, in
                                      actions::DesktopActions* actions)
     : m_server(&server), m_gate(gate), m_input(input), m_actions(actions)
 {
-    connect(&server, &RemoteServer::connectionAccepted, this, &CommandDispatcher::receiveNext);
 }
 
-void CommandDispatcher::receiveNext(const std::shared_ptr<Connection>& connection)
-{
-    connection->receive([this, server = m_server, connection](const QByteArray& data, bool isComplete,
-                                                              const std::optional<QString>& error) {
-        handleReceive(server, connection, data, isComplete, error);
-    });
-}
-
-void CommandDispatcher::handleReceive(const QPointer<RemoteServer>& server,
-                                      const std::shared_ptr<Connection>& connection, const QByteArray& data,
-                                      bool isComplete, const std::optional<QString>& error)
-{
-    if (!server)
-        return;
-    if (!data.isEmpty()) {
-        // Commands that TCP delivered together are handled one by one, each with its reply.
-        if (const std::optional<QString> message = protocol::decodeUtf8(data)) {
-            for (const QStringView piece : splitCommands(*message)) {
-                const QString reply = dispatchCommand(connection->peer(), piece.toString());
-                if (!reply.isEmpty())
-                    sendReply(*connection, reply);
-                if (!server)
-                    return;
-            }
-        }
-    }
-    if (isComplete || error) {
-        // A read error ends the connection as surely as an end of stream does: a peer that
-        // reset or vanished must not be counted as connected any more.
-        m_repeatedLines.line(isComplete ? QStringLiteral("连接断开") : QStringLiteral("连接错误: ") + *error);
-        connectionEnded(connection->peer());
-        return;
-    }
-    receiveNext(connection);
-}
-
-QString CommandDispatcher::dispatchCommand(const Peer& peer, const QString& message)
+QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message)
 {
     if (message.startsWith(pairKeyword))
-        return pairWith(peer, QStringView(message).mid(pairKeyword.size()));
+        return pairWith(peer, message.mid(pairKeyword.size()));
     if (!m_gate.isPaired(peer.identity))
         return {};
     const Targets targets{m_input, m_actions};
@@ -157,7 +124,14 @@ QString CommandDispatcher::dispatchCommand(const Peer& peer, const QString& mess
         const bool matches = row.wholeMessage ? message == row.keyword : message.startsWith(row.keyword);
         if (!matches)
             continue;
-        const QString reply = row.handler(targets, QStringView(message).mid(row.keyword.size()));
+        const input::InputController::Origin origin(m_input, peer.identity);
+        const QString reply = row.handler(targets, message.mid(row.keyword.size()));
+        if (origin.dropped() > 0)
+            m_repeatedLines.line(
+                QStringLiteral("dropped input"),
+                QStringLiteral("Input from %1 comes faster than it can be posted; what exceeds "
+                               "its share of the queue is dropped")
+                    .arg(peer.address.toString()));
         if (message == QLatin1String("MOUSE_DOWN"))
             m_buttonHolder = peer.identity;
         else if (message == QLatin1String("MOUSE_UP") || message == QLatin1String("CLICK:LEFT") ||
@@ -176,11 +150,6 @@ void CommandDispatcher::connectionEnded(const Peer& peer)
     m_buttonHolder = 0;
     if (m_input)
         m_input->mouseUp();
-}
-
-void CommandDispatcher::sendReply(Connection& connection, const QString& text)
-{
-    connection.send(text.toUtf8());
 }
 
 QString CommandDispatcher::pairWith(const Peer& peer, QStringView code)

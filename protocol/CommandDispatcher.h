@@ -16,7 +16,6 @@
 
 namespace quillmote {
 
-class Connection;
 class PairingGate;
 class RemoteServer;
 namespace input {
@@ -26,8 +25,9 @@ namespace actions {
 class DesktopActions;
 }
 
-// The receive loop of every connection the server accepts and the command protocol on top of
-// it: each read of 1 to 1024 bytes is one command message, answered with at most one bare reply.
+// The command protocol: the pairing gate's place in it and the table of commands with their
+// replies, for connections of any kind (TCP through ReceiveLoop, WebSockets of the browser
+// remote).
 class CommandDispatcher : public QObject
 {
     Q_OBJECT
@@ -37,17 +37,12 @@ public:
     CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,
                       actions::DesktopActions* actions);
 
-    void receiveNext(const std::shared_ptr<Connection>& connection);
-
-    void handleReceive(const QPointer<RemoteServer>& server, const std::shared_ptr<Connection>& connection,
-                       const QByteArray& data, bool isComplete, const std::optional<QString>& error);
     // A read cut into the commands it holds: each piece runs from one keyword to the next,
     // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
     // keyword is a piece of its own. A read with one command is one piece, unchanged.
     static QList<QStringView> splitCommands(QStringView message);
     // The reply to one message from a peer, whatever carries it; empty means that nothing is sent.
-    QString dispatchCommand(const Peer& peer, const QString& message);
-    void sendReply(Connection& connection, const QString& text);
+    QString dispatchCommand(const Peer& peer, QStringView message);
     QString pairWith(const Peer& peer, QStringView code);
     // A connection of any kind has ended: it is no longer paired, and the left button it held
     // down is released (a phone that loses its network mid-drag must not leave the desktop

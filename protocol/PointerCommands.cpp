@@ -60,6 +60,11 @@ QString handleClick(input::InputController& input, QStringView rest)
         input.rightClick();
         return QStringLiteral("ACK_CLICK");
     }
+    // Added for the browser remote's three-finger tap.
+    if (rest == u"MIDDLE") {
+        input.middleClick();
+        return QStringLiteral("ACK_CLICK");
+    }
     if (rest == u"DOUBLE") {
         input.doubleClick();
         return QStringLiteral("ACK_DOUBLE_CLICK");

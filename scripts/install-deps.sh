@@ -12,6 +12,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libxkbcommon-dev libglib2.0-dev
+  qt6-websockets-dev libqrencode-dev
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
 )
@@ -27,6 +28,8 @@ tests=(
   mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde qtwayland5
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard qemu-system-x86 busybox-static cpio kmod
   udev libinput-tools  # what libinput makes of the uinput pointer (make bench)
+  # tests: the browser remote in a real browser, its QR codes read back
+  chromium zbar-tools x11-apps python3-websocket
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )

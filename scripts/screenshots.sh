@@ -27,3 +27,5 @@ done
 # The same windows under a dark desktop theme, through Qt's GTK platform theme.
 DISPLAY=$display QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark XDG_RUNTIME_DIR=$runtime \
   LANG=en_US.UTF-8 LC_ALL= "$tool" "$out" dark
+# The browser remote's page as a phone shows it, drawn by headless Chromium.
+QUILLMOTE_BIN="$here/$build/quillmote" /usr/bin/python3 "$here/scripts/screenshots/web.py" "$out"

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -78,7 +79,8 @@ Connection::~Connection()
 void Connection::receive(Completion completion)
 {
     m_completion = std::move(completion);
-    m_readNotifier.setEnabled(true);
+    if (!m_readNotifier.isEnabled())
+        m_readNotifier.setEnabled(true);
 }
 
 void Connection::onReadable()
@@ -88,15 +90,16 @@ void Connection::onReadable()
     const int readError = errno;
     if (n < 0 && (readError == EAGAIN || readError == EWOULDBLOCK || readError == EINTR))
         return;
-    m_readNotifier.setEnabled(false);
     m_lastActivity = std::chrono::steady_clock::now();
 
     // The completion may drop the last reference to this connection; release() then defers
     // the deletion until this notifier callback has returned.
     Completion completion = std::move(m_completion);
     m_completion = nullptr;
-    if (!completion)
+    if (!completion) {
+        m_readNotifier.setEnabled(false);
         return;
+    }
     m_inCallback = true;
     if (n > 0)
         completion(QByteArray(buffer, n), false, std::nullopt);
@@ -105,6 +108,10 @@ void Connection::onReadable()
     else
         completion(QByteArray(), false, QString::fromLocal8Bit(std::strerror(readError)));
     completion = nullptr;
+    // Switching the notifier off and on costs the event loop a wake-up: it stays on when the
+    // completion armed the next read at once, as it mostly does.
+    if (!m_completion && !m_released)
+        m_readNotifier.setEnabled(false);
     m_inCallback = false;
     if (m_released && m_pendingOutput.isEmpty())
         deleteLater();
@@ -114,6 +121,19 @@ void Connection::send(const QByteArray& bytes)
 {
     m_pendingOutput += bytes;
     flush();
+}
+
+void Connection::whenSent(std::function<void()> handler)
+{
+    m_sent = std::move(handler);
+    if (m_pendingOutput.isEmpty())
+        std::exchange(m_sent, nullptr)();
+}
+
+qsizetype Connection::bytesAvailable() const
+{
+    int available = 0;
+    return ::ioctl(m_descriptor.get(), FIONREAD, &available) == 0 ? available : 0;
 }
 
 void Connection::flush()
@@ -140,6 +160,8 @@ void Connection::onWritable()
 {
     m_inCallback = true;
     flush();
+    if (m_pendingOutput.isEmpty() && m_sent)
+        std::exchange(m_sent, nullptr)();
     m_inCallback = false;
     if (m_released && m_pendingOutput.isEmpty())
         deleteLater();

@@ -47,6 +47,12 @@ public:
     void receive(Completion completion);
     // Queues bytes for sending without waiting; a failed send is ignored.
     void send(const QByteArray& bytes);
+    // Bytes queued that the peer has not taken yet.
+    qsizetype unsentBytes() const { return m_pendingOutput.size(); }
+    // Calls handler once everything queued has gone out (or could not), at once if it has.
+    void whenSent(std::function<void()> handler);
+    // Bytes that have arrived and wait to be read.
+    qsizetype bytesAvailable() const;
     // Ends the stream from our side: the pending read completes with the end of the stream.
     void shutdown() override;
     // Drops the pending read without completing it; used when its reader goes away.
@@ -66,6 +72,7 @@ private:
     QSocketNotifier m_writeNotifier;
     Completion m_completion;
     QByteArray m_pendingOutput;
+    std::function<void()> m_sent;
     bool m_released = false;
     bool m_inCallback = false;
 };

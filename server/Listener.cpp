@@ -27,10 +27,13 @@ Listener::Listener(std::unique_ptr<ServiceAdvertiser> advertiser, QString name, 
         if (m_notifier)
             m_notifier->setEnabled(true);
     });
-    connect(m_advertiser.get(), &ServiceAdvertiser::established, this, [this](const QString&) {
+    connect(m_advertiser.get(), &ServiceAdvertiser::established, this, [this](const QString& advertised) {
+        m_advertisedName = advertised;
         if (m_state != ListenerState::Failed && m_state != ListenerState::Cancelled)
             setState(ListenerState::Ready);
     });
+    connect(m_advertiser.get(), &ServiceAdvertiser::impostorSeen, this, &Listener::impostorSeen);
+    connect(m_advertiser.get(), &ServiceAdvertiser::impostorGone, this, &Listener::impostorGone);
     connect(m_advertiser.get(), &ServiceAdvertiser::unreachable, this, [this](const QString& reason) {
         if (m_state != ListenerState::Failed && m_state != ListenerState::Cancelled)
             setState(ListenerState::Waiting, reason);
@@ -117,6 +120,8 @@ void Listener::start()
         console::line(
             QStringLiteral("Port %1 is in use; listening on a port the system chooses").arg(m_choice.port));
         bound = listen(0, &error);
+        if (bound)
+            m_takenPort = m_choice.port;
     }
     if (!bound) {
         setState(ListenerState::Failed, error);

@@ -43,6 +43,11 @@ public:
     // Description of the last waiting or failure state.
     const QString& error() const { return m_error; }
     quint16 port() const;
+    // The port asked for when another program held it and a system-chosen one was taken: phones
+    // that come to the usual port reach that program. 0 otherwise.
+    quint16 takenPort() const { return m_takenPort; }
+    // The name the service is advertised under once established; empty before.
+    const QString& advertisedName() const { return m_advertisedName; }
 
     void start();
     void cancel();
@@ -52,6 +57,8 @@ Q_SIGNALS:
     void listening(quint16 port);
     // An accepted, connected socket descriptor; the receiver owns it.
     void newConnection(int descriptor);
+    void impostorSeen(const QString& name, const QString& where);
+    void impostorGone(const QString& name);
 
 private:
     bool listen(quint16 port, QString* error, int* errorNumber = nullptr);
@@ -61,6 +68,8 @@ private:
 
     UniqueFd m_socket;
     quint16 m_port = 0;
+    quint16 m_takenPort = 0;
+    QString m_advertisedName;
     PortChoice m_choice;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::unique_ptr<ServiceAdvertiser> m_advertiser;

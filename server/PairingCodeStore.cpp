@@ -42,6 +42,13 @@ QString PairingCodeStore::draw()
 
 QString PairingCodeStore::place() const
 {
+    // Another user could have put a code of their own there.
+    if (!settings::isOwn(m_settingsPath)) {
+        console::line(QStringLiteral("The settings file %1 or its folder belongs to another user: not used; "
+                                     "the pairing code holds for this run only.")
+                          .arg(m_settingsPath));
+        return draw();
+    }
     QSettings settings(m_settingsPath, QSettings::IniFormat);
     const QVariant stored = settings.value(QLatin1String(pairingCodeKey));
     if (stored.isValid()) {
@@ -55,7 +62,8 @@ QString PairingCodeStore::place() const
 
 QString PairingCodeStore::replace() const
 {
-    settings::makePrivate(m_settingsPath);
+    if (settings::makePrivate(m_settingsPath) == settings::Privacy::Foreign)
+        return draw();
     QSettings settings(m_settingsPath, QSettings::IniFormat);
     const QString code = draw();
     settings.setValue(QLatin1String(pairingCodeKey), code);

@@ -10,14 +10,15 @@ using std::chrono::steady_clock;
 
 PairingThrottle::PairingThrottle(Clock clock) : m_clock(std::move(clock)), m_lastRefill(m_clock()) {}
 
-QByteArray PairingThrottle::sourceKey(const QHostAddress& address)
+QByteArray PairingThrottle::sourceKey(const QHostAddress& address) const
 {
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4); // also unwraps ::ffff:a.b.c.d
     if (isV4)
         return QByteArray::number(v4);
     const Q_IPV6ADDR v6 = address.toIPv6Address();
-    return QByteArray(reinterpret_cast<const char*>(v6.c), 8); // the /64 prefix
+    const bool own = isTrusted(address);
+    return QByteArray(reinterpret_cast<const char*>(v6.c), own ? 16 : 8) + (own ? "/128" : "/64");
 }
 
 std::chrono::milliseconds PairingThrottle::delayAfter(int failures)

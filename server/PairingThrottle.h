@@ -65,12 +65,18 @@ private:
         std::chrono::steady_clock::time_point nextAllowed;
         std::chrono::steady_clock::time_point lastSeen;
     };
-    static QByteArray sourceKey(const QHostAddress& address);
+    // The record an address counts against: its /64 for IPv6, but an address that paired before
+    // has one of its own, so that its neighbours' wrong codes never lock it out.
+    QByteArray sourceKey(const QHostAddress& address) const;
     const Source* findSource(const QByteArray& key) const;
     Source& sourceFor(const QByteArray& key, std::chrono::steady_clock::time_point now);
     void refill(std::chrono::steady_clock::time_point now);
+
+public:
+    // Whether the address paired successfully before (and is remembered).
     bool isTrusted(const QHostAddress& address) const;
 
+private:
     Clock m_clock;
     QHash<QByteArray, Source> m_sources;
     Source m_overflow;

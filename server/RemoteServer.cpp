@@ -57,6 +57,7 @@ void RemoteServer::start()
         m_listener->cancel();
     }
     m_listener.reset();
+    m_impostors.clear();
     Q_EMIT listenerStateChanged(ListenerState::Cancelled, {});
 
     if (m_gate.placeCode())
@@ -73,6 +74,20 @@ void RemoteServer::start()
             [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });
     connect(m_listener.get(), &Listener::stateChanged, this, &RemoteServer::handleListenerState);
     connect(m_listener.get(), &Listener::listening, this, &RemoteServer::listening);
+    connect(m_listener.get(), &Listener::listening, this, &RemoteServer::warningsChanged);
+    connect(
+        m_listener.get(), &Listener::impostorSeen, this, [this](const QString& name, const QString& where) {
+            if (m_impostors.value(name) == where)
+                return;
+            console::line(QStringLiteral("Another program advertises \"%1\" at %2; it is not this computer")
+                              .arg(name, where));
+            m_impostors.insert(name, where);
+            Q_EMIT warningsChanged();
+        });
+    connect(m_listener.get(), &Listener::impostorGone, this, [this](const QString& name) {
+        if (m_impostors.remove(name))
+            Q_EMIT warningsChanged();
+    });
     m_listener->start();
 }
 
@@ -111,6 +126,13 @@ void RemoteServer::dropLongestIdleUnpaired()
     // A flood of idle connections that never pair must not use up the descriptors that a
     // paired client needs: at the bound, the longest-idle unpaired connection makes room.
     // One pass forgets the connections that have ended and finds the longest-idle unpaired one.
+    // A phone that paired before and comes back is the last to go: during a flood it would
+    // otherwise be closed before its PAIR: is answered.
+    const auto before = [this](const OpenConnection& a, const OpenConnection& b) {
+        const bool aReturning = m_gate.throttle().isTrusted(a.peer().address);
+        const bool bReturning = m_gate.throttle().isTrusted(b.peer().address);
+        return aReturning != bReturning ? bReturning : a.lastActivity() < b.lastActivity();
+    };
     std::shared_ptr<OpenConnection> oldest;
     int unpaired = 0;
     for (auto it = m_openConnections.begin(); it != m_openConnections.end();) {
@@ -123,13 +145,15 @@ void RemoteServer::dropLongestIdleUnpaired()
         if (m_gate.isPaired(connection->peer().identity))
             continue;
         ++unpaired;
-        if (!oldest || connection->lastActivity() < oldest->lastActivity())
+        if (!oldest || before(*connection, *oldest))
             oldest = connection;
     }
     if (unpaired < m_unpairedConnectionLimit || !oldest)
         return;
-    console::line(QStringLiteral("Dropping the longest-idle unpaired connection from %1")
-                      .arg(oldest->peer().address.toString()));
+    // Folded like the disconnect lines: a flood makes one a second, which would hide the rest.
+    m_repeatedLines.line(QStringLiteral("dropping"),
+                         QStringLiteral("Dropping the longest-idle unpaired connection from %1")
+                             .arg(oldest->peer().address.toString()));
     m_openConnections.remove(oldest->peer().identity);
     oldest->shutdown();
 }

@@ -4,8 +4,10 @@
 
 #include "server/Listener.h"
 #include "server/ServiceAdvertiser.h"
+#include "util/Console.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
@@ -45,6 +47,8 @@ public:
     // For wake-on-LAN; empty when it cannot be read.
     const QString& linkLayerAddress() const { return m_linkLayerAddress; }
     const Listener* listener() const { return m_listener.get(); }
+    // Other services advertised under this computer's name: name -> "address:port".
+    const QMap<QString, QString>& impostors() const { return m_impostors; }
     int unpairedConnectionLimit() const { return m_unpairedConnectionLimit; }
 
     // Places the pairing code the first time, then sets the listener up, unless one is
@@ -61,6 +65,8 @@ Q_SIGNALS:
     void waitingForConnection();
     void listenerStateChanged(quillmote::ListenerState state, const QString& error);
     void listening(quint16 port);
+    // Something phones could be misled by changed: the usual port taken, an impostor seen.
+    void warningsChanged();
     // Every accepted connection, once; a receiver that wants its commands arms its reads.
     void connectionAccepted(const std::shared_ptr<quillmote::Connection>& connection);
 
@@ -74,11 +80,13 @@ private:
     const QString m_serviceType = QStringLiteral("_zoduvived._tcp");
     const QString m_name;
     QString m_linkLayerAddress;
+    QMap<QString, QString> m_impostors;
 
     // Open connections, held weakly: only to bound the unpaired ones.
     QHash<quint64, std::weak_ptr<OpenConnection>> m_openConnections;
     int m_unpairedConnectionLimit;
     PortChoice m_port;
+    console::RepeatedLines m_repeatedLines;
 };
 
 } // namespace quillmote

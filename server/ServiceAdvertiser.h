@@ -26,8 +26,12 @@ Q_SIGNALS:
     void established(const QString& name);
     // The daemon cannot be reached now; publishing resumes by itself when it comes back.
     void unreachable(const QString& reason);
-    // Publishing failed for good.
+    // Publishing failed for good (never for a name that is taken: another one is tried).
     void failed(const QString& reason);
+    // Another service of the type is advertised under the name we asked for (at `where`,
+    // "address:port"): phones may take it for this computer. Gone when it is no longer seen.
+    void impostorSeen(const QString& name, const QString& where);
+    void impostorGone(const QString& name);
 };
 
 // Makes the advertiser of one listener; returns null when DNS-SD cannot be used at all.

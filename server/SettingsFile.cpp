@@ -5,7 +5,9 @@
 #include "util/UniqueFd.h"
 
 #include <QDir>
+
 #include <QFileInfo>
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,22 +16,33 @@
 namespace quillmote::settings {
 
 namespace {
-// Narrows the mode of an existing path to `mode`; true when it was wider.
-bool narrow(const QByteArray& path, mode_t mode)
+bool ownedByOthers(const QByteArray& path)
 {
     struct stat st
     {
     };
-    if (::lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode))
-        return false;
-    if ((st.st_mode & 07777 & ~mode) == 0)
-        return false;
-    ::chmod(path.constData(), mode);
-    return true;
+    return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::geteuid();
+}
+
+// Narrows the mode of an existing path to `mode`.
+Privacy narrow(const QByteArray& path, mode_t mode)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (st.st_mode & 07777 & ~mode) == 0)
+        return Privacy::Private;
+    return ::chmod(path.constData(), mode) == 0 ? Privacy::Narrowed : Privacy::Failed;
 }
 } // namespace
 
-bool makePrivate(const QString& path)
+bool isOwn(const QString& path)
+{
+    return !ownedByOthers(QFile::encodeName(QFileInfo(path).absolutePath())) &&
+           !ownedByOthers(QFile::encodeName(path));
+}
+
+Privacy makePrivate(const QString& path)
 {
     const QString folder = QFileInfo(path).absolutePath();
     const QByteArray folderBytes = QFile::encodeName(folder);
@@ -38,12 +51,16 @@ bool makePrivate(const QString& path)
         QDir().mkpath(folder);
         ::chmod(folderBytes.constData(), 0700);
     }
-    const bool folderWider = narrow(folderBytes, 0700);
+    if (ownedByOthers(folderBytes))
+        return Privacy::Foreign;
+    const Privacy folderPrivacy = narrow(folderBytes, 0700);
     // O_EXCL: a file that exists is only narrowed, never replaced.
     const UniqueFd created(
         ::open(fileBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-    const bool fileWider = narrow(fileBytes, 0600);
-    return folderWider || fileWider;
+    if (ownedByOthers(fileBytes))
+        return Privacy::Foreign;
+    const Privacy filePrivacy = narrow(fileBytes, 0600);
+    return std::max(folderPrivacy, filePrivacy);
 }
 
 } // namespace quillmote::settings

@@ -122,7 +122,10 @@ private:
 
 bool needsEscape(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+    // Controls, line separators, and the bidirectional marks and overrides that would show the
+    // rest of a line reordered (an address that reads as another one).
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x061c || c == 0x200e ||
+           c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 } // namespace
 
@@ -159,22 +162,22 @@ RepeatedLines::RepeatedLines(QObject* parent) : QObject(parent)
     connect(&m_window, &QTimer::timeout, this, &RepeatedLines::flush);
 }
 
-void RepeatedLines::line(const QString& text)
+void RepeatedLines::line(const QString& kind, const QString& text)
 {
     if (!m_window.isActive())
         m_window.start();
-    int& count = m_counts[text];
+    int& count = m_counts[kind];
     ++count;
     if (count <= printedPerSecond)
         console::line(text);
     else if (count == printedPerSecond + 1)
-        m_order << text;
+        m_order.append({kind, text});
 }
 
 void RepeatedLines::flush()
 {
-    for (const QString& text : std::as_const(m_order)) {
-        const int more = m_counts.value(text) - printedPerSecond;
+    for (const auto& [kind, text] : std::as_const(m_order)) {
+        const int more = m_counts.value(kind) - printedPerSecond;
         console::line(
             QStringLiteral("%1 (%2 more like this in the last second)").arg(text, QString::number(more)));
     }

@@ -22,8 +22,8 @@ void line(const QString& text);
 // Waits until every queued line was written, at most `timeout`; true when all were.
 bool drain(std::chrono::milliseconds timeout);
 
-// The text as it is printed: C0 and C1 controls, DEL and the Unicode line separators as \xNN
-// or \uNNNN.
+// The text as it is printed: C0 and C1 controls, DEL, the Unicode line separators and the
+// bidirectional controls as \xNN or \uNNNN.
 QString escaped(QStringView text);
 
 // Bytes queued for writing at most; what does not fit is dropped and counted.
@@ -39,14 +39,17 @@ public:
     static constexpr int printedPerSecond = 3;
 
     explicit RepeatedLines(QObject* parent = nullptr);
-    void line(const QString& text);
+    void line(const QString& text) { line(text, text); }
+    // Lines of one kind whose texts differ (an address in them): counted together; the summary
+    // repeats the first text that was held back.
+    void line(const QString& kind, const QString& text);
 
 private:
     void flush();
 
     QTimer m_window;
-    QHash<QString, int> m_counts;
-    QStringList m_order; // texts with suppressed repeats, in the order they first came
+    QHash<QString, int> m_counts;               // by kind
+    QList<std::pair<QString, QString>> m_order; // kinds with held-back lines and their first text, in order
 };
 
 } // namespace quillmote::console

@@ -204,12 +204,47 @@ sudo systemctl enable --now avahi-daemon</source>
         <translation>avahi-daemon is not running, so phones cannot find this computer by themselves. Start it with:
 sudo systemctl enable --now avahi-daemon</translation>
     </message>
+    <message>
+        <source>端口 %1 被另一个程序占用，本机改用端口 %2：手机须连接上面的地址，不要连 %1。</source>
+        <translation>Another program holds port %1, so this computer listens on port %2: phones must use the address above, not port %1.</translation>
+    </message>
+    <message>
+        <source>网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。</source>
+        <translation>Another program on the network calls itself “%1” (%2): that is not this computer, which is advertised as “%3”.</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::PermissionRow</name>
     <message>
         <source>去授权</source>
         <translation>Grant</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::WebRemoteCard</name>
+    <message>
+        <source>浏览器遥控</source>
+        <translation>Browser remote</translation>
+    </message>
+    <message>
+        <source>新链接</source>
+        <translation>New link</translation>
+    </message>
+    <message>
+        <source>生成新的链接和二维码；使用旧链接的手机需要重新扫描</source>
+        <translation>Draws a new link and QR code; phones that used the old link must scan again</translation>
+    </message>
+    <message>
+        <source>浏览器遥控尚未启动</source>
+        <translation>The browser remote has not started yet</translation>
+    </message>
+    <message>
+        <source>已关闭：手机浏览器无法连接</source>
+        <translation>Off: phone browsers cannot connect</translation>
+    </message>
+    <message>
+        <source>用手机相机扫描</source>
+        <translation>Scan it with a phone's camera</translation>
     </message>
 </context>
 </TS>

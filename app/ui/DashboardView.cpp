@@ -9,6 +9,7 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
+#include "app/ui/WebRemoteCard.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -89,10 +90,21 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     m_serviceNotice = new ServiceNotice(m_context.server, main);
     mainLayout->addWidget(m_serviceNotice);
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
-    mainLayout->addWidget(m_attempts, 0, Qt::AlignHCenter);
+    mainLayout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
     buildWarningAndLoginStart(main, mainLayout);
     mainLayout->addStretch();
-    layout->addWidget(main, 1);
+    if (m_context.webRemote) {
+        // Beside the code rather than under it: the window keeps its height.
+        setFixedWidth(minimumWidth() + WebRemoteCard::columnWidth);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(0);
+        row->addWidget(main, 1);
+        m_webRemote = new WebRemoteCard(*m_context.webRemote, this);
+        row->addWidget(m_webRemote);
+        layout->addLayout(row, 1);
+    } else {
+        layout->addWidget(main, 1);
+    }
     layout->addWidget(makeDivider(this));
     layout->addWidget(buildApplicationRow());
     layout->addWidget(makeDivider(this));

@@ -17,6 +17,7 @@ class QVBoxLayout;
 namespace quillmote::ui {
 
 class PairingAttemptsNotice;
+class WebRemoteCard;
 
 // A filled circle with a soft glow, for the connection state.
 class StatusLight : public QWidget
@@ -60,6 +61,8 @@ public:
     QCheckBox* loginStartSwitch() const { return m_loginStart; }
     QLabel* addressLabel() const { return m_address; }
     QLabel* serviceNotice() const { return m_serviceNotice; }
+    // Null without a browser remote.
+    WebRemoteCard* webRemoteCard() const { return m_webRemote; }
 
     void refreshPermission();
     void requestPermission();
@@ -89,6 +92,7 @@ private:
     QCheckBox* m_loginStart;
     QLabel* m_address;
     QLabel* m_serviceNotice;
+    WebRemoteCard* m_webRemote = nullptr;
 };
 
 } // namespace quillmote::ui

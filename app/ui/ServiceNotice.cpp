@@ -4,6 +4,7 @@
 
 #include "app/ui/Fonts.h"
 #include "app/ui/ViewContext.h"
+#include "server/Listener.h"
 #include "server/RemoteServer.h"
 
 namespace quillmote::ui {
@@ -14,15 +15,28 @@ ServiceNotice::ServiceNotice(RemoteServer& server, QWidget* parent) : QLabel(par
     setWordWrap(true);
     setAlignment(Qt::AlignCenter);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setText(tr(
-        "avahi-daemon 未运行，手机无法自动找到这台电脑。启动它：\nsudo systemctl enable --now avahi-daemon"));
     connect(&server, &RemoteServer::listenerStateChanged, this, &ServiceNotice::render);
+    connect(&server, &RemoteServer::warningsChanged, this, &ServiceNotice::render);
     render();
 }
 
 void ServiceNotice::render()
 {
-    setVisible(isAdvertisingUnavailable(m_server));
+    QStringList notices;
+    if (isAdvertisingUnavailable(m_server))
+        notices << tr("avahi-daemon 未运行，手机无法自动找到这台电脑。启动它：\nsudo systemctl enable --now "
+                      "avahi-daemon");
+    // Another program in the usual place would be handed the pairing code: say where we really are.
+    const Listener* listener = m_server.listener();
+    if (listener && listener->takenPort() != 0)
+        notices << tr("端口 %1 被另一个程序占用，本机改用端口 %2：手机须连接上面的地址，不要连 %1。")
+                       .arg(listener->takenPort())
+                       .arg(listener->port());
+    for (auto it = m_server.impostors().cbegin(); it != m_server.impostors().cend(); ++it)
+        notices << tr("网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。")
+                       .arg(it.key(), it.value(), listener ? listener->advertisedName() : QString());
+    setText(notices.join(QStringLiteral("\n\n")));
+    setVisible(!notices.isEmpty());
 }
 
 } // namespace quillmote::ui

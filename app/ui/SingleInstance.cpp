@@ -33,20 +33,24 @@ bool isPrivateFolder(const QString& folder)
 }
 
 // The session's own runtime folder when there is one (private to the user, gone at logout),
-// else a private per-user folder in the temporary folder; empty when that is not private.
-QString defaultName()
+// else a private per-user folder in the temporary folder. When that folder is not private (another
+// user may have planted it), a name in the kernel's abstract namespace, which needs no folder;
+// the peers' credentials are checked either way.
+QString defaultName(bool* abstract)
 {
+    *abstract = false;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists())
         return runtime + QStringLiteral("/quillmote.socket");
     const QString folder = QDir::tempPath() + QStringLiteral("/quillmote-%1").arg(::getuid());
-    if (!isPrivateFolder(folder)) {
-        console::line(QStringLiteral("%1 is not a folder private to this user; the single-instance socket is "
-                                     "not used.")
-                          .arg(folder));
-        return {};
-    }
-    return folder + QStringLiteral("/instance.socket");
+    if (isPrivateFolder(folder))
+        return folder + QStringLiteral("/instance.socket");
+    console::line(
+        QStringLiteral("%1 is not a folder private to this user; the single-instance socket is kept "
+                       "out of the file system instead.")
+            .arg(folder));
+    *abstract = true;
+    return QStringLiteral("quillmote-instance-%1").arg(::getuid());
 }
 
 bool peerIsThisUser(qintptr descriptor)
@@ -59,11 +63,12 @@ bool peerIsThisUser(qintptr descriptor)
 } // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), m_name(name.isEmpty() ? defaultName() : std::move(name))
+    : QObject(parent), m_name(name.isEmpty() ? defaultName(&m_abstract) : std::move(name))
 {
     // Only this user may connect: the socket lives in a per-user place, with per-user rights,
     // and the peer's credentials are checked as well.
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    m_server.setSocketOptions(m_abstract ? QLocalServer::AbstractNamespaceOption
+                                         : QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -86,6 +91,8 @@ bool SingleInstance::notifyRunning(int timeoutMs)
     if (m_name.isEmpty())
         return false;
     QLocalSocket socket;
+    if (m_abstract)
+        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs) || !peerIsThisUser(socket.socketDescriptor()))
         return false;
@@ -99,12 +106,15 @@ bool SingleInstance::listen()
         return false;
     // Listening would silently take the name from a running instance, so ask first.
     QLocalSocket probe;
+    if (m_abstract)
+        probe.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     probe.connectToServer(m_name);
     if (probe.waitForConnected(200) && peerIsThisUser(probe.socketDescriptor()))
         return false;
     probe.abort();
     // Whatever is left is the socket file of an instance that ended without removing it.
-    QLocalServer::removeServer(m_name);
+    if (!m_abstract)
+        QLocalServer::removeServer(m_name);
     return m_server.listen(m_name);
 }
 

@@ -27,6 +27,7 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    bool m_abstract = false;
     QString m_name;
     QLocalServer m_server;
 };

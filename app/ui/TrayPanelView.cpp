@@ -45,7 +45,7 @@ TrayPanelView::TrayPanelView(ViewContext context, std::function<void()> showMain
     layout->addWidget(m_address);
     layout->addWidget(new ServiceNotice(m_context.server, this));
     m_attempts = new PairingAttemptsNotice(m_context.gate, this);
-    layout->addWidget(m_attempts, 0, Qt::AlignHCenter);
+    layout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
     layout->addWidget(makeDivider(this));
     buildPermissionLines(layout);
     m_quit = new QPushButton(tr("退出", "Quit Button"), this);

@@ -16,6 +16,9 @@ class ServerStatus;
 namespace input {
 class InputAccess;
 }
+namespace web {
+class WebRemote;
+}
 
 namespace ui {
 
@@ -33,6 +36,8 @@ struct ViewContext
     QString settingsPath;
     std::function<void(const QUrl&)> openUrl;
     std::function<void()> quit;
+    // The browser remote, whose link the dashboard shows; none in views that do without it.
+    web::WebRemote* webRemote = nullptr;
 };
 
 // Calls update after every change the server, its gate, its status or the input access publish,

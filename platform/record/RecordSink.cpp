@@ -4,6 +4,13 @@
 
 #include "platform/record/QuartzEncoding.h"
 #include "util/Console.h"
+#include "util/UniqueFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillmote::record {
 
@@ -35,19 +42,35 @@ void RecordFile::write(const input::Event& event)
     // A full disk or a removed medium.
     m_writeFailed = true;
     console::line(QStringLiteral("Cannot write to the record file %1: %2; events are not recorded")
-                      .arg(m_file->fileName(), m_file->errorString()));
+                      .arg(m_path, m_file->errorString()));
 }
 
 std::optional<input::InputBackend> RecordSink::open(const QString& path, QString* error)
 {
+    // Typed text ends up here: only its owner may read it, and only a file of ours is written,
+    // never through a link or into another user's file.
+    UniqueFd fd(::open(QFile::encodeName(path).constData(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    struct stat st
+    {
+    };
+    if (!fd) {
+        *error = errno == ELOOP ? QStringLiteral("it is a symbolic link")
+                                : QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        *error = QStringLiteral("it belongs to another user");
+        return std::nullopt;
+    }
     auto file = std::make_unique<QFile>(path);
-    // Typed text ends up here: only its owner may read it.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
-                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (!file->open(fd.get(), QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
         *error = file->errorString();
         return std::nullopt;
     }
-    const auto shared = std::make_shared<RecordFile>(std::move(file));
+    fd.release();
+    const auto shared = std::make_shared<RecordFile>(std::move(file), path);
     input::InputBackend backend;
     backend.sink = std::make_unique<RecordSink>(shared);
     backend.clipboard = std::make_unique<RecordClipboard>(shared);

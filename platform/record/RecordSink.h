@@ -16,11 +16,14 @@ namespace quillmote::record {
 class RecordFile
 {
 public:
-    explicit RecordFile(std::unique_ptr<QFile> file) : m_file(std::move(file)) {}
+    RecordFile(std::unique_ptr<QFile> file, QString path) : m_file(std::move(file)), m_path(std::move(path))
+    {
+    }
     void write(const input::Event& event);
 
 private:
     std::unique_ptr<QFile> m_file;
+    QString m_path;
     bool m_writeFailed = false;
 };
 

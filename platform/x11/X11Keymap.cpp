@@ -44,7 +44,12 @@ input::CharacterKeys X11Keymap::characterKeys()
     const std::unique_ptr<XkbDescRec, KeyboardDeleter> keyboard(
         XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd));
     XkbStateRec state{};
-    if (!keyboard || !m_connection->isConnected() || XkbGetState(display, XkbUseCoreKbd, &state) != Success)
+    const bool read =
+        keyboard && m_connection->isConnected() && XkbGetState(display, XkbUseCoreKbd, &state) == Success;
+    // The round trips queue the events that came meanwhile (a selection being copied) inside Xlib,
+    // where the socket's notifier does not see them.
+    m_connection->processEventsSoon();
+    if (!read)
         return input::usCharacterKeys();
     // Whichever real modifier the layout's third-level key sets (usually Mod5).
     const unsigned level3 = XkbKeysymToModifiers(display, XK_ISO_Level3_Shift);

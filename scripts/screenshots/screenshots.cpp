@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 //
-// Saves pictures of the onboarding, the dashboard (waiting and connected) and the panel, in
+// Saves pictures of the onboarding, the dashboard (waiting and connected, with the browser
+// remote's QR code) and the panel, in
 // the language of the environment, for the README. Usage: quillmote_screenshots DIR PREFIX
 #include "app/Translations.h"
 #include "app/ui/DashboardView.h"
@@ -12,6 +13,7 @@
 #include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,13 +51,18 @@ int main(int argc, char* argv[])
     using Access = input::InputAccess::State;
     input::InputAccess access(Access::Granted);
     test::ServerFixture fixture;
+    const QString settingsPath = fixture.dir.filePath(QStringLiteral("Quillmote.conf"));
+    web::WebRemote webRemote({*fixture.server, fixture.gate, *fixture.dispatcher, settingsPath, {0, false}});
+    QObject::connect(fixture.server.get(), &RemoteServer::listening, &webRemote,
+                     [&webRemote] { webRemote.start(); });
     const ui::ViewContext context{*fixture.server,
                                   fixture.gate,
                                   *fixture.status,
                                   access,
                                   fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
                                   [](const QUrl&) {},
-                                  [] {}};
+                                  [] {},
+                                  &webRemote};
     bool ok = true;
 
     ui::TrayApplication trayApplication(context);

@@ -8,18 +8,22 @@
 #include "app/ui/OnboardingView.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/PermissionRow.h"
+#include "app/ui/ServiceNotice.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayPanelView.h"
+#include "app/ui/WebRemoteCard.h"
 #include "input/InputAccess.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -29,6 +33,8 @@
 #include <QTest>
 
 #include <array>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,6 +171,29 @@ private Q_SLOTS:
             d.fixture.gate.pairingCode()); // stored like the first one
     }
 
+    void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()
+    {
+        const int squatter = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const auto close = qScopeGuard([squatter] { ::close(squatter); });
+        sockaddr_in6 usual{};
+        usual.sin6_family = AF_INET6;
+        usual.sin6_port = htons(PortChoice::defaultPort);
+        if (::bind(squatter, reinterpret_cast<sockaddr*>(&usual), sizeof usual) != 0 ||
+            ::listen(squatter, 1) != 0)
+            QSKIP("the usual port is taken by something else already");
+        ServerFixture f(&std::chrono::steady_clock::now, nullptr, PortChoice::preferred());
+        f.server->start();
+        ServiceNotice notice(*f.server);
+        QVERIFY(notice.text().contains(QString::number(PortChoice::defaultPort)) &&
+                notice.text().contains(QString::number(f.port())));
+        Q_EMIT f.lastAdvertiser->established(QStringLiteral("Test Host #2"));
+        Q_EMIT f.lastAdvertiser->impostorSeen(QStringLiteral("Test Host"), QStringLiteral("192.0.2.9:4444"));
+        QVERIFY(notice.text().contains(QLatin1String("192.0.2.9:4444")) &&
+                notice.text().contains(QLatin1String("Test Host #2")));
+        Q_EMIT f.lastAdvertiser->impostorGone(QStringLiteral("Test Host"));
+        QVERIFY(!notice.text().contains(QLatin1String("192.0.2.9")));
+    }
+
     void loginStart_switchWritesAValidEntryAndRemovesIt()
     {
         QTemporaryDir config;
@@ -217,14 +246,19 @@ private Q_SLOTS:
                 QFAIL("needs root to plant another user's socket");
             QSKIP("needs root to plant another user's socket");
         }
-        // Another user's socket in the fallback place is neither obeyed nor replaced.
+        // Another user's socket in the fallback place is neither obeyed nor replaced; the
+        // instances find each other without it.
         QVERIFY(QDir(folder).removeRecursively());
         QLocalServer planted;
         QVERIFY(planted.listen(folder));
         QCOMPARE(chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        SingleInstance first;
+        QVERIFY(!first.notifyRunning(200));
+        QVERIFY(first.listen());
+        QSignalSpy shown(&first, &SingleInstance::activationRequested);
         SingleInstance second;
-        QVERIFY(!second.notifyRunning(200));
-        QVERIFY(!second.listen());
+        QVERIFY(second.notifyRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
         QVERIFY(QFileInfo::exists(folder));
     }
 
@@ -234,11 +268,13 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<CommandLine>>("parsed");
         using Backend = InputChoice::Backend;
         const auto row = [](const char* name, QStringList arguments, std::optional<InputChoice> input,
-                            std::optional<quint16> port = {}) {
+                            std::optional<quint16> port = {}, std::optional<quint16> webPort = {}) {
             std::optional<CommandLine> parsed;
             if (input)
                 parsed = CommandLine{.headless = arguments.contains(QLatin1String("--headless")),
                                      .port = port,
+                                     .webPort = webPort,
+                                     .webRemoteOff = arguments.contains(QLatin1String("off")),
                                      .input = *input};
             QTest::newRow(name) << arguments << parsed;
         };
@@ -254,9 +290,12 @@ private Q_SLOTS:
         row("equals forms", args({"--input=uinput", "--port=0", "--headless"}),
             InputChoice{Backend::Uinput, {}}, 0);
         row("port 65535", args({"--port", "65535"}), InputChoice{}, 65535);
+        row("web port", args({"--web-port=0"}), InputChoice{}, {}, 0);
+        row("web remote off", args({"--web-port", "off"}), InputChoice{});
         for (const auto& bad :
              {args({"--input", "record:"}), args({"--input", "wayland"}), args({"--input"}),
-              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"})})
+              args({"--port", "65536"}), args({"--port", "-1"}), args({"--port"}), args({"--frobnicate"}),
+              args({"--web-port", "65536"}), args({"--web-port", "on"}), args({"--web-port"})})
             row(qPrintable(bad.join(u' ')), bad, std::nullopt);
     }
     void commandLine()
@@ -270,9 +309,37 @@ private Q_SLOTS:
             QVERIFY(result.commandLine->input == parsed->input);
             QCOMPARE(result.commandLine->port, parsed->port);
             QCOMPARE(result.commandLine->headless, parsed->headless);
+            QCOMPARE(result.commandLine->webPort, parsed->webPort);
+            QCOMPARE(result.commandLine->webRemoteOff, parsed->webRemoteOff);
         }
     }
 
+    void webRemoteCard_showsTheLink_drawsANewOne_andTurnsTheRemoteOff()
+    {
+        Desktop d;
+        ViewContext context = d.context();
+        web::WebRemote remote(
+            {*d.fixture.server, d.fixture.gate, *d.fixture.dispatcher, context.settingsPath, {0, false}});
+        d.fixture.server->start();
+        remote.start();
+        context.webRemote = &remote;
+        DashboardView dashboard(context);
+        WebRemoteCard* card = dashboard.webRemoteCard();
+        const auto shows = [&](bool on) {
+            QSettings settings(context.settingsPath, QSettings::IniFormat);
+            const QString link =
+                QStringLiteral(":%1/#k=").arg(remote.port()) + settings.value("WebRemoteSecret").toString();
+            return settings.value("WebRemote", true).toBool() == on && remote.isListening() == on &&
+                   card->enabledSwitch()->isChecked() == on && card->qrLabel()->pixmap().isNull() != on &&
+                   (on ? card->linkField()->text().endsWith(link) : card->linkField()->text().isEmpty());
+        };
+        const QString first = card->linkField()->text();
+        QVERIFY(shows(true));
+        card->newLinkButton()->click();
+        QVERIFY(shows(true) && card->linkField()->text() != first);
+        card->enabledSwitch()->click();
+        QVERIFY(shows(false));
+    }
     void translations_chineseForChineseReaders_englishForEveryoneElse()
     {
         const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};

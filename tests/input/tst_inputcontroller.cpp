@@ -71,7 +71,7 @@ private Q_SLOTS:
         f.controller.pressKey(KEY_ENTER);
         QCOMPARE(f.events().size(), expected.size());
         expected = expected + keyStroke(KEY_ENTER);
-        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, InputController::pasteWaitMs + 500);
 
         // A text that cannot be placed is not pasted: the chord would paste the old one.
         f.clipboard->works = false;
@@ -113,6 +113,29 @@ private Q_SLOTS:
             keyStroke(KEY_ENTER) + std::vector<Event>{PointerMotion{{101, 102}, 1, 2, true},
                                                       ButtonChange{Button::Left, false, 1, {101, 102}}};
         QTRY_COMPARE_WITH_TIMEOUT(waiting->events, inOrder, 1000);
+    }
+
+    void queue_oneOriginTypingFasterThanPastesComplete_isCutOff_othersGoOn()
+    {
+        ControllerFixture f;
+        f.clipboard->reportsFetch = true; // and nobody fetches: each paste waits its time out
+        int dropped = 0;
+        for (int i = 0; i < 50; ++i) {
+            const InputController::Origin flooding(&f.controller, 1);
+            f.controller.typeText(QStringLiteral("t%1").arg(i));
+            dropped += flooding.dropped();
+        }
+        QCOMPARE(dropped, 50 - InputController::maxQueuedPastesPerOrigin);
+        {
+            const InputController::Origin other(&f.controller, 2);
+            f.controller.movePointer(1, 0);
+            QCOMPARE(other.dropped(), 0);
+        }
+        QCOMPARE(f.controller.queuedOperations(), InputController::maxQueuedPastesPerOrigin + 1);
+        // The other origin's move comes after the few pastes that were let in, not after fifty.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !f.events().empty() && std::holds_alternative<PointerMotion>(f.events().back()),
+            (InputController::maxQueuedPastesPerOrigin + 2) * InputController::pasteWaitMs);
     }
 
     void terminals_pasteWithShiftInsertFromBothSelections_closeWithShift()

@@ -3,7 +3,6 @@
 #include "protocol/Arguments.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/InputCommands.h"
-#include "support/TestSink.h"
 
 #include <QTest>
 
@@ -11,9 +10,7 @@
 
 using namespace quillmote;
 using namespace quillmote::input;
-using quillmote::test::keyStroke;
 
-Q_DECLARE_METATYPE(std::vector<quillmote::input::Event>)
 Q_DECLARE_METATYPE(std::optional<double>)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -22,46 +19,6 @@ class CommandsTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void keys_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<std::vector<Event>>("events");
-        const std::pair<const char*, std::vector<Event>> keys[] = {{"ENTER", keyStroke(KEY_ENTER)},
-                                                                   {"ESC", keyStroke(KEY_ESC)},
-                                                                   {"BACKSPACE", keyStroke(KEY_BACKSPACE)},
-                                                                   {"SPACE", keyStroke(KEY_SPACE)},
-                                                                   {"TAB", keyStroke(KEY_TAB)},
-                                                                   {"UP", keyStroke(KEY_UP)},
-                                                                   {"DOWN", keyStroke(KEY_DOWN)},
-                                                                   {"LEFT", keyStroke(KEY_LEFT)},
-                                                                   {"RIGHT", keyStroke(KEY_RIGHT)},
-                                                                   {"COMMAND", keyStroke(KEY_LEFTCTRL)},
-                                                                   {"PASTE", keyStroke(KEY_V, Control)},
-                                                                   {"F13", {}},
-                                                                   {"enter", {}}};
-        for (const auto& [name, events] : keys)
-            QTest::newRow(name) << QStringLiteral("KEY:") + QLatin1String(name) << QStringLiteral("ACK_KEY")
-                                << events;
-        const std::pair<const char*, std::uint16_t> volume[] = {
-            {"UP", KEY_VOLUMEUP}, {"DOWN", KEY_VOLUMEDOWN}, {"MUTE", KEY_MUTE}, {"up", 0}};
-        for (const auto& [name, key] : volume)
-            QTest::addRow("VOLUME:%s", name)
-                << QStringLiteral("VOLUME:") + QLatin1String(name) << QString()
-                << (key ? std::vector<Event>{MediaKey{key, true}, MediaKey{key, false}}
-                        : std::vector<Event>{});
-    }
-    void keys()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, reply);
-        QFETCH(std::vector<Event>, events);
-        test::ControllerFixture f;
-        const auto handler = command.startsWith(u"KEY:") ? &protocol::handleKey : &protocol::handleVolume;
-        QCOMPARE(handler(f.controller, QStringView(command).mid(command.indexOf(u':') + 1)), reply);
-        QCOMPARE(f.events(), events);
-    }
-
     void numbers_data()
     {
         QTest::addColumn<QString>("piece");

@@ -102,6 +102,21 @@ private Q_SLOTS:
         QVERIFY(gate.isPaired(70));
     }
 
+    void ipv6_neighboursOnThePrefixNeverLockOutAPhoneThatPairedBefore()
+    {
+        FakeClock t;
+        PairingThrottle throttle(t.clock());
+        const QHostAddress phone(QStringLiteral("2001:db8:5::2")), neighbour(QStringLiteral("2001:db8:5::3"));
+        throttle.recordSuccess(phone);
+        for (int i = 0; i < 10; ++i)
+            throttle.recordFailure(neighbour);
+        QVERIFY(!throttle.allows(neighbour));
+        QVERIFY(!throttle.allows(QHostAddress(QStringLiteral("2001:db8:5::4")))); // the prefix waits
+        QVERIFY(throttle.allows(phone));
+        throttle.recordFailure(phone); // its own mistakes count for it alone
+        QVERIFY(throttle.allows(phone));
+    }
+
     void table_full_forgetsNobodyStillSlowed_newcomersShareOneRecord()
     {
         FakeClock t;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/HostIdentity.h"
+#include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "support/LoopbackClient.h"
 #include "support/ServerFixture.h"
@@ -64,6 +65,39 @@ private Q_SLOTS:
         const QPointer<const Listener> waiting = f.server->listener();
         f.server->start();
         QVERIFY(!waiting && f.server->listener());
+    }
+
+    void unpairedBound_dropsTheLongestIdleStranger_notAPhoneComingBack()
+    {
+        struct Open : OpenConnection
+        {
+            Open(const char* address, int age)
+                : m_peer{nextConnectionIdentity(), QHostAddress(QString::fromLatin1(address))}
+            {
+                m_last = std::chrono::steady_clock::now() - std::chrono::seconds(age);
+            }
+            const Peer& peer() const override { return m_peer; }
+            std::chrono::steady_clock::time_point lastActivity() const override { return m_last; }
+            void shutdown() override { shut = true; }
+            Peer m_peer;
+            std::chrono::steady_clock::time_point m_last;
+            bool shut = false;
+        };
+        QTemporaryDir dir;
+        PairingGate gate(dir.filePath(QStringLiteral("Quillmote.conf")));
+        gate.placeCode();
+        QVERIFY(gate.pairWithCode(1, QHostAddress(QStringLiteral("192.0.2.7")), gate.pairingCode()));
+        gate.unpair(1);
+        RemoteServer server({.gate = gate,
+                             .advertiserFactory = {},
+                             .name = QStringLiteral("Test Host"),
+                             .unpairedConnectionLimit = 2});
+        const auto returning = std::make_shared<Open>("192.0.2.7", 30),
+                   stranger = std::make_shared<Open>("192.0.2.8", 20),
+                   newest = std::make_shared<Open>("192.0.2.9", 10);
+        for (const auto& connection : {returning, stranger, newest})
+            server.admit(connection);
+        QVERIFY(!returning->shut && stranger->shut && !newest->shut);
     }
 
     void linkLayerAddress_data()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/CommandDispatcher.h"
+#include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -21,7 +22,7 @@ namespace quillmote::test {
 struct ServerFixture
 {
     explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr)
+                           input::InputController* input = nullptr, PortChoice port = {})
         : gate(dir.filePath(QStringLiteral("Quillmote.conf")), std::move(clock))
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
@@ -34,14 +35,17 @@ struct ServerFixture
                 return advertiser;
             },
             .name = QStringLiteral("Test Host"),
+            .port = port,
         });
         dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr);
+        receiveLoop = std::make_unique<ReceiveLoop>(*server, gate, *dispatcher);
         status = std::make_unique<ServerStatus>(*server, gate);
     }
     ~ServerFixture()
     {
         status.reset();
         server.reset();
+        receiveLoop.reset();
         dispatcher.reset();
     }
 
@@ -55,6 +59,7 @@ struct ServerFixture
     PairingGate gate;
     std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
+    std::unique_ptr<ReceiveLoop> receiveLoop;
     std::unique_ptr<ServerStatus> status;
 };
 

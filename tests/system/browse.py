@@ -61,9 +61,12 @@ def main():
                      "txt": {k.decode(): (v.decode() if v else v) for k, v in info.properties.items()}}
             v4 = [a for a in entry["addresses"] if ":" not in a]
             if code and v4:
-                with socket.create_connection((v4[0], info.port), timeout=3) as s:
-                    s.sendall(b"PAIR:" + code.encode())
-                    entry["reply"] = s.recv(256).decode()
+                try:
+                    with socket.create_connection((v4[0], info.port), timeout=3) as s:
+                        s.sendall(b"PAIR:" + code.encode())
+                        entry["reply"] = s.recv(256).decode()
+                except OSError as error:  # an instance that is not a server at all
+                    entry["reply"] = str(error)
             found.append(entry)
         print(json.dumps(found))
     finally:

@@ -40,6 +40,8 @@ class Server:
                  port="0"):
         if port is not None and not any(a.startswith("--port") for a in args):
             args = (*args, "--port", port)
+        if port is not None and not any(a.startswith("--web-port") for a in args):
+            args = (*args, "--web-port", port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         full_env = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-test-bus",
@@ -138,6 +140,10 @@ class Server:
             client.close()
             raise AssertionError(f"pairing was answered {reply!r}")
         return client
+
+    def resident_kib(self):
+        with open(f"/proc/{self.proc.pid}/status") as f:
+            return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
 
     def cpu_seconds(self):
         with open(f"/proc/{self.proc.pid}/stat") as f:

@@ -136,9 +136,12 @@ class SystemCommands(unittest.TestCase):
 
             self.assertIsNotNone(server.wait_for("^Refused to open the address http:/etc/passwd$", after_seen=False))
             self.assertIsNotNone(server.wait_for("^Refused to open /etc/hosts: not an application$", after_seen=False))
-            # A peer's text cannot break a console line to forge one.
-            self.assertEqual(client.exchange(b"CMD:OPEN:APP:x\nPairing code: 000000\x1b[2K"), b"ACK_OPEN_APP")
-            self.assertIsNotNone(server.wait_for(r"^No application named x\\x0aPairing code: 000000\\x1b\[2K$"))
+            # A peer's text cannot break a console line to forge one, nor reorder it; a NUL is no path.
+            self.assertEqual(client.exchange("CMD:OPEN:APP:x\nPairing code: 000000\x1b[2K\u202e".encode()),
+                             b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^No application named x\\x0aPairing code: 000000\\x1b\[2K\\u202e$"))
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:/usr/bin/true\x00.desktop"), b"ACK_OPEN_APP")
+            self.assertIsNotNone(server.wait_for(r"^Refused to open /usr/bin/true\\x00\.desktop: not a path$"))
             self.assertFalse(any(line.startswith("Pairing code: 000000") for line in server.lines))
 
             # This desktop's (XFCE) own launcher; no overview, so nothing is pressed; F5 reloads.
@@ -256,7 +259,9 @@ class Applications(unittest.TestCase):
         apps = os.path.join(f.env["XDG_DATA_HOME"], "applications")
         entries = {"thunar": "Thunar File Manager\nGenericName=File Manager\nKeywords=folder;files;",
                    "thunar-bulk-rename": "Bulk Rename\nGenericName=Bulk Renamer",
-                   "thunar-settings": "File Manager Settings", "xfce-mouse-settings": "Mouse and Touchpad",
+                   "thunar-settings": "File Manager Settings\nCategories=X-XFCE-SettingsDialog;",
+                   "xfce-mouse-settings": "Mouse and Touchpad\nCategories=Settings;DesktopSettings;",
+                   "xfce4-settings-editor": "Settings Editor\nCategories=Settings;",
                    "org.xfce.mousepad": "Mousepad\nGenericName=Text Editor\nKeywords=text;editor;",
                    "netease": "NetEase Cloud Music\nName[zh_CN]=网易云音乐", "hidden": "Hidden Music\nHidden=true",
                    "helper": "Music Helper\nNoDisplay=true", "kde-music": "Plasma Music\nOnlyShowIn=KDE;",
@@ -283,13 +288,15 @@ class Applications(unittest.TestCase):
                 reply = client.exchange(b"QUERY:APP:" + query.encode()).decode()
                 self.assertTrue(reply.startswith("RESULT:APP:"), reply)
                 return [r.split("::")[0] for r in reply[len("RESULT:APP:"):].split("||") if r]
-            # By name, id, generic name and keywords, best match first, ties by name; hidden,
-            # undisplayed, other-desktop and shadowed entries never; folders after the catalogue.
-            self.assertEqual(names("thunar"), ["Thunar File Manager", "Bulk Rename", "File Manager Settings"])
+            # By name, id, generic name and keywords, best match first, applications before
+            # settings panels, then by name; hidden, undisplayed, other-desktop and shadowed
+            # entries never; folders after the catalogue. The catalogue is read in the background.
+            self.assertTrue(wait_until(lambda: names("thunar") == ["Thunar File Manager", "Bulk Rename",
+                                                                   "File Manager Settings"]), names("thunar"))
             self.assertEqual(names("FILE MAN"), ["File Manager Settings", "Thunar File Manager"])
-            self.assertEqual(names("anager"), ["File Manager Settings", "Thunar File Manager"])
-            self.assertEqual(names("mouse"), ["Mouse and Touchpad", "Mousepad"])
-            self.assertEqual(names("editor"), ["Mousepad"])
+            self.assertEqual(names("anager"), ["Thunar File Manager", "File Manager Settings"])
+            self.assertEqual(names("mouse"), ["Mousepad", "Mouse and Touchpad"])
+            self.assertEqual(names("edit"), ["Mousepad", "Settings Editor"])
             self.assertEqual(names("music"), ["NetEase Cloud Music", ".Hidden Music", "Music Notes"])
             self.assertEqual(names("网易云音乐"), ["NetEase Cloud Music", ".Hidden Music", "Music Notes"])
             self.assertEqual(names("bulk"), ["Bulk Rename"] + [f"Bulk Tool {i:02}" for i in range(14)])
@@ -313,6 +320,9 @@ class Applications(unittest.TestCase):
             for refused in ("Linked.AppImage: not an application", "Music Notes.AppImage: not an application",
                             "copy.desktop: not an application the desktop lists"):
                 self.assertIsNotNone(server.wait_for(f"^Refused to open .*/{refused}$", after_seen=False), refused)
+            for line in ("mouse; it matches Mousepad, Mouse and Touchpad",
+                         "manager; it matches Thunar File Manager, File Manager Settings"):
+                self.assertIsNotNone(server.wait_for(f"^No application named {line}$", after_seen=False), line)
 
             # The catalogue follows what is installed while the server runs.
             fresh = os.path.join(apps, "fresh.desktop")
@@ -320,6 +330,17 @@ class Applications(unittest.TestCase):
             self.assertTrue(wait_until(lambda: names("fresh") == ["Fresh Arrival"]))
             os.remove(fresh)
             self.assertTrue(wait_until(lambda: names("fresh") == []))
+
+    def test_a_name_opened_while_a_large_catalogue_loads_is_opened_once_loaded(self):
+        f = self.fixture
+        apps = os.path.join(f.env["XDG_DATA_HOME"], "applications")
+        for i in range(3000):
+            f._write(os.path.join(apps, f"filler-{i}.desktop"),
+                     f"[Desktop Entry]\nType=Application\nName=Filler {i}\nExec=true\n")
+        with f.server() as server:
+            client = paired(self, server)
+            self.assertEqual(client.exchange(b"CMD:OPEN:APP:Launch Probe"), b"ACK_OPEN_APP")
+            self.assertTrue(wait_until(lambda: read_lines(f.launches) == ["desktop"], timeout=20), server.lines)
 
     def test_a_hundred_launches_leave_no_zombies(self):
         f = self.fixture

@@ -4,12 +4,14 @@
 by launching the program again; and the headless fallback without any display."""
 import ctypes
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 import time
 import unittest
 
+from browser import http, stored_secret, until
 from harness import BIN, Server, Xvfb, main, require
 
 
@@ -56,6 +58,14 @@ class DesktopApplication(unittest.TestCase):
         self.env = {"DISPLAY": self.xvfb.display, "QT_QPA_PLATFORM": "xcb", "XDG_RUNTIME_DIR": self.runtime,
                     "LANG": "en_US.UTF-8"}
 
+    def onboarded_config(self):
+        config = tempfile.mkdtemp(prefix="quillmote-desktop-")
+        self.addCleanup(shutil.rmtree, config, True)
+        os.makedirs(os.path.join(config, "Quillmote"))
+        with open(os.path.join(config, "Quillmote", "Quillmote.conf"), "w") as f:
+            f.write("[General]\nhasCompletedOnboarding=true\n")
+        return config
+
     def visible_windows(self):
         out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Quillmote$"],
                              env=self.xvfb.env(), capture_output=True, timeout=5)
@@ -90,11 +100,7 @@ class DesktopApplication(unittest.TestCase):
 
     def test_login_start_stays_in_the_tray_and_opens_the_window_without_one(self):
         require(shutil.which("trayer") and shutil.which("xwininfo"), "trayer and xwininfo are needed")
-        config = tempfile.mkdtemp(prefix="quillmote-login-")
-        self.addCleanup(shutil.rmtree, config, True)
-        os.makedirs(os.path.join(config, "Quillmote"))
-        with open(os.path.join(config, "Quillmote", "Quillmote.conf"), "w") as f:
-            f.write("[General]\nhasCompletedOnboarding=true\n")
+        config = self.onboarded_config()
 
         def icon_in_tray():
             tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.xvfb.env(), capture_output=True,
@@ -121,6 +127,19 @@ class DesktopApplication(unittest.TestCase):
             self.assertTrue(self.listening(server.proc.pid), server.lines)
             self.assertEqual(self.visible_windows(), [])
             self.assertEqual(len(self.wait_windows(1, timeout=10)), 1)
+
+    def test_dashboard_qr_code_is_the_link(self):
+        require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+        config = self.onboarded_config()
+        with Server(args=("--input", "none"), env=self.env, config_home=config) as server:
+            self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
+            shot = os.path.join(config, "screen.xwd")
+            link = until(lambda: self.xvfb.run("sh", "-c", f"xwd -root -silent > {shot}; zbarimg -q --raw {shot} || :")
+                         .strip(), timeout=10, every=0.3)
+            m = re.match(r"^http://[^/]+:(\d+)/#k=(\S+)$", link)
+            self.assertEqual(m and m.group(2), stored_secret(config), link)
+            port = int(m.group(1))  # its port serves the page (asked on loopback)
+            self.assertEqual(http(port, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n")[0], 200)
 
     @staticmethod
     def listening(pid, timeout=5.0):

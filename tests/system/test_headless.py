@@ -14,10 +14,11 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
-from harness import BIN, Client, Server, main
+from harness import BIN, Client, Server, main, require
 
 WAITING = "Waiting for a connection..."
 
@@ -235,6 +236,29 @@ class Files(unittest.TestCase):
                     self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700)
                     self.assertEqual(stat.S_IMODE(os.stat(config).st_mode), 0o600)
 
+    def test_links_and_other_users_files_are_not_trusted(self):
+        require(os.geteuid() == 0, "needs root to give files to another user")
+        with tempfile.TemporaryDirectory() as tmp:
+            theirs, link = os.path.join(tmp, "theirs.jsonl"), os.path.join(tmp, "link.jsonl")
+            open(theirs, "w").close()
+            os.chmod(theirs, 0o666)
+            os.chown(theirs, 65534, 65534)
+            os.symlink(os.path.join(tmp, "elsewhere"), link)
+            for path, reason in ((link, b"it is a symbolic link"), (theirs, b"it belongs to another user")):
+                out = subprocess.run([BIN, "--headless", "--input", "record:" + path], capture_output=True, timeout=10)
+                self.assertEqual(out.returncode, 2)
+                self.assertIn(reason, out.stderr)
+            self.assertFalse(os.path.exists(os.path.join(tmp, "elsewhere")))
+            # A settings folder made by someone else (a first run under umask 000) with their code.
+            folder = os.path.join(tmp, "Quillmote")
+            os.makedirs(folder)
+            with open(os.path.join(folder, "Quillmote.conf"), "w") as f:
+                f.write("[General]\nSavedPairingCode=111111\n")
+            os.chown(folder, 65534, 65534)
+            with Server(config_home=tmp) as server:
+                self.assertNotEqual(server.code, "111111")
+                self.assertIsNotNone(server.wait_for("belongs to another user: not used", after_seen=False))
+
 
 class RecordBackend(unittest.TestCase):
     def test_record_file_has_one_json_line_per_event(self):
@@ -322,6 +346,11 @@ COMMANDS = [  # message, reply, events (summarised)
     (b"KEY:ENTER", b"ACK_KEY", key(36)), (b"KEY:ESC", b"ACK_KEY", key(53)), (b"KEY:UP", b"ACK_KEY", key(126)),
     (b"KEY:COMMAND", b"ACK_KEY", key(55)), (b"KEY:PASTE", b"ACK_KEY", key(9, 0x100000)),
     (b"KEY:F13", b"ACK_KEY", []), (b"TYPE:aGVsbG8", b"", []), (b"TYPE://79", b"", []),
+    *[(b"KEY:" + name.encode(), b"ACK_KEY", key(code)) for name, code in (
+        ("BACKSPACE", 51), ("SPACE", 49), ("TAB", 48), ("DOWN", 125), ("LEFT", 123), ("RIGHT", 124), ("DELETE", 0x75),
+        ("HOME", 0x73), ("END", 0x77), ("PAGE_UP", 0x74), ("PAGE_DOWN", 0x79), ("F1", 0x7A), ("F12", 0x6F))],
+    (b"KEY:NEXT_TRACK", b"ACK_KEY", [("system", 0x110a00), ("system", 0x110b00)]), (b"KEY:enter", b"ACK_KEY", []),
+    (b"CLICK:MIDDLE", b"ACK_CLICK", [("mouse", 25, 2, 1, 0.0, 0.0), ("mouse", 26, 2, 1, 0.0, 0.0)]),
     (b"JUMP:1,2", b"", []),
 ]
 MERGED = [  # one read, and the commands it holds sent one by one
@@ -374,6 +403,61 @@ class Commands(unittest.TestCase):
                     self.assertEqual(events()[before + len(one_by_one):], one_by_one, merged)
 
 
+class Streams(unittest.TestCase):
+    def test_nothing_lost_at_read_boundaries_and_a_long_text_arrives_whole(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "events.jsonl")
+            with Server(args=("--headless", "--input", "record:" + path)) as server:
+                client = server.paired_client()
+                drained = []
+                reader = threading.Thread(target=lambda: drained.append(read_all(client.sock)))
+                reader.start()
+                # Moves of every length in large writes: the reads are full and cut anywhere,
+                # also inside a keyword ("...MO" + "VE:...").
+                moves = b"".join(b"MOVE:%d,1" % (i % 200 - 100) for i in range(20000))
+                text = "长文本 ".join(str(i) for i in range(400)).encode()  # ~3,000 bytes of base64
+                client.send(moves + b"TYPE:" + base64.b64encode(text))
+                time.sleep(0.1)
+                client.send(b"MOVE:1,1" * 128)  # a full read with nothing after it is whole
+                deadline = time.monotonic() + 20
+                while time.monotonic() < deadline and count(path, '"type":5') < 20128:
+                    time.sleep(0.2)
+                client.sock.shutdown(socket.SHUT_WR)
+                reader.join(10)
+            self.assertEqual(count(path, '"type":5'), 20128)
+            with open(path, encoding="utf-8") as f:
+                texts = [json.loads(line)["text"] for line in f if '"clipboard"' in line]
+            self.assertEqual(texts, [text.decode()])
+            self.assertEqual(drained[0].count(b"ACK_MOVE"), 20128)
+
+    def test_a_client_that_never_reads_is_bounded_and_others_are_served(self):
+        with Server() as server:
+            greedy, other = server.paired_client(), server.paired_client()
+            greedy.sock.setblocking(False)
+            start, rss, deadline = server.resident_kib(), 0, time.monotonic() + 8
+            while time.monotonic() < deadline:
+                try:
+                    greedy.sock.send(b"MOVE:1,0" * 4096)
+                except BlockingIOError:  # the server stopped reading: the kernel holds the rest
+                    time.sleep(0.05)
+                rss = max(rss, server.resident_kib())
+            self.assertEqual(other.exchange(b"MOVE:1,0"), b"ACK_MOVE")
+            self.assertLess(rss - start, 4 * 1024, "the replies nobody reads pile up in the server")
+
+
+def read_all(sock):
+    sock.settimeout(20)
+    data = b""
+    while chunk := sock.recv(65536):
+        data += chunk
+    return data
+
+
+def count(path, needle):
+    with open(path, encoding="utf-8") as f:
+        return sum(needle in line for line in f)
+
+
 class Exhaustion(unittest.TestCase):
     def test_idle_flood_does_not_keep_a_client_from_pairing(self):
         soft = resource.getrlimit(resource.RLIMIT_NOFILE)[0]
@@ -383,6 +467,10 @@ class Exhaustion(unittest.TestCase):
             self.assertTrue(paired.exchange(pair).startswith(b"PAIR_SUCCESS|"))
             flood = [Client(server.port) for _ in range(min(600, soft - 64))]
             self.assertIsNotNone(server.wait_for("^Dropping the longest-idle unpaired connection from 127.0.0.1$"))
+            # Folded: hundreds were dropped, a few lines say so.
+            self.assertIsNotNone(server.wait_for(r"^Dropping the longest-idle unpaired connection from 127\.0\.0\.1 "
+                                                 r"\(\d+ more like this in the last second\)$"))
+            self.assertLessEqual(sum(line.startswith("Dropping") for line in server.lines), 8)
             newcomer = Client(server.port)
             self.assertTrue(newcomer.exchange(pair).startswith(b"PAIR_SUCCESS|"))
             self.assertTrue(paired.exchange(pair).startswith(b"PAIR_SUCCESS|"))

@@ -253,6 +253,33 @@ class DnsSd(unittest.TestCase):
                              third.lines)
         self.assertIsNotNone(third.wait_for(SERVICE_UP, timeout=15), third.lines)
 
+    def test_an_impostor_under_our_name_is_shown_and_taken_names_never_stop_advertising(self):
+        require(shutil.which("avahi-publish") is not None, "avahi-publish (avahi-utils) is not installed")
+        name = 'Ada\'s "Book" 书房'
+        # Another local user takes the name and every alternative Avahi would offer.
+        deadline = time.monotonic() + 10
+        for i, taken in enumerate([name] + [f"{name} #{n}" for n in range(2, 18)]):
+            while True:  # the daemon may still be starting
+                holder = subprocess.Popen([*self.host.exec_prefix(), "avahi-publish", "-s", taken, "_zoduvived._tcp",
+                                           str(4444 + i)], env={**os.environ, **self.env}, stdout=subprocess.PIPE,
+                                          stderr=subprocess.STDOUT, text=True)
+                self.addCleanup(holder.wait, 10)
+                self.addCleanup(holder.terminate)
+                self.addCleanup(holder.stdout.close)
+                said = holder.stdout.readline()
+                if "Established" in said or time.monotonic() > deadline:
+                    break
+                time.sleep(0.2)
+            self.assertIn("Established", said)
+        server = self.server()
+        self.assertIsNotNone(server.wait_for(r'^Another program advertises "Ada\'s "Book" 书房" at 192\.0\.2\.1:4444; '
+                                             r"it is not this computer$", timeout=15), server.lines)
+        self.assertIsNotNone(server.wait_for(SERVICE_UP, timeout=30), server.lines)
+        ours = [e for e in self.browse(5, server.code) if e["port"] == server.port]
+        self.assertEqual(len(ours), 1, ours)
+        self.assertRegex(ours[0]["name"], r'^Ada\'s "Book" 书房 \([0-9a-f]+\)\._zoduvived\._tcp\.local\.$')
+        self.assertTrue(ours[0]["reply"].startswith("PAIR_SUCCESS|"))
+
 
 if __name__ == "__main__":
     main()

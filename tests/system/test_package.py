@@ -89,7 +89,7 @@ class Package(unittest.TestCase):
                           f.read())
         ufw = configparser.ConfigParser()
         ufw.read(os.path.join(self.root, "etc/ufw/applications.d/quillmote"))
-        self.assertEqual(ufw["Quillmote"]["ports"], "61917/tcp|5353/udp")
+        self.assertEqual(ufw["Quillmote"]["ports"], "61917/tcp|61918/tcp|5353/udp")
 
     def test_checked_by_lintian_the_desktop_and_firewalld(self):
         for tool in ("lintian", "desktop-file-validate"):
@@ -105,7 +105,7 @@ class Package(unittest.TestCase):
              "s=r('quillmote.xml',sys.argv[1]);print(s.ports,s.includes)",
              os.path.join(self.root, "usr/lib/firewalld/services")], capture_output=True, timeout=60)
         require(b"No module named" not in firewalld.stderr, "python3-firewall is not installed")
-        self.assertEqual(firewalld.stdout.decode().strip(), "[('61917', 'tcp')] ['mdns']", firewalld.stderr)
+        self.assertEqual(firewalld.stdout.decode().strip(), "[('61917', 'tcp'), ('61918', 'tcp')] ['mdns']", firewalld.stderr)
 
     def test_installs_runs_and_purges_in_a_throwaway_root(self):
         require(os.geteuid() == 0, "needs root to mount an overlay of the root in a private mount namespace")

@@ -1,0 +1,265 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""The browser remote: every refusal from a raw socket on loopback; the page in headless Chromium
+on a phone made of a network namespace (so that, as on a real phone, it is not a secure context),
+driven by emulated touches against the record backend, and once against x11 on Xvfb."""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+from browser import Chromium, Hosts, WebSocket, answer, http, stored_secret, until, web_port
+from harness import Client, Server, Xvfb, main, require
+from test_headless import summary
+
+HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
+PAGE = "http://198.51.100.1:61918/"
+CONNECTED = "document.body.dataset.state === 'connected'"
+
+
+def events(path, start=0):
+    with open(path, encoding="utf-8") as f:
+        return [summary(json.loads(line)) for line in f.read().splitlines()[start:]]
+
+
+def wait_events(path, start, condition, timeout=5.0):
+    got = until(lambda: (lambda e: condition(e) and e)(events(path, start)), timeout)
+    assert got, f"events never matched: {events(path, start)}"
+    return got
+
+
+def decode_terminal_qr(rows, folder):
+    """The half blocks drawn as a dark terminal shows them (in its light text colour), read by zbarimg."""
+    require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+    light, width, scale = {"█": (1, 1), "▀": (1, 0), "▄": (0, 1), " ": (0, 0)}, max(map(len, rows)), 6
+    pixels = [b"".join((b"\xff" if light[c][half] else b"\0") * scale for c in row.ljust(width))
+              for row in rows for half in (0, 1) for _ in range(scale)]
+    path = os.path.join(folder, "terminal-qr.pgm")
+    with open(path, "wb") as f:
+        f.write(b"P5 %d %d 255\n" % (width * scale, len(pixels)) + b"".join(pixels))
+    return subprocess.run(["zbarimg", "-q", "--raw", path], capture_output=True, timeout=30).stdout.decode().strip()
+
+
+class Refusals(unittest.TestCase):
+    """What a hostile peer gets: the status each check names, and nothing else."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="quillmote-web-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.record = os.path.join(self.tmp, "events.jsonl")
+        self.server = Server(args=("--headless", "--input", "record:" + self.record))
+        self.addCleanup(self.server.__exit__)
+        self.port = web_port(self.server)
+        self.paired = self.server.paired_client()
+        self.addCleanup(self.paired.close)
+        self.mac = self.paired.exchange(b"PAIR:" + self.server.code.encode()).decode()[len("PAIR_SUCCESS|"):]
+
+    def test_http_checks_in_their_order_with_their_status(self):
+        p, secret = self.port, stored_secret(self.server.config_home)
+        for method, path, host, status in [
+                ("GET", "/", f"127.0.0.1:{p}", 200), ("GET", "/app.js?v=1", f"localhost:{p}", 200),
+                ("POST", "/", "evil.example", 405), ("HEAD", "/", f"127.0.0.1:{p}", 405), ("GET", "/", None, 421),
+                ("GET", "/", f"evil.example:{p}", 421), ("GET", "/", f"127.0.0.1:{p + 1}", 421), ("GET", "/", "127.0.0.1", 421),
+                ("GET", "/../etc/passwd", f"127.0.0.1:{p}", 404), ("GET", "/ws", f"127.0.0.1:{p}", 404)]:
+            got, headers, body = http(p, f"{method} {path} HTTP/1.1\r\n" + (f"Host: {host}\r\n" if host else "") + "\r\n")
+            self.assertEqual((got, {k: headers.get(k) for k in HEADERS}), (status, HEADERS), (method, path, host))
+            self.assertRegex(headers["Content-Security-Policy"], "^default-src 'self'; connect-src 'self'.*; frame-ancestors 'none'$")
+            self.assertFalse("Set-Cookie" in headers or secret.encode() in body)  # no page gets a secret it lacks
+        headers = http(p, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{p}\r\n\r\n")[1]
+        self.assertIn(f"connect-src 'self' ws://127.0.0.1:{p};", headers["Content-Security-Policy"])
+        for origin, status in ((f"http://evil.example:{p}", 403), ("", 403), (f"http://127.0.0.1:{p}", 101)):
+            self.assertEqual(WebSocket(p, origin=origin).status, status, origin)
+        # A head too long, or not finished in time, is closed unanswered.
+        self.assertEqual(http(p, b"GET / HTTP/1.1\r\nX: " + b"a" * 9000 + b"\r\n\r\n")[0], 0)
+        with socket.create_connection(("127.0.0.1", p), timeout=15) as slow:
+            began = slow.sendall(b"GET / HTTP/1.1\r\n") or time.monotonic()
+            self.assertEqual((slow.recv(100), round(time.monotonic() - began)), (b"", 10))
+        self.assertEqual(self.paired.exchange(b"MOVE:1,0"), b"ACK_MOVE")  # nobody else disturbed
+        self.assertEqual(events(self.record), [("mouse", 5, 0, 0, 1.0, 0.0)])
+
+    def test_websocket_pairing_limits_and_silence(self):
+        secret = stored_secret(self.server.config_home)
+        ws, other = WebSocket(self.port), WebSocket(self.port)
+        self.assertRegex(ws.challenge, r"^[0-9a-f]{32}$")
+        for command in ("MOVE:5,5", "KEY:ENTER", "CLICK:LEFT", "TYPE:aGk="):
+            self.assertEqual(ws.exchange(command, timeout=0.3), "", command)  # nothing before pairing
+        for wrong in (answer(secret, other.challenge), answer(secret, ws.challenge).upper()):
+            self.assertEqual(ws.exchange("AUTH:" + wrong), "PAIR_FAILED")
+        self.assertEqual(ws.exchange("AUTH:" + answer(secret, ws.challenge)), "PAIR_SUCCESS|" + self.mac)
+        for command, reply in (("MOVE:2,3", "ACK_MOVE"), ("KEY:F13", "ACK_KEY"), ("PING", "PONG"),
+                               ("SCROLL:0,1", ""), ("PAIR:000000", "PAIR_FAILED"), ("MOVE:1,0", "ACK_MOVE")):
+            self.assertEqual(ws.exchange(command, timeout=2 if reply else 0.3), reply, command)
+        self.assertEqual(other.exchange("PAIR:" + self.server.code), "PAIR_SUCCESS|" + self.mac)
+        self.assertIsNotNone(self.server.wait_for(r"^Status: Device connected \(3\)$"))
+        for payload, binary in (("TYPE:" + "A" * (64 * 1024), False), (b"MOVE:1,1", True)):  # too big, or binary
+            closing = WebSocket(self.port)
+            closing.send(payload, binary)
+            self.assertTrue(closing.closed(), binary)
+        # A peer that answers no ping (it reads nothing) is closed within the silence limit, and
+        # its button let go.
+        self.assertEqual(other.exchange("MOUSE_DOWN"), "ACK_MOUSE_DOWN")
+        began = time.monotonic()
+        while [e for e in events(self.record) if e[:2] == ("mouse", 2)] == [] and time.monotonic() - began < 10:
+            self.assertEqual(ws.receive(timeout=0.05), "")  # answering its pings meanwhile
+        self.assertTrue(5.5 < time.monotonic() - began < 8.5, time.monotonic() - began)
+        self.assertTrue(other.closed())
+        self.assertEqual(ws.exchange("MOVE:0,1"), "ACK_MOVE")
+        self.assertEqual(self.paired.exchange(b"MOVE:1,0"), b"ACK_MOVE")
+        self.assertEqual([e[1] for e in events(self.record) if e[0] == "mouse"], [5, 5, 1, 2, 5, 5])
+
+    def test_link_pairs_while_the_code_is_under_attack_and_unpaired_pages_share_the_bound(self):
+        for i in range(2, 12):  # wrong codes from many sources spend the budget they share ...
+            for _ in range(3):
+                Client(self.server.port, source=f"127.0.1.{i}").exchange(b"PAIR:000000")
+        newcomer = Client(self.server.port, source="127.0.2.1")
+        self.assertEqual(newcomer.exchange(b"PAIR:" + self.server.code.encode()), b"PAIR_FAILED")
+        ws = WebSocket(self.port, source="127.0.2.2")  # ... which the link's answer never draws on
+        self.assertEqual(ws.exchange("AUTH:" + answer(stored_secret(self.server.config_home), ws.challenge)),
+                         "PAIR_SUCCESS|" + self.mac)
+        with Server(prefix=("sh", "-c", 'ulimit -n 96 && exec "$0" "$@"')) as server:  # (96 - 32) / 2 = 32
+            sockets = [WebSocket(web_port(server)) for _ in range(40)]
+            self.assertIsNotNone(server.wait_for("^Dropping the longest-idle unpaired connection from 127.0.0.1$"))
+            self.assertTrue(sockets[0].closed())
+            self.assertTrue(WebSocket(web_port(server)).exchange("PAIR:" + server.code).startswith("PAIR_SUCCESS|"))
+
+
+class Page(unittest.TestCase):
+    """The phone's browser opens the link from the QR code and drives the computer."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="quillmote-page-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.hosts = Hosts()
+        self.addCleanup(self.hosts.delete)
+        self.marker = os.path.join(self.tmp, "opened")
+        os.makedirs(os.path.join(self.tmp, "share", "applications"))
+        with open(os.path.join(self.tmp, "share", "applications", "quillmote-test-pad.desktop"), "w") as f:
+            f.write(f'[Desktop Entry]\nType=Application\nName=Quillmote Test Pad\nExec=/bin/sh -c "echo opened > {self.marker}"\n')
+        self.browser = Chromium(prefix=self.hosts.phone.exec_prefix())
+        self.addCleanup(self.browser.close)
+
+    def start(self, backend, env=None):
+        server = Server(args=("--headless", "--input", backend), port=None, prefix=self.hosts.pc.exec_prefix(),
+                        config_home=os.path.join(self.tmp, "config"),
+                        env={"XDG_DATA_DIRS": os.path.join(self.tmp, "share"), **(env or {})})
+        self.addCleanup(server.__exit__)
+        return server
+
+    def open_from_headless_qr(self, server, one_to_one=False):
+        link = server.wait_for(r"^Browser remote: (http://\S+)$", after_seen=False)
+        self.assertRegex(link.group(1), r"^http://198\.51\.100\.1:61918/#k=[A-Za-z0-9_-]{22}$")
+        server.settle(0.5)
+        rows = [line for line in server.lines[server.lines.index(link.group(0)) + 1:]
+                if line and set(line) <= set("█▀▄ ")]
+        self.assertEqual(decode_terminal_qr(rows, self.tmp), link.group(1))
+        self.browser.open(link.group(1))
+        if one_to_one:  # one speed, no acceleration: the pointer's path is then the finger's
+            self.browser.js("localStorage.setItem('quillmote.speed', '1');"
+                            "localStorage.setItem('quillmote.acceleration', 'false')")
+            self.browser.open(PAGE)
+        return link.group(1)
+
+    def test_link_from_the_headless_qr_code_drives_the_desktop(self):
+        record = os.path.join(self.tmp, "events.jsonl")
+        server = self.start("record:" + record)
+        link, b = self.open_from_headless_qr(server), self.browser
+        # The secret left the address bar for the page's storage; no code was asked for.
+        self.assertEqual(b.js("[location.href, localStorage.getItem('quillmote.secret'),"
+                              " document.querySelector('#code-sheet').hidden, isSecureContext]"),
+                         [PAGE, link.split("#k=")[1], True, False])
+        self.open_from_headless_qr(server, one_to_one=True)
+        x, y = b.center("#pad")
+
+        def expect(count, gesture, timeout=5.0):
+            n = len(events(record))
+            gesture()
+            return wait_events(record, n, lambda e: len(e) >= count, timeout)
+        self.assertEqual(expect(2, lambda: b.tap((x, y))), [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
+        self.assertEqual([e[1] for e in expect(2, lambda: b.tap((x - 30, y), (x + 30, y)))], [3, 4])
+        n = len(events(record))
+        b.stroke((x - 100, y - 100), (180.5, 120.25), seconds=1.0)
+        moves = wait_events(record, n, lambda e: abs(sum(m[4] for m in e) - 180.5) < 0.01)
+        self.assertEqual(({m[1] for m in moves}, round(sum(m[5] for m in moves), 2)), ({5}, 120.25))
+        self.assertGreater(len(moves), 40, "moves are sent once per frame, not at 30 Hz")
+
+        def double_tap_and_hold(moves=10):
+            b.tap((x, y))
+            time.sleep(0.1)
+            b.touch("touchStart", (x, y))
+            time.sleep(0.35)
+            for i in range(1, moves + 1):
+                b.touch("touchMove", (x + 4 * i, y))
+                time.sleep(0.02)
+        drag = expect(12, lambda: (double_tap_and_hold(), b.touch("touchEnd")))
+        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (1, {6}, 2))
+        self.assertAlmostEqual(sum(e[4] for e in drag[1:-1]), 40.0, delta=0.01)
+
+        n = len(events(record))
+        b.touch("touchStart", (x - 30, y), (x + 30, y))
+        for i in range(1, 21):
+            b.touch("touchMove", (x - 30, y - 5 * i), (x + 30, y - 5 * i))
+        b.touch("touchEnd")
+        time.sleep(0.5)
+        scrolled = events(record, n)
+        self.assertEqual({e[0] for e in scrolled}, {"scroll"})
+        self.assertLess(sum(e[1] for e in scrolled), 0, "natural scrolling: fingers up scroll down")
+
+        def typed():
+            b.tap_on("#tabs [data-view=keys-view]", "#text")
+            b.call("Input.insertText", {"text": "你好，世界 😀"})
+            b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")
+        got = expect(7, typed)
+        self.assertEqual((got[0], got[-2:]), (("clipboard", "你好，世界 😀"), [("key", 96, True, 0), ("key", 96, False, 0)]))
+        self.assertEqual(expect(4, lambda: b.tap_on("#tabs [data-view=actions-view]", "[data-send='VOLUME:MUTE']",
+                                                    "[data-send='KEY:PLAY_PAUSE']")),
+                         [("system", 0x70a00), ("system", 0x70b00), ("system", 0x100a00), ("system", 0x100b00)])
+        b.tap_on("#tabs [data-view=apps-view]", "#app-search")
+        b.call("Input.insertText", {"text": "test pad"})
+        b.wait_until("document.querySelectorAll('#app-results button').length === 1")
+        b.tap_on("#app-results button")
+        self.assertTrue(until(lambda: os.path.exists(self.marker), 10), "the application was not opened")
+
+        # The phone loses its network mid-drag: the button is let go, and the page comes back.
+        b.tap_on("#tabs [data-view=pad-view]")
+        self.assertEqual(expect(1, lambda: double_tap_and_hold(0)), [("mouse", 1, 0, 1, 0.0, 0.0)])
+        self.assertEqual(expect(1, lambda: self.hosts.phone_link(False), timeout=10)[-1][1], 2)
+        b.touch("touchEnd")
+        self.assertIsNotNone(server.wait_for(r"^Status: Waiting for a connection", timeout=5))
+        b.wait_until("document.body.dataset.state !== 'connected'", timeout=8)
+        self.hosts.phone_link(True)
+        b.wait_until(CONNECTED, timeout=20)
+        # The server restarts: the page pairs again by itself, with the secret it kept.
+        server.stop()
+        record = os.path.join(self.tmp, "events-2.jsonl")
+        self.start("record:" + record)
+        b.wait_until(CONNECTED, timeout=20)
+        self.assertEqual(len(expect(2, lambda: b.tap((x, y)))), 2)
+
+    def test_code_entry_without_the_secret_and_the_x11_pointer_following_the_finger(self):
+        require(shutil.which("Xvfb") and shutil.which("xdotool"), "Xvfb and xdotool are needed")
+        xvfb = Xvfb()
+        self.addCleanup(xvfb.stop)
+        server, b = self.start("x11", env={"DISPLAY": xvfb.display}), self.browser
+        self.open_from_headless_qr(server, one_to_one=True)
+        b.tap_on("#settings-button", "#forget")
+        b.wait_until("!document.querySelector('#code-sheet').hidden && document.body.dataset.state === 'needsCode'")
+        for code, outcome in (("000000", "/not accepted/.test(document.querySelector('#code-message').textContent)"),
+                              (server.code, CONNECTED)):
+            b.tap_on("#code")
+            b.call("Input.insertText", {"text": code})
+            b.tap_on("#code-form [type=submit]")
+            b.wait_until(outcome)
+        xvfb.run("xdotool", "mousemove", "300", "200")
+        time.sleep(0.3)
+        x, y = b.center("#pad")
+        b.stroke((x - 100, y - 100), (150, 90), seconds=1.0)
+        self.assertEqual(until(lambda: (lambda at: at == (450, 290) and at)(xvfb.pointer())) or xvfb.pointer(),
+                         (450, 290))
+        b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "web/LinkSecret.h"
+
+#include "server/SettingsFile.h"
+#include "util/Console.h"
+
+#include <QMessageAuthenticationCode>
+#include <QSettings>
+
+#include <sys/random.h>
+
+namespace quillmote::web {
+
+namespace {
+constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
+}
+
+LinkSecret::LinkSecret(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
+
+QByteArray LinkSecret::draw()
+{
+    QByteArray out(bytes, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < bytes) {
+        const ssize_t n = ::getrandom(out.data() + filled, static_cast<size_t>(bytes - filled), 0);
+        if (n > 0)
+            filled += n; // else EINTR: getrandom blocks until the pool is ready
+    }
+    return out;
+}
+
+const QByteArray& LinkSecret::secret()
+{
+    if (!m_secret.isEmpty())
+        return m_secret;
+    const QString stored =
+        QSettings(m_settingsPath, QSettings::IniFormat).value(QLatin1String(settingsKey)).toString();
+    const auto decoded = QByteArray::fromBase64Encoding(stored.toLatin1(), base64url);
+    if (decoded && decoded.decoded.size() == bytes) {
+        m_secret = decoded.decoded;
+        return m_secret;
+    }
+    if (!stored.isEmpty())
+        console::line(QStringLiteral("Stored WebRemoteSecret is not 128 bits; a new link was drawn."));
+    replace();
+    return m_secret;
+}
+
+void LinkSecret::replace()
+{
+    m_secret = draw();
+    settings::makePrivate(m_settingsPath);
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
+    settings.setValue(QLatin1String(settingsKey), QString::fromLatin1(m_secret.toBase64(base64url)));
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        console::line(
+            QStringLiteral("Failed to save the browser remote's link to %1; it holds for this run only.")
+                .arg(m_settingsPath));
+}
+
+QString LinkSecret::text()
+{
+    return QString::fromLatin1(secret().toBase64(base64url));
+}
+
+bool LinkSecret::answers(const QByteArray& secret, QByteArrayView challenge, QByteArrayView answer)
+{
+    const QByteArray expected =
+        QMessageAuthenticationCode::hash(challenge.toByteArray(), secret, QCryptographicHash::Sha256).toHex();
+    if (answer.size() != expected.size())
+        return false;
+    // Every byte is looked at whatever the first difference, so timing tells nothing of the answer.
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        difference |= static_cast<unsigned char>(expected[i] ^ answer[i]);
+    return difference == 0;
+}
+
+} // namespace quillmote::web

@@ -1,0 +1,409 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#include "web/WebRemote.h"
+
+#include "protocol/CommandDispatcher.h"
+#include "server/HostIdentity.h"
+#include "server/PairingGate.h"
+#include "server/Peer.h"
+#include "server/RemoteServer.h"
+#include "server/SettingsFile.h"
+#include "util/Console.h"
+#include "web/HttpRequest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QSettings>
+#include <QSysInfo>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QWebSocket>
+
+namespace quillmote::web {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// IPv4 peers of the dual-stack socket arrive as ::ffff:a.b.c.d: they are throttled and shown as
+// IPv4, as on the TCP listener.
+QHostAddress plainAddress(const QHostAddress& address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
+}
+
+QByteArray contentType(const QByteArray& path)
+{
+    if (path == "/" || path.endsWith(".html"))
+        return "text/html; charset=utf-8";
+    if (path.endsWith(".css"))
+        return "text/css; charset=utf-8";
+    if (path.endsWith(".js"))
+        return "text/javascript; charset=utf-8";
+    if (path.endsWith(".svg"))
+        return "image/svg+xml";
+    if (path.endsWith(".webmanifest"))
+        return "application/manifest+json";
+    return "application/octet-stream";
+}
+
+QString resourceOf(const QByteArray& path)
+{
+    return QStringLiteral(":/web") +
+           (path == "/" ? QStringLiteral("/index.html") : QString::fromLatin1(path));
+}
+
+void deleteLaterDeleter(QObject* object)
+{
+    object->deleteLater();
+}
+} // namespace
+
+// A connection still in its HTTP request: counted with the unpaired ones until it is answered
+// or handed on as a WebSocket.
+class HttpExchange : public OpenConnection
+{
+public:
+    explicit HttpExchange(QTcpSocket* socket)
+        : m_peer{nextConnectionIdentity(), plainAddress(socket->peerAddress())}, m_socket(socket),
+          m_accepted(Clock::now())
+    {
+        // A head not finished in time is not waited for: the connection is closed.
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        m_deadline.start(WebRemote::headTimeoutMs);
+    }
+    // Once answered nothing more is read; the deadline still closes a peer that does not take
+    // the answer. Handed on as a WebSocket, the handshake's own timeout takes over.
+    bool isDone() const { return m_done; }
+    void finish(bool handedOn)
+    {
+        m_done = true;
+        if (handedOn)
+            m_deadline.stop();
+    }
+    const Peer& peer() const override { return m_peer; }
+    Clock::time_point lastActivity() const override { return m_accepted; }
+    void shutdown() override
+    {
+        if (m_socket)
+            m_socket->abort();
+    }
+    QTcpSocket* socket() const { return m_socket; }
+
+private:
+    Peer m_peer;
+    QPointer<QTcpSocket> m_socket;
+    Clock::time_point m_accepted;
+    QTimer m_deadline;
+    bool m_done = false;
+};
+
+// One WebSocket of a page.
+class WebSession : public OpenConnection
+{
+public:
+    WebSession(QWebSocket* socket, QByteArray challenge)
+        : m_peer{nextConnectionIdentity(), plainAddress(socket->peerAddress())},
+          m_socket(socket, &deleteLaterDeleter), m_challenge(std::move(challenge)),
+          m_lastActivity(Clock::now())
+    {
+    }
+    const Peer& peer() const override { return m_peer; }
+    Clock::time_point lastActivity() const override { return m_lastActivity; }
+    void shutdown() override { m_socket->abort(); }
+
+    QWebSocket& socket() { return *m_socket; }
+    const QByteArray& challenge() const { return m_challenge; }
+    void touch() { m_lastActivity = Clock::now(); }
+    void send(const QString& text)
+    {
+        if (m_socket->bytesToWrite() > WebRemote::maxUnsentBytes) {
+            m_socket->abort();
+            return;
+        }
+        m_socket->sendTextMessage(text);
+    }
+    QTimer& pings() { return m_pings; }
+
+private:
+    Peer m_peer;
+    std::unique_ptr<QWebSocket, void (*)(QObject*)> m_socket;
+    QByteArray m_challenge;
+    Clock::time_point m_lastActivity;
+    QTimer m_pings;
+};
+
+WebRemote::WebRemote(Dependencies dependencies)
+    : m_server(dependencies.server), m_gate(dependencies.gate), m_dispatcher(dependencies.dispatcher),
+      m_settingsPath(std::move(dependencies.settingsPath)), m_port(dependencies.port),
+      m_enabled(dependencies.enabled), m_secret(m_settingsPath),
+      m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
+{
+    const QStringList names = QDir(QStringLiteral(":/web")).entryList(QDir::Files);
+    m_files << "/";
+    for (const QString& name : names)
+        m_files << "/" + name.toLatin1();
+    m_upgrader.setHandshakeTimeout(headTimeoutMs);
+    connect(&m_listener, &QTcpServer::newConnection, this, &WebRemote::acceptPending);
+    connect(&m_upgrader, &QWebSocketServer::newConnection, this, &WebRemote::acceptWebSocket);
+    // Drawn and stored at start-up, with the other settings, rather than at some later moment
+    // while the server is already running.
+    if (m_enabled)
+        m_secret.secret();
+}
+
+WebRemote::~WebRemote()
+{
+    stop();
+}
+
+QString WebRemote::link()
+{
+    if (!isListening())
+        return {};
+    return QStringLiteral("http://%1:%2/#k=%3").arg(linkAddress()).arg(port()).arg(m_secret.text());
+}
+
+void WebRemote::start()
+{
+    if (!m_enabled || isListening())
+        return;
+    m_secret.secret(); // drawn and stored before anyone is shown a link
+    bool bound = m_listener.listen(QHostAddress::Any, m_port.port);
+    if (!bound && m_port.port != 0 && m_port.fallBackWhenTaken &&
+        m_listener.serverError() == QAbstractSocket::AddressInUseError) {
+        console::line(
+            QStringLiteral("Port %1 is in use; the browser remote listens on a port the system chooses")
+                .arg(m_port.port));
+        bound = m_listener.listen(QHostAddress::Any, 0);
+    }
+    if (!bound) {
+        console::line(QStringLiteral("Browser remote failed: ") + m_listener.errorString());
+        return;
+    }
+    Q_EMIT listening(port());
+    Q_EMIT linkChanged(link());
+}
+
+void WebRemote::stop()
+{
+    const bool wasListening = isListening();
+    m_listener.close();
+    const auto exchanges = std::exchange(m_exchanges, {});
+    for (const std::shared_ptr<HttpExchange>& exchange : exchanges)
+        exchange->shutdown();
+    const QList<quint64> sessions = m_sessions.keys();
+    for (const quint64 identity : sessions)
+        endSession(identity);
+    if (wasListening)
+        Q_EMIT linkChanged({});
+}
+
+void WebRemote::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    saveEnabled();
+    if (enabled)
+        start();
+    else
+        stop();
+}
+
+void WebRemote::saveEnabled()
+{
+    settings::makePrivate(m_settingsPath);
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
+    settings.setValue(QLatin1String(enabledKey), m_enabled);
+    settings.sync();
+}
+
+void WebRemote::newLink()
+{
+    m_secret.replace();
+    Q_EMIT linkChanged(link());
+}
+
+QString WebRemote::linkAddress()
+{
+    QFile routes(QStringLiteral("/proc/net/route"));
+    const QString routeInterface =
+        routes.open(QIODevice::ReadOnly) ? host::defaultRouteInterface(routes.readAll()) : QString();
+    QString fallback;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& interface : interfaces) {
+        const auto flags = interface.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) || flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            if (interface.name() == routeInterface)
+                return entry.ip().toString();
+            if (fallback.isEmpty())
+                fallback = entry.ip().toString();
+        }
+    }
+    return fallback.isEmpty() ? QStringLiteral("localhost") : fallback;
+}
+
+QStringList WebRemote::hostNames()
+{
+    const QString name = QSysInfo::machineHostName().toLower();
+    QStringList names{QStringLiteral("localhost"), name, name + QStringLiteral(".local")};
+    const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+    for (QHostAddress address : addresses) {
+        address.setScopeId({});
+        names << address.toString().toLower();
+    }
+    return names;
+}
+
+void WebRemote::acceptPending()
+{
+    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        // As on the phone app's connections: a reply is not held back waiting for an earlier one's ACK.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        auto exchange = std::make_shared<HttpExchange>(socket);
+        const quint64 identity = exchange->peer().identity;
+        // A head that does not fit must not grow the buffer; one byte more tells it did not fit.
+        socket->setReadBufferSize(maxHeadBytes + 1);
+        m_exchanges.insert(identity, exchange);
+        m_server.admit(exchange);
+        connect(socket, &QTcpSocket::readyRead, socket, [this, exchange] { readHead(exchange); });
+        connect(socket, &QTcpSocket::disconnected, socket, [this, socket, identity] {
+            m_exchanges.remove(identity);
+            socket->deleteLater();
+        });
+    }
+}
+
+void WebRemote::readHead(std::shared_ptr<HttpExchange> exchange)
+{
+    QTcpSocket* socket = exchange->socket();
+    if (!socket || exchange->isDone())
+        return;
+    const QByteArray buffered = socket->peek(maxHeadBytes + 1);
+    const qsizetype end = buffered.indexOf("\r\n\r\n");
+    if (end < 0 || end + 4 > maxHeadBytes) {
+        if (buffered.size() > maxHeadBytes || (end >= 0 && end + 4 > maxHeadBytes))
+            socket->abort();
+        return;
+    }
+    const quint64 identity = exchange->peer().identity;
+    const std::optional<RequestHead> head = parseHead(QByteArrayView(buffered).first(end + 4));
+    const Verdict verdict = head ? checkRequest(*head, hostNames(), port(), m_files)
+                                 : Verdict{Verdict::Kind::Refuse, 400, {}, {}};
+    exchange->finish(verdict.kind == Verdict::Kind::Upgrade);
+    if (verdict.kind == Verdict::Kind::Upgrade) {
+        // The head stays in the socket's buffer for the WebSocket handshake to read.
+        socket->disconnect(socket);
+        socket->setReadBufferSize(0);
+        m_exchanges.remove(identity);
+        m_upgrader.handleConnection(socket);
+        return;
+    }
+    socket->read(end + 4);
+    QByteArray body;
+    if (verdict.kind == Verdict::Kind::File) {
+        QFile file(resourceOf(verdict.path));
+        if (file.open(QIODevice::ReadOnly))
+            body = file.readAll();
+    } else {
+        body = QByteArray::number(verdict.status) + '\n';
+    }
+    socket->write(response(verdict.status, verdict.host,
+                           verdict.kind == Verdict::Kind::File ? contentType(verdict.path)
+                                                               : QByteArray("text/plain; charset=utf-8"),
+                           body));
+    socket->disconnectFromHost();
+}
+
+void WebRemote::acceptWebSocket()
+{
+    while (QWebSocket* socket = m_upgrader.nextPendingConnection()) {
+        socket->setParent(nullptr);
+        // A handshake that finished after the browser remote was turned off is not let in.
+        if (!isListening()) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setMaxAllowedIncomingMessageSize(maxMessageBytes);
+        socket->setMaxAllowedIncomingFrameSize(maxMessageBytes);
+        const QByteArray challenge = LinkSecret::draw().toHex();
+        auto session = std::make_shared<WebSession>(socket, challenge);
+        const quint64 identity = session->peer().identity;
+        WebSession* raw = session.get();
+        m_sessions.insert(identity, session);
+        m_server.admit(session);
+        connect(socket, &QWebSocket::textMessageReceived, this,
+                [this, identity](const QString& message) { handleMessage(identity, message); });
+        connect(socket, &QWebSocket::binaryMessageReceived, this,
+                [socket] { socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported); });
+        connect(socket, &QWebSocket::pong, this, [raw] { raw->touch(); });
+        connect(socket, &QWebSocket::disconnected, this, [this, identity] { endSession(identity); });
+        raw->pings().setInterval(pingIntervalMs);
+        connect(&raw->pings(), &QTimer::timeout, this, [raw] {
+            // A phone that went out of range or to sleep answers nothing: its buttons must not stay held.
+            if (Clock::now() - raw->lastActivity() >= std::chrono::milliseconds(silenceLimitMs))
+                raw->socket().abort();
+            else
+                raw->socket().ping();
+        });
+        raw->pings().start();
+        raw->send(QStringLiteral("CHALLENGE:") + QString::fromLatin1(challenge));
+    }
+}
+
+void WebRemote::handleMessage(quint64 identity, const QString& message)
+{
+    const std::shared_ptr<WebSession> held = m_sessions.value(identity);
+    if (!held)
+        return;
+    WebSession& session = *held;
+    session.touch();
+    constexpr QLatin1StringView auth("AUTH:");
+    if (message == QLatin1String("PING")) {
+        session.send(QStringLiteral("PONG"));
+        return;
+    }
+    QString reply;
+    if (message.startsWith(auth)) {
+        const QByteArray answer = message.mid(auth.size()).toLatin1();
+        const QByteArray& secret = m_secret.secret();
+        const bool paired = m_gate.pairWithProof(session.peer().identity, session.peer().address, [&] {
+            return LinkSecret::answers(secret, session.challenge(), answer);
+        });
+        reply = paired ? QStringLiteral("PAIR_SUCCESS|") + m_server.linkLayerAddress()
+                       : QStringLiteral("PAIR_FAILED");
+    } else {
+        reply = m_dispatcher.dispatchCommand(session.peer(), message);
+    }
+    // The session may have ended while the command ran (a search spins the event loop).
+    if (!reply.isEmpty() && m_sessions.contains(session.peer().identity))
+        session.send(reply);
+}
+
+void WebRemote::endSession(quint64 identity)
+{
+    const std::shared_ptr<WebSession> session = m_sessions.take(identity);
+    if (!session)
+        return;
+    session->pings().stop();
+    session->socket().disconnect(this);
+    session->socket().abort();
+    m_repeatedLines.line(QStringLiteral("连接断开"));
+    m_dispatcher.connectionEnded(session->peer());
+    // Often called from one of the session's own signals: it goes on the next turn of the loop.
+    QMetaObject::invokeMethod(
+        this, [session] {}, Qt::QueuedConnection);
+}
+
+} // namespace quillmote::web

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "server/Listener.h"
+#include "util/Console.h"
+#include "web/LinkSecret.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QWebSocketServer>
+
+#include <memory>
+
+namespace quillmote {
+
+class CommandDispatcher;
+class PairingGate;
+class RemoteServer;
+
+namespace web {
+
+class HttpExchange;
+class WebSession;
+
+// The browser remote: the page's files and a WebSocket at /ws on a port of its own. Each
+// WebSocket message is one command for the same dispatcher as the TCP connections, answered by
+// one message (none for an empty reply); a WebSocket pairs with the code, or by answering the
+// challenge it is sent with the link's secret. HTTP stays here: the server and the dispatcher
+// see only connections and commands.
+class WebRemote : public QObject
+{
+    Q_OBJECT
+public:
+    // The port the browser remote prefers, next to the phone app's.
+    static constexpr quint16 defaultPort = QUILLMOTE_DEFAULT_WEB_PORT;
+    static constexpr auto enabledKey = "WebRemote";
+    static constexpr auto portKey = "WebPort";
+    static constexpr qsizetype maxMessageBytes = 64 * 1024;
+    static constexpr int headTimeoutMs = 10'000;
+    static constexpr int pingIntervalMs = 2'000;
+    static constexpr int silenceLimitMs = 6'000;
+    // Replies a peer does not read are not kept beyond this.
+    static constexpr qint64 maxUnsentBytes = 1024 * 1024;
+
+    struct Dependencies
+    {
+        RemoteServer& server;
+        PairingGate& gate;
+        CommandDispatcher& dispatcher;
+        QString settingsPath;
+        PortChoice port = {defaultPort, true};
+        // Off: nothing listens until setEnabled(true).
+        bool enabled = true;
+    };
+
+    explicit WebRemote(Dependencies dependencies);
+    ~WebRemote() override;
+
+    bool isEnabled() const { return m_enabled; }
+    bool isListening() const { return m_listener.isListening(); }
+    quint16 port() const { return m_listener.isListening() ? m_listener.serverPort() : 0; }
+    // http://ADDRESS:PORT/#k=SECRET while listening, else empty.
+    QString link();
+
+    // Listens, when enabled and not listening yet.
+    void start();
+    // Turns the browser remote on or off, and keeps the choice in the settings (WebRemote=).
+    void setEnabled(bool enabled);
+    // Draws a new secret: phones with the old link must scan the new one.
+    void newLink();
+
+    // The address for the link: the IPv4 address of the default route's interface, else
+    // another one of an interface that is up and not loopback, else localhost.
+    static QString linkAddress();
+    // What this computer may be called in a Host header, in lower case.
+    static QStringList hostNames();
+
+Q_SIGNALS:
+    void listening(quint16 port);
+    // The link changed: listening started or stopped, or a new secret was drawn.
+    void linkChanged(const QString& link);
+
+private:
+    void stop();
+    void acceptPending();
+    void readHead(std::shared_ptr<HttpExchange> exchange);
+    void acceptWebSocket();
+    void handleMessage(quint64 identity, const QString& message);
+    void endSession(quint64 identity);
+    void saveEnabled();
+
+    RemoteServer& m_server;
+    PairingGate& m_gate;
+    CommandDispatcher& m_dispatcher;
+    QString m_settingsPath;
+    PortChoice m_port;
+    bool m_enabled;
+    LinkSecret m_secret;
+    QTcpServer m_listener;
+    QWebSocketServer m_upgrader;
+    QList<QByteArray> m_files;
+    QHash<quint64, std::shared_ptr<HttpExchange>> m_exchanges;
+    QHash<quint64, std::shared_ptr<WebSession>> m_sessions;
+    console::RepeatedLines m_repeatedLines;
+};
+
+} // namespace web
+} // namespace quillmote
