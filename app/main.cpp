@@ -87,8 +87,12 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
     if (!services)
         return 2;
 
+    // Not quit(): that first asks every window to close, and ours refuses (it hides instead), so
+    // whether the application ended would depend on the order Qt visits a tray icon's window
+    // and ours.
+    const auto quit = [] { QCoreApplication::exit(0); };
     SignalWatcher signals;
-    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, quit);
     ui::TrayApplication trayApplication({
         .server = services->server(),
         .gate = services->gate(),
@@ -96,7 +100,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .access = services->access(),
         .settingsPath = settingsFilePath(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
-        .quit = [] { QCoreApplication::quit(); },
+        .quit = quit,
         .webRemote = &services->webRemote(),
     });
     QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,

@@ -101,12 +101,20 @@
         <translation>v%@</translation>
     </message>
     <message>
-        <source>检查更新</source>
-        <translation>Check for Updates</translation>
+        <source>打开主页</source>
+        <translation>Open Home Page</translation>
     </message>
     <message>
         <source>点击关闭按钮将最小化到状态栏</source>
         <translation>Closing this window keeps Quillmote in the tray</translation>
+    </message>
+    <message>
+        <source>关闭窗口后 Quillmote 仍在运行，再次启动它即可打开此窗口</source>
+        <translation>Quillmote keeps running when this window is closed: launch it again to bring the window back</translation>
+    </message>
+    <message>
+        <source>登录时启动的是构建目录中的程序（%1），删除该目录后将无法启动</source>
+        <translation>Login start runs the program in a build folder (%1): it stops working once that folder is removed</translation>
     </message>
     <message>
         <source>退出应用</source>
@@ -162,6 +170,22 @@
     <message>
         <source>开始使用</source>
         <translation>Get Started</translation>
+    </message>
+    <message>
+        <source>重新检查</source>
+        <translation>Check Again</translation>
+    </message>
+    <message>
+        <source>已重新检查：avahi-daemon 未运行。开始使用后，手机仍可按地址连接</source>
+        <translation>Checked again: avahi-daemon is not running. Once you get started, phones can still connect by address</translation>
+    </message>
+    <message>
+        <source>已重新检查：服务无法启动（%1）</source>
+        <translation>Checked again: the service cannot start (%1)</translation>
+    </message>
+    <message>
+        <source>已重新检查：仍在等待 avahi-daemon 回应</source>
+        <translation>Checked again: still waiting for avahi-daemon to answer</translation>
     </message>
     <message>
         <source>欢迎使用 Quillmote</source>

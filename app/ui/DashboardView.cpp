@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadialGradient>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 namespace quillmote::ui {
@@ -168,13 +169,32 @@ void DashboardView::buildWarningAndLoginStart(QWidget* parent, QVBoxLayout* layo
     m_loginStart->setFont(fonts::caption());
     m_loginStart->setChecked(LoginStart::isEnabled());
     connect(m_loginStart, &QCheckBox::toggled, this, [this](bool enabled) {
-        if (LoginStart::setEnabled(enabled, QCoreApplication::applicationFilePath()))
-            return;
-        console::line(QStringLiteral("Could not change the login start in ") + LoginStart::entryPath());
-        const QSignalBlocker blocker(m_loginStart);
-        m_loginStart->setChecked(LoginStart::isEnabled());
+        if (!LoginStart::setEnabled(enabled,
+                                    LoginStart::programFor(QCoreApplication::applicationFilePath()))) {
+            console::line(QStringLiteral("Could not change the login start in ") + LoginStart::entryPath());
+            const QSignalBlocker blocker(m_loginStart);
+            m_loginStart->setChecked(LoginStart::isEnabled());
+        }
+        renderLoginStartNote();
     });
     layout->addWidget(m_loginStart, 0, Qt::AlignHCenter);
+    m_loginStartNote = new QLabel(parent);
+    m_loginStartNote->setFont(fonts::caption());
+    m_loginStartNote->setForegroundRole(QPalette::PlaceholderText);
+    m_loginStartNote->setWordWrap(true);
+    m_loginStartNote->setAlignment(Qt::AlignCenter);
+    layout->addWidget(m_loginStartNote);
+    renderLoginStartNote();
+}
+
+void DashboardView::renderLoginStartNote()
+{
+    const QString program = LoginStart::entryProgram();
+    const bool inBuild = !program.isEmpty() && LoginStart::isInBuildFolder(program);
+    m_loginStartNote->setText(
+        inBuild ? tr("登录时启动的是构建目录中的程序（%1），删除该目录后将无法启动").arg(program)
+                : QString());
+    m_loginStartNote->setVisible(inBuild);
 }
 
 QWidget* DashboardView::buildApplicationRow()
@@ -201,14 +221,14 @@ QWidget* DashboardView::buildApplicationRow()
     names->addWidget(m_version);
     appLayout->addLayout(names);
     appLayout->addStretch();
-    m_update = new QPushButton(symbolIcon(Symbol::Refresh, palette().color(QPalette::ButtonText)),
-                               tr("检查更新"), appRow);
-    connect(m_update, &QPushButton::clicked, this, [this] {
+    m_homePage = new QPushButton(symbolIcon(Symbol::Network, palette().color(QPalette::ButtonText)),
+                                 tr("打开主页"), appRow);
+    connect(m_homePage, &QPushButton::clicked, this, [this] {
         const QUrl url(QString::fromLatin1(homePage));
         if (url.isValid() && m_context.openUrl)
             m_context.openUrl(url);
     });
-    appLayout->addWidget(m_update);
+    appLayout->addWidget(m_homePage);
     return appRow;
 }
 
@@ -219,11 +239,11 @@ QWidget* DashboardView::buildFooter()
     footer->setAutoFillBackground(true);
     auto* footerLayout = new QHBoxLayout(footer);
     footerLayout->setContentsMargins(16, 8, 16, 8);
-    auto* hint = new QLabel(tr("点击关闭按钮将最小化到状态栏"), footer);
-    hint->setFont(fonts::caption2());
-    hint->setForegroundRole(QPalette::PlaceholderText);
-    footerLayout->addWidget(hint);
-    footerLayout->addStretch();
+    m_closeHint = new QLabel(footer);
+    m_closeHint->setFont(fonts::caption2());
+    m_closeHint->setForegroundRole(QPalette::PlaceholderText);
+    m_closeHint->setWordWrap(true);
+    footerLayout->addWidget(m_closeHint, 1);
     m_quit = new QPushButton(tr("退出应用"), footer);
     m_quit->setFlat(true);
     m_quit->setFont(fonts::caption());
@@ -241,12 +261,22 @@ QString DashboardView::statusText() const
     return m_status->text();
 }
 
+void DashboardView::showEvent(QShowEvent* event)
+{
+    // A panel with a tray may have come or gone since the window was last shown. Asked here
+    // rather than on every change: the answer costs a trip to the display server.
+    m_closeHint->setText(QSystemTrayIcon::isSystemTrayAvailable()
+                             ? tr("点击关闭按钮将最小化到状态栏")
+                             : tr("关闭窗口后 Quillmote 仍在运行，再次启动它即可打开此窗口"));
+    QWidget::showEvent(event);
+}
+
 void DashboardView::changeEvent(QEvent* event)
 {
     // A theme switched while running (light to dark): what was drawn from the old palette
     // is drawn again.
     if (event->type() == QEvent::PaletteChange) {
-        m_update->setIcon(symbolIcon(Symbol::Refresh, palette().color(QPalette::ButtonText)));
+        m_homePage->setIcon(symbolIcon(Symbol::Network, palette().color(QPalette::ButtonText)));
         render();
     }
     QWidget::changeEvent(event);

@@ -38,7 +38,7 @@ private:
 };
 
 // The main window once onboarding is done: the pairing code, the connection state, a warning
-// while input cannot be posted, the version, and the update and quit buttons. It never
+// while input cannot be posted, the version, and the home page and quit buttons. It never
 // starts the server.
 class DashboardView : public QWidget
 {
@@ -55,10 +55,15 @@ public:
     QLabel* statusLabel() const { return m_status; }
     QLabel* versionLabel() const { return m_version; }
     QPushButton* warningButton() const { return m_warning; }
-    QPushButton* updateButton() const { return m_update; }
+    QPushButton* homePageButton() const { return m_homePage; }
+    // How to get the window back once closed: from the tray, or where there is none, by
+    // launching Quillmote again.
+    QLabel* closeHint() const { return m_closeHint; }
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
     QCheckBox* loginStartSwitch() const { return m_loginStart; }
+    // Shown while the login start runs a program in a build folder.
+    QLabel* loginStartNote() const { return m_loginStartNote; }
     QLabel* addressLabel() const { return m_address; }
     QLabel* serviceNotice() const { return m_serviceNotice; }
     // Null without a browser remote.
@@ -68,12 +73,14 @@ public:
     void requestPermission();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     QLayout* buildCodeBlock(QWidget* parent);
     QWidget* buildStatusCapsule(QWidget* parent);
     void buildWarningAndLoginStart(QWidget* parent, QVBoxLayout* layout);
+    void renderLoginStartNote();
     QWidget* buildApplicationRow();
     QWidget* buildFooter();
     void render();
@@ -86,10 +93,12 @@ private:
     QPushButton* m_warning;
     input::InputAccess::State m_access = input::InputAccess::State::Unavailable;
     QLabel* m_version;
-    QPushButton* m_update;
+    QPushButton* m_homePage;
+    QLabel* m_closeHint;
     QPushButton* m_quit;
     PairingAttemptsNotice* m_attempts;
     QCheckBox* m_loginStart;
+    QLabel* m_loginStartNote;
     QLabel* m_address;
     QLabel* m_serviceNotice;
     WebRemoteCard* m_webRemote = nullptr;

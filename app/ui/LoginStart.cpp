@@ -3,6 +3,7 @@
 #include "app/ui/LoginStart.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -49,6 +50,44 @@ bool LoginStart::setEnabled(bool enabled, const QString& program)
         return false;
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(entry(program)) >= 0 && file.commit();
+}
+
+QString LoginStart::programFor(const QString& running)
+{
+    if (!isInBuildFolder(running))
+        return running;
+    const QString installed = QStandardPaths::findExecutable(QStringLiteral("quillmote"));
+    return installed.isEmpty() || isInBuildFolder(installed) ? running : installed;
+}
+
+QString LoginStart::entryProgram()
+{
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.startsWith("Exec=\""))
+            continue;
+        // Undoes the quoting of entry(): a backslash takes the next character as it is.
+        QByteArray program;
+        for (qsizetype i = 6; i < line.size() && line[i] != '"'; ++i) {
+            if (line[i] == '\\' && i + 1 < line.size())
+                ++i;
+            program += line[i];
+        }
+        return QString::fromUtf8(program);
+    }
+    return {};
+}
+
+bool LoginStart::isInBuildFolder(const QString& program)
+{
+    for (QDir dir = QFileInfo(program).absoluteDir();;) {
+        if (dir.exists(QStringLiteral("CMakeCache.txt")))
+            return true;
+        if (!dir.cdUp())
+            return false;
+    }
 }
 
 } // namespace quillmote::ui

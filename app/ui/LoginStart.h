@@ -18,6 +18,13 @@ public:
     static bool setEnabled(bool enabled, const QString& program);
     // The entry's text; the path is quoted as the Desktop Entry rules ask.
     static QByteArray entry(const QString& program);
+    // What the entry should start when `running` runs: the installed program found on PATH
+    // instead of one in a build folder, which goes away with a clean build.
+    static QString programFor(const QString& running);
+    // The program the existing entry starts; empty without an entry.
+    static QString entryProgram();
+    // Whether `program` lies in a CMake build tree (a folder above it holds CMakeCache.txt).
+    static bool isInBuildFolder(const QString& program);
 };
 
 } // namespace quillmote::ui

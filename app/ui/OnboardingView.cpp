@@ -6,6 +6,7 @@
 #include "app/ui/Fonts.h"
 #include "app/ui/PermissionRow.h"
 #include "app/ui/ServiceNotice.h"
+#include "server/Listener.h"
 #include "server/RemoteServer.h"
 
 #include <QFrame>
@@ -34,6 +35,8 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
     m_serviceNotice = new ServiceNotice(m_context.server, this);
     layout->addWidget(m_serviceNotice);
     layout->addLayout(buildStartButton());
+    // On Linux nothing is granted here: the row's button checks the listener again.
+    m_networkRow->button()->setText(tr("重新检查"));
 
     connect(&m_context.access, &input::InputAccess::accessChanged, this, &OnboardingView::refreshAccess);
     connect(&m_context.server, &RemoteServer::listenerStateChanged, this, &OnboardingView::refreshNetwork);
@@ -82,7 +85,7 @@ QLayout* OnboardingView::buildStartButton()
     buttonRow->setContentsMargins(40, 0, 40, 20);
     buttonRow->addWidget(m_startButton);
     connect(m_startButton, &QPushButton::clicked, this, [this] {
-        if (m_accessibilityGranted && m_networkGranted && m_onComplete)
+        if (canStart() && m_onComplete)
             m_onComplete();
     });
     return buttonRow;
@@ -114,12 +117,9 @@ void OnboardingView::refreshAccess()
 
 void OnboardingView::refreshNetwork()
 {
+    // Without avahi-daemon the row turns granted once it runs; until then the notice says why.
     if (isListenerReady(m_context.server)) {
         m_networkGranted = true;
-        m_isCheckingNetwork = false;
-    } else if (isAdvertisingUnavailable(m_context.server)) {
-        // Nothing to wait for until avahi-daemon runs: the notice says so, and the row turns
-        // granted when it does.
         m_isCheckingNetwork = false;
     }
     render();
@@ -135,9 +135,26 @@ void OnboardingView::checkNetwork()
 void OnboardingView::requestNetwork()
 {
     m_isCheckingNetwork = true;
+    m_networkChecked = true;
     m_context.server.start();
-    QTimer::singleShot(networkRecheckDelayMs, this, &OnboardingView::checkNetwork);
+    // The row spins for the whole check, then says what it found.
+    QTimer::singleShot(networkRecheckDelayMs, this, [this] {
+        m_isCheckingNetwork = false;
+        checkNetwork();
+    });
     render();
+}
+
+QString OnboardingView::networkFinding() const
+{
+    const Listener* listener = m_context.server.listener();
+    if (m_networkGranted || !m_networkChecked || m_isCheckingNetwork || !listener)
+        return tr("用于在局域网内发现和连接您的设备");
+    if (listener->state() == ListenerState::Waiting)
+        return tr("已重新检查：avahi-daemon 未运行。开始使用后，手机仍可按地址连接");
+    if (listener->state() == ListenerState::Failed)
+        return tr("已重新检查：服务无法启动（%1）").arg(listener->error());
+    return tr("已重新检查：仍在等待 avahi-daemon 回应");
 }
 
 void OnboardingView::openAccessibilitySettings()
@@ -158,9 +175,14 @@ void OnboardingView::render()
                                       : tr("用于模拟鼠标移动、点击和键盘输入"));
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
+    m_networkRow->setDescription(networkFinding());
+    m_startButton->setEnabled(canStart());
+}
+
+bool OnboardingView::canStart() const
+{
     // Without DNS-SD phones can still connect by address: nobody is kept from starting.
-    m_startButton->setEnabled(m_accessibilityGranted &&
-                              (m_networkGranted || isAdvertisingUnavailable(m_context.server)));
+    return m_accessibilityGranted && (m_networkGranted || isAdvertisingUnavailable(m_context.server));
 }
 
 } // namespace quillmote::ui

@@ -18,8 +18,9 @@ namespace quillmote::ui {
 class PermissionRow;
 
 // The first-run view: whether input may be posted and whether the server listens, and the
-// button that completes the onboarding once both are granted. Both rows follow what the server
-// and the input backend report; the server is started a second after the view first appears.
+// button that completes the onboarding once input may be posted and the server listens
+// (advertised or not). Both rows follow what the server and the input backend report; the
+// server is started a second after the view first appears.
 class OnboardingView : public QWidget
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool networkGranted() const { return m_networkGranted; }
     bool isCheckingNetwork() const { return m_isCheckingNetwork; }
+    // Input access granted, and the server either advertised or listening without avahi-daemon.
+    bool canStart() const;
     PermissionRow* accessibilityRow() const { return m_accessibilityRow; }
     PermissionRow* networkRow() const { return m_networkRow; }
     QPushButton* startButton() const { return m_startButton; }
@@ -53,6 +56,8 @@ private:
     void refreshAccess();
     void refreshNetwork();
     void render();
+    // What the network row says: what it is for, or what the user's last check found.
+    QString networkFinding() const;
 
     ViewContext m_context;
     std::function<void()> m_onComplete;
@@ -61,6 +66,7 @@ private:
     input::InputAccess::State m_access = input::InputAccess::State::Unavailable;
     bool m_networkGranted = false;
     bool m_isCheckingNetwork = false;
+    bool m_networkChecked = false;
     PermissionRow* m_accessibilityRow;
     PermissionRow* m_networkRow;
     QPushButton* m_startButton;

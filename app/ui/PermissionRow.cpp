@@ -61,6 +61,11 @@ void PermissionRow::setDescription(const QString& description)
     m_description->setText(description);
 }
 
+QString PermissionRow::description() const
+{
+    return m_description->text();
+}
+
 void PermissionRow::setGranted(bool granted)
 {
     m_granted = granted;

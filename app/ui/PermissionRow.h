@@ -28,6 +28,7 @@ public:
     void setGranted(bool granted);
     void setLoading(bool loading);
     void setDescription(const QString& description);
+    QString description() const;
     bool isGranted() const { return m_granted; }
     bool isLoading() const { return m_loading; }
     // What the row shows on its right: the granted mark wins over the progress indicator.

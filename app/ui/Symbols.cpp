@@ -82,12 +82,6 @@ void paintSymbol(QPainter& p, Symbol symbol, const QColor& color, const QRectF& 
         p.setBrush(color);
         p.drawEllipse(QPointF(c.x(), r.top() + s * 0.78), s * 0.07, s * 0.07);
         break;
-    case Symbol::Refresh:
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        p.drawArc(r.adjusted(s * 0.18, s * 0.18, -s * 0.18, -s * 0.18), 30 * 16, 150 * 16);
-        p.drawArc(r.adjusted(s * 0.18, s * 0.18, -s * 0.18, -s * 0.18), 210 * 16, 150 * 16);
-        break;
     }
 }
 

@@ -9,7 +9,7 @@
 namespace quillmote::ui {
 
 // The few symbols the views use, drawn here so that they look the same under every icon theme.
-enum class Symbol { CheckCircle, Warning, Circle, CircleFilled, Pointer, Network, Refresh };
+enum class Symbol { CheckCircle, Warning, Circle, CircleFilled, Pointer, Network };
 
 QIcon symbolIcon(Symbol symbol, const QColor& color);
 

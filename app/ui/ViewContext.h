@@ -22,7 +22,7 @@ class WebRemote;
 
 namespace ui {
 
-// The project's home page, opened by the update button.
+// The project's home page, opened from the dashboard.
 inline constexpr char homePage[] = "https://quillmote.org/";
 
 // What every view works with. The application passes the shared instances and the desktop's

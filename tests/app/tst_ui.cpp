@@ -95,7 +95,11 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(d.listener()->state(), ListenerState::Failed, 1000);
         view->networkRow()->button()->click();
         QCOMPARE(d.listener()->state(), ListenerState::Setup);
+        // No avahi-daemon for the new one either: the row spins for the whole check, then says so.
+        Q_EMIT d.fixture.lastAdvertiser->unreachable(QStringLiteral("no bus"));
         QCOMPARE(view->networkRow()->status(), Status::Loading);
+        QTRY_COMPARE_WITH_TIMEOUT(view->networkRow()->status(), Status::Button, 3000);
+        QVERIFY(view->networkRow()->description().contains(QLatin1String("avahi-daemon")));
         d.establish();
         QTRY_COMPARE_WITH_TIMEOUT(view->networkRow()->status(), Status::Granted, 2500);
         view->startButton()->click();
@@ -197,9 +201,11 @@ private Q_SLOTS:
     void loginStart_switchWritesAValidEntryAndRemovesIt()
     {
         QTemporaryDir config;
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME"), oldPath = qgetenv("PATH");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
+        qputenv("PATH", config.path().toUtf8()); // nothing installed until the test puts it there
+        const auto restore =
+            qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig), qputenv("PATH", oldPath); });
         Desktop d;
         DashboardView dashboard(d.context());
         QVERIFY(!dashboard.loginStartSwitch()->isChecked());
@@ -208,12 +214,22 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() +
                                          "\" --minimized\n"));
+        // This test runs from a build folder and nothing else is installed: the dashboard says so.
+        QVERIFY(dashboard.loginStartNote()->isVisibleTo(&dashboard) &&
+                dashboard.loginStartNote()->text().contains(QCoreApplication::applicationFilePath()));
         QCOMPARE(QString::fromUtf8(LoginStart::entry(QStringLiteral("/opt/my \"apps\"/$q")))
                      .section(QLatin1Char('\n'), 4, 4),
                  QStringLiteral("Exec=\"/opt/my \\\"apps\\\"/\\$q\" --minimized"));
         dashboard.loginStartSwitch()->click();
         QVERIFY(!entry.exists());
         QVERIFY(!DashboardView(d.context()).loginStartSwitch()->isChecked());
+        // An installed program on PATH is the one started at login.
+        QFile installed(config.filePath(QStringLiteral("quillmote")));
+        QVERIFY(installed.open(QIODevice::WriteOnly) &&
+                installed.setPermissions(QFile::ExeOwner | QFile::ReadOwner));
+        dashboard.loginStartSwitch()->click();
+        QCOMPARE(LoginStart::entryProgram(), installed.fileName());
+        QVERIFY(dashboard.loginStartNote()->isHidden());
     }
 
     void singleInstance_secondLaunchShowsTheFirst_inAPrivateFolder()
@@ -376,6 +392,10 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Waiting for a connection..."));
         DashboardView english(d.context());
         QCOMPARE(english.statusText(), QStringLiteral("Service not running"));
+        english.show(); // without a tray, as on GNOME: the window comes back by launching again
+        QVERIFY(english.closeHint()->text().contains(QLatin1String("launch it again")));
+        english.homePageButton()->click(); // what it does, not an update
+        QCOMPARE(d.openedUrls, QList<QUrl>{QUrl(QString::fromLatin1(homePage))});
         OnboardingView onboarding(d.context(), {});
         QCOMPARE(onboarding.startButton()->text(), QStringLiteral("Get Started"));
         PairingAttemptsNotice notice(d.fixture.gate);
