@@ -4,6 +4,10 @@
 
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
 #include <linux/input-event-codes.h>
 
 namespace quillmote::actions {
@@ -67,13 +71,77 @@ const std::vector<DesktopActions>& desktopActions()
 }
 } // namespace
 
-DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const QString& home)
+std::optional<KeyChord> parseAccelerator(QStringView accelerator)
+{
+    input::ModifierSet modifiers = 0;
+    while (accelerator.startsWith(u'<')) {
+        const qsizetype end = accelerator.indexOf(u'>');
+        if (end < 0)
+            return std::nullopt;
+        const QStringView name = accelerator.mid(1, end - 1);
+        static const std::pair<QStringView, input::Modifier> names[] = {
+            {u"Super", Super}, {u"Control", Control}, {u"Ctrl", Control},      {u"Primary", Control},
+            {u"Alt", Alt},     {u"Mod1", Alt},        {u"Shift", input::Shift}};
+        const auto found = std::find_if(std::begin(names), std::end(names), [name](const auto& entry) {
+            return name.compare(entry.first, Qt::CaseInsensitive) == 0;
+        });
+        if (found == std::end(names))
+            return std::nullopt;
+        modifiers |= found->second;
+        accelerator = accelerator.mid(end + 1);
+    }
+    // The keys a show-desktop binding plausibly uses; any other leaves the overview in charge.
+    static const QStringView rows[] = {u"qwertyuiop", u"asdfghjkl", u"zxcvbnm"};
+    static const std::uint16_t rowStarts[] = {KEY_Q, KEY_A, KEY_Z};
+    if (accelerator.size() == 1) {
+        const QChar c = accelerator[0].toLower();
+        for (std::size_t row = 0; row < std::size(rows); ++row) {
+            if (const qsizetype at = rows[row].indexOf(c); at >= 0)
+                return KeyChord{static_cast<std::uint16_t>(rowStarts[row] + at), modifiers};
+        }
+        if (c >= u'1' && c <= u'9')
+            return KeyChord{static_cast<std::uint16_t>(KEY_1 + (c.unicode() - u'1')), modifiers};
+        if (c == u'0')
+            return KeyChord{KEY_0, modifiers};
+        return std::nullopt;
+    }
+    static const std::pair<QStringView, std::uint16_t> keys[] = {
+        {u"Home", KEY_HOME}, {u"End", KEY_END},     {u"Up", KEY_UP},      {u"Down", KEY_DOWN},
+        {u"Left", KEY_LEFT}, {u"Right", KEY_RIGHT}, {u"Escape", KEY_ESC}, {u"space", KEY_SPACE}};
+    for (const auto& [name, key] : keys) {
+        if (accelerator == name)
+            return KeyChord{key, modifiers};
+    }
+    if (accelerator.startsWith(u'F')) {
+        bool ok = false;
+        const int number = accelerator.mid(1).toInt(&ok);
+        if (ok && number >= 1 && number <= 10)
+            return KeyChord{static_cast<std::uint16_t>(KEY_F1 + number - 1), modifiers};
+        if (ok && (number == 11 || number == 12))
+            return KeyChord{static_cast<std::uint16_t>(KEY_F11 + number - 11), modifiers};
+    }
+    return std::nullopt;
+}
+
+DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const QString& home,
+                                               const QStringList& gnomeShowDesktopKeys)
 {
     DesktopActions actions{u"", noLauncher, noOverview, noShowDesktop};
     for (const DesktopActions& candidate : desktopActions()) {
         if (currentDesktop.contains(candidate.name, Qt::CaseInsensitive)) {
             actions = candidate;
             break;
+        }
+    }
+    // Stock GNOME binds no show-desktop key, and a Super+D no one grabs types a "d": its own
+    // binding if the user made one, else the overview, whose dash is GNOME's dock.
+    if (actions.name == u"GNOME") {
+        actions.showDesktop = actions.overview;
+        for (const QString& accelerator : gnomeShowDesktopKeys) {
+            if (const std::optional<KeyChord> chord = parseAccelerator(accelerator)) {
+                actions.showDesktop = *chord;
+                break;
+            }
         }
     }
     return DesktopProfile{

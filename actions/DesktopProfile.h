@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 
 namespace quillmote::actions {
@@ -39,6 +40,10 @@ struct Unavailable
 
 using SystemAction = std::variant<KeyChord, ToolCommand, Unavailable>;
 
+// A GTK accelerator name as desktop settings store them ("<Super>d", "<Primary><Alt>Down"); empty
+// for keys outside the letters, digits, F-keys and a few named ones.
+std::optional<KeyChord> parseAccelerator(QStringView accelerator);
+
 // Everything that differs between the desktops this server drives: which shortcut or tool
 // stands for each named action, and where applications live. One table per desktop.
 struct DesktopProfile
@@ -54,9 +59,11 @@ struct DesktopProfile
     QStringList applicationFolders; // scanned at their top level only
     QString bundleExtension;        // an application's file extension in those folders
 
-    // A Linux desktop, its shortcuts chosen by $XDG_CURRENT_DESKTOP. Its tools are named, not
+    // A Linux desktop, its shortcuts chosen by $XDG_CURRENT_DESKTOP; on GNOME, showing the
+    // desktop takes the first of the keys its settings bind to it. Its tools are named, not
     // yet found: see resolveTools.
-    static DesktopProfile forLinuxDesktop(QStringView currentDesktop, const QString& home);
+    static DesktopProfile forLinuxDesktop(QStringView currentDesktop, const QString& home,
+                                          const QStringList& gnomeShowDesktopKeys = {});
     // The folders tools are taken from; never PATH, which may name the working folder.
     static QStringList systemToolFolders();
     // Replaces each tool's name by its absolute path in the first of `folders` that has it. A

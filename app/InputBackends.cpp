@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/InputBackends.h"
 
+#include "actions/DesktopProfile.h"
 #include "input/DeferredSink.h"
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
@@ -32,19 +33,60 @@ struct Candidate
     std::function<void(QObject* context, const Opened& opened)> open;
 };
 
-// Pastes on Wayland: Xwayland's clipboard reaches Wayland clients on GNOME and KDE and tells
-// when the text was fetched; wl-copy serves any compositor but does not.
-std::unique_ptr<input::ClipboardOwner> waylandClipboard()
+// KWin hands Xwayland's clipboard to Wayland windows only while an X window has the focus: a
+// Wayland window gets the text on the Wayland clipboard.
+class FocusedClipboard : public input::ClipboardOwner
+{
+public:
+    FocusedClipboard(std::unique_ptr<input::ClipboardOwner> x, std::unique_ptr<input::ClipboardOwner> wayland,
+                     std::function<bool()> xWindowFocused)
+        : m_x(std::move(x)), m_wayland(std::move(wayland)), m_xWindowFocused(std::move(xWindowFocused))
+    {
+        m_x->setFetchedHandler([this] { notifyFetched(); });
+    }
+    QString name() const override { return m_x->name() + QStringLiteral(" and ") + m_wayland->name(); }
+    void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override
+    {
+        m_last = m_xWindowFocused() ? m_x.get() : m_wayland.get();
+        m_last->place(text, alsoPrimary, std::move(done));
+    }
+    bool reportsFetched() const override { return m_last->reportsFetched(); }
+    bool fetchedUnseen() const override { return m_last->fetchedUnseen(); }
+
+private:
+    std::unique_ptr<input::ClipboardOwner> m_x;
+    std::unique_ptr<input::ClipboardOwner> m_wayland;
+    std::function<bool()> m_xWindowFocused;
+    input::ClipboardOwner* m_last = m_x.get();
+};
+
+// Pastes, the focused window and the keymap on Wayland: Xwayland's when there is one, with the
+// Wayland clipboard beside it on KDE; else wl-copy, which does not tell when the text was
+// fetched, and the US layout.
+void addWaylandParts(input::InputBackend& backend)
 {
     QString reason;
-    if (auto owner = x11::openClipboard(qgetenv("DISPLAY"), &reason))
-        return owner;
-    const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
-    if (!wlCopy.isEmpty())
-        return std::make_unique<wayland::WlCopyClipboard>(wlCopy);
+    // From the system's folders only, as every tool we start: not whatever PATH names first.
+    const QStringList folders = actions::DesktopProfile::systemToolFolders();
+    const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"), folders);
+    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"), folders);
+    if (std::optional<x11::XwaylandParts> x = x11::openXwayland(qgetenv("DISPLAY"), &reason)) {
+        backend.windowManager = std::move(x->windowManager);
+        backend.keymap = std::move(x->keymap);
+        backend.clipboard = std::move(x->clipboard);
+        if (!wlCopy.isEmpty() && qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE")))
+            backend.clipboard = std::make_unique<FocusedClipboard>(
+                std::move(backend.clipboard), std::make_unique<wayland::WlCopyClipboard>(wlCopy, wlPaste),
+                std::move(x->xWindowFocused));
+        return;
+    }
+    backend.keymap = std::make_unique<input::UsKeymap>();
+    if (!wlCopy.isEmpty()) {
+        backend.clipboard = std::make_unique<wayland::WlCopyClipboard>(wlCopy, wlPaste);
+        return;
+    }
     console::line(
         QStringLiteral("Typed text cannot be pasted: no Xwayland display (%1) and no wl-copy").arg(reason));
-    return nullptr;
 }
 
 std::unique_ptr<input::EventSink> openUinput(input::InputAccess& access, QString* reason)
@@ -170,7 +212,7 @@ std::optional<input::InputBackend> createInputBackend(const InputChoice& choice,
     case Backend::X11: {
         if (choice.backend == Backend::Auto && wayland) {
             backend.sink = waylandAuto(settingsPath, access, why);
-            backend.clipboard = waylandClipboard();
+            addWaylandParts(backend);
             return backend;
         }
         QString reason;
@@ -189,13 +231,13 @@ std::optional<input::InputBackend> createInputBackend(const InputChoice& choice,
     }
     case Backend::Portal:
         backend.sink = namedPortal(settingsPath, access, std::move(fail));
-        backend.clipboard = waylandClipboard();
+        addWaylandParts(backend);
         return backend;
     case Backend::Uinput:
         backend.sink = openUinput(access, error);
         if (!backend.sink)
             return std::nullopt;
-        backend.clipboard = waylandClipboard();
+        addWaylandParts(backend);
         break;
     case Backend::None:
         break;

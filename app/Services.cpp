@@ -8,6 +8,7 @@
 #include "platform/avahi/AvahiAdvertiser.h"
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
+#include "platform/desktop/GnomeKeybindings.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
 #include "server/PairingGate.h"
@@ -78,8 +79,11 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, QString* err
     services->m_input = std::make_unique<input::InputController>(std::move(*backend));
     services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
     services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
+    const QString currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
-        qEnvironmentVariable("XDG_CURRENT_DESKTOP"), QDir::homePath());
+        currentDesktop, QDir::homePath(),
+        currentDesktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive) ? desktop::gnomeShowDesktopKeys()
+                                                                             : QStringList());
     profile.resolveTools(actions::DesktopProfile::systemToolFolders());
     services->m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
         .input = *services->m_input,

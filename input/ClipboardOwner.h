@@ -20,6 +20,9 @@ public:
     virtual void place(const QString& text, bool alsoPrimary, std::function<void(bool placed)> done) = 0;
     // Whether the handler below is called when an application fetched the text.
     virtual bool reportsFetched() const { return false; }
+    // Whether applications fetch the text later without the owner seeing it (another process
+    // serves it): input after the chord then waits the whole bounded time.
+    virtual bool fetchedUnseen() const { return false; }
     void setFetchedHandler(std::function<void()> handler) { m_fetched = std::move(handler); }
 
 protected:

@@ -37,7 +37,7 @@ std::string describe(const Event& event)
                 out << "wheel{vertical=" << e.vertical << " horizontal=" << e.horizontal << "}";
             else if constexpr (std::is_same_v<T, KeyChange>)
                 out << "key{" << e.key << (e.down ? " down" : " up") << " modifiers=" << int(e.modifiers)
-                    << "}";
+                    << (e.byPlace ? " by place" : "") << "}";
             else if constexpr (std::is_same_v<T, MediaKey>)
                 out << "media{" << e.key << (e.down ? " down" : " up") << "}";
             else

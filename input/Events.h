@@ -33,14 +33,16 @@ struct Rect
 
 // Held while a key goes down; pressed before it in this order and released after it in the
 // reverse one.
+// AltGr is the layout's third-level shift (ISO_Level3_Shift), which typed characters may need.
 enum Modifier : std::uint8_t {
     Control = 1,
     Shift = 2,
     Alt = 4,
     Super = 8,
+    AltGr = 16,
 };
 using ModifierSet = std::uint8_t;
-inline constexpr Modifier modifierOrder[] = {Control, Shift, Alt, Super};
+inline constexpr Modifier modifierOrder[] = {Control, Shift, Alt, Super, AltGr};
 
 // The pointer moved to `to` (absolute backends), which is also its old position moved by dx, dy
 // (relative backends); fractions are kept. A drag moves it with the left button held.
@@ -74,12 +76,15 @@ struct WheelScroll
 };
 
 // An evdev key (KEY_*) with the modifiers held while it goes down; modifier keys come as keys of
-// their own, with no modifiers.
+// their own, with no modifiers. A key that types a character (byPlace) is the place the active
+// layout has that character on, pressed as it is; the other keys stand for their meaning, which
+// backends find in the user's layout through the key table's keysym.
 struct KeyChange
 {
     std::uint16_t key = 0;
     bool down = false;
     ModifierSet modifiers = 0;
+    bool byPlace = false;
     bool operator==(const KeyChange&) const = default;
 };
 

@@ -4,6 +4,7 @@
 
 #include "input/ClipboardOwner.h"
 #include "input/EventSink.h"
+#include "input/Keymap.h"
 #include "input/WindowManager.h"
 
 #include <memory>
@@ -11,12 +12,14 @@
 namespace quillmote::input {
 
 // One way of reaching the desktop, by role: the sink posts events, the clipboard owner serves
-// pastes, the window manager answers about windows. The last two may be missing.
+// pastes, the window manager answers about windows, the keymap says which characters can be
+// typed. The last three may be missing: without a keymap every text is pasted.
 struct InputBackend
 {
     std::unique_ptr<EventSink> sink = std::make_unique<NoneSink>();
     std::unique_ptr<ClipboardOwner> clipboard;
     std::unique_ptr<WindowManager> windowManager;
+    std::unique_ptr<Keymap> keymap;
 };
 
 } // namespace quillmote::input

@@ -94,7 +94,7 @@ void InputController::release()
     while (m_hold == Hold::None && !m_queue.empty()) {
         Queued next = std::move(m_queue.front());
         m_queue.pop_front();
-        const auto share = m_shares.find(next.origin);
+        const auto share = next.counted ? m_shares.find(next.origin) : m_shares.end();
         if (share != m_shares.end() && --share->operations == 0)
             m_shares.erase(share);
         else if (share != m_shares.end())
@@ -255,15 +255,15 @@ void InputController::pressKey(std::uint16_t key, ModifierSet modifiers)
     perform([=, this] { postKeyStroke(key, modifiers); });
 }
 
-void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers)
+void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace)
 {
     EventSink& sink = *m_backend.sink;
     for (const Modifier m : modifierOrder) {
         if (modifiers & m)
             sink.post(KeyChange{modifierKey(m), true, 0});
     }
-    sink.post(KeyChange{key, true, modifiers});
-    sink.post(KeyChange{key, false, modifiers});
+    sink.post(KeyChange{key, true, modifiers, byPlace});
+    sink.post(KeyChange{key, false, modifiers, byPlace});
     for (auto m = std::rbegin(modifierOrder); m != std::rend(modifierOrder); ++m) {
         if (modifiers & *m)
             sink.post(KeyChange{modifierKey(*m), false, 0});
@@ -286,13 +286,28 @@ bool InputController::focusIsTerminal()
     return windowClass && isTerminalEmulator(*windowClass);
 }
 
+KeyStroke InputController::pasteChord(bool* alsoPrimary)
+{
+    *alsoPrimary = false;
+    // No window manager at all (the record backend): the plain chord.
+    if (!m_backend.windowManager)
+        return {KEY_V, Control};
+    const std::optional<QString> windowClass = m_backend.windowManager->focusedWindowClass();
+    if (windowClass && !isTerminalEmulator(*windowClass))
+        return {KEY_V, Control};
+    // Terminals take Control+V as quoted-insert. Shift+Insert pastes everywhere, from the
+    // clipboard in most applications and from the primary selection in most terminals, so
+    // both hold the text.
+    *alsoPrimary = true;
+    return {KEY_INSERT, Shift};
+}
+
 void InputController::pressPaste()
 {
     perform([this] {
-        if (focusIsTerminal())
-            postKeyStroke(KEY_INSERT, Shift);
-        else
-            postKeyStroke(KEY_V, Control);
+        bool alsoPrimary = false;
+        const KeyStroke chord = pasteChord(&alsoPrimary);
+        postKeyStroke(chord.key, chord.modifiers);
     });
 }
 
@@ -301,34 +316,90 @@ void InputController::closeWindow()
     perform([this] { postKeyStroke(KEY_W, focusIsTerminal() ? Control | Shift : Control); });
 }
 
+std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys)
+{
+    const bool lineBreak = text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0x2028)) ||
+                           text.contains(QChar(0x2029));
+    if (!keys || lineBreak || text.isEmpty())
+        return {TextRun{text, {}}};
+    std::vector<TextRun> runs;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QStringView character = QStringView(text).mid(i, length);
+        const char32_t code = character.toUcs4().value(0);
+        // Control characters (a tab) are pasted: typed, they would move the focus.
+        const auto found = code < 0x20 || (code >= 0x7f && code < 0xa0) ? keys->end() : keys->find(code);
+        const bool typed = found != keys->end();
+        if (runs.empty() || runs.back().strokes.empty() == typed)
+            runs.push_back({});
+        runs.back().text += character;
+        if (typed)
+            runs.back().strokes.push_back(found->second);
+        i += length;
+    }
+    return runs;
+}
+
 void InputController::typeText(const QString& text)
 {
-    // The reply goes out first: the paste starts on a later turn of the event loop, and
+    // The reply goes out first: the text is entered on a later turn of the event loop, and
     // everything after it waits behind it in the queue.
-    if (!admit(true))
+    // Only a text with a pasted run may wait on an application; typed text counts as any other
+    // operation, so that a phone sending word after word is not cut off.
+    const bool pastes = willPaste(text);
+    if (!admit(pastes))
         return;
-    enqueue([this, text] { pasteText(text); }, true);
+    enqueue([this, text] { enterText(text); }, pastes);
     if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;
     releaseSoon(Hold::UntilNextTurn);
 }
 
+bool InputController::willPaste(const QString& text)
+{
+    std::optional<CharacterKeys> keys;
+    if (m_backend.keymap)
+        keys = m_backend.keymap->characterKeys();
+    const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
+    return std::any_of(runs.begin(), runs.end(), [](const TextRun& run) { return run.strokes.empty(); });
+}
+
+void InputController::enterText(const QString& text)
+{
+    // The layout as it is now; its runs go first in the queue, each in turn.
+    std::optional<CharacterKeys> keys;
+    if (m_backend.keymap)
+        keys = m_backend.keymap->characterKeys();
+    const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        if (run->strokes.empty()) {
+            m_queue.push_front({[this, pasted = run->text] { pasteText(pasted); }, 0, false, false});
+            continue;
+        }
+        m_queue.push_front({[this, strokes = run->strokes] {
+                                for (const KeyStroke& stroke : strokes)
+                                    postKeyStroke(stroke.key, stroke.modifiers, true);
+                            },
+                            0, false, false});
+    }
+}
+
 void InputController::pasteText(const QString& text)
 {
     if (!m_backend.clipboard)
         return;
-    // Terminals paste with Shift+Insert, which some take from the primary selection.
-    const bool terminal = focusIsTerminal();
+    bool alsoPrimary = false;
+    const KeyStroke chord = pasteChord(&alsoPrimary);
     m_hold = Hold::UntilPlaced;
     m_placing = true;
-    m_backend.clipboard->place(text, terminal, [this, terminal](bool placed) {
+    m_backend.clipboard->place(text, alsoPrimary, [this, chord](bool placed) {
         if (m_hold != Hold::UntilPlaced)
             return;
         // Pressing the chord without our text on the clipboard would paste whatever was there.
         if (placed)
-            postKeyStroke(terminal ? KEY_INSERT : KEY_V, terminal ? Shift : Control);
-        if (!placed || !m_backend.clipboard->reportsFetched()) {
+            postKeyStroke(chord.key, chord.modifiers);
+        if (!placed || !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
             // Answered at once, inside the queue's own loop, which then goes on by itself.
             if (m_placing)
                 m_hold = Hold::None;
@@ -337,9 +408,10 @@ void InputController::pasteText(const QString& text)
             return;
         }
         // The application asks for the text only once it sees the chord: what follows must
-        // wait until it has it, or it lands before the text, or a next TYPE replaces it.
+        // wait until it has it, or it lands before the text, or a next TYPE replaces it. Where the
+        // fetch is not seen, the whole wait.
         m_hold = Hold::UntilPasteFetched;
-        m_pasteWait.start();
+        m_pasteWait.start(m_backend.clipboard->reportsFetched() ? pasteWaitMs : unseenFetchWaitMs);
     });
     m_placing = false;
 }

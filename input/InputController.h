@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace quillmote::input {
 
@@ -21,18 +22,33 @@ namespace quillmote::input {
 // Operations run in the order they were asked for. A paste holds the ones after it until the
 // application has fetched the text (keys typed after a paste must land after its text); so does
 // a backend that is not ready yet.
+// A text as the backend's layout can enter it: runs of typed characters and pasted ones, in
+// order. A text with a line break is pasted whole: an Enter typed in a chat would send its first
+// line early. Without a layout everything is pasted.
+struct TextRun
+{
+    QString text;
+    std::vector<KeyStroke> strokes; // empty for a pasted run
+    bool operator==(const TextRun&) const = default;
+};
+std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys);
+
 class InputController : public QObject
 {
     Q_OBJECT
 public:
     static constexpr double scrollFactor = 1.2;
-    // How long input after a paste waits for the application to fetch the text, at most.
-    static constexpr int pasteWaitMs = 250;
+    // How long input after a paste waits for the application to fetch the text, at most: a
+    // busy application may take several hundred milliseconds. Where the fetch is not seen,
+    // input waits unseenFetchWaitMs.
+    static constexpr int pasteWaitMs = 1000;
+    static constexpr int unseenFetchWaitMs = 400;
     // What one origin (a connection) may have waiting: beyond it, what it asks for is dropped,
     // so that one that types faster than pastes complete neither fills memory nor holds up the
     // others for long (each paste may wait pasteWaitMs).
     static constexpr int maxQueuedPerOrigin = 256;
-    static constexpr int maxQueuedPastesPerOrigin = 4;
+    // Eight lines of mixed text sent at once must all arrive.
+    static constexpr int maxQueuedPastesPerOrigin = 8;
 
     // Operations asked for while it lives count against `origin`'s share of the queue.
     class Origin
@@ -74,9 +90,11 @@ public:
     // An evdev key with its modifiers: the modifiers go down first and up last.
     void pressKey(std::uint16_t key, ModifierSet modifiers = 0);
     void pressMediaKey(std::uint16_t key);
-    // Returns at once; the text is pasted on a later turn of the event loop.
+    // Returns at once; the text is entered on a later turn of the event loop: typed where the
+    // backend's layout has its characters, pasted where it does not (see splitForTyping).
     void typeText(const QString& text);
-    // The paste chord of the focused window: Shift+Insert in a terminal, else Control+V.
+    // The paste chord of the focused window: Control+V where it is known not to be a terminal,
+    // else Shift+Insert (terminals, and Wayland windows, whose class is not known).
     void pressPaste();
     // Control+Shift+W in a terminal (Control+W erases a word there), else Control+W.
     void closeWindow();
@@ -89,6 +107,8 @@ private:
         std::function<void()> run;
         quint64 origin = 0;
         bool paste = false;
+        // The runs of a text being entered: part of an operation already counted.
+        bool counted = true;
     };
     // Runs the operation now, or queues it behind what is held.
     template <typename Operation> void perform(Operation&& operation);
@@ -101,9 +121,13 @@ private:
     void postMotion(double dx, double dy, bool dragging);
     void postButton(Button button, bool down, Point at, int clickCount);
     void postClick(Button button, int clickCount);
-    void postKeyStroke(std::uint16_t key, ModifierSet modifiers);
+    void postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace = false);
+    bool willPaste(const QString& text);
+    void enterText(const QString& text);
     void pasteText(const QString& text);
     bool focusIsTerminal();
+    // The chord that pastes into the focused window, and whether it may take the primary selection.
+    KeyStroke pasteChord(bool* alsoPrimary);
 
     InputBackend m_backend;
     double m_accumulatorX = 0.0;

@@ -49,6 +49,7 @@ constexpr Row table[] = {
     {nullptr, KEY_LEFTSHIFT, 0xffe1},
     {nullptr, KEY_LEFTALT, 0xffe9},
     {nullptr, KEY_LEFTMETA, 0xffeb},
+    {nullptr, KEY_RIGHTALT, 0xfe03}, // ISO_Level3_Shift: wherever the layout has it
     {nullptr, KEY_INSERT, 0xff63},
     {nullptr, KEY_VOLUMEUP, 0x1008ff13},
     {nullptr, KEY_VOLUMEDOWN, 0x1008ff11},
@@ -176,6 +177,8 @@ std::uint16_t modifierKey(Modifier modifier)
         return KEY_LEFTALT;
     case Super:
         return KEY_LEFTMETA;
+    case AltGr:
+        return KEY_RIGHTALT;
     }
     return KEY_LEFTCTRL;
 }

@@ -10,9 +10,11 @@ namespace quillmote::input {
 
 int WheelSteps::take(std::int32_t pixels)
 {
+    if ((pixels < 0 && m_remainder > 0) || (pixels > 0 && m_remainder < 0))
+        m_remainder = 0;
     const long long total = static_cast<long long>(m_remainder) + pixels;
-    const long long notches = total / pixelsPerNotch;
-    m_remainder = static_cast<int>(total - notches * pixelsPerNotch);
+    const long long notches = total / m_pixelsPerNotch;
+    m_remainder = static_cast<int>(total - notches * m_pixelsPerNotch);
     return static_cast<int>(std::clamp<long long>(notches, -maxNotchesPerEvent, maxNotchesPerEvent));
 }
 

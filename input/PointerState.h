@@ -11,8 +11,9 @@
 
 namespace quillmote::input {
 
-// Wheel travel in pixels becomes whole notches of pixelsPerNotch; the rest waits for the next
-// scroll in the same direction, so slow scrolling still turns the wheel.
+// Wheel travel in pixels becomes whole notches; the rest waits for the next scroll in the same
+// direction, so slow scrolling still turns the wheel. A scroll the other way starts afresh: the
+// rest of the old direction would swallow a short scroll back.
 class WheelSteps
 {
 public:
@@ -20,10 +21,12 @@ public:
     // A huge value would otherwise become millions of notches; the rest is dropped.
     static constexpr int maxNotchesPerEvent = 100;
 
+    explicit WheelSteps(int pixels = pixelsPerNotch) : m_pixelsPerNotch(pixels) {}
     int take(std::int32_t pixels);
     int remainder() const { return m_remainder; }
 
 private:
+    int m_pixelsPerNotch;
     int m_remainder = 0;
 };
 

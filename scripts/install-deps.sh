@@ -11,7 +11,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libglib2.0-dev
+  libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libxkbcommon-dev libglib2.0-dev
   qt6-websockets-dev libqrencode-dev
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
@@ -21,7 +21,9 @@ tests=(
   fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils x11-utils trayer python3-zeroconf
   iproute2 procps
   # tests: real desktop applications (XFCE's window manager and editor)
-  xfwm4 openbox mousepad xfce4-appfinder xfce4-terminal
+  xfwm4 openbox mousepad xfce4-appfinder xfce4-terminal xfce4-clipman gir1.2-gtk-3.0 gir1.2-gtk-4.0
+  # tests: Wayland clients of the lab desktops
+  gnome-text-editor gnome-terminal kwrite konsole
   # tests: Wayland desktops (headless mutter and KWin with their portals) and a real kernel for uinput
   mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde qtwayland5
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard qemu-system-x86 busybox-static cpio kmod

@@ -4,6 +4,7 @@
 
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Keymap.h"
 #include "platform/x11/X11Poster.h"
 #include "platform/x11/X11WindowManager.h"
 #include "platform/x11/XResources.h"
@@ -33,15 +34,23 @@ std::optional<input::InputBackend> openBackend(const QByteArray& displayName, in
     backend.sink = std::make_unique<X11Poster>(connection);
     backend.clipboard = std::make_unique<X11Clipboard>(connection);
     backend.windowManager = std::make_unique<X11WindowManager>(connection);
+    backend.keymap = std::make_unique<X11Keymap>(connection);
     return backend;
 }
 
-std::unique_ptr<input::ClipboardOwner> openClipboard(const QByteArray& displayName, QString* error)
+std::optional<XwaylandParts> openXwayland(const QByteArray& displayName, QString* error)
 {
     const std::shared_ptr<X11Connection> connection = X11Connection::open(displayName, error);
     if (!connection)
-        return nullptr;
-    return std::make_unique<X11Clipboard>(connection);
+        return std::nullopt;
+    XwaylandParts parts;
+    parts.clipboard = std::make_unique<X11Clipboard>(connection, true);
+    parts.windowManager = std::make_unique<X11WindowManager>(connection, false);
+    parts.keymap = std::make_unique<X11Keymap>(connection);
+    parts.xWindowFocused = [windowManager = std::make_shared<X11WindowManager>(connection, false)] {
+        return windowManager->focusedWindowClass().has_value();
+    };
+    return parts;
 }
 
 bool isDisplayReachable(const QByteArray& displayName)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,9 +21,18 @@ namespace quillmote::x11 {
 std::optional<input::InputBackend> openBackend(const QByteArray& displayName, input::InputAccess& access,
                                                QString* error);
 
-// The clipboard alone, for a display whose input we do not post: Xwayland, whose CLIPBOARD
-// GNOME and KDE hand on to Wayland clients. Null, with the reason, when it cannot be opened.
-std::unique_ptr<input::ClipboardOwner> openClipboard(const QByteArray& displayName, QString* error);
+// What Xwayland, whose input we do not post, offers a Wayland session's backend: its clipboard
+// (which GNOME hands on to Wayland windows, KDE while an X window has the focus), the focused X
+// window's class, whether an X window has the focus at all, and the session's keymap. Empty,
+// with the reason, when the display cannot be opened.
+struct XwaylandParts
+{
+    std::unique_ptr<input::ClipboardOwner> clipboard;
+    std::unique_ptr<input::WindowManager> windowManager;
+    std::unique_ptr<input::Keymap> keymap;
+    std::function<bool()> xWindowFocused;
+};
+std::optional<XwaylandParts> openXwayland(const QByteArray& displayName, QString* error);
 
 // Whether an X server answers on the named display (an empty name never does).
 bool isDisplayReachable(const QByteArray& displayName);

@@ -2,22 +2,54 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/x11/X11Clipboard.h"
 
+#include "platform/x11/X11WindowManager.h"
 #include "platform/x11/XResources.h"
 
 #include <X11/Xatom.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace quillmote::x11 {
 
-X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection) : m_connection(std::move(connection))
+namespace {
+// What a property of `count` items of `format` takes in Xlib's client-side layout.
+qsizetype propertyBytes(int format, unsigned long count)
+{
+    return static_cast<qsizetype>(count) * (format == 32 ? qsizetype(sizeof(long)) : format / 8);
+}
+} // namespace
+
+X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, bool bridged)
+    : m_connection(std::move(connection)), m_bridged(bridged)
 {
     connect(m_connection.get(), &X11Connection::connected, this, &X11Clipboard::setUp);
     connect(m_connection.get(), &X11Connection::lost, this, [this] {
         m_window = None;
-        m_owned = m_primaryOwned = false;
+        m_clipboard = Selection{m_clipboard.atom, false, false, {}, {}};
+        m_primary = Selection{XA_PRIMARY, false, false, {}, {}};
+        m_conversions.clear();
+        m_restore.stop();
+        if (m_pendingDone)
+            std::exchange(m_pendingDone, {})(false);
+        if (m_bridgeReady)
+            std::exchange(m_bridgeReady, {})();
     });
     connect(m_connection.get(), &X11Connection::eventReceived, this, &X11Clipboard::onEvent);
+    m_saveTimeout.setSingleShot(true);
+    m_saveTimeout.setInterval(saveTimeoutMs);
+    connect(&m_saveTimeout, &QTimer::timeout, this, &X11Clipboard::finishSaving);
+    m_restore.setSingleShot(true);
+    connect(&m_restore, &QTimer::timeout, this, &X11Clipboard::restore);
+    m_bridgeSettle.setSingleShot(true);
+    m_bridgeSettle.setInterval(bridgeSettleMs);
+    connect(&m_bridgeSettle, &QTimer::timeout, this, [this] { notifyFetched(); });
+    m_bridgeWait.setSingleShot(true);
+    m_bridgeWait.setInterval(bridgeWaitMs);
+    connect(&m_bridgeWait, &QTimer::timeout, this, [this] {
+        if (m_bridgeReady)
+            std::exchange(m_bridgeReady, {})();
+    });
     setUp();
 }
 
@@ -33,44 +65,265 @@ void X11Clipboard::setUp()
     if (!display)
         return;
     m_window = XCreateSimpleWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, 0);
-    m_clipboard = XInternAtom(display, "CLIPBOARD", False);
+    m_clipboard = Selection{XInternAtom(display, "CLIPBOARD", False), false, false, {}, {}};
+    m_primary = Selection{XA_PRIMARY, false, false, {}, {}};
     m_targets = XInternAtom(display, "TARGETS", False);
     m_utf8 = XInternAtom(display, "UTF8_STRING", False);
     m_text = XInternAtom(display, "TEXT", False);
     m_plainUtf8 = XInternAtom(display, "text/plain;charset=utf-8", False);
-    m_owned = m_primaryOwned = false;
+    // KDE's convention for content a clipboard history must not keep.
+    m_hint = XInternAtom(display, "x-kde-passwordManagerHint", False);
+    m_saveProperty = XInternAtom(display, "QUILLMOTE_SAVED", False);
+    m_incr = XInternAtom(display, "INCR", False);
+    m_timestamp = XInternAtom(display, "TIMESTAMP", False);
+    m_multiple = XInternAtom(display, "MULTIPLE", False);
+}
+
+X11Clipboard::Selection* X11Clipboard::selectionOf(unsigned long atom)
+{
+    if (atom == m_clipboard.atom)
+        return &m_clipboard;
+    if (atom == m_primary.atom)
+        return &m_primary;
+    return nullptr;
 }
 
 void X11Clipboard::place(const QString& text, bool alsoPrimary, std::function<void(bool)> done)
 {
     Display* display = m_connection->display();
-    if (!display || m_window == None) {
+    if (!display || m_window == None || m_pendingDone) {
         done(false);
         return;
     }
-    m_utf8Text = text.toUtf8();
-    XSetSelectionOwner(display, m_clipboard, m_window, CurrentTime);
-    m_owned = XGetSelectionOwner(display, m_clipboard) == m_window;
-    m_primaryOwned = false;
-    if (alsoPrimary) {
-        XSetSelectionOwner(display, XA_PRIMARY, m_window, CurrentTime);
-        m_primaryOwned = XGetSelectionOwner(display, XA_PRIMARY) == m_window;
+    m_restore.stop();
+    m_bridgeSettle.stop();
+    m_pendingText = text.toUtf8();
+    m_pendingDone = std::move(done);
+    m_saving = {&m_clipboard};
+    if (alsoPrimary)
+        m_saving.push_back(&m_primary);
+    m_conversions.clear();
+    m_savedBytes = 0;
+    for (Selection* selection : m_saving)
+        save(*selection);
+    if (m_conversions.empty()) {
+        finishSaving();
+        return;
+    }
+    m_saveTimeout.start();
+    convertNext();
+}
+
+void X11Clipboard::save(Selection& selection)
+{
+    // A paste that has not given the content back yet keeps the copy it made.
+    if (selection.saved)
+        return;
+    if (selection.owned) {
+        selection.saved = selection.served;
+        return;
+    }
+    selection.saved = std::vector<Target>{};
+    if (XGetSelectionOwner(m_connection->display(), selection.atom) != None)
+        m_conversions.push_back({selection.atom, m_targets});
+}
+
+void X11Clipboard::convertNext()
+{
+    Display* display = m_connection->display();
+    if (m_conversions.empty() || !display) {
+        finishSaving();
+        return;
+    }
+    XConvertSelection(display, m_conversions.front().selection, m_conversions.front().target, m_saveProperty,
+                      m_window, CurrentTime);
+    XFlush(display);
+}
+
+void X11Clipboard::onConverted(XEvent* event)
+{
+    const XSelectionEvent& answer = event->xselection;
+    if (m_conversions.empty() || answer.selection != m_conversions.front().selection ||
+        answer.target != m_conversions.front().target)
+        return;
+    const Conversion conversion = m_conversions.front();
+    m_conversions.pop_front();
+    Display* display = m_connection->display();
+    Selection* selection = selectionOf(conversion.selection);
+    if (answer.property != None && selection && selection->saved) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* raw = nullptr;
+        const long most = static_cast<long>((maxSavedBytes - m_savedBytes) / 4);
+        const int status = XGetWindowProperty(display, m_window, m_saveProperty, 0, most, True,
+                                              AnyPropertyType, &type, &format, &count, &after, &raw);
+        const XData<unsigned char> data(raw);
+        // INCR (larger than one request) and whatever does not fit is not kept.
+        if (status == Success && data && type != m_incr && after == 0 && format != 0) {
+            if (conversion.target == m_targets && type == XA_ATOM)
+                addTargets(*selection, reinterpret_cast<const long*>(data.get()), count);
+            else if (conversion.target != m_targets) {
+                const qsizetype bytes = propertyBytes(format, count);
+                m_savedBytes += bytes;
+                selection->saved->push_back({conversion.target, type, format,
+                                             QByteArray(reinterpret_cast<const char*>(data.get()), bytes)});
+            }
+        }
+    }
+    convertNext();
+}
+
+void X11Clipboard::addTargets(Selection& selection, const long* atoms, unsigned long count)
+{
+    Display* display = m_connection->display();
+    std::vector<unsigned long> wanted;
+    bool png = false;
+    std::vector<std::pair<unsigned long, QByteArray>> named;
+    for (unsigned long i = 0; i < count && i < maxTargets; ++i) {
+        const auto atom = static_cast<unsigned long>(atoms[i]);
+        if (atom == None || atom == m_targets || atom == m_timestamp || atom == m_multiple || atom == m_hint)
+            continue;
+        const XData<char> name(XGetAtomName(display, atom));
+        const QByteArray text = name ? QByteArray(name.get()) : QByteArray();
+        // Requests, not content.
+        if (text.isEmpty() || text == "SAVE_TARGETS" || text == "DELETE" || text.startsWith("INSERT_"))
+            continue;
+        png = png || text == "image/png";
+        named.emplace_back(atom, text);
+    }
+    // An image offered in many encodings is kept as PNG alone: each encoding costs the owner time.
+    for (const auto& [atom, text] : named) {
+        if (!png || !text.startsWith("image/") || text == "image/png")
+            m_conversions.push_back({selection.atom, atom});
+    }
+}
+
+void X11Clipboard::finishSaving()
+{
+    m_saveTimeout.stop();
+    m_conversions.clear();
+    if (!m_pendingDone)
+        return;
+    Display* display = m_connection->display();
+    std::function<void(bool)> done = std::exchange(m_pendingDone, {});
+    if (!display) {
+        done(false);
+        return;
+    }
+    const std::vector<Target> text{{m_utf8, m_utf8, 8, m_pendingText},
+                                   {m_plainUtf8, m_plainUtf8, 8, m_pendingText},
+                                   {m_text, m_utf8, 8, m_pendingText},
+                                   {XA_STRING, XA_STRING, 8, QString::fromUtf8(m_pendingText).toLatin1()}};
+    bool owned = true;
+    for (Selection* selection : m_saving) {
+        selection->served = text;
+        selection->transient = true;
+        XSetSelectionOwner(display, selection->atom, m_window, CurrentTime);
+        selection->owned = XGetSelectionOwner(display, selection->atom) == m_window;
+        owned = owned && selection->owned;
     }
     m_connection->processEventsSoon();
-    done(m_owned && (!alsoPrimary || m_primaryOwned) && m_connection->isConnected());
+    m_fetchReported = false;
+    m_restore.start(restoreAfterMs);
+    if (!owned || !m_connection->isConnected()) {
+        done(false);
+        return;
+    }
+    // A Wayland window has the focus: the compositor copies the new text first, and the chord
+    // must not come before (it would paste the old text).
+    if (m_bridged && !focusedClient()) {
+        m_bridgeReady = [done] { done(true); };
+        m_bridgeWait.start();
+        return;
+    }
+    done(true);
+}
+
+void X11Clipboard::restore()
+{
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    for (Selection* selection : {&m_clipboard, &m_primary}) {
+        if (!selection->saved)
+            continue;
+        std::vector<Target> saved = std::move(*selection->saved);
+        selection->saved.reset();
+        // Someone copied something meanwhile: that is the clipboard now.
+        if (!selection->owned || !selection->transient)
+            continue;
+        selection->transient = false;
+        selection->served = std::move(saved);
+        // Taken again even while ours, so that clipboard managers see the user's content anew.
+        XSetSelectionOwner(display, selection->atom, selection->served.empty() ? None : m_window,
+                           CurrentTime);
+        selection->owned = !selection->served.empty();
+    }
+    XFlush(display);
+    m_connection->processEventsSoon();
+}
+
+unsigned long X11Clipboard::clientOf(unsigned long window) const
+{
+    // Every resource of a client carries its resource base; the connection's resource mask (the
+    // same for all clients, and Xlib's fourth private field) covers the rest.
+    const auto* display = reinterpret_cast<_XPrivDisplay>(m_connection->display());
+    return display ? window & ~display->private4 : 0;
+}
+
+std::optional<unsigned long> X11Clipboard::windowManagerClient()
+{
+    Display* display = m_connection->display();
+    const std::vector<long> check = X11WindowManager::property(display, DefaultRootWindow(display),
+                                                               "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
+    if (check.size() != 1 || check[0] == 0)
+        return std::nullopt;
+    return clientOf(static_cast<unsigned long>(check[0]));
+}
+
+std::optional<unsigned long> X11Clipboard::focusedClient()
+{
+    Display* display = m_connection->display();
+    if (!display)
+        return std::nullopt;
+    const std::vector<long> active =
+        X11WindowManager::property(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+    Window window = active.size() == 1 ? static_cast<Window>(active[0]) : None;
+    if (window == None && m_connection->isConnected()) {
+        int revert = 0;
+        XGetInputFocus(display, &window, &revert);
+    }
+    if (window == None || window == PointerRoot || !m_connection->isConnected())
+        return std::nullopt;
+    const unsigned long client = clientOf(window);
+    // The compositor's own focus window stands for a Wayland window.
+    if (m_bridged && client == windowManagerClient())
+        return std::nullopt;
+    return client;
+}
+
+bool X11Clipboard::fetchCounts(unsigned long requestor)
+{
+    if (const std::optional<unsigned long> focused = focusedClient())
+        return clientOf(requestor) == *focused;
+    if (m_bridged) {
+        const std::optional<unsigned long> bridge = windowManagerClient();
+        return bridge && clientOf(requestor) == *bridge;
+    }
+    // No X window is known to have the focus (no window manager): whoever asks pastes.
+    return true;
 }
 
 void X11Clipboard::onEvent(XEvent* event)
 {
     if (event->type == SelectionClear && event->xselectionclear.window == m_window) {
-        if (event->xselectionclear.selection == XA_PRIMARY)
-            m_primaryOwned = false;
-        else
-            m_owned = false;
-        if (!m_owned && !m_primaryOwned)
-            m_utf8Text.clear();
+        if (Selection* selection = selectionOf(event->xselectionclear.selection))
+            *selection = Selection{selection->atom, false, false, {}, {}};
     } else if (event->type == SelectionRequest && event->xselectionrequest.owner == m_window) {
         answer(event);
+    } else if (event->type == SelectionNotify && event->xselection.requestor == m_window) {
+        onConverted(event);
     }
 }
 
@@ -88,30 +341,58 @@ void X11Clipboard::answer(XEvent* event)
     // Old clients name no property; the target then serves as one.
     const Atom property = request.property != None ? request.property : request.target;
     reply.property = None;
+    bool fetched = false;
 
-    if ((m_owned && request.selection == m_clipboard) ||
-        (m_primaryOwned && request.selection == XA_PRIMARY)) {
+    const Selection* selection = selectionOf(request.selection);
+    const auto served = [&](unsigned long target) {
+        return std::find_if(selection->served.begin(), selection->served.end(),
+                            [target](const Target& t) { return t.target == target; });
+    };
+    if (selection && selection->owned) {
         if (request.target == m_targets) {
-            const Atom targets[] = {m_targets, m_utf8, m_plainUtf8, m_text, XA_STRING};
+            std::vector<Atom> targets{m_targets};
+            for (const Target& target : selection->served)
+                targets.push_back(target.target);
+            if (selection->transient)
+                targets.push_back(m_hint);
             XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(targets), std::size(targets));
+                            reinterpret_cast<const unsigned char*>(targets.data()),
+                            static_cast<int>(targets.size()));
             reply.property = property;
-        } else if (request.target == m_utf8 || request.target == m_plainUtf8 || request.target == m_text) {
+        } else if (request.target == m_hint && selection->transient) {
             XChangeProperty(display, request.requestor, property, m_utf8, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(m_utf8Text.constData()),
-                            static_cast<int>(m_utf8Text.size()));
+                            reinterpret_cast<const unsigned char*>("secret"), 6);
             reply.property = property;
-        } else if (request.target == XA_STRING) {
-            const QByteArray latin1 = QString::fromUtf8(m_utf8Text).toLatin1();
-            XChangeProperty(display, request.requestor, property, XA_STRING, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(latin1.constData()),
-                            static_cast<int>(latin1.size()));
-            reply.property = property;
+        } else if (const auto target = served(request.target); target != selection->served.end()) {
+            if (!selection->transient || fetchCounts(request.requestor)) {
+                const int unit = target->format == 32 ? int(sizeof(long)) : target->format / 8;
+                XChangeProperty(display, request.requestor, property, target->type, target->format,
+                                PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(target->data.constData()),
+                                static_cast<int>(target->data.size() / unit));
+                reply.property = property;
+                fetched = selection->transient;
+            }
         }
     }
     XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
     XFlush(display);
-    if (reply.property != None && request.target != m_targets)
+    if (!fetched)
+        return;
+    // The bridge's own copy, made before the chord, is not the paste.
+    if (m_bridgeReady) {
+        m_bridgeWait.stop();
+        std::exchange(m_bridgeReady, {})();
+        return;
+    }
+    m_restore.start(restoreGraceMs);
+    if (std::exchange(m_fetchReported, true))
+        return;
+    // A Wayland window reads the text from a pipe that the compositor fills after this fetch:
+    // keys posted at once would be handled before the text arrives.
+    if (m_bridged && !focusedClient())
+        m_bridgeSettle.start();
+    else
         notifyFetched();
 }
 

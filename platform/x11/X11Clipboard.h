@@ -8,39 +8,115 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace quillmote::x11 {
 
-// Owns the CLIPBOARD selection (and PRIMARY when asked) on our own X connection and hands its
-// text to whoever asks. Done here rather than through the GUI toolkit's clipboard, whose X
-// connection ends the process when the X server goes away. On Xwayland, GNOME and KDE hand it on
-// to Wayland clients.
+// Owns the CLIPBOARD selection (and PRIMARY when asked) on our own X connection for a paste, and
+// gives the user's content back afterwards. Done here rather than through the GUI toolkit's
+// clipboard, whose X connection ends the process when the X server goes away.
+//
+// Before taking a selection it copies what its owner offers (every target but redundant image
+// encodings, within saveTimeoutMs and maxSavedBytes); once the focused application fetched the
+// text (and restoreGraceMs more, for applications that fetch twice), or after restoreAfterMs,
+// it serves that copy instead. The pasted text goes only to the focused application's client
+// (or, bridged, to the compositor's bridge while a Wayland window has the focus): a clipboard
+// manager asking for it gets nothing, so neither the text nor its fetch counts, and a manager
+// that reads the hint skips it as a secret.
 class X11Clipboard : public QObject, public input::ClipboardOwner
 {
     Q_OBJECT
 public:
-    explicit X11Clipboard(std::shared_ptr<X11Connection> connection);
+    static constexpr int saveTimeoutMs = 300;
+    static constexpr qsizetype maxSavedBytes = 16 << 20;
+    static constexpr int restoreGraceMs = 300;
+    static constexpr int restoreAfterMs = 3000;
+    // How long the bridge may take to copy new text before the chord is pressed.
+    static constexpr int bridgeWaitMs = 250;
+    // How long a Wayland window takes to read the text the bridge fetched for it.
+    static constexpr int bridgeSettleMs = 200;
+    static constexpr unsigned long maxTargets = 64;
+
+    // bridged: Xwayland, whose compositor copies the selection for the Wayland window that has
+    // the focus and fetches on its behalf.
+    explicit X11Clipboard(std::shared_ptr<X11Connection> connection, bool bridged = false);
     ~X11Clipboard() override;
 
     QString name() const override { return QStringLiteral("X clipboard"); }
     void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override;
-    // Reports each fetch of the text itself (not merely of the list of targets).
     bool reportsFetched() const override { return true; }
 
 private:
+    // One target of a selection as its owner served it: the property's type, format and data.
+    struct Target
+    {
+        unsigned long target = 0;
+        unsigned long type = 0;
+        int format = 8;
+        QByteArray data;
+    };
+    struct Selection
+    {
+        unsigned long atom = 0;
+        bool owned = false;
+        bool transient = false;
+        std::vector<Target> served;
+        // What to give back: nothing saved, or the targets (none: the selection was empty).
+        std::optional<std::vector<Target>> saved;
+    };
+
     void setUp();
     void onEvent(_XEvent* event);
     void answer(_XEvent* request);
+    Selection* selectionOf(unsigned long atom);
+    void save(Selection& selection);
+    void convertNext();
+    void onConverted(_XEvent* event);
+    void addTargets(Selection& selection, const long* atoms, unsigned long count);
+    void finishSaving();
+    void take(const QByteArray& utf8);
+    void restore();
+    // The X client (its resource base) that made a window.
+    unsigned long clientOf(unsigned long window) const;
+    // The client of the window that has the keyboard focus; empty when no X window has it.
+    std::optional<unsigned long> focusedClient();
+    std::optional<unsigned long> windowManagerClient();
+    bool fetchCounts(unsigned long requestor);
 
     std::shared_ptr<X11Connection> m_connection;
-    // Xlib's Window and Atom.
+    bool m_bridged;
+    // Xlib's Window and Atoms.
     unsigned long m_window = 0;
-    unsigned long m_clipboard = 0, m_targets = 0, m_utf8 = 0, m_text = 0, m_plainUtf8 = 0;
-    QByteArray m_utf8Text;
-    bool m_owned = false;
-    bool m_primaryOwned = false;
+    unsigned long m_targets = 0, m_utf8 = 0, m_text = 0, m_plainUtf8 = 0, m_hint = 0, m_saveProperty = 0,
+                  m_incr = 0, m_timestamp = 0, m_multiple = 0;
+    Selection m_clipboard;
+    Selection m_primary;
+
+    // The copy of the owners' content under way, one conversion at a time.
+    struct Conversion
+    {
+        unsigned long selection;
+        unsigned long target;
+    };
+    std::deque<Conversion> m_conversions;
+    std::vector<Selection*> m_saving;
+    qsizetype m_savedBytes = 0;
+    QTimer m_saveTimeout;
+    QByteArray m_pendingText;
+    std::function<void(bool)> m_pendingDone;
+
+    QTimer m_restore;
+    bool m_fetchReported = false;
+    // Waiting for the bridge to copy the new text before the chord.
+    std::function<void()> m_bridgeReady;
+    QTimer m_bridgeWait;
+    QTimer m_bridgeSettle;
 };
 
 } // namespace quillmote::x11

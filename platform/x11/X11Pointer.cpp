@@ -43,7 +43,7 @@ void X11Pointer::setUp()
     XISetMask(bits, XI_RawMotion);
     XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
     XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
-    // Our own motion comes back from the XTest pointer, carrying the pixel we posted.
+    // Our own motion comes back from the XTest pointer, carrying the step we posted.
     int count = 0;
     const DeviceInfo devices(XIQueryDevice(display, XIAllDevices, &count));
     for (int i = 0; devices && i < count; ++i) {
@@ -98,13 +98,18 @@ std::optional<input::Point> X11Pointer::location()
     return m_precise;
 }
 
-void X11Pointer::notePosted(input::Point precise)
+std::pair<int, int> X11Pointer::stepTo(input::Point precise) const
+{
+    return {pixelOf(precise.x) - m_pixel.first, pixelOf(precise.y) - m_pixel.second};
+}
+
+void X11Pointer::notePosted(input::Point precise, std::pair<int, int> step)
 {
     m_pixel = {pixelOf(precise.x), pixelOf(precise.y)};
     m_precise = precise;
-    if (m_xiOpcode < 0)
+    if (m_xiOpcode < 0 || step == std::pair{0, 0})
         return;
-    m_unechoed.push_back(m_pixel);
+    m_unechoed.push_back(step);
     if (m_unechoed.size() > maxUnechoedPosts) {
         m_unechoed.clear();
         forget();

@@ -17,10 +17,11 @@ namespace quillmote::x11 {
 
 // Where the pointer is, without a round trip per move. X pointers are integers: the precise
 // position last posted is kept while the pointer is still on the pixel we put it on, so that a
-// stream of small moves still adds up. The posted position is trusted until something else may
-// have moved the pointer: a raw motion event that is not the echo of one of our own posts, a
-// display or monitor change, or revalidateAfter since the last look (a pointer warped by another
-// client makes no raw motion event).
+// stream of small moves still adds up. Moves are posted as relative motion from that pixel, which
+// the server applies from wherever the pointer really is: a warp by another client is kept even
+// when it came after our last look. The posted position is trusted until something else may have
+// moved the pointer: a raw motion event that is not the echo of one of our own posts, a display
+// or monitor change, or revalidateAfter since the last look (a warp makes no raw motion event).
 class X11Pointer : public QObject
 {
     Q_OBJECT
@@ -31,8 +32,10 @@ public:
     explicit X11Pointer(std::shared_ptr<X11Connection> connection);
 
     std::optional<input::Point> location();
-    // We moved the pointer to the pixel of `precise`.
-    void notePosted(input::Point precise);
+    // The motion that takes the pointer from the pixel we know to the pixel of `precise`.
+    std::pair<int, int> stepTo(input::Point precise) const;
+    // We moved the pointer by `step`, to the pixel of `precise`.
+    void notePosted(input::Point precise, std::pair<int, int> step);
     // Something may have moved the pointer: ask the server next time.
     void forget() { m_known = false; }
 
@@ -47,7 +50,7 @@ private:
     std::pair<int, int> m_pixel{0, 0};
     bool m_known = false;
     std::chrono::steady_clock::time_point m_lastQuery;
-    // Pixels posted whose raw motion event has not come back yet, oldest first.
+    // Steps posted whose raw motion event has not come back yet, oldest first.
     std::deque<std::pair<int, int>> m_unechoed;
 };
 

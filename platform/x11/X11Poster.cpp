@@ -85,11 +85,12 @@ std::optional<std::vector<input::Rect>> X11Poster::activeDisplays()
     return rects;
 }
 
-void X11Poster::postKey(Display* display, std::uint16_t key, bool down)
+void X11Poster::postKey(Display* display, std::uint16_t key, bool down, bool byPlace)
 {
     KeyCode keycode = 0;
-    // By keysym, so that the key is found in whatever keymap the server has.
-    if (const std::optional<std::uint32_t> keysym = input::keysymOf(key))
+    // By keysym, so that the key is found in whatever keymap the server has; a typed character's
+    // key was found there already.
+    if (const std::optional<std::uint32_t> keysym = input::keysymOf(key); keysym && !byPlace)
         keycode = XKeysymToKeycode(display, *keysym);
     // Not in this keymap: the key at the same physical place, as the kernel numbers it.
     if (keycode == 0 && key + 8 <= 255)
@@ -114,9 +115,10 @@ void X11Poster::post(const input::Event& event)
     if (!display)
         return;
     if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        XTestFakeMotionEvent(display, DefaultScreen(display), pixelOf(motion->to.x), pixelOf(motion->to.y),
-                             CurrentTime);
-        m_pointer.notePosted(motion->to);
+        const auto [dx, dy] = m_pointer.stepTo(motion->to);
+        if (dx != 0 || dy != 0)
+            XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+        m_pointer.notePosted(motion->to, {dx, dy});
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
         static constexpr unsigned buttons[] = {Button1, Button3, Button2};
         XTestFakeButtonEvent(display, buttons[static_cast<int>(change->button)], change->down ? True : False,
@@ -126,9 +128,9 @@ void X11Poster::post(const input::Event& event)
         postWheel(display, m_wheelVertical, wheel->vertical, 4, 5);
         postWheel(display, m_wheelHorizontal, wheel->horizontal, 6, 7);
     } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        postKey(display, key->key, key->down);
+        postKey(display, key->key, key->down, key->byPlace);
     } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        postKey(display, media->key, media->down);
+        postKey(display, media->key, media->down, false);
     } else {
         return;
     }

@@ -29,7 +29,7 @@ public:
 private:
     void setUp();
     void onEvent(_XEvent* event);
-    static void postKey(_XDisplay* display, std::uint16_t key, bool down);
+    static void postKey(_XDisplay* display, std::uint16_t key, bool down, bool byPlace);
     static void postWheel(_XDisplay* display, input::WheelSteps& steps, std::int32_t pixels,
                           unsigned positiveButton, unsigned negativeButton);
 
@@ -37,8 +37,12 @@ private:
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;
-    input::WheelSteps m_wheelVertical;
-    input::WheelSteps m_wheelHorizontal;
+    // A wheel click scrolls 45 to 95 pixels in GTK, Qt and Firefox windows (GTK: the page height
+    // to the power 2/3; Qt: three lines; Firefox: about 95): a click per 60 pixels keeps all of
+    // them within twice the distance the phone asked for.
+    static constexpr int pixelsPerClick = 60;
+    input::WheelSteps m_wheelVertical{pixelsPerClick};
+    input::WheelSteps m_wheelHorizontal{pixelsPerClick};
 };
 
 } // namespace quillmote::x11

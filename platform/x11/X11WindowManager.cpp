@@ -31,7 +31,7 @@ std::vector<long> X11WindowManager::property(Display* display, Window window, co
 bool X11WindowManager::toggleShowDesktop()
 {
     Display* display = m_connection->display();
-    if (!display)
+    if (!display || !m_showsDesktop)
         return false;
     const Window root = DefaultRootWindow(display);
     const Atom showing = XInternAtom(display, "_NET_SHOWING_DESKTOP", False);

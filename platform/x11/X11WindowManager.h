@@ -10,23 +10,26 @@
 
 namespace quillmote::x11 {
 
-// The focused window and show-desktop, through the window manager's EWMH properties.
+// The focused window and show-desktop, through the window manager's EWMH properties. On
+// Xwayland (showsDesktop false) only the focus counts: its desktop's own way shows the desktop.
 class X11WindowManager : public input::WindowManager
 {
 public:
-    explicit X11WindowManager(std::shared_ptr<X11Connection> connection) : m_connection(std::move(connection))
+    explicit X11WindowManager(std::shared_ptr<X11Connection> connection, bool showsDesktop = true)
+        : m_connection(std::move(connection)), m_showsDesktop(showsDesktop)
     {
     }
 
     std::optional<QString> focusedWindowClass() override;
     bool toggleShowDesktop() override;
 
-private:
     // A 32-bit property of a window as its values; empty when it is missing or of another type.
     static std::vector<long> property(_XDisplay* display, unsigned long window, const char* name,
                                       unsigned long type, long maxLength = 1024);
 
+private:
     std::shared_ptr<X11Connection> m_connection;
+    bool m_showsDesktop;
 };
 
 } // namespace quillmote::x11

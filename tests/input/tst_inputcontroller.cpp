@@ -71,7 +71,7 @@ private Q_SLOTS:
         f.controller.pressKey(KEY_ENTER);
         QCOMPARE(f.events().size(), expected.size());
         expected = expected + keyStroke(KEY_ENTER);
-        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, InputController::pasteWaitMs + 500);
 
         // A text that cannot be placed is not pasted: the chord would paste the old one.
         f.clipboard->works = false;

@@ -72,7 +72,7 @@ class TestWindowManager : public input::WindowManager
 public:
     std::optional<QString> focusedWindowClass() override { return windowClass; }
     bool toggleShowDesktop() override { return false; }
-    std::optional<QString> windowClass;
+    std::optional<QString> windowClass = QStringLiteral("mousepad");
 };
 
 // A controller over the test backend.

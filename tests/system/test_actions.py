@@ -162,7 +162,8 @@ class SystemCommands(unittest.TestCase):
         self.addCleanup(f.close)
         bus, super_d = "dbus-send\t--session\t--type=method_call\t--dest=", [59, 2]
         # Keys pressed (modifiers first) or the tool started, for each of the three commands.
-        table = {"ubuntu:GNOME": ([59], [59], super_d),
+        # GNOME binds no show-desktop key by default: its overview, never a Super+D no one grabs.
+        table = {"ubuntu:GNOME": ([59], [59], [59]),
                  "KDE": (bus + "org.kde.krunner\t/App\torg.kde.krunner.App.display", bus + "org.kde.kglobalaccel"
                          "\t/component/kwin\torg.kde.kglobalaccel.Component.invokeShortcut\tstring:Overview", super_d),
                  "X-Cinnamon": ([59], [55, 58, 126], super_d), "Budgie:GNOME": ("budgie-run-dialog", None, super_d),
@@ -181,6 +182,23 @@ class SystemCommands(unittest.TestCase):
                     downs = [e["keyCode"] for e in f.events()[events:] if e["event"] == "key" and e["down"]]
                     self.assertEqual(downs, want if isinstance(want, list) else [], message)
                     self.assertEqual(read_lines(f.calls)[calls:], wanted_calls, message)
+
+        # The key a GNOME user bound to showing the desktop, read from the real GSettings.
+        schemas = "/usr/share/glib-2.0/schemas"
+        require(os.path.exists(os.path.join(schemas, "org.gnome.desktop.wm.keybindings.gschema.xml")),
+                "GNOME's keybinding settings schema is not installed (gsettings-desktop-schemas)")
+        settings = os.path.join(f.root, "config", "glib-2.0", "settings")
+        os.makedirs(settings)
+        Fixture._write(os.path.join(settings, "keyfile"),
+                       "[org/gnome/desktop/wm/keybindings]\nshow-desktop=['<Primary><Alt>d']\n")
+        f.env.update({"XDG_CURRENT_DESKTOP": "GNOME", "GSETTINGS_SCHEMA_DIR": schemas, "GSETTINGS_BACKEND": "keyfile",
+                      "XDG_CONFIG_HOME": os.path.join(f.root, "config")})
+        with f.server() as server:
+            client = paired(self, server)
+            events = len(f.events())
+            self.assertEqual(client.exchange(b"CMD:DOCK"), b"ACK_DOCK")
+            self.assertTrue(wait_until(lambda: len(f.events()) - events == 6, timeout=3), f.events()[events:])
+            self.assertEqual([e["keyCode"] for e in f.events()[events:] if e["down"]], [55, 58, 2])
 
     def test_wake_tells_the_session_bus_resets_the_screen_saver_then_nudges_the_pointer(self):
         f = self.fixture

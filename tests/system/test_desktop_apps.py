@@ -19,12 +19,20 @@ def type_command(text):
     return b"TYPE:" + base64.b64encode(text.encode())
 
 
+# English, Chinese, emoji and mixed lines: typed, pasted, and both in one line.
+LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
+         "Ünïcödé spëlt ñ", "第二行 with tail", "🙂", "last line."]
+# A 1x1 PNG, offered as an image by the "user's" clipboard.
+PNG = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
+
+
 class Session(unittest.TestCase):
     """Xvfb, a session bus and a window manager; a paired client of quillmote --input x11."""
     app = ()
     app_class = ""
     window_manager = "xfwm4"
     desktop = "XFCE"
+    clipboard_manager = False
 
     def setUp(self):
         for tool in ("Xvfb", "xdotool", self.window_manager, "dbus-daemon", self.app[0]):
@@ -39,6 +47,9 @@ class Session(unittest.TestCase):
         self.env = {**self.xvfb.env(), "DBUS_SESSION_BUS_ADDRESS": bus[0], "HOME": self.tmp,
                     "XDG_CONFIG_HOME": os.path.join(self.tmp, "config"), "XDG_CURRENT_DESKTOP": self.desktop}
         self.start(self.window_manager)
+        if self.clipboard_manager:
+            require(shutil.which("xfce4-clipman") is not None, "xfce4-clipman is not installed")
+            self.start("xfce4-clipman")
         self.document = os.path.join(self.tmp, "document.txt")
         open(self.document, "w").close()
         self.start(*[part.format(tmp=self.tmp, document=self.document) for part in self.app])
@@ -80,6 +91,26 @@ class Session(unittest.TestCase):
         return subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
                               capture_output=True, timeout=5).stdout.split()
 
+    def offer(self, selection, data, target=None):
+        """Puts data on a selection as an application would (xclip serves it until replaced)."""
+        args = ["xclip", "-selection", selection, "-i"] + (["-t", target] if target else [])
+        subprocess.run(args, input=data, env=self.env, timeout=5, check=True)
+
+    def selection(self, selection, target=None):
+        args = ["xclip", "-o", "-selection", selection] + (["-t", target] if target else [])
+        return subprocess.run(args, env=self.env, capture_output=True, timeout=5).stdout
+
+    def assert_given_back(self, selection, data, target=None):
+        self.assertTrue(self.wait(lambda: self.selection(selection, target) == data, timeout=8),
+                        f"{selection} holds {self.selection(selection, target)!r}, not {data!r}")
+
+    def send_rounds(self):
+        """TYPE + ENTER rounds: back to back, then 50 ms apart."""
+        for i, line in enumerate(LINES):
+            self.send_all([type_command(line), b"KEY:ENTER"])
+            if i >= len(LINES) // 2:
+                time.sleep(0.05)
+
     def wait(self, predicate, timeout=10.0):
         deadline = time.monotonic() + timeout
         while not predicate() and time.monotonic() < deadline:
@@ -90,6 +121,7 @@ class Session(unittest.TestCase):
 class Mousepad(Session):
     app = ("mousepad", "{document}")
     app_class = "mousepad"
+    clipboard_manager = True  # xfce4-clipman fetches every new clipboard text at once
 
     def setUp(self):
         super().setUp()
@@ -141,18 +173,24 @@ class Mousepad(Session):
                 os.kill(int(pid), signal.SIGTERM)
 
     def test_typed_text_and_keys_arrive_in_the_order_sent(self):
-        self.send_all([type_command("abc"), b"KEY:LEFT", b"KEY:LEFT", b"KEY:SPACE"])
+        self.send_all([type_command("abc"), b"KEY:LEFT", b"KEY:LEFT", b"KEY:SPACE", b"KEY:RIGHT", b"KEY:RIGHT"])
         self.assertEqual(self.saved_text("a bc"), "a bc")
-        self.send_all([b"KEY:RIGHT", b"KEY:RIGHT", b"KEY:ENTER", type_command("one"), b"KEY:ENTER",
-                       type_command("两"), b"KEY:ENTER",
-                       type_command("three")])
-        self.assertEqual(self.saved_text("a bc\none\n两\nthree"), "a bc\none\n两\nthree")
+
+    def test_rounds_of_mixed_text_arrive_whole_and_in_order_and_the_clipboard_is_given_back(self):
+        self.offer("clipboard", "the user's text".encode())
+        self.offer("primary", b"selected by the user")
+        self.send_rounds()
+        expected = "\n".join(LINES) + "\n"
+        self.assertEqual(self.saved_text(expected, timeout=15), expected)
+        self.assert_given_back("clipboard", "the user's text".encode())
+        self.assert_given_back("primary", b"selected by the user")
 
 
 class OpenboxMousepad(Mousepad):
     """The same on a plain window manager, which has no launcher and no overview."""
     window_manager = "openbox"
     desktop = ""
+    clipboard_manager = False
 
     def launcher_and_overview(self):
         pass  # it has neither; what the commands then do is in test_actions
@@ -161,6 +199,7 @@ class OpenboxMousepad(Mousepad):
 class Terminal(Session):
     app = ("xfce4-terminal", "--disable-server", "--working-directory={tmp}")
     app_class = "xfce4-terminal"
+    clipboard_manager = True
 
     def setUp(self):
         super().setUp()
@@ -170,6 +209,23 @@ class Terminal(Session):
         self.assertTrue(self.wait(lambda: subprocess.run(["pgrep", "-P", pid], capture_output=True,
                                                          timeout=5).returncode == 0, timeout=15))
         time.sleep(0.5)
+
+    def test_rounds_into_cat_arrive_whole_and_in_order_and_an_image_is_given_back(self):
+        out = os.path.join(self.tmp, "lines.txt")
+        self.offer("clipboard", PNG, "image/png")
+        self.offer("primary", b"selected by the user")
+        self.send_all([type_command("cat > lines.txt"), b"KEY:ENTER"])
+        self.assertTrue(self.wait(lambda: os.path.exists(out)), "cat did not start")
+        self.send_rounds()
+        expected = "\n".join(LINES) + "\n"
+
+        def written():
+            with open(out, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        self.wait(lambda: written() == expected, timeout=15)
+        self.assertEqual(written(), expected)
+        self.assert_given_back("clipboard", PNG, "image/png")
+        self.assert_given_back("primary", b"selected by the user")
 
     def test_paste_runs_a_command_and_close_closes_the_terminal(self):
         # Control+V would insert the next key literally; the terminal's own chord pastes.

@@ -17,6 +17,9 @@ from harness import HERE, Client, Server, main, require
 
 LAB = os.path.normpath(os.path.join(HERE, "..", "..", "scripts", "lab", "wayland"))
 PY = "/usr/bin/python3"
+# English, Chinese, emoji and mixed lines: typed, pasted, and both in one line.
+LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
+         "第二行 with tail", "🙂", "last line."]
 
 
 class Stack:
@@ -65,7 +68,7 @@ class Stack:
 class PortalDesktop:
     KIND = None
     LAYOUT = {}
-    V_KEY = 55  # the X keycode of the key that gives v in the desktop's layout
+    W_KEY = 25  # the X keycode of the key that gives w in the desktop's layout
 
     @classmethod
     def setUpClass(cls):
@@ -73,7 +76,8 @@ class PortalDesktop:
         cls.stack = Stack(cls.KIND, cls.LAYOUT)
         try:
             mark = len(cls.stack.lines())
-            cls.server = Server(args=("--headless", "--input", "auto"), env=cls.stack.env)
+            cls.server = Server(args=("--headless", "--input", "auto"),
+                                env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
             assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ", after_seen=False), cls.server.lines
             cls.answer_dialog(mark)
             assert cls.server.wait_for("^The desktop allows remote input$", timeout=20), cls.server.lines
@@ -105,6 +109,62 @@ class PortalDesktop:
         return [re.sub(r" root=\S+", "", line).replace(" state=0x0", "") for line in seen
                 if not line.startswith(("motion", "enter", "focus"))]
 
+    def rounds_into(self, name, command, reader, env=None, save=None):
+        """Runs `cat > FILE` in a terminal (command ends with the option that takes a command), or,
+        with save, opens FILE in an editor that save() makes write it; sends the lines as TYPE and
+        ENTER rounds; FILE must hold them exactly, and reader (run in the stack) the user's text
+        afterwards."""
+        require(shutil.which(command[0]) is not None, f"{command[0]} is not installed")
+        out = os.path.join(self.stack.dir, f"{name}.txt")
+        env = {**os.environ, **self.stack.env, "QT_QPA_PLATFORM": "wayland", "HOME": self.stack.dir, **(env or {})}
+        if save:
+            open(out, "w").close()
+        mark = len(self.stack.lines())
+        argv = command + ([out] if save else ["sh", "-c", f"cat > {out}"])
+        app = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True)
+        self.addCleanup(lambda: (app.kill(), app.wait(10)))
+
+        def written():
+            if not os.path.exists(out):
+                return ""
+            with open(out, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        probes = ""
+        if save:
+            # The observer's X window loses the focus to the editor's window once that is up.
+            self.assertIsNotNone(self.stack.expect(mark, "^focusout$", timeout=30), f"{name} never took the focus")
+            time.sleep(1)
+        else:
+            # A terminal takes the focus once it is up: probe lines until one arrives.
+            deadline = time.monotonic() + 30
+            while not written():
+                self.assertLess(time.monotonic(), deadline, f"{name} never took input")
+                self.send(b"TYPE:" + base64.b64encode(b"probe"), b"KEY:ENTER")
+                time.sleep(0.5)
+            time.sleep(0.5)
+            probes = written()
+        for line in LINES:
+            self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
+        expected = probes + "\n".join(LINES) + "\n"
+        if save and name == "gnome-text-editor":
+            expected += "\n"  # GtkSourceView's implicit trailing newline, added when saving
+        deadline = time.monotonic() + 30
+        if save:
+            # Control held for the save would change keys still arriving: only once they are all in.
+            time.sleep(10)
+        while written() != expected and time.monotonic() < deadline:
+            if save:
+                save()
+            time.sleep(2 if save else 0.2)
+        self.assertEqual(written(), expected, name)
+        app.kill()
+        app.wait(10)
+        deadline = time.monotonic() + 8
+        while (held := self.stack.run(*reader).stdout) != "the user's text".encode():
+            self.assertLess(time.monotonic(), deadline, f"after {name} the clipboard holds {held!r}")
+            time.sleep(0.2)
+
     def test_pointer_buttons_scroll_keys_and_paste(self):
         stack = self.stack
         mark = len(stack.lines())
@@ -127,31 +187,33 @@ class PortalDesktop:
         self.assertEqual([line for line in lines if line.startswith("press")],
                          ["press detail=4", "press detail=5", "press detail=5", "press detail=6", "press detail=7"])
 
-        # Named keys by code; the chord's letter by keysym (where v is in this layout, Control held)
-        # and the volume key too (XF86AudioRaiseVolume, evdev 115).
+        # Named keys by code; a chord's letter by keysym (where w is in this layout, Control held);
+        # the paste chord of a window whose class is not known, and the volume key
+        # (XF86AudioRaiseVolume, evdev 115).
         mark = len(stack.lines())
-        self.send(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
+        self.send(b"KEY:ENTER", b"CMD:CLOSE_WINDOW", b"KEY:PASTE", b"VOLUME:UP")
         lines = self.input_lines(mark, r"^keyrelease detail=123 ")
         self.assertEqual(lines, ["keypress detail=36", "keyrelease detail=36",
-                                 "keypress detail=37", f"keypress detail={self.V_KEY} state=0x4",
-                                 f"keyrelease detail={self.V_KEY} state=0x4", "keyrelease detail=37 state=0x4",
+                                 "keypress detail=37", f"keypress detail={self.W_KEY} state=0x4",
+                                 f"keyrelease detail={self.W_KEY} state=0x4", "keyrelease detail=37 state=0x4",
+                                 "keypress detail=50", "keypress detail=118 state=0x1",
+                                 "keyrelease detail=118 state=0x1", "keyrelease detail=50 state=0x1",
                                  "keypress detail=123", "keyrelease detail=123"])
 
-        # The text is on Xwayland's clipboard, which Wayland clients read; Enter follows the paste.
+        # Pasted (the rounds tests read what arrives), with Enter after the paste.
         mark = len(stack.lines())
         self.assertEqual(self.client.exchange(b"TYPE:" + base64.b64encode("你好，世界".encode())), b"ACK_TYPE")
         self.send(b"KEY:ENTER")
         lines = self.input_lines(mark, r"^keyrelease detail=36 ")
         self.assertEqual([line.split(" state")[0] for line in lines if line.startswith("keypress")],
-                         ["keypress detail=37", f"keypress detail={self.V_KEY}", "keypress detail=36"])
-        self.assertEqual(stack.run("wl-paste", "--no-newline").stdout.decode(), "你好，世界")
+                         ["keypress detail=50", "keypress detail=118", "keypress detail=36"])
 
 
 class KdePortal(PortalDesktop, unittest.TestCase):
     KIND = "kde"
-    # Dvorak has v where US has the full stop: Control+V must press that key.
+    # Dvorak has w where US has the comma: Control+W must press that key.
     LAYOUT = {"XKB_DEFAULT_LAYOUT": "us", "XKB_DEFAULT_VARIANT": "dvorak"}
-    V_KEY = 60
+    W_KEY = 59
 
     def end_from_tray(self):
         """Presses "End" in the menu of the desktop's remote-control tray item, as a user would."""
@@ -181,9 +243,18 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             client = server.paired_client()
             self.addCleanup(client.close)
             mark = len(self.stack.lines())
-            self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经 X".encode())), b"ACK_TYPE")
+            self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经，Ｘ".encode())), b"ACK_TYPE")
             self.input_lines(mark, r"^keyrelease detail=37 ")
-            self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经 X")
+            self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经，Ｘ")
+
+    def test_rounds_into_wayland_and_x_clients_arrive_whole_and_in_order(self):
+        """Konsole (a Qt Wayland client) running cat, then xfce4-terminal on Xwayland: typed
+        characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
+        subprocess.run(["wl-copy", "the user's text"], env={**os.environ, **self.stack.env}, timeout=20,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # its server keeps output open
+        self.rounds_into("konsole", ["konsole", "--nofork", "-e"], ("wl-paste", "--no-newline"))
+        self.rounds_into("xfce4-terminal", ["xfce4-terminal", "--disable-server", "-x"],
+                         ("xclip", "-o", "-selection", "clipboard"), {"GDK_BACKEND": "x11"})
 
     def test_session_ended_by_the_user_is_asked_for_again(self):
         self.end_from_tray()
@@ -212,6 +283,29 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
         # The dialog takes the focus; Space turns on remote interaction, Alt+S shares.
         assert cls.stack.expect(mark, "^focusout$", timeout=20), cls.stack.lines()[mark:]
         cls.stack.run(PY, f"{LAB}/mutter-rd.py", "key:57", "sleep:0.2", "down:56", "key:31", "up:56")
+
+    def test_rounds_into_gtk4_editor_and_terminal_arrive_whole_and_in_order(self):
+        """gnome-text-editor (GTK 4) and gnome-terminal (VTE, which pastes the primary selection) as
+        Wayland clients: typed characters, and pasted ones through Xwayland's selections."""
+        subprocess.run(["xclip", "-selection", "clipboard"], input=b"the user's text", timeout=20,
+                       env={**os.environ, **self.stack.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reader = ("wl-paste", "--no-newline")
+        # Control+S through mutter's own input, as the user's keyboard would.
+        save = lambda: self.stack.run(PY, f"{LAB}/mutter-rd.py", "down:29", "key:31", "up:29")
+        self.rounds_into("gnome-text-editor", ["gnome-text-editor", "--standalone"], reader, save=save)
+        # Its server started here, with the stack's display: one the bus starts would lack it.
+        require(os.path.exists("/usr/libexec/gnome-terminal-server"), "gnome-terminal is not installed")
+        app_id = "org.quillmote.TestTerminal"
+        server = subprocess.Popen(["/usr/libexec/gnome-terminal-server", "--app-id", app_id],
+                                  env={**os.environ, **self.stack.env, "HOME": self.stack.dir},
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(lambda: (server.kill(), server.wait(10)))
+        deadline = time.monotonic() + 15
+        while b"true" not in self.stack.run("dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                            "/", "org.freedesktop.DBus.NameHasOwner", f"string:{app_id}").stdout:
+            self.assertLess(time.monotonic(), deadline, "gnome-terminal-server did not start")
+            time.sleep(0.2)
+        self.rounds_into("gnome-terminal", ["gnome-terminal", "--app-id", app_id, "--wait", "--"], reader)
 
 
 if __name__ == "__main__":

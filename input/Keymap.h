@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Quillmote developers
+#pragma once
+
+#include "input/Events.h"
+
+#include <cstdint>
+#include <unordered_map>
+
+namespace quillmote::input {
+
+// The key that types a character in a layout, and the level's modifiers (Shift, AltGr).
+struct KeyStroke
+{
+    std::uint16_t key = 0;
+    ModifierSet modifiers = 0;
+    bool operator==(const KeyStroke&) const = default;
+};
+using CharacterKeys = std::unordered_map<char32_t, KeyStroke>;
+
+// The keyboard layout the desktop uses now, as the injecting backend knows it: text whose
+// characters it has is typed key by key, the rest is pasted.
+class Keymap
+{
+public:
+    virtual ~Keymap() = default;
+    // Looked up once per typed text, so that a layout switched meanwhile is followed.
+    virtual CharacterKeys characterKeys() = 0;
+};
+
+// The US layout's printable ASCII characters: for where the user's layout cannot be read.
+CharacterKeys usCharacterKeys();
+
+class UsKeymap : public Keymap
+{
+public:
+    CharacterKeys characterKeys() override { return usCharacterKeys(); }
+};
+
+} // namespace quillmote::input
