@@ -223,16 +223,19 @@ void X11Clipboard::finishSaving()
         selection->owned = XGetSelectionOwner(display, selection->atom) == m_window;
         owned = owned && selection->owned;
     }
+    owned = owned && m_connection->isConnected();
+    // A Wayland window has the focus: the compositor copies the new text first, and the chord
+    // must not come before (it would paste the old text).
+    const bool waylandFocused = owned && m_bridged && !focusedClient();
+    // The round trips above may have queued the compositor's requests: they must not wait.
     m_connection->processEventsSoon();
     m_fetchReported = false;
     m_restore.start(restoreAfterMs);
-    if (!owned || !m_connection->isConnected()) {
+    if (!owned) {
         done(false);
         return;
     }
-    // A Wayland window has the focus: the compositor copies the new text first, and the chord
-    // must not come before (it would paste the old text).
-    if (m_bridged && !focusedClient()) {
+    if (waylandFocused) {
         m_bridgeReady = [done] { done(true); };
         m_bridgeWait.start();
         return;
@@ -303,14 +306,20 @@ std::optional<unsigned long> X11Clipboard::focusedClient()
     return client;
 }
 
+bool X11Clipboard::isBridge(unsigned long requestor)
+{
+    if (!m_bridged)
+        return false;
+    const std::optional<unsigned long> bridge = windowManagerClient();
+    return bridge && clientOf(requestor) == *bridge;
+}
+
 bool X11Clipboard::fetchCounts(unsigned long requestor)
 {
     if (const std::optional<unsigned long> focused = focusedClient())
         return clientOf(requestor) == *focused;
-    if (m_bridged) {
-        const std::optional<unsigned long> bridge = windowManagerClient();
-        return bridge && clientOf(requestor) == *bridge;
-    }
+    if (m_bridged)
+        return isBridge(requestor);
     // No X window is known to have the focus (no window manager): whoever asks pastes.
     return true;
 }
@@ -364,14 +373,18 @@ void X11Clipboard::answer(XEvent* event)
                             reinterpret_cast<const unsigned char*>("secret"), 6);
             reply.property = property;
         } else if (const auto target = served(request.target); target != selection->served.end()) {
-            if (!selection->transient || fetchCounts(request.requestor)) {
+            // The compositor's bridge is served even when its fetch is not the paste: Wayland
+            // readers wait on it (KWin leaves them hanging when it is refused). It passes on
+            // the hint that keeps clipboard managers away.
+            const bool counts = selection->transient && fetchCounts(request.requestor);
+            if (!selection->transient || counts || isBridge(request.requestor)) {
                 const int unit = target->format == 32 ? int(sizeof(long)) : target->format / 8;
                 XChangeProperty(display, request.requestor, property, target->type, target->format,
                                 PropModeReplace,
                                 reinterpret_cast<const unsigned char*>(target->data.constData()),
                                 static_cast<int>(target->data.size() / unit));
                 reply.property = property;
-                fetched = selection->transient;
+                fetched = counts;
             }
         }
     }

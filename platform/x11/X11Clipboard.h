@@ -87,6 +87,8 @@ private:
     // The client of the window that has the keyboard focus; empty when no X window has it.
     std::optional<unsigned long> focusedClient();
     std::optional<unsigned long> windowManagerClient();
+    // Whether the requestor is the compositor's bridge to Wayland clients.
+    bool isBridge(unsigned long requestor);
     bool fetchCounts(unsigned long requestor);
 
     std::shared_ptr<X11Connection> m_connection;
