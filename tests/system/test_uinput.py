@@ -33,8 +33,8 @@ def paired(server):
     def events(*messages):
         for message in messages:
             client.exchange(message, timeout=0.3)
-        found, deadline = [], time.monotonic() + 1.0
-        while time.monotonic() < deadline and select.select(devices, [], [], 0.2)[0]:
+        found, deadline = [], time.monotonic() + 3.0
+        while time.monotonic() < deadline and select.select(devices, [], [], 0.6)[0]:
             for fd in devices:
                 while True:
                     try:
@@ -88,7 +88,7 @@ def guest(binary):
         seen["keys"] = events(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
 
     # An X display, as Xwayland offers one, with V and X swapped in its keymap: the shortcut's
-    # letter is the key that gives it there, and pastes are served from its clipboard.
+    # letter is the key that gives it there.
     writable_tmp(binary)
     xvfb = Xvfb()
     try:
@@ -96,7 +96,6 @@ def guest(binary):
         with Server(args=("--headless", "--input", "uinput"), env={**env, "DISPLAY": xvfb.display}) as server:
             events = paired(server)
             seen["layout"] = events(b"KEY:PASTE", b"TYPE:" + base64.b64encode("粘贴".encode()))
-            seen["clipboard"] = xvfb.run("xclip", "-o", "-selection", "clipboard")
     finally:
         xvfb.stop()
     return seen
@@ -133,9 +132,8 @@ class UinputInTheKernel(unittest.TestCase):
         self.assertEqual(seen["scroll"], [["WHEEL_HI", 144], ["WHEEL", 1], ["WHEEL_HI", -288], ["WHEEL", -2],
                                           ["HWHEEL_HI", -144], ["HWHEEL", -1]])
         self.assertEqual(seen["keys"], [[28, 1], [28, 0], [29, 1], [47, 1], [47, 0], [29, 0], [115, 1], [115, 0]])
-        # evdev 45 is where this layout has V; the paste presses it too.
-        self.assertEqual(seen["layout"], [[29, 1], [45, 1], [45, 0], [29, 0]] * 2)
-        self.assertEqual(seen["clipboard"], "粘贴")
+        # No window class is known there: Shift+Insert, which needs no letter of the layout.
+        self.assertEqual(seen["layout"], [[42, 1], [110, 1], [110, 0], [42, 0]] * 2)
 
 
 if __name__ == "__main__":
