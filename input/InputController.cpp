@@ -346,32 +346,34 @@ void InputController::typeText(const QString& text)
     // everything after it waits behind it in the queue.
     // Only a text with a pasted run may wait on an application; typed text counts as any other
     // operation, so that a phone sending word after word is not cut off.
-    const bool pastes = willPaste(text);
+    std::vector<TextRun> runs = splitForTyping(text);
+    const bool pastes = willPaste(runs);
     if (!admit(pastes))
         return;
-    enqueue([this, text] { enterText(text); }, pastes);
+    enqueue([this, runs = std::move(runs)] { enterRuns(runs); }, pastes);
     if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;
     releaseSoon(Hold::UntilNextTurn);
 }
 
-bool InputController::willPaste(const QString& text)
+std::vector<TextRun> InputController::splitForTyping(const QString& text)
 {
+    // The layout is read once per text: a round trip to the display server for the whole map.
     std::optional<CharacterKeys> keys;
     if (m_backend.keymap)
         keys = m_backend.keymap->characterKeys();
-    const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
+    return input::splitForTyping(text, keys ? &*keys : nullptr);
+}
+
+bool InputController::willPaste(const std::vector<TextRun>& runs)
+{
     return std::any_of(runs.begin(), runs.end(), [](const TextRun& run) { return run.strokes.empty(); });
 }
 
-void InputController::enterText(const QString& text)
+void InputController::enterRuns(const std::vector<TextRun>& runs)
 {
-    // The layout as it is now; its runs go first in the queue, each in turn.
-    std::optional<CharacterKeys> keys;
-    if (m_backend.keymap)
-        keys = m_backend.keymap->characterKeys();
-    const std::vector<TextRun> runs = splitForTyping(text, keys ? &*keys : nullptr);
+    // Its runs go first in the queue, each in turn.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         if (run->strokes.empty()) {
             m_queue.push_front({[this, pasted = run->text] { pasteText(pasted); }, 0, false, false});

@@ -122,8 +122,9 @@ private:
     void postButton(Button button, bool down, Point at, int clickCount);
     void postClick(Button button, int clickCount);
     void postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace = false);
-    bool willPaste(const QString& text);
-    void enterText(const QString& text);
+    std::vector<TextRun> splitForTyping(const QString& text);
+    static bool willPaste(const std::vector<TextRun>& runs);
+    void enterRuns(const std::vector<TextRun>& runs);
     void pasteText(const QString& text);
     bool focusIsTerminal();
     // The chord that pastes into the focused window, and whether it may take the primary selection.
