@@ -216,17 +216,23 @@ Percentiles percentiles(std::vector<double> us)
     return {at(0.50), at(0.99), us.back()};
 }
 
-EchoServer::EchoServer()
+int listenOnLoopback(int flags, int backlog, uint16_t* port)
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(m_listen, 128);
-    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd, backlog);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+EchoServer::EchoServer()
+{
+    m_listen = listenOnLoopback(0, 128, &m_port);
     m_acceptor = std::thread([this] {
         for (;;) {
             const int fd = ::accept(m_listen, nullptr, nullptr);

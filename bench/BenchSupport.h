@@ -82,6 +82,9 @@ struct Percentiles
 };
 Percentiles percentiles(std::vector<double> microseconds);
 
+// A TCP socket listening on a port of 127.0.0.1 the system chooses; flags as for socket().
+int listenOnLoopback(int flags, int backlog, uint16_t* port);
+
 // A plain request/reply server on loopback in this process: the floor for a round trip here.
 class EchoServer
 {

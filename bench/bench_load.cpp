@@ -84,15 +84,7 @@ class PollEcho
 public:
     PollEcho()
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listen, 512);
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
+        m_listen = bench::listenOnLoopback(SOCK_NONBLOCK, 512, &m_port);
         m_thread = std::thread([this] { run(); });
     }
     ~PollEcho()
