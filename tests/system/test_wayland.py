@@ -249,11 +249,17 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经，Ｘ")
 
     def test_rounds_into_wayland_and_x_clients_arrive_whole_and_in_order(self):
-        """Konsole (a Qt Wayland client) running cat, then xfce4-terminal on Xwayland: typed
-        characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
+        """KWrite and Konsole (running cat) as Qt Wayland clients, then xfce4-terminal on Xwayland:
+        typed characters, and pasted ones through the Wayland clipboard and through Xwayland's."""
         subprocess.run(["wl-copy", "the user's text"], env={**os.environ, **self.stack.env}, timeout=20,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # its server keeps output open
         # KWin does not always take back what the clipboard held: not checked here.
+        config = os.path.join(self.stack.dir, ".config")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "kwriterc"), "w") as f:
+            # It saves by itself every second: no Control+S to send.
+            f.write("[KTextEditor Document]\nAuto Save=true\nAuto Save Interval=1\n")
+        self.rounds_into("kwrite", ["kwrite"], save=lambda: None)
         self.rounds_into("konsole", ["konsole", "--nofork", "-e"])
         self.rounds_into("xfce4-terminal", ["xfce4-terminal", "--disable-server", "-x"],
                          env={"GDK_BACKEND": "x11"})
