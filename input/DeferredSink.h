@@ -33,6 +33,11 @@ public:
         if (m_chosen)
             m_chosen->post(event);
     }
+    void postAll(const std::vector<Event>& events) override
+    {
+        if (m_chosen)
+            m_chosen->postAll(events);
+    }
     bool isReady() const override { return m_chosen != nullptr; }
 
     void choose(std::unique_ptr<EventSink> sink)

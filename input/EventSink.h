@@ -29,6 +29,12 @@ public:
     // The active displays' bounds; empty when they cannot be read.
     virtual std::optional<std::vector<Rect>> activeDisplays() = 0;
     virtual void post(const Event& event) = 0;
+    // Events in order as one batch (a typed text, a chord): a sink may send them in one write.
+    virtual void postAll(const std::vector<Event>& events)
+    {
+        for (const Event& event : events)
+            post(event);
+    }
 
     // A sink still waiting for an answer (a backend probed over D-Bus) is not ready; input waits
     // for it in order, and the handler is called once it is.

@@ -255,19 +255,25 @@ void InputController::pressKey(std::uint16_t key, ModifierSet modifiers)
     perform([=, this] { postKeyStroke(key, modifiers); });
 }
 
-void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace)
+void InputController::appendKeyStroke(std::vector<Event>& events, const KeyStroke& stroke, bool byPlace)
 {
-    EventSink& sink = *m_backend.sink;
     for (const Modifier m : modifierOrder) {
-        if (modifiers & m)
-            sink.post(KeyChange{modifierKey(m), true, 0});
+        if (stroke.modifiers & m)
+            events.emplace_back(KeyChange{modifierKey(m), true, 0});
     }
-    sink.post(KeyChange{key, true, modifiers, byPlace});
-    sink.post(KeyChange{key, false, modifiers, byPlace});
+    events.emplace_back(KeyChange{stroke.key, true, stroke.modifiers, byPlace});
+    events.emplace_back(KeyChange{stroke.key, false, stroke.modifiers, byPlace});
     for (auto m = std::rbegin(modifierOrder); m != std::rend(modifierOrder); ++m) {
-        if (modifiers & *m)
-            sink.post(KeyChange{modifierKey(*m), false, 0});
+        if (stroke.modifiers & *m)
+            events.emplace_back(KeyChange{modifierKey(*m), false, 0});
     }
+}
+
+void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers)
+{
+    std::vector<Event> events;
+    appendKeyStroke(events, {key, modifiers}, false);
+    m_backend.sink->postAll(events);
 }
 
 void InputController::pressMediaKey(std::uint16_t key)
@@ -380,8 +386,10 @@ void InputController::enterRuns(const std::vector<TextRun>& runs)
             continue;
         }
         m_queue.push_front({[this, strokes = run->strokes] {
+                                std::vector<Event> events;
                                 for (const KeyStroke& stroke : strokes)
-                                    postKeyStroke(stroke.key, stroke.modifiers, true);
+                                    appendKeyStroke(events, stroke, true);
+                                m_backend.sink->postAll(events);
                             },
                             0, false, false});
     }

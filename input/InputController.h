@@ -121,7 +121,9 @@ private:
     void postMotion(double dx, double dy, bool dragging);
     void postButton(Button button, bool down, Point at, int clickCount);
     void postClick(Button button, int clickCount);
-    void postKeyStroke(std::uint16_t key, ModifierSet modifiers, bool byPlace = false);
+    // A key with its modifiers held around it; byPlace: the key typed a character of the layout.
+    static void appendKeyStroke(std::vector<Event>& events, const KeyStroke& stroke, bool byPlace);
+    void postKeyStroke(std::uint16_t key, ModifierSet modifiers);
     std::vector<TextRun> splitForTyping(const QString& text);
     static bool willPaste(const std::vector<TextRun>& runs);
     void enterRuns(const std::vector<TextRun>& runs);

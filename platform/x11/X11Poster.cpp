@@ -112,8 +112,25 @@ void X11Poster::postWheel(Display* display, input::WheelSteps& steps, std::int32
 void X11Poster::post(const input::Event& event)
 {
     Display* display = m_connection->display();
+    if (display && write(display, event))
+        XFlush(display);
+}
+
+void X11Poster::postAll(const std::vector<input::Event>& events)
+{
+    Display* display = m_connection->display();
     if (!display)
         return;
+    // One write for a whole typed text: a flush per key costs a system call per event.
+    bool written = false;
+    for (const input::Event& event : events)
+        written = write(display, event) || written;
+    if (written)
+        XFlush(display);
+}
+
+bool X11Poster::write(Display* display, const input::Event& event)
+{
     if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
         const auto [dx, dy] = m_pointer.stepTo(motion->to);
         if (dx != 0 || dy != 0)
@@ -132,9 +149,9 @@ void X11Poster::post(const input::Event& event)
     } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
         postKey(display, media->key, media->down, false);
     } else {
-        return;
+        return false;
     }
-    XFlush(display);
+    return true;
 }
 
 } // namespace quillmote::x11

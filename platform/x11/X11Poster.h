@@ -25,8 +25,11 @@ public:
     std::optional<input::Point> pointerLocation() override { return m_pointer.location(); }
     std::optional<std::vector<input::Rect>> activeDisplays() override;
     void post(const input::Event& event) override;
+    void postAll(const std::vector<input::Event>& events) override;
 
 private:
+    // Queues the event in Xlib's buffer; false when it is not one this poster sends.
+    bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
     static void postKey(_XDisplay* display, std::uint16_t key, bool down, bool byPlace);
