@@ -2,8 +2,10 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """MOVE -> ACK_MOVE round trips with the portal backend (headless KWin and mutter) and the uinput
 backend (Debian's kernel under QEMU) next to x11 on Xvfb, in one run. The guest emulates its CPU
-(TCG), so uinput is compared with the none backend measured in the same guest.
+(TCG), so uinput is compared with the none backend measured in the same guest. On the portal,
+typing latency too: from TYPE: to the last key at the desktop's focused Xwayland window.
 Usage: QUILLMOTE_BIN=... /usr/bin/python3 bench_wayland.py"""
+import base64
 import json
 import os
 import re
@@ -36,6 +38,31 @@ def round_trips(server):
     client.close()
     times.sort()
     return times[len(times) // 2], times[int(len(times) * 0.99)]
+
+
+def typing(server, stack):
+    """Milliseconds (median) from TYPE: to the text's last key press seen by the stack's observer,
+    for 10, 200 and 2,000 characters that take one key each."""
+    client = Client(server.port, timeout=10)
+    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+    medians = {}
+    for n in (10, 200, 2000):
+        message = b"TYPE:" + base64.b64encode(("typed text " * 200)[:n].encode())
+        times = []
+        for _ in range(3 if n == 2000 else 7):
+            mark = len(stack.lines())
+            start = time.perf_counter()
+            client.send(message)
+            deadline = start + 60
+            while sum(line.startswith("keypress") for line in stack.lines()[mark:]) < n:
+                if time.perf_counter() > deadline:
+                    raise SystemExit(f"{n} typed characters did not all arrive")
+                time.sleep(0.002)
+            times.append((time.perf_counter() - start) * 1e3)
+            time.sleep(0.3)
+        medians[n] = sorted(times)[len(times) // 2]
+    client.close()
+    return medians
 
 
 def acceleration(server):
@@ -93,7 +120,7 @@ def portal(kind):
                 GnomePortal.answer_dialog(mark)
             if not server.wait_for("^The desktop allows remote input$", timeout=20):
                 raise SystemExit(f"{kind}: input not allowed")
-            return round_trips(server)
+            return round_trips(server), typing(server, stack)
     finally:
         stack.stop()
 
@@ -107,8 +134,10 @@ def main():
     finally:
         xvfb.stop()
     rows.append(("x11 on Xvfb (baseline)", x11, x11))
-    rows.append(("portal on KWin 5.27 (headless)", portal("kde"), x11))
-    rows.append(("portal on mutter 43 (headless)", portal("gnome"), x11))
+    typed = {}
+    for kind, label in (("kde", "portal on KWin 5.27 (headless)"), ("gnome", "portal on mutter 43 (headless)")):
+        moves, typed[label] = portal(kind)
+        rows.append((label, moves, x11))
 
     lab = os.path.join(HERE, "..", "scripts", "lab", "uinput")
     work = os.environ.get("QUILLMOTE_LAB_DIR", "/var/tmp/quillmote-lab")
@@ -128,6 +157,9 @@ def main():
           f"{'p50/base':>9} {'p99/base':>9}")
     for label, (p50, p99), (b50, b99) in rows:
         print(f"{label:<44} {p50:9.1f} {p99:9.1f} {p50 / b50:8.2f}x {p99 / b99:8.2f}x")
+    print(f"\n{'TYPE: -> last key at the desktop (ms, median)':<44} {'10':>9} {'200':>9} {'2000':>9}")
+    for label, medians in typed.items():
+        print(f"{label:<44} " + " ".join(f"{medians[n]:9.1f}" for n in (10, 200, 2000)))
     accel = guest_rows.get("acceleration")
     print("\nuinput pointer through libinput's default profile (pixels on screen for pixels sent):")
     if accel:
