@@ -50,6 +50,11 @@ public:
         m_last = m_xWindowFocused() ? m_x.get() : m_wayland.get();
         m_last->place(text, alsoPrimary, std::move(done));
     }
+    void placeClipboardInPrimary(std::function<void(bool)> done) override
+    {
+        m_last = m_xWindowFocused() ? m_x.get() : m_wayland.get();
+        m_last->placeClipboardInPrimary(std::move(done));
+    }
     bool reportsFetched() const override { return m_last->reportsFetched(); }
     bool fetchedUnseen() const override { return m_last->fetchedUnseen(); }
 

@@ -18,6 +18,11 @@ public:
     // done once with whether that worked, at once or later on the event loop (never after the
     // owner is gone).
     virtual void place(const QString& text, bool alsoPrimary, std::function<void(bool placed)> done) = 0;
+    // For one paste by a chord that takes the primary selection (Shift+Insert in most
+    // terminals): the primary selection holds what the clipboard holds, and is given back as
+    // after place(). Calls done as place() does; false where the clipboard is empty or this
+    // owner cannot read it.
+    virtual void placeClipboardInPrimary(std::function<void(bool placed)> done) { done(false); }
     // Whether the handler below is called when an application fetched the text.
     virtual bool reportsFetched() const { return false; }
     // Whether applications fetch the text later without the owner seeing it (another process

@@ -62,12 +62,12 @@ int InputController::Origin::dropped() const
     return m_controller ? m_controller->m_dropped - m_droppedBefore : 0;
 }
 
-template <typename Operation> void InputController::perform(Operation&& operation)
+template <typename Operation> void InputController::perform(Operation&& operation, bool paste)
 {
     if (m_hold == Hold::None && m_queue.empty())
         operation();
-    else if (admit(false))
-        enqueue(std::forward<Operation>(operation), false);
+    else if (admit(paste))
+        enqueue(std::forward<Operation>(operation), paste);
 }
 
 bool InputController::admit(bool paste)
@@ -310,11 +310,21 @@ KeyStroke InputController::pasteChord(bool* alsoPrimary)
 
 void InputController::pressPaste()
 {
-    perform([this] {
-        bool alsoPrimary = false;
-        const KeyStroke chord = pasteChord(&alsoPrimary);
-        postKeyStroke(chord.key, chord.modifiers);
-    });
+    perform(
+        [this] {
+            bool alsoPrimary = false;
+            const KeyStroke chord = pasteChord(&alsoPrimary);
+            if (!alsoPrimary || !m_backend.clipboard) {
+                postKeyStroke(chord.key, chord.modifiers);
+                return;
+            }
+            // The chord pastes the primary selection in most terminals; the phone's Paste means
+            // the clipboard, so for this paste that is what the primary selection holds.
+            pasteWith(chord, true, [this](std::function<void(bool)> done) {
+                m_backend.clipboard->placeClipboardInPrimary(std::move(done));
+            });
+        },
+        true);
 }
 
 void InputController::closeWindow()
@@ -401,13 +411,21 @@ void InputController::pasteText(const QString& text)
         return;
     bool alsoPrimary = false;
     const KeyStroke chord = pasteChord(&alsoPrimary);
+    // Pressing the chord without our text on the clipboard would paste whatever was there.
+    pasteWith(chord, false, [&](std::function<void(bool)> done) {
+        m_backend.clipboard->place(text, alsoPrimary, std::move(done));
+    });
+}
+
+void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
+                                const std::function<void(std::function<void(bool)>)>& place)
+{
     m_hold = Hold::UntilPlaced;
     m_placing = true;
-    m_backend.clipboard->place(text, alsoPrimary, [this, chord](bool placed) {
+    place([this, chord, pressUnplaced](bool placed) {
         if (m_hold != Hold::UntilPlaced)
             return;
-        // Pressing the chord without our text on the clipboard would paste whatever was there.
-        if (placed)
+        if (placed || pressUnplaced)
             postKeyStroke(chord.key, chord.modifiers);
         if (!placed || !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
             // Answered at once, inside the queue's own loop, which then goes on by itself.

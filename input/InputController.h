@@ -111,7 +111,7 @@ private:
         bool counted = true;
     };
     // Runs the operation now, or queues it behind what is held.
-    template <typename Operation> void perform(Operation&& operation);
+    template <typename Operation> void perform(Operation&& operation, bool paste = false);
     bool admit(bool paste);
     void enqueue(std::function<void()> operation, bool paste);
     void release();
@@ -128,6 +128,10 @@ private:
     static bool willPaste(const std::vector<TextRun>& runs);
     void enterRuns(const std::vector<TextRun>& runs);
     void pasteText(const QString& text);
+    // Puts content on the clipboard with place, presses the chord once it is there (or anyway,
+    // with pressUnplaced), and holds what follows until the application fetched it.
+    void pasteWith(KeyStroke chord, bool pressUnplaced,
+                   const std::function<void(std::function<void(bool)>)>& place);
     bool focusIsTerminal();
     // The chord that pastes into the focused window, and whether it may take the primary selection.
     KeyStroke pasteChord(bool* alsoPrimary);

@@ -90,18 +90,38 @@ X11Clipboard::Selection* X11Clipboard::selectionOf(unsigned long atom)
 
 void X11Clipboard::place(const QString& text, bool alsoPrimary, std::function<void(bool)> done)
 {
-    Display* display = m_connection->display();
-    if (!display || m_window == None || m_pendingDone) {
+    if (m_pendingDone) {
+        done(false);
+        return;
+    }
+    m_mirroring = false;
+    m_pendingText = text.toUtf8();
+    startSaving(alsoPrimary ? std::vector{&m_clipboard, &m_primary} : std::vector{&m_clipboard},
+                std::move(done));
+}
+
+void X11Clipboard::placeClipboardInPrimary(std::function<void(bool)> done)
+{
+    if (m_pendingDone) {
+        done(false);
+        return;
+    }
+    // The clipboard is copied as for giving it back, and left as it is.
+    m_mirroring = true;
+    m_pendingText.clear();
+    startSaving({&m_clipboard, &m_primary}, std::move(done));
+}
+
+void X11Clipboard::startSaving(std::vector<Selection*> selections, std::function<void(bool)> done)
+{
+    if (!m_connection->display() || m_window == None) {
         done(false);
         return;
     }
     m_restore.stop();
     m_bridgeSettle.stop();
-    m_pendingText = text.toUtf8();
     m_pendingDone = std::move(done);
-    m_saving = {&m_clipboard};
-    if (alsoPrimary)
-        m_saving.push_back(&m_primary);
+    m_saving = std::move(selections);
     m_conversions.clear();
     m_savedBytes = 0;
     for (Selection* selection : m_saving)
@@ -211,13 +231,16 @@ void X11Clipboard::finishSaving()
         done(false);
         return;
     }
-    const std::vector<Target> text{{m_utf8, m_utf8, 8, m_pendingText},
-                                   {m_plainUtf8, m_plainUtf8, 8, m_pendingText},
-                                   {m_text, m_utf8, 8, m_pendingText},
-                                   {XA_STRING, XA_STRING, 8, QString::fromUtf8(m_pendingText).toLatin1()}};
-    bool owned = true;
-    for (Selection* selection : m_saving) {
-        selection->served = text;
+    // Mirrored: the user's copy of the clipboard (kept from a paste not yet given back, or
+    // just made).
+    const std::vector<Target> content =
+        m_mirroring ? m_clipboard.saved.value_or(std::vector<Target>{}) : textTargets(m_pendingText);
+    // Nothing on the clipboard: nothing to paste.
+    bool owned = !content.empty();
+    for (Selection* selection : m_mirroring ? std::vector{&m_primary} : m_saving) {
+        if (!owned)
+            break;
+        selection->served = content;
         selection->transient = true;
         XSetSelectionOwner(display, selection->atom, m_window, CurrentTime);
         selection->owned = XGetSelectionOwner(display, selection->atom) == m_window;
@@ -241,6 +264,14 @@ void X11Clipboard::finishSaving()
         return;
     }
     done(true);
+}
+
+std::vector<X11Clipboard::Target> X11Clipboard::textTargets(const QByteArray& utf8) const
+{
+    return {{m_utf8, m_utf8, 8, utf8},
+            {m_plainUtf8, m_plainUtf8, 8, utf8},
+            {m_text, m_utf8, 8, utf8},
+            {XA_STRING, XA_STRING, 8, QString::fromUtf8(utf8).toLatin1()}};
 }
 
 void X11Clipboard::restore()

@@ -50,6 +50,7 @@ public:
 
     QString name() const override { return QStringLiteral("X clipboard"); }
     void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override;
+    void placeClipboardInPrimary(std::function<void(bool)> done) override;
     bool reportsFetched() const override { return true; }
 
 private:
@@ -75,12 +76,14 @@ private:
     void onEvent(_XEvent* event);
     void answer(_XEvent* request);
     Selection* selectionOf(unsigned long atom);
+    // Copies what the selections hold, then takes them (finishSaving) and calls done.
+    void startSaving(std::vector<Selection*> selections, std::function<void(bool)> done);
     void save(Selection& selection);
     void convertNext();
     void onConverted(_XEvent* event);
     void addTargets(Selection& selection, const long* atoms, unsigned long count);
     void finishSaving();
-    void take(const QByteArray& utf8);
+    std::vector<Target> textTargets(const QByteArray& utf8) const;
     void restore();
     // The X client (its resource base) that made a window.
     unsigned long clientOf(unsigned long window) const;
@@ -111,6 +114,8 @@ private:
     qsizetype m_savedBytes = 0;
     QTimer m_saveTimeout;
     QByteArray m_pendingText;
+    // The primary selection is to serve the clipboard's copy, not a text.
+    bool m_mirroring = false;
     std::function<void(bool)> m_pendingDone;
 
     QTimer m_restore;

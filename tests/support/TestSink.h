@@ -54,6 +54,11 @@ public:
         else
             done(works);
     }
+    // Marked in the events as a text of its own.
+    void placeClipboardInPrimary(std::function<void(bool)> done) override
+    {
+        place(QStringLiteral("(the clipboard)"), true, std::move(done));
+    }
     bool reportsFetched() const override { return reportsFetch; }
     // As when the application that received the paste chord asked for the text.
     void fetch() { notifyFetched(); }

@@ -227,9 +227,12 @@ class Terminal(Session):
         self.assert_given_back("clipboard", PNG, "image/png")
         self.assert_given_back("primary", b"selected by the user")
 
-    def test_paste_runs_a_command_and_close_closes_the_terminal(self):
-        # Control+V would insert the next key literally; the terminal's own chord pastes.
-        self.send_all([type_command("echo pasted > out.txt"), b"KEY:ENTER"])
+    def test_paste_runs_the_clipboard_s_command_and_close_closes_the_terminal(self):
+        # Control+V would insert the next key literally, and the terminal's Shift+Insert pastes
+        # the primary selection: the clipboard's command must run, the selection stay.
+        self.offer("primary", b"selected by the user")
+        self.offer("clipboard", b"echo pasted > out.txt")
+        self.send_all([b"KEY:PASTE", b"KEY:ENTER"])
         out = os.path.join(self.tmp, "out.txt")
 
         def ran():
@@ -238,6 +241,7 @@ class Terminal(Session):
             with open(out, encoding="utf-8") as f:
                 return f.read() == "pasted\n"
         self.assertTrue(self.wait(ran), "the pasted command did not run")
+        self.assert_given_back("primary", b"selected by the user")
         self.send_all([b"CMD:CLOSE_WINDOW"])
         self.assertTrue(self.wait(lambda: not self.visible("xfce4-terminal")), "the terminal stayed open")
 
