@@ -110,11 +110,12 @@ class PortalDesktop:
         return [re.sub(r" root=\S+", "", line).replace(" state=0x0", "") for line in seen
                 if not line.startswith(("motion", "enter", "focus"))]
 
-    def rounds_into(self, name, command, reader=None, env=None, save=None):
+    def rounds_into(self, name, command, reader=None, env=None, save=None, paste=False):
         """Runs `cat > FILE` in a terminal (command ends with the option that takes a command), or,
         with save, opens FILE in an editor that save() makes write it; sends the lines as TYPE and
-        ENTER rounds; FILE must hold them exactly, and reader (run in the stack), if any, the
-        user's text afterwards (Xwayland's side: the Wayland side is not always given back)."""
+        ENTER rounds, with paste a KEY:PASTE line after them; FILE must hold them exactly (the
+        pasted line: the user's text), and reader (run in the stack), if any, the user's text
+        afterwards (Xwayland's side: the Wayland side is not always given back)."""
         require(shutil.which(command[0]) is not None, f"{command[0]} is not installed")
         out = os.path.join(self.stack.dir, f"{name}.txt")
         env = {**os.environ, **self.stack.env, "QT_QPA_PLATFORM": "wayland", "HOME": self.stack.dir, **(env or {})}
@@ -147,7 +148,9 @@ class PortalDesktop:
             probes = written()
         for line in LINES:
             self.send(b"TYPE:" + base64.b64encode(line.encode()), b"KEY:ENTER")
-        expected = probes + "\n".join(LINES) + "\n"
+        if paste:
+            self.send(b"KEY:PASTE", b"KEY:ENTER")
+        expected = probes + "\n".join(LINES + ["the user's text"] * paste) + "\n"
         if save and name == "gnome-text-editor":
             expected += "\n"  # GtkSourceView's implicit trailing newline, added when saving
         deadline = time.monotonic() + 30
@@ -294,9 +297,11 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
 
     def test_rounds_into_gtk4_editor_and_terminal_arrive_whole_and_in_order(self):
         """gnome-text-editor (GTK 4) and gnome-terminal (VTE, which pastes the primary selection) as
-        Wayland clients: typed characters, and pasted ones through Xwayland's selections."""
-        subprocess.run(["xclip", "-selection", "clipboard"], input=b"the user's text", timeout=20,
-                       env={**os.environ, **self.stack.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        Wayland clients: typed characters, and pasted ones through Xwayland's selections; the
+        phone's Paste pastes the clipboard in the terminal."""
+        for selection, text in (("clipboard", b"the user's text"), ("primary", b"selected by the user")):
+            subprocess.run(["xclip", "-selection", selection], input=text, timeout=20,
+                           env={**os.environ, **self.stack.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # Control+S through mutter's own input, as the user's keyboard would.
         save = lambda: self.stack.run(PY, f"{LAB}/mutter-rd.py", "down:29", "key:31", "up:29")
         self.rounds_into("gnome-text-editor", ["gnome-text-editor", "--standalone"], XWAYLAND_CLIPBOARD, save=save)
@@ -312,7 +317,8 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
                                             "/", "org.freedesktop.DBus.NameHasOwner", f"string:{app_id}").stdout:
             self.assertLess(time.monotonic(), deadline, "gnome-terminal-server did not start")
             time.sleep(0.2)
-        self.rounds_into("gnome-terminal", ["gnome-terminal", "--app-id", app_id, "--wait", "--"], XWAYLAND_CLIPBOARD)
+        self.rounds_into("gnome-terminal", ["gnome-terminal", "--app-id", app_id, "--wait", "--"], XWAYLAND_CLIPBOARD,
+                         paste=True)
 
 
 if __name__ == "__main__":
