@@ -17,8 +17,10 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -215,18 +217,20 @@ std::vector<double> viaXdotool(Receiver& receiver, const std::string& display, c
     return ms;
 }
 
-// The median in milliseconds, or a note that some text did not arrive whole in time.
-std::string median(std::vector<double> ms)
+// The median in milliseconds; empty when some text did not arrive whole in time.
+std::optional<double> median(std::vector<double> ms)
 {
-    for (const double v : ms) {
-        if (v < 0)
-            return "incomplete";
-    }
-    for (double& v : ms)
-        v *= 1000; // percentiles() takes microseconds
+    if (ms.empty() || std::any_of(ms.begin(), ms.end(), [](double v) { return v < 0; }))
+        return std::nullopt;
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+std::string shown(std::optional<double> ms)
+{
     char out[32];
-    std::snprintf(out, sizeof out, "%.1f", percentiles(ms).p50 / 1000);
-    return out;
+    std::snprintf(out, sizeof out, "%.1f", ms.value_or(0));
+    return ms ? out : "incomplete";
 }
 } // namespace
 
@@ -255,18 +259,20 @@ int main()
         for (const std::size_t n : {std::size_t{10}, std::size_t{200}, std::size_t{2000}}) {
             const std::string text = sample(words, n);
             const int runs = n == 2000 ? 5 : 15;
-            const std::vector<double> ours = viaQuillmote(receiver, client, text, n, runs);
+            const std::optional<double> ours = median(viaQuillmote(receiver, client, text, n, runs));
             const bool typed = words == typedCharacters;
-            const std::string floor = typed ? median(viaXTest(receiver, xvfb.display(), text, runs)) : "-";
-            const std::string scripted =
+            // Only typed text has a floor: no key gives these characters.
+            const std::optional<double> floor =
+                median(typed ? viaXTest(receiver, xvfb.display(), text, runs) : std::vector<double>{});
+            const std::optional<double> scripted =
                 median(viaXdotool(receiver, xvfb.display(), text, n, n == 2000 ? 3 : runs));
-            const std::string a = median(ours);
-            whole = whole && a != "incomplete";
+            whole = whole && ours;
             char label[64];
             std::snprintf(label, sizeof label, "%s, %zu characters", kind, n);
-            std::printf("%-44s %10s %12s %12s", label, a.c_str(), floor.c_str(), scripted.c_str());
-            if (typed && a != "incomplete" && floor != "incomplete")
-                std::printf(" %9.2fx", std::stod(a) / std::stod(floor));
+            std::printf("%-44s %10s %12s %12s", label, shown(ours).c_str(),
+                        typed ? shown(floor).c_str() : "-", shown(scripted).c_str());
+            if (ours && floor)
+                std::printf(" %9.2fx", *ours / *floor);
             std::printf("\n");
         }
     }
