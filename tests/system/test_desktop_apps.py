@@ -54,7 +54,10 @@ class Session(unittest.TestCase):
         open(self.document, "w").close()
         self.start(*[part.format(tmp=self.tmp, document=self.document) for part in self.app])
         self.window = self.wait_window(self.app_class)
-        subprocess.run(["xdotool", "windowactivate", "--sync", self.window], env=self.env, timeout=10, check=True)
+        # The window can come up before the window manager manages it (and answers activation).
+        self.assertTrue(self.wait(lambda: subprocess.run(["xdotool", "windowactivate", "--sync", self.window],
+                                                         env=self.env, capture_output=True, timeout=10).returncode == 0),
+                        "the window could not be activated")
         self.server = Server(args=("--headless", "--input", "x11", "--port", "0"), env=self.env)
         self.addCleanup(self.server.__exit__)
         self.client = self.server.paired_client()
