@@ -207,6 +207,14 @@ std::string requireServerBinary()
     return binary;
 }
 
+void requireDisplay(const XvfbProcess& xvfb)
+{
+    if (xvfb.display().empty()) {
+        std::fprintf(stderr, "Xvfb did not start\n");
+        std::exit(1);
+    }
+}
+
 Percentiles percentiles(std::vector<double> us)
 {
     if (us.empty())

@@ -75,6 +75,8 @@ private:
 
 // The quillmote executable named by QUILLMOTE_BIN; exits with a message when it is not set.
 std::string requireServerBinary();
+// Exits with a message when the Xvfb did not start.
+void requireDisplay(const XvfbProcess& xvfb);
 
 struct Percentiles
 {

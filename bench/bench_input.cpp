@@ -114,10 +114,7 @@ int main()
 {
     const std::string binary = requireServerBinary();
     XvfbProcess xvfb;
-    if (xvfb.display().empty()) {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        return 1;
-    }
+    requireDisplay(xvfb);
     ServerProcess server(binary, {"--headless", "--input", "x11"}, {"DISPLAY=" + xvfb.display()});
     if (!server.ready()) {
         std::fprintf(stderr, "the server did not start\n");

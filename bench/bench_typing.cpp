@@ -238,10 +238,7 @@ int main()
 {
     const std::string binary = requireServerBinary();
     XvfbProcess xvfb;
-    if (xvfb.display().empty()) {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        return 1;
-    }
+    requireDisplay(xvfb);
     Receiver receiver(xvfb.display());
     ServerProcess server(binary, {"--headless", "--input", "x11"}, {"DISPLAY=" + xvfb.display()});
     if (!receiver.ok() || !server.ready()) {
