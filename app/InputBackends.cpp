@@ -108,16 +108,16 @@ std::unique_ptr<input::EventSink> openUinput(input::InputAccess& access, QString
     return sink;
 }
 
-Candidate portalCandidate(const QString& settingsPath, input::InputAccess& access)
+Candidate portalCandidate(const Settings& settings, input::InputAccess& access)
 {
-    return {QStringLiteral("portal"), [settingsPath, &access](QObject* context, const Opened& opened) {
+    return {QStringLiteral("portal"), [&settings, &access](QObject* context, const Opened& opened) {
                 const QDBusConnection bus = QDBusConnection::sessionBus();
                 wayland::probeRemoteDesktopPortal(
                     bus, context,
-                    [bus, settingsPath, &access, opened](std::optional<wayland::PortalOffer> offer,
+                    [bus, &settings, &access, opened](std::optional<wayland::PortalOffer> offer,
                                                          const QString& reason) {
                         if (offer)
-                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settingsPath, access),
+                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settings, access),
                                    {});
                         else
                             opened(nullptr, reason);
@@ -155,12 +155,12 @@ void walk(input::DeferredSink* target, std::shared_ptr<const std::vector<Candida
                    });
 }
 
-std::unique_ptr<input::EventSink> waylandAuto(const QString& settingsPath, input::InputAccess& access,
+std::unique_ptr<input::EventSink> waylandAuto(const Settings& settings, input::InputAccess& access,
                                               const QString& why)
 {
     auto sink = std::make_unique<input::DeferredSink>();
     const auto candidates = std::make_shared<const std::vector<Candidate>>(
-        std::vector<Candidate>{portalCandidate(settingsPath, access), uinputCandidate(access)});
+        std::vector<Candidate>{portalCandidate(settings, access), uinputCandidate(access)});
     input::DeferredSink* target = sink.get();
     walk(target, candidates, 0, {QStringLiteral("Wayland session: ") + why},
          [target, &access](const QStringList& passedOver) {
@@ -174,12 +174,12 @@ std::unique_ptr<input::EventSink> waylandAuto(const QString& settingsPath, input
     return sink;
 }
 
-std::unique_ptr<input::EventSink> namedPortal(const QString& settingsPath, input::InputAccess& access,
+std::unique_ptr<input::EventSink> namedPortal(const Settings& settings, input::InputAccess& access,
                                               std::function<void(const QString&)> fail)
 {
     auto sink = std::make_unique<input::DeferredSink>();
     input::DeferredSink* target = sink.get();
-    portalCandidate(settingsPath, access)
+    portalCandidate(settings, access)
         .open(target, [target, fail](std::unique_ptr<input::EventSink> chosen, const QString& whyNot) {
             if (!chosen) {
                 fail(whyNot);
@@ -192,7 +192,7 @@ std::unique_ptr<input::EventSink> namedPortal(const QString& settingsPath, input
 }
 } // namespace
 
-std::optional<input::InputBackend> createInputBackend(const InputChoice& choice, const QString& settingsPath,
+std::optional<input::InputBackend> createInputBackend(const InputChoice& choice, const Settings& settings,
                                                       input::InputAccess& access, QString* error,
                                                       std::function<void(const QString&)> fail)
 {
@@ -216,7 +216,7 @@ std::optional<input::InputBackend> createInputBackend(const InputChoice& choice,
     case Backend::Auto:
     case Backend::X11: {
         if (choice.backend == Backend::Auto && wayland) {
-            backend.sink = waylandAuto(settingsPath, access, why);
+            backend.sink = waylandAuto(settings, access, why);
             addWaylandParts(backend);
             return backend;
         }
@@ -235,7 +235,7 @@ std::optional<input::InputBackend> createInputBackend(const InputChoice& choice,
         break;
     }
     case Backend::Portal:
-        backend.sink = namedPortal(settingsPath, access, std::move(fail));
+        backend.sink = namedPortal(settings, access, std::move(fail));
         addWaylandParts(backend);
         return backend;
     case Backend::Uinput:

@@ -18,61 +18,32 @@
 #include "web/WebRemote.h"
 
 #include <QDir>
-#include <QSettings>
-#include <QStandardPaths>
 
 namespace quillmote {
 
 namespace {
-// --port, else the Port setting, else the default port (which gives way when taken).
-PortChoice listeningPort(const CommandLine& line, const QString& settingsPath)
+// --port, else the setting, else the port that gives way when taken.
+PortChoice choosePort(std::optional<quint16> commandLine, const Settings& settings, Settings::Key key,
+                      PortChoice preferred)
 {
-    if (line.port)
-        return {*line.port, false};
-    const QVariant stored = QSettings(settingsPath, QSettings::IniFormat).value(QStringLiteral("Port"));
-    if (stored.isValid()) {
-        bool ok = false;
-        const uint port = stored.toString().toUInt(&ok);
-        if (ok && port <= 65535)
-            return {static_cast<quint16>(port), false};
-        console::line(QStringLiteral("The setting Port=%1 is not a port number; using the default port")
-                          .arg(stored.toString()));
-    }
-    return PortChoice::preferred();
-}
-
-// --web-port, else the WebPort setting, else the browser remote's default port.
-PortChoice webPort(const CommandLine& line, const QString& settingsPath)
-{
-    if (line.webPort)
-        return {*line.webPort, false};
-    const QVariant stored =
-        QSettings(settingsPath, QSettings::IniFormat).value(QLatin1String(web::WebRemote::portKey));
-    if (stored.isValid()) {
-        bool ok = false;
-        const uint port = stored.toString().toUInt(&ok);
-        if (ok && port <= 65535)
-            return {static_cast<quint16>(port), false};
-        console::line(QStringLiteral("The setting WebPort=%1 is not a port number; using the default port")
-                          .arg(stored.toString()));
-    }
-    return {web::WebRemote::defaultPort, true};
+    if (commandLine)
+        return {*commandLine, false};
+    if (const std::optional<quint16> stored = settings.port(key))
+        return {*stored, false};
+    return preferred;
 }
 } // namespace
 
-QString settingsFilePath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Quillmote/Quillmote.conf");
-}
+Services::Services(Settings settings) : m_settings(std::move(settings)) {}
 
-std::unique_ptr<Services> Services::create(const CommandLine& line, QString* error,
+std::unique_ptr<Services> Services::create(const CommandLine& line, Settings settings, QString* error,
                                            std::function<void(const QString&)> fail)
 {
-    std::unique_ptr<Services> services(new Services);
+    std::unique_ptr<Services> services(new Services(std::move(settings)));
+    const Settings& stored = services->m_settings;
     services->m_access = std::make_unique<input::InputAccess>();
     std::optional<input::InputBackend> backend =
-        createInputBackend(line.input, settingsFilePath(), *services->m_access, error, std::move(fail));
+        createInputBackend(line.input, stored, *services->m_access, error, std::move(fail));
     if (!backend)
         return nullptr;
     input::WindowManager* windowManager = backend->windowManager.get();
@@ -92,28 +63,26 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, QString* err
         .catalogue = *services->m_catalogue,
         .userActivity = *services->m_userActivity,
     });
-    services->m_gate = std::make_unique<PairingGate>(settingsFilePath());
+    services->m_gate = std::make_unique<PairingGate>(stored);
     services->m_server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
         .gate = *services->m_gate,
         .advertiserFactory = &avahi::createAdvertiser,
         .name = {},
         .unpairedConnectionLimit = 0,
-        .port = listeningPort(line, settingsFilePath()),
+        .port = choosePort(line.port, stored, Settings::Key::Port, PortChoice::preferred()),
     });
     services->m_dispatcher = std::make_unique<CommandDispatcher>(
         *services->m_server, *services->m_gate, services->m_input.get(), services->m_actions.get());
     services->m_receiveLoop =
         std::make_unique<ReceiveLoop>(*services->m_server, *services->m_gate, *services->m_dispatcher);
     services->m_status = std::make_unique<ServerStatus>(*services->m_server, *services->m_gate);
-    const bool webEnabled = !line.webRemoteOff && QSettings(settingsFilePath(), QSettings::IniFormat)
-                                                      .value(QLatin1String(web::WebRemote::enabledKey), true)
-                                                      .toBool();
+    const bool webEnabled = !line.webRemoteOff && stored.flag(Settings::Key::WebRemote, true);
     services->m_webRemote = std::make_unique<web::WebRemote>(web::WebRemote::Dependencies{
         .server = *services->m_server,
         .gate = *services->m_gate,
         .dispatcher = *services->m_dispatcher,
-        .settingsPath = settingsFilePath(),
-        .port = webPort(line, settingsFilePath()),
+        .settings = stored,
+        .port = choosePort(line.webPort, stored, Settings::Key::WebPort, {web::WebRemote::defaultPort, true}),
         .enabled = webEnabled,
     });
     // The page pairs with the code too: it listens once the code is placed and the server listens.

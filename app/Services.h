@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "util/Settings.h"
 
 #include <QString>
 
@@ -29,10 +30,6 @@ class DesktopActions;
 class UserActivity;
 } // namespace actions
 
-// The settings file of this user: the pairing code, the port and whether onboarding was
-// completed.
-QString settingsFilePath();
-
 // The program's one input controller, desktop actions, pairing gate and server, made once in
 // main from the parsed command line and handed to whoever needs them. Needs the application
 // object.
@@ -41,10 +38,11 @@ class Services
 public:
     // Null, with the reason, when the input backend asked for by name cannot be opened; when
     // that is known only later, `fail` is called with the reason instead.
-    static std::unique_ptr<Services> create(const CommandLine& line, QString* error,
+    static std::unique_ptr<Services> create(const CommandLine& line, Settings settings, QString* error,
                                             std::function<void(const QString&)> fail);
     ~Services();
 
+    const Settings& settings() const { return m_settings; }
     input::InputAccess& access() { return *m_access; }
     PairingGate& gate() { return *m_gate; }
     RemoteServer& server() { return *m_server; }
@@ -52,8 +50,9 @@ public:
     web::WebRemote& webRemote() { return *m_webRemote; }
 
 private:
-    Services() = default;
+    explicit Services(Settings settings);
 
+    Settings m_settings;
     std::unique_ptr<input::InputAccess> m_access;
     std::unique_ptr<PairingGate> m_gate;
     std::unique_ptr<actions::AppCatalogue> m_catalogue;

@@ -10,7 +10,6 @@
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayApplication.h"
 #include "server/RemoteServer.h"
-#include "server/SettingsFile.h"
 #include "util/Console.h"
 
 #include <QApplication>
@@ -39,7 +38,7 @@ void printError(const QString& error)
 std::unique_ptr<Services> createServices(const CommandLine& line)
 {
     QString error;
-    std::unique_ptr<Services> services = Services::create(line, &error, [](const QString& reason) {
+    std::unique_ptr<Services> services = Services::create(line, Settings(Settings::userFilePath()), &error, [](const QString& reason) {
         printError(reason);
         // Queued: the answer may come before the event loop runs.
         QMetaObject::invokeMethod(
@@ -98,7 +97,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .gate = services->gate(),
         .status = services->status(),
         .access = services->access(),
-        .settingsPath = settingsFilePath(),
+        .settings = services->settings(),
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = quit,
         .webRemote = &services->webRemote(),
@@ -134,19 +133,20 @@ int main(int argc, char* argv[])
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
 
-    switch (settings::makePrivate(settingsFilePath())) {
-    case settings::Privacy::Narrowed:
+    const Settings settings(Settings::userFilePath());
+    switch (settings.makePrivate()) {
+    case Settings::Privacy::Narrowed:
         console::line(QStringLiteral("The settings (with the pairing code) were readable by other users; "
                                      "%1 is now 0600 and its folder 0700.")
-                          .arg(settingsFilePath()));
+                          .arg(settings.path()));
         break;
-    case settings::Privacy::Failed:
+    case Settings::Privacy::Failed:
         console::line(QStringLiteral("The settings (with the pairing code) are readable by other users and "
                                      "%1 could not be made private.")
-                          .arg(settingsFilePath()));
+                          .arg(settings.path()));
         break;
-    case settings::Privacy::Private:
-    case settings::Privacy::Foreign: // said where the code is read
+    case Settings::Privacy::Private:
+    case Settings::Privacy::Foreign: // said where the code is read
         break;
     }
 

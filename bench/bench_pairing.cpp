@@ -87,7 +87,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
-    PairingGate gate(settings.filePath(QStringLiteral("Quillmote.conf")));
+    const Settings settingsFile(settings.filePath(QStringLiteral("Quillmote.conf")));
+    PairingGate gate(settingsFile);
     RemoteServer server({
         .gate = gate,
         .advertiserFactory = [] { return std::make_unique<SilentAdvertiser>(); },

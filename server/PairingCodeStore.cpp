@@ -2,10 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/PairingCodeStore.h"
 
-#include "server/SettingsFile.h"
 #include "util/Console.h"
-
-#include <QSettings>
+#include "util/Settings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +13,7 @@
 
 namespace quillmote {
 
-PairingCodeStore::PairingCodeStore(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
+PairingCodeStore::PairingCodeStore(const Settings& settings) : m_settings(settings) {}
 
 bool PairingCodeStore::isWellFormed(const QString& code)
 {
@@ -43,18 +41,15 @@ QString PairingCodeStore::draw()
 QString PairingCodeStore::place() const
 {
     // Another user could have put a code of their own there.
-    if (!settings::isOwn(m_settingsPath)) {
+    if (!m_settings.isOwn()) {
         console::line(QStringLiteral("The settings file %1 or its folder belongs to another user: not used; "
                                      "the pairing code holds for this run only.")
-                          .arg(m_settingsPath));
+                          .arg(m_settings.path()));
         return draw();
     }
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
-    const QVariant stored = settings.value(QLatin1String(pairingCodeKey));
-    if (stored.isValid()) {
-        const QString code = stored.toString();
-        if (isWellFormed(code))
-            return code;
+    if (const std::optional<QString> stored = m_settings.text(Settings::Key::SavedPairingCode)) {
+        if (isWellFormed(*stored))
+            return *stored;
         console::line(QStringLiteral("Stored pairing code is not six digits; a new code was drawn."));
     }
     return replace();
@@ -62,15 +57,10 @@ QString PairingCodeStore::place() const
 
 QString PairingCodeStore::replace() const
 {
-    if (settings::makePrivate(m_settingsPath) == settings::Privacy::Foreign)
-        return draw();
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
     const QString code = draw();
-    settings.setValue(QLatin1String(pairingCodeKey), code);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (m_settings.write(Settings::Key::SavedPairingCode, code) == Settings::Saved::Failed)
         console::line(QStringLiteral("Failed to save the pairing code to %1; it holds for this run only.")
-                          .arg(m_settingsPath));
+                          .arg(m_settings.path()));
     return code;
 }
 

@@ -6,16 +6,14 @@
 
 namespace quillmote {
 
+class Settings;
+
 // The six-digit code kept under "SavedPairingCode" in an INI settings file, drawn once per
 // user account and then shown and accepted by every run.
 class PairingCodeStore
 {
 public:
-    static constexpr auto pairingCodeKey = "SavedPairingCode";
-
-    explicit PairingCodeStore(QString settingsPath);
-
-    const QString& settingsPath() const { return m_settingsPath; }
+    explicit PairingCodeStore(const Settings& settings);
 
     // The stored code; a value that is not six ASCII digits counts as absent, since the
     // pairing test is a prefix test and an empty code would accept everyone. When absent, a
@@ -29,7 +27,7 @@ public:
     static QString draw();
 
 private:
-    QString m_settingsPath;
+    const Settings& m_settings;
 };
 
 } // namespace quillmote

@@ -4,8 +4,8 @@
 
 namespace quillmote {
 
-PairingGate::PairingGate(QString settingsPath, PairingThrottle::Clock clock)
-    : m_codeStore(std::move(settingsPath)), m_clock(clock), m_throttle(std::move(clock))
+PairingGate::PairingGate(const Settings& settings, PairingThrottle::Clock clock)
+    : m_codeStore(settings), m_clock(clock), m_throttle(std::move(clock))
 {
     m_failureDecay.setInterval(1000);
     connect(&m_failureDecay, &QTimer::timeout, this, &PairingGate::updateFailedPairingAttempts);

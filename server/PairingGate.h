@@ -5,6 +5,7 @@
 #include "server/PairingCodeStore.h"
 #include "server/PairingThrottle.h"
 #include "server/RecentCount.h"
+#include "util/Settings.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -27,7 +28,7 @@ class PairingGate : public QObject
 public:
     static constexpr auto placeholderCode = "------";
 
-    explicit PairingGate(QString settingsPath,
+    explicit PairingGate(const Settings& settings,
                          PairingThrottle::Clock clock = &std::chrono::steady_clock::now);
 
     // The placeholder until the code is placed.

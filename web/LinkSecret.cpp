@@ -2,11 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "web/LinkSecret.h"
 
-#include "server/SettingsFile.h"
 #include "util/Console.h"
+#include "util/Settings.h"
 
 #include <QMessageAuthenticationCode>
-#include <QSettings>
 
 #include <sys/random.h>
 
@@ -16,7 +15,7 @@ namespace {
 constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 }
 
-LinkSecret::LinkSecret(QString settingsPath) : m_settingsPath(std::move(settingsPath)) {}
+LinkSecret::LinkSecret(const Settings& settings) : m_settings(settings) {}
 
 QByteArray LinkSecret::draw()
 {
@@ -34,8 +33,14 @@ const QByteArray& LinkSecret::secret()
 {
     if (!m_secret.isEmpty())
         return m_secret;
-    const QString stored =
-        QSettings(m_settingsPath, QSettings::IniFormat).value(QLatin1String(settingsKey)).toString();
+    if (!m_settings.isOwn()) {
+        console::line(QStringLiteral("The settings file %1 or its folder belongs to another user: not used; "
+                                     "the browser remote's link holds for this run only.")
+                          .arg(m_settings.path()));
+        m_secret = draw();
+        return m_secret;
+    }
+    const QString stored = m_settings.text(Settings::Key::WebRemoteSecret).value_or(QString());
     const auto decoded = QByteArray::fromBase64Encoding(stored.toLatin1(), base64url);
     if (decoded && decoded.decoded.size() == bytes) {
         m_secret = decoded.decoded;
@@ -50,14 +55,11 @@ const QByteArray& LinkSecret::secret()
 void LinkSecret::replace()
 {
     m_secret = draw();
-    settings::makePrivate(m_settingsPath);
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
-    settings.setValue(QLatin1String(settingsKey), QString::fromLatin1(m_secret.toBase64(base64url)));
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (m_settings.write(Settings::Key::WebRemoteSecret, QString::fromLatin1(m_secret.toBase64(base64url))) ==
+        Settings::Saved::Failed)
         console::line(
             QStringLiteral("Failed to save the browser remote's link to %1; it holds for this run only.")
-                .arg(m_settingsPath));
+                .arg(m_settings.path()));
 }
 
 QString LinkSecret::text()

@@ -5,17 +5,21 @@
 #include <QByteArray>
 #include <QString>
 
+namespace quillmote {
+class Settings;
+}
+
 namespace quillmote::web {
 
 // The secret in the link's fragment: 128 bits from the system's random source, kept as
-// WebRemoteSecret (base64url) in the settings file, which only its owner may read.
+// WebRemoteSecret (base64url) in the settings file, which only its owner may read. One found in
+// a file of another user is not used: whoever put it there could pair with it.
 class LinkSecret
 {
 public:
-    static constexpr auto settingsKey = "WebRemoteSecret";
     static constexpr qsizetype bytes = 16;
 
-    explicit LinkSecret(QString settingsPath);
+    explicit LinkSecret(const Settings& settings);
 
     // The stored secret, or a newly drawn and stored one.
     const QByteArray& secret();
@@ -31,7 +35,7 @@ public:
     static bool answers(const QByteArray& secret, QByteArrayView challenge, QByteArrayView answer);
 
 private:
-    QString m_settingsPath;
+    const Settings& m_settings;
     QByteArray m_secret;
 };
 

@@ -7,15 +7,14 @@
 #include "server/PairingGate.h"
 #include "server/Peer.h"
 #include "server/RemoteServer.h"
-#include "server/SettingsFile.h"
 #include "util/Console.h"
+#include "util/Settings.h"
 #include "web/HttpRequest.h"
 
 #include <QDir>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QPointer>
-#include <QSettings>
 #include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
@@ -139,8 +138,8 @@ private:
 
 WebRemote::WebRemote(Dependencies dependencies)
     : m_server(dependencies.server), m_gate(dependencies.gate), m_dispatcher(dependencies.dispatcher),
-      m_settingsPath(std::move(dependencies.settingsPath)), m_port(dependencies.port),
-      m_enabled(dependencies.enabled), m_secret(m_settingsPath),
+      m_settings(dependencies.settings), m_port(dependencies.port), m_enabled(dependencies.enabled),
+      m_secret(m_settings),
       m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
 {
     const QStringList names = QDir(QStringLiteral(":/web")).entryList(QDir::Files);
@@ -217,10 +216,9 @@ void WebRemote::setEnabled(bool enabled)
 
 void WebRemote::saveEnabled()
 {
-    settings::makePrivate(m_settingsPath);
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
-    settings.setValue(QLatin1String(enabledKey), m_enabled);
-    settings.sync();
+    // The switch still takes effect for this run.
+    if (m_settings.write(Settings::Key::WebRemote, m_enabled) != Settings::Saved::Saved)
+        console::line(QStringLiteral("Could not save the settings file ") + m_settings.path());
 }
 
 void WebRemote::newLink()

@@ -19,6 +19,7 @@ namespace quillmote {
 class CommandDispatcher;
 class PairingGate;
 class RemoteServer;
+class Settings;
 
 namespace web {
 
@@ -36,8 +37,6 @@ class WebRemote : public QObject
 public:
     // The port the browser remote prefers, next to the phone app's.
     static constexpr quint16 defaultPort = QUILLMOTE_DEFAULT_WEB_PORT;
-    static constexpr auto enabledKey = "WebRemote";
-    static constexpr auto portKey = "WebPort";
     static constexpr qsizetype maxMessageBytes = 64 * 1024;
     static constexpr int headTimeoutMs = 10'000;
     static constexpr int pingIntervalMs = 2'000;
@@ -50,7 +49,7 @@ public:
         RemoteServer& server;
         PairingGate& gate;
         CommandDispatcher& dispatcher;
-        QString settingsPath;
+        const Settings& settings;
         PortChoice port = {defaultPort, true};
         // Off: nothing listens until setEnabled(true).
         bool enabled = true;
@@ -95,7 +94,7 @@ private:
     RemoteServer& m_server;
     PairingGate& m_gate;
     CommandDispatcher& m_dispatcher;
-    QString m_settingsPath;
+    const Settings& m_settings;
     PortChoice m_port;
     bool m_enabled;
     LinkSecret m_secret;

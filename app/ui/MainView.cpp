@@ -5,15 +5,15 @@
 #include "app/ui/DashboardView.h"
 #include "app/ui/OnboardingView.h"
 #include "util/Console.h"
+#include "util/Settings.h"
 
-#include <QSettings>
 #include <QVBoxLayout>
 
 namespace quillmote::ui {
 
 MainView::MainView(ViewContext context, QWidget* parent)
     : QWidget(parent), m_context(std::move(context)),
-      m_hasCompletedOnboarding(readCompletedOnboarding(m_context.settingsPath))
+      m_hasCompletedOnboarding(readCompletedOnboarding(m_context.settings))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -31,21 +31,17 @@ DashboardView* MainView::dashboardView() const
     return m_dashboard;
 }
 
-bool MainView::readCompletedOnboarding(const QString& settingsPath)
+bool MainView::readCompletedOnboarding(const Settings& settings)
 {
-    const QSettings settings(settingsPath, QSettings::IniFormat);
-    return settings.value(QLatin1String(onboardingKey), false).toBool();
+    return settings.flag(Settings::Key::HasCompletedOnboarding, false);
 }
 
 void MainView::completeOnboarding()
 {
     m_hasCompletedOnboarding = true;
-    QSettings settings(m_context.settingsPath, QSettings::IniFormat);
-    settings.setValue(QLatin1String(onboardingKey), true);
-    settings.sync();
     // The dashboard is shown all the same; the onboarding simply comes back on the next launch.
-    if (settings.status() != QSettings::NoError)
-        console::line(QStringLiteral("Could not save the settings file ") + m_context.settingsPath);
+    if (m_context.settings.write(Settings::Key::HasCompletedOnboarding, true) != Settings::Saved::Saved)
+        console::line(QStringLiteral("Could not save the settings file ") + m_context.settings.path());
     showCurrentView();
 }
 

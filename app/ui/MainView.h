@@ -18,8 +18,6 @@ class MainView : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr char onboardingKey[] = "hasCompletedOnboarding";
-
     explicit MainView(ViewContext context, QWidget* parent = nullptr);
 
     bool hasCompletedOnboarding() const { return m_hasCompletedOnboarding; }
@@ -28,7 +26,7 @@ public:
 
     void completeOnboarding();
 
-    static bool readCompletedOnboarding(const QString& settingsPath);
+    static bool readCompletedOnboarding(const Settings& settings);
 
 private:
     void showCurrentView();

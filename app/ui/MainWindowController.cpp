@@ -40,7 +40,7 @@ MainWindowController::~MainWindowController() = default;
 
 void MainWindowController::launch(bool inTray)
 {
-    const bool onboarded = MainView::readCompletedOnboarding(m_context.settingsPath);
+    const bool onboarded = MainView::readCompletedOnboarding(m_context.settings);
     if (!inTray || !onboarded)
         showWindow();
     if (onboarded)

@@ -13,6 +13,7 @@ namespace quillmote {
 class PairingGate;
 class RemoteServer;
 class ServerStatus;
+class Settings;
 namespace input {
 class InputAccess;
 }
@@ -33,7 +34,7 @@ struct ViewContext
     PairingGate& gate;
     ServerStatus& status;
     input::InputAccess& access;
-    QString settingsPath;
+    const Settings& settings;
     std::function<void(const QUrl&)> openUrl;
     std::function<void()> quit;
     // The browser remote, whose link the dashboard shows; none in views that do without it.

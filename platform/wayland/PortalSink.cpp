@@ -4,11 +4,11 @@
 
 #include "input/KeyTable.h"
 #include "util/Console.h"
+#include "util/Settings.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
-#include <QSettings>
 
 #include <linux/input-event-codes.h>
 
@@ -18,7 +18,6 @@ namespace {
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QString restoreTokenKey = QStringLiteral("PortalRestoreToken");
 constexpr uint keyboardAndPointer = 1 | 2;
 // The portal remembers the grant and hands out a token to restore it without asking.
 constexpr uint persistUntilRevoked = 2;
@@ -84,10 +83,10 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
         });
 }
 
-PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, QString settingsPath,
+PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings,
                        input::InputAccess& access)
-    : m_bus(std::move(bus)), m_scroll(offer.scroll), m_settingsPath(std::move(settingsPath)),
-      m_version(offer.version), m_access(access)
+    : m_bus(std::move(bus)), m_scroll(offer.scroll), m_settings(settings), m_version(offer.version),
+      m_access(access)
 {
     m_access.setRequester([this] { requestAccess(); });
     requestAccess();
@@ -215,7 +214,8 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         options.insert(QStringLiteral("types"), keyboardAndPointer);
         if (m_version >= 2) {
             options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
-            if (const QString token = storedRestoreToken(); !token.isEmpty())
+            if (const QString token = m_settings.text(Settings::Key::PortalRestoreToken).value_or(QString());
+                !token.isEmpty())
                 options.insert(QStringLiteral("restore_token"), token);
         }
         request(QStringLiteral("SelectDevices"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath))},
@@ -234,8 +234,9 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
             return;
         }
         // Each grant brings a new token; the old one is spent.
-        if (const QString token = results.value(QStringLiteral("restore_token")).toString(); !token.isEmpty())
-            storeRestoreToken(token);
+        if (const QString token = results.value(QStringLiteral("restore_token")).toString();
+            !token.isEmpty() && m_settings.write(Settings::Key::PortalRestoreToken, token) != Settings::Saved::Saved)
+            console::line(QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
         break;
@@ -347,20 +348,6 @@ void PortalSink::postKey(std::uint16_t key, bool down, std::optional<std::uint32
         notify(QStringLiteral("NotifyKeyboardKeysym"), {int(*keysym), state});
     else
         notify(QStringLiteral("NotifyKeyboardKeycode"), {int(key), state});
-}
-
-QString PortalSink::storedRestoreToken() const
-{
-    return QSettings(m_settingsPath, QSettings::IniFormat).value(restoreTokenKey).toString();
-}
-
-void PortalSink::storeRestoreToken(const QString& token)
-{
-    QSettings settings(m_settingsPath, QSettings::IniFormat);
-    settings.setValue(restoreTokenKey, token);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        console::line(QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settingsPath));
 }
 
 } // namespace quillmote::wayland

@@ -18,6 +18,10 @@
 #include <memory>
 #include <optional>
 
+namespace quillmote {
+class Settings;
+}
+
 namespace quillmote::wayland {
 
 // How the desktop's portal turns scroll requests into wheel events; they differ, so each gets
@@ -53,7 +57,7 @@ public:
     static constexpr int requestTimeoutMs = 120'000;
 
     // Asks the desktop for a session at once; `access` follows the answer.
-    PortalSink(QDBusConnection bus, PortalOffer offer, QString settingsPath, input::InputAccess& access);
+    PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access);
     ~PortalSink() override;
 
     QString name() const override { return QStringLiteral("portal"); }
@@ -80,12 +84,10 @@ private:
     void sendNext();
     void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
-    QString storedRestoreToken() const;
-    void storeRestoreToken(const QString& token);
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
-    QString m_settingsPath;
+    const Settings& m_settings;
     uint m_version;
     input::InputAccess& m_access;
     State m_state = State::Idle;

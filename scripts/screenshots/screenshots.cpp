@@ -51,15 +51,14 @@ int main(int argc, char* argv[])
     using Access = input::InputAccess::State;
     input::InputAccess access(Access::Granted);
     test::ServerFixture fixture;
-    const QString settingsPath = fixture.dir.filePath(QStringLiteral("Quillmote.conf"));
-    web::WebRemote webRemote({*fixture.server, fixture.gate, *fixture.dispatcher, settingsPath, {0, false}});
+    web::WebRemote webRemote({*fixture.server, fixture.gate, *fixture.dispatcher, fixture.settings, {0, false}});
     QObject::connect(fixture.server.get(), &RemoteServer::listening, &webRemote,
                      [&webRemote] { webRemote.start(); });
     const ui::ViewContext context{*fixture.server,
                                   fixture.gate,
                                   *fixture.status,
                                   access,
-                                  fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
+                                  fixture.settings,
                                   [](const QUrl&) {},
                                   [] {},
                                   &webRemote};

@@ -27,7 +27,6 @@
 #include <QLocalServer>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,7 +60,7 @@ struct Desktop
                 fixture.gate,
                 *fixture.status,
                 access,
-                fixture.dir.filePath(QStringLiteral("Quillmote.conf")),
+                fixture.settings,
                 [this](const QUrl& url) { openedUrls << url; },
                 [this] { ++quitRequests; }};
     }
@@ -111,7 +110,7 @@ private Q_SLOTS:
         view->startButton()->click();
         QVERIFY(main.dashboardView() && main.dashboardView()->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!view, 1000);
-        QVERIFY(MainView::readCompletedOnboarding(d.context().settingsPath));
+        QVERIFY(MainView::readCompletedOnboarding(d.fixture.settings));
     }
 
     void dashboardAndPanel_showStatusPermissionAndFailedAttempts()
@@ -170,9 +169,8 @@ private Q_SLOTS:
         QVERIFY(d.fixture.gate.pairingCode() != old);
         QCOMPARE(dashboard.codeLabel()->text(), d.fixture.gate.pairingCode());
         QCOMPARE(panel.codeLabel()->text(), d.fixture.gate.pairingCode());
-        QCOMPARE(
-            QSettings(d.context().settingsPath, QSettings::IniFormat).value("SavedPairingCode").toString(),
-            d.fixture.gate.pairingCode()); // stored like the first one
+        QCOMPARE(d.fixture.settings.text(Settings::Key::SavedPairingCode),
+                 d.fixture.gate.pairingCode()); // stored like the first one
     }
 
     void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()
@@ -335,17 +333,17 @@ private Q_SLOTS:
         Desktop d;
         ViewContext context = d.context();
         web::WebRemote remote(
-            {*d.fixture.server, d.fixture.gate, *d.fixture.dispatcher, context.settingsPath, {0, false}});
+            {*d.fixture.server, d.fixture.gate, *d.fixture.dispatcher, d.fixture.settings, {0, false}});
         d.fixture.server->start();
         remote.start();
         context.webRemote = &remote;
         DashboardView dashboard(context);
         WebRemoteCard* card = dashboard.webRemoteCard();
         const auto shows = [&](bool on) {
-            QSettings settings(context.settingsPath, QSettings::IniFormat);
-            const QString link =
-                QStringLiteral(":%1/#k=").arg(remote.port()) + settings.value("WebRemoteSecret").toString();
-            return settings.value("WebRemote", true).toBool() == on && remote.isListening() == on &&
+            const Settings& settings = d.fixture.settings;
+            const QString link = QStringLiteral(":%1/#k=").arg(remote.port()) +
+                                 settings.text(Settings::Key::WebRemoteSecret).value_or(QString());
+            return settings.flag(Settings::Key::WebRemote, true) == on && remote.isListening() == on &&
                    card->enabledSwitch()->isChecked() == on && card->qrLabel()->pixmap().isNull() != on &&
                    (on ? card->linkField()->text().endsWith(link) : card->linkField()->text().isEmpty());
         };

@@ -73,7 +73,8 @@ private Q_SLOTS:
     {
         FakeClock t;
         QTemporaryDir dir;
-        PairingGate gate(dir.filePath(QStringLiteral("Quillmote.conf")), t.clock());
+        const Settings settings(dir.filePath(QStringLiteral("Quillmote.conf")));
+        PairingGate gate(settings, t.clock());
         QVERIFY(!gate.pairWithCode(1, v4(0xC0000201u), u"------")); // no code placed yet
         QVERIFY(gate.placeCode() && !gate.placeCode());
         for (quint32 i = 0; i < PairingThrottle::burst; ++i)

@@ -84,7 +84,8 @@ private Q_SLOTS:
             bool shut = false;
         };
         QTemporaryDir dir;
-        PairingGate gate(dir.filePath(QStringLiteral("Quillmote.conf")));
+        const Settings settings(dir.filePath(QStringLiteral("Quillmote.conf")));
+        PairingGate gate(settings);
         gate.placeCode();
         QVERIFY(gate.pairWithCode(1, QHostAddress(QStringLiteral("192.0.2.7")), gate.pairingCode()));
         gate.unpair(1);

@@ -8,6 +8,7 @@
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "support/ManualAdvertiser.h"
+#include "util/Settings.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -23,7 +24,7 @@ struct ServerFixture
 {
     explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
                            input::InputController* input = nullptr, PortChoice port = {})
-        : gate(dir.filePath(QStringLiteral("Quillmote.conf")), std::move(clock))
+        : gate(settings, std::move(clock))
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
             .gate = gate,
@@ -54,6 +55,7 @@ struct ServerFixture
     QByteArray pairedReply() const { return "PAIR_SUCCESS|" + server->linkLayerAddress().toUtf8(); }
 
     QTemporaryDir dir;
+    Settings settings{dir.filePath(QStringLiteral("Quillmote.conf"))};
     bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
     PairingGate gate;
