@@ -115,10 +115,9 @@ Candidate portalCandidate(const Settings& settings, input::InputAccess& access)
                 wayland::probeRemoteDesktopPortal(
                     bus, context,
                     [bus, &settings, &access, opened](std::optional<wayland::PortalOffer> offer,
-                                                         const QString& reason) {
+                                                      const QString& reason) {
                         if (offer)
-                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settings, access),
-                                   {});
+                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settings, access), {});
                         else
                             opened(nullptr, reason);
                     });

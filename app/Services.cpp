@@ -11,6 +11,7 @@
 #include "platform/desktop/GnomeKeybindings.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
+#include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -42,6 +43,7 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
     std::unique_ptr<Services> services(new Services(std::move(settings)));
     const Settings& stored = services->m_settings;
     services->m_access = std::make_unique<input::InputAccess>();
+    services->m_addresses = std::make_unique<host::HostAddresses>();
     std::optional<input::InputBackend> backend =
         createInputBackend(line.input, stored, *services->m_access, error, std::move(fail));
     if (!backend)
@@ -82,6 +84,7 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         .gate = *services->m_gate,
         .dispatcher = *services->m_dispatcher,
         .settings = stored,
+        .addresses = *services->m_addresses,
         .port = choosePort(line.webPort, stored, Settings::Key::WebPort, {web::WebRemote::defaultPort, true}),
         .enabled = webEnabled,
     });

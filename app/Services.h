@@ -17,6 +17,9 @@ class PairingGate;
 class ReceiveLoop;
 class RemoteServer;
 class ServerStatus;
+namespace host {
+class HostAddresses;
+}
 namespace web {
 class WebRemote;
 }
@@ -44,6 +47,7 @@ public:
 
     const Settings& settings() const { return m_settings; }
     input::InputAccess& access() { return *m_access; }
+    host::HostAddresses& addresses() { return *m_addresses; }
     PairingGate& gate() { return *m_gate; }
     RemoteServer& server() { return *m_server; }
     ServerStatus& status() { return *m_status; }
@@ -54,6 +58,7 @@ private:
 
     Settings m_settings;
     std::unique_ptr<input::InputAccess> m_access;
+    std::unique_ptr<host::HostAddresses> m_addresses;
     std::unique_ptr<PairingGate> m_gate;
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;

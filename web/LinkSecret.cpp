@@ -33,13 +33,6 @@ const QByteArray& LinkSecret::secret()
 {
     if (!m_secret.isEmpty())
         return m_secret;
-    if (!m_settings.isOwn()) {
-        console::line(QStringLiteral("The settings file %1 or its folder belongs to another user: not used; "
-                                     "the browser remote's link holds for this run only.")
-                          .arg(m_settings.path()));
-        m_secret = draw();
-        return m_secret;
-    }
     const QString stored = m_settings.text(Settings::Key::WebRemoteSecret).value_or(QString());
     const auto decoded = QByteArray::fromBase64Encoding(stored.toLatin1(), base64url);
     if (decoded && decoded.decoded.size() == bytes) {
@@ -55,8 +48,9 @@ const QByteArray& LinkSecret::secret()
 void LinkSecret::replace()
 {
     m_secret = draw();
-    if (m_settings.write(Settings::Key::WebRemoteSecret, QString::fromLatin1(m_secret.toBase64(base64url))) ==
-        Settings::Saved::Failed)
+    // Not written to another user's file either: a secret found there is never read back.
+    if (m_settings.write(Settings::Key::WebRemoteSecret, QString::fromLatin1(m_secret.toBase64(base64url))) !=
+        Settings::Saved::Saved)
         console::line(
             QStringLiteral("Failed to save the browser remote's link to %1; it holds for this run only.")
                 .arg(m_settings.path()));

@@ -3,7 +3,7 @@
 #include "web/WebRemote.h"
 
 #include "protocol/CommandDispatcher.h"
-#include "server/HostIdentity.h"
+#include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/Peer.h"
 #include "server/RemoteServer.h"
@@ -13,9 +13,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QNetworkInterface>
 #include <QPointer>
-#include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
@@ -138,8 +136,8 @@ private:
 
 WebRemote::WebRemote(Dependencies dependencies)
     : m_server(dependencies.server), m_gate(dependencies.gate), m_dispatcher(dependencies.dispatcher),
-      m_settings(dependencies.settings), m_port(dependencies.port), m_enabled(dependencies.enabled),
-      m_secret(m_settings),
+      m_settings(dependencies.settings), m_addresses(dependencies.addresses), m_port(dependencies.port),
+      m_enabled(dependencies.enabled), m_secret(m_settings),
       m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
 {
     const QStringList names = QDir(QStringLiteral(":/web")).entryList(QDir::Files);
@@ -149,6 +147,10 @@ WebRemote::WebRemote(Dependencies dependencies)
     m_upgrader.setHandshakeTimeout(headTimeoutMs);
     connect(&m_listener, &QTcpServer::newConnection, this, &WebRemote::acceptPending);
     connect(&m_upgrader, &QWebSocketServer::newConnection, this, &WebRemote::acceptWebSocket);
+    connect(&m_addresses, &host::HostAddresses::changed, this, [this] {
+        if (isListening() && link() != m_announcedLink)
+            announceLink();
+    });
     // Drawn and stored at start-up, with the other settings, rather than at some later moment
     // while the server is already running.
     if (m_enabled)
@@ -164,7 +166,10 @@ QString WebRemote::link()
 {
     if (!isListening())
         return {};
-    return QStringLiteral("http://%1:%2/#k=%3").arg(linkAddress()).arg(port()).arg(m_secret.text());
+    return QStringLiteral("http://%1:%2/#k=%3")
+        .arg(m_addresses.linkAddress())
+        .arg(port())
+        .arg(m_secret.text());
 }
 
 void WebRemote::start()
@@ -185,7 +190,7 @@ void WebRemote::start()
         return;
     }
     Q_EMIT listening(port());
-    Q_EMIT linkChanged(link());
+    announceLink();
 }
 
 void WebRemote::stop()
@@ -199,7 +204,7 @@ void WebRemote::stop()
     for (const quint64 identity : sessions)
         endSession(identity);
     if (wasListening)
-        Q_EMIT linkChanged({});
+        announceLink();
 }
 
 void WebRemote::setEnabled(bool enabled)
@@ -224,43 +229,13 @@ void WebRemote::saveEnabled()
 void WebRemote::newLink()
 {
     m_secret.replace();
-    Q_EMIT linkChanged(link());
+    announceLink();
 }
 
-QString WebRemote::linkAddress()
+void WebRemote::announceLink()
 {
-    QFile routes(QStringLiteral("/proc/net/route"));
-    const QString routeInterface =
-        routes.open(QIODevice::ReadOnly) ? host::defaultRouteInterface(routes.readAll()) : QString();
-    QString fallback;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& interface : interfaces) {
-        const auto flags = interface.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) || flags.testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
-                continue;
-            if (interface.name() == routeInterface)
-                return entry.ip().toString();
-            if (fallback.isEmpty())
-                fallback = entry.ip().toString();
-        }
-    }
-    return fallback.isEmpty() ? QStringLiteral("localhost") : fallback;
-}
-
-QStringList WebRemote::hostNames()
-{
-    const QString name = QSysInfo::machineHostName().toLower();
-    QStringList names{QStringLiteral("localhost"), name, name + QStringLiteral(".local")};
-    const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
-    for (QHostAddress address : addresses) {
-        address.setScopeId({});
-        names << address.toString().toLower();
-    }
-    return names;
+    m_announcedLink = link();
+    Q_EMIT linkChanged(m_announcedLink);
 }
 
 void WebRemote::acceptPending()
@@ -296,7 +271,7 @@ void WebRemote::readHead(std::shared_ptr<HttpExchange> exchange)
     }
     const quint64 identity = exchange->peer().identity;
     const std::optional<RequestHead> head = parseHead(QByteArrayView(buffered).first(end + 4));
-    const Verdict verdict = head ? checkRequest(*head, hostNames(), port(), m_files)
+    const Verdict verdict = head ? checkRequest(*head, m_addresses.hostNames(), port(), m_files)
                                  : Verdict{Verdict::Kind::Refuse, 400, {}, {}};
     exchange->finish(verdict.kind == Verdict::Kind::Upgrade);
     if (verdict.kind == Verdict::Kind::Upgrade) {

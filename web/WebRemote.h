@@ -20,6 +20,9 @@ class CommandDispatcher;
 class PairingGate;
 class RemoteServer;
 class Settings;
+namespace host {
+class HostAddresses;
+}
 
 namespace web {
 
@@ -50,6 +53,8 @@ public:
         PairingGate& gate;
         CommandDispatcher& dispatcher;
         const Settings& settings;
+        // Where the link points; it follows them while they are watched.
+        host::HostAddresses& addresses;
         PortChoice port = {defaultPort, true};
         // Off: nothing listens until setEnabled(true).
         bool enabled = true;
@@ -71,15 +76,10 @@ public:
     // Draws a new secret: phones with the old link must scan the new one.
     void newLink();
 
-    // The address for the link: the IPv4 address of the default route's interface, else
-    // another one of an interface that is up and not loopback, else localhost.
-    static QString linkAddress();
-    // What this computer may be called in a Host header, in lower case.
-    static QStringList hostNames();
-
 Q_SIGNALS:
     void listening(quint16 port);
-    // The link changed: listening started or stopped, or a new secret was drawn.
+    // The link changed: listening started or stopped, a new secret was drawn, or the address
+    // it names.
     void linkChanged(const QString& link);
 
 private:
@@ -90,14 +90,17 @@ private:
     void handleMessage(quint64 identity, const QString& message);
     void endSession(quint64 identity);
     void saveEnabled();
+    void announceLink();
 
     RemoteServer& m_server;
     PairingGate& m_gate;
     CommandDispatcher& m_dispatcher;
     const Settings& m_settings;
+    host::HostAddresses& m_addresses;
     PortChoice m_port;
     bool m_enabled;
     LinkSecret m_secret;
+    QString m_announcedLink;
     QTcpServer m_listener;
     QWebSocketServer m_upgrader;
     QList<QByteArray> m_files;

@@ -4,42 +4,16 @@
 
 #include "app/ui/Fonts.h"
 #include "app/ui/ViewContext.h"
+#include "server/HostAddresses.h"
+#include "server/Listener.h"
 #include "server/RemoteServer.h"
 
 #include <QEvent>
 
-#include <linux/netlink.h>
-#include <linux/rtnetlink.h>
-#include <sys/socket.h>
-
 namespace quillmote::ui {
 
-void AddressWatcher::setWatching(bool watching)
-{
-    if (!watching) {
-        m_notifier.reset();
-        m_socket.reset();
-        return;
-    }
-    if (m_notifier)
-        return;
-    UniqueFd socket(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
-    sockaddr_nl address{};
-    address.nl_family = AF_NETLINK;
-    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR;
-    if (!socket || ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return; // then the addresses are read when the window is shown and when the listener changes
-    m_socket = std::move(socket);
-    m_notifier = std::make_unique<QSocketNotifier>(m_socket.get(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
-        char buffer[8192];
-        while (::recv(m_socket.get(), buffer, sizeof buffer, 0) > 0) {
-        }
-        Q_EMIT changed();
-    });
-}
-
-AddressLabel::AddressLabel(RemoteServer& server, QWidget* parent) : QLabel(parent), m_server(server)
+AddressLabel::AddressLabel(RemoteServer& server, host::HostAddresses& addresses, QWidget* parent)
+    : QLabel(parent), m_server(server), m_addresses(addresses)
 {
     setFont(fonts::caption());
     setForegroundRole(QPalette::PlaceholderText);
@@ -48,9 +22,14 @@ AddressLabel::AddressLabel(RemoteServer& server, QWidget* parent) : QLabel(paren
     setAlignment(Qt::AlignCenter);
     connect(&server, &RemoteServer::listenerStateChanged, this, &AddressLabel::refresh);
     connect(&server, &RemoteServer::listening, this, &AddressLabel::refresh);
-    connect(&m_watcher, &AddressWatcher::changed, this, &AddressLabel::refresh);
+    connect(&m_addresses, &host::HostAddresses::changed, this, &AddressLabel::refresh);
     followWindow();
     refresh();
+}
+
+AddressLabel::~AddressLabel()
+{
+    m_addresses.watch(this, false);
 }
 
 bool AddressLabel::eventFilter(QObject* watched, QEvent* event)
@@ -81,16 +60,20 @@ void AddressLabel::followWindow()
 void AddressLabel::watchWhileShown()
 {
     const bool shown = m_window && m_window->isVisible();
-    if (shown == m_watcher.isWatching())
+    if (shown == m_watching)
         return;
-    m_watcher.setWatching(shown);
+    m_watching = shown;
+    m_addresses.watch(this, shown);
     if (shown)
         refresh();
 }
 
 void AddressLabel::refresh()
 {
-    const QString addresses = connectAddresses(m_server);
+    // Nothing to connect to while nothing listens.
+    const Listener* listener = m_server.listener();
+    const QString addresses =
+        listener && listener->port() != 0 ? m_addresses.connectAddresses(listener->port()) : QString();
     // Unchanged text repaints nothing.
     setText(addresses.isEmpty() ? QString() : tr("地址：%1").arg(addresses));
     setVisible(!addresses.isEmpty());

@@ -2,39 +2,17 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
-#include "util/UniqueFd.h"
-
 #include <QLabel>
 #include <QPointer>
-#include <QSocketNotifier>
-
-#include <memory>
 
 namespace quillmote {
 class RemoteServer;
+namespace host {
+class HostAddresses;
 }
+} // namespace quillmote
 
 namespace quillmote::ui {
-
-// Tells when an interface or an address comes or goes, from the kernel's routing messages:
-// nothing to poll, and nothing woken while the network stays as it is or nobody watches.
-class AddressWatcher : public QObject
-{
-    Q_OBJECT
-public:
-    using QObject::QObject;
-
-    bool isWatching() const { return m_notifier != nullptr; }
-    // Off, the socket is closed: a busy network (Wi-Fi, IPv6 renewals) wakes nobody.
-    void setWatching(bool watching);
-
-Q_SIGNALS:
-    void changed();
-
-private:
-    UniqueFd m_socket;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
 
 // Where a phone can reach this computer without DNS-SD; hidden while nothing listens. The
 // addresses are followed while the label's window is shown, and read again when it reappears.
@@ -42,7 +20,8 @@ class AddressLabel : public QLabel
 {
     Q_OBJECT
 public:
-    explicit AddressLabel(RemoteServer& server, QWidget* parent = nullptr);
+    AddressLabel(RemoteServer& server, host::HostAddresses& addresses, QWidget* parent = nullptr);
+    ~AddressLabel() override;
     void refresh();
 
 protected:
@@ -56,7 +35,8 @@ private:
     void watchWhileShown();
 
     RemoteServer& m_server;
-    AddressWatcher m_watcher;
+    host::HostAddresses& m_addresses;
+    bool m_watching = false;
     QPointer<QWidget> m_window;
 };
 

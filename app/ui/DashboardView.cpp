@@ -86,7 +86,7 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     mainLayout->addStretch();
     mainLayout->addLayout(buildCodeBlock(main));
     mainLayout->addWidget(buildStatusCapsule(main), 0, Qt::AlignHCenter);
-    m_address = new AddressLabel(m_context.server, main);
+    m_address = new AddressLabel(m_context.server, m_context.addresses, main);
     mainLayout->addWidget(m_address);
     m_serviceNotice = new ServiceNotice(m_context.server, main);
     mainLayout->addWidget(m_serviceNotice);

@@ -41,7 +41,7 @@ TrayPanelView::TrayPanelView(ViewContext context, std::function<void()> showMain
     layout->addWidget(makeDivider(this));
     layout->addWidget(buildCodeBox());
     layout->addLayout(buildStatusRow());
-    m_address = new AddressLabel(m_context.server, this);
+    m_address = new AddressLabel(m_context.server, m_context.addresses, this);
     layout->addWidget(m_address);
     layout->addWidget(new ServiceNotice(m_context.server, this));
     m_attempts = new PairingAttemptsNotice(m_context.gate, this);

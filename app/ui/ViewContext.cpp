@@ -8,8 +8,6 @@
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 
-#include <QNetworkInterface>
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -32,27 +30,6 @@ void onApplicationActivated(QObject* context, const std::function<void()>& actio
                          if (state == Qt::ApplicationActive)
                              action();
                      });
-}
-
-QString connectAddresses(const RemoteServer& server)
-{
-    const Listener* listener = server.listener();
-    if (!listener || listener->port() == 0)
-        return {};
-    QStringList v4, v6;
-    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
-        const auto flags = interface.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) || flags.testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
-            const QHostAddress address = entry.ip();
-            if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                v4 << QStringLiteral("%1:%2").arg(address.toString()).arg(listener->port());
-            else if (address.protocol() == QAbstractSocket::IPv6Protocol && !address.isLinkLocal())
-                v6 << QStringLiteral("[%1]:%2").arg(address.toString()).arg(listener->port());
-        }
-    }
-    return (v4 + v6).join(QStringLiteral(", "));
 }
 
 bool isAdvertisingUnavailable(const RemoteServer& server)

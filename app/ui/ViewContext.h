@@ -17,6 +17,9 @@ class Settings;
 namespace input {
 class InputAccess;
 }
+namespace host {
+class HostAddresses;
+}
 namespace web {
 class WebRemote;
 }
@@ -34,6 +37,7 @@ struct ViewContext
     PairingGate& gate;
     ServerStatus& status;
     input::InputAccess& access;
+    host::HostAddresses& addresses;
     const Settings& settings;
     std::function<void(const QUrl&)> openUrl;
     std::function<void()> quit;
@@ -51,10 +55,6 @@ void onApplicationActivated(QObject* context, const std::function<void()>& actio
 bool isListenerReady(const RemoteServer& server);
 // Whether the server listens but cannot advertise itself: avahi-daemon is unreachable.
 bool isAdvertisingUnavailable(const RemoteServer& server);
-// Where a client can reach this computer without DNS-SD: "address:port" for each address of an
-// interface that is up and not loopback (IPv6 in brackets, link-local left out), joined by
-// ", "; empty while nothing listens.
-QString connectAddresses(const RemoteServer& server);
 // The version shown in the views, or empty when the application has none.
 QString applicationVersion();
 // The page that explains how to grant input access, as shipped with the program.

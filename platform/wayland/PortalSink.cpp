@@ -235,8 +235,10 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         }
         // Each grant brings a new token; the old one is spent.
         if (const QString token = results.value(QStringLiteral("restore_token")).toString();
-            !token.isEmpty() && m_settings.write(Settings::Key::PortalRestoreToken, token) != Settings::Saved::Saved)
-            console::line(QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
+            !token.isEmpty() &&
+            m_settings.write(Settings::Key::PortalRestoreToken, token) != Settings::Saved::Saved)
+            console::line(
+                QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
         break;

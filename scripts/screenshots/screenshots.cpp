@@ -51,16 +51,16 @@ int main(int argc, char* argv[])
     using Access = input::InputAccess::State;
     input::InputAccess access(Access::Granted);
     test::ServerFixture fixture;
-    web::WebRemote webRemote({*fixture.server, fixture.gate, *fixture.dispatcher, fixture.settings, {0, false}});
+    web::WebRemote webRemote({*fixture.server,
+                              fixture.gate,
+                              *fixture.dispatcher,
+                              fixture.settings,
+                              fixture.addresses,
+                              {0, false}});
     QObject::connect(fixture.server.get(), &RemoteServer::listening, &webRemote,
                      [&webRemote] { webRemote.start(); });
-    const ui::ViewContext context{*fixture.server,
-                                  fixture.gate,
-                                  *fixture.status,
-                                  access,
-                                  fixture.settings,
-                                  [](const QUrl&) {},
-                                  [] {},
+    const ui::ViewContext context{*fixture.server,   fixture.gate,     *fixture.status,    access,
+                                  fixture.addresses, fixture.settings, [](const QUrl&) {}, [] {},
                                   &webRemote};
     bool ok = true;
 

@@ -4,6 +4,7 @@
 
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
+#include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -56,6 +57,7 @@ struct ServerFixture
 
     QTemporaryDir dir;
     Settings settings{dir.filePath(QStringLiteral("Quillmote.conf"))};
+    host::HostAddresses addresses;
     bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
     PairingGate gate;

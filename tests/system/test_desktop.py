@@ -189,6 +189,29 @@ class DesktopApplication(unittest.TestCase):
             self.assertEqual(self.wait_windows(0), [])
             self.assertEqual(wakeups_while_addresses_change(), 0)
 
+    def test_dashboards_qr_code_follows_the_default_routes_address(self):
+        require_root_tools()
+        require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
+        host = Namespace("wifi")
+        self.addCleanup(host.delete)
+        host.add_interface("qmwifi", "02:00:00:00:00:44", address="192.0.2.9/24")
+        host.ip("route", "add", "default", "via", "192.0.2.1", "dev", "qmwifi")
+        config = self.onboarded_config()
+        shot = os.path.join(config, "screen.xwd")
+
+        def qr_address():
+            link = self.xvfb.run("sh", "-c", f"xwd -root -silent > {shot}; zbarimg -q --raw {shot} || :").strip()
+            m = re.match(r"^http://([^/:]+):\d+/#k=", link)
+            return m and m.group(1)
+        with Server(args=("--input", "none"), prefix=host.exec_prefix(), env=self.env, config_home=config) as server:
+            self.assertEqual(len(self.wait_windows(1)), 1, server.lines)
+            self.assertEqual(until(qr_address, timeout=10, every=0.3), "192.0.2.9", server.lines)
+            # The laptop joins another network while the window is open.
+            host.ip("addr", "flush", "dev", "qmwifi")
+            host.ip("addr", "add", "198.51.100.7/24", "dev", "qmwifi")
+            host.ip("route", "add", "default", "via", "198.51.100.1", "dev", "qmwifi")
+            self.assertTrue(until(lambda: qr_address() == "198.51.100.7", timeout=10, every=0.3), server.lines)
+
     @staticmethod
     def listening(pid, timeout=5.0):
         deadline = time.monotonic() + timeout
