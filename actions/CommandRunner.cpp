@@ -3,6 +3,7 @@
 #include "actions/CommandRunner.h"
 
 #include "util/Console.h"
+#include "util/Log.h"
 
 #include <QProcess>
 
@@ -21,6 +22,7 @@ void runCommand(const QString& path, const QStringList& arguments)
     QProcess process;
     process.setProgram(path);
     process.setArguments(arguments);
+    qCDebug(lcActions).noquote() << "running" << path << arguments;
     if (!process.startDetached())
         reportFailedStart(path, process.errorString());
 }

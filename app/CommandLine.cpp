@@ -2,9 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/CommandLine.h"
 
-#define QUILLMOTE_STRING_OF(x) #x
-#define QUILLMOTE_STRING(x) QUILLMOTE_STRING_OF(x)
-
 namespace quillmote {
 
 namespace {
@@ -50,32 +47,30 @@ std::optional<InputChoice> inputChoice(const QString& value)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
-        "\n"
-        "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
-        "the six-digit code it shows, and drives the pointer and keyboard.\n"
-        "\n"
-        "  --headless         no user interface; the server starts at once and reports on\n"
-        "                     standard output\n"
-        "  --input BACKEND    how input events are posted: auto (default: x11 in an X11\n"
-        "                     session; portal, else uinput in a Wayland session; else\n"
-        "                     none), x11, portal, uinput, none, or record:FILE (append\n"
-        "                     each event to FILE as a JSON line)\n"
-        "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
-        "                     Port setting, else " QUILLMOTE_STRING(
-            QUILLMOTE_DEFAULT_PORT) ", or one the system chooses when taken\n"
-                                    "  --web-port N|off   the browser remote's port (0: one the system "
-                                    "chooses);\n"
-                                    "                     default: the WebPort setting, "
-                                    "else " QUILLMOTE_STRING(
-                                        QUILLMOTE_DEFAULT_WEB_PORT) "; off: no browser\n"
-                                                                    "                     remote this time\n"
-                                                                    "  --minimized        start in the tray "
-                                                                    "without opening the window "
-                                                                    "(login start)\n"
-                                                                    "  --help             show this text\n"
-                                                                    "  --version          show the "
-                                                                    "version\n");
+               "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
+               "                 [--verbose]\n"
+               "\n"
+               "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
+               "the six-digit code it shows, and drives the pointer and keyboard.\n"
+               "\n"
+               "  --headless         no user interface; the server starts at once and reports on\n"
+               "                     standard output\n"
+               "  --input BACKEND    how input events are posted: auto (default: x11 in an X11\n"
+               "                     session; portal, else uinput in a Wayland session; else\n"
+               "                     none), x11, portal, uinput, none, or record:FILE (append\n"
+               "                     each event to FILE as a JSON line)\n"
+               "  --port N           listen on TCP port N (0: one the system chooses); default: the\n"
+               "                     Port setting, else %1, or one the system chooses when taken\n"
+               "  --web-port N|off   the browser remote's port (0: one the system chooses);\n"
+               "                     default: the WebPort setting, else %2; off: no browser\n"
+               "                     remote this time\n"
+               "  --minimized        start in the tray without opening the window (login start)\n"
+               "  --verbose          trace what each part does on standard error (see\n"
+               "                     QT_LOGGING_RULES for a part alone)\n"
+               "  --help             show this text\n"
+               "  --version          show the version\n")
+        .arg(QUILLMOTE_DEFAULT_PORT)
+        .arg(QUILLMOTE_DEFAULT_WEB_PORT);
 }
 
 CommandLineResult parseCommandLine(const QStringList& arguments)
@@ -91,6 +86,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.headless = true;
         } else if (argument == QLatin1String("--minimized")) {
             line.minimized = true;
+        } else if (argument == QLatin1String("--verbose")) {
+            line.verbose = true;
         } else if (const std::optional<QString> portValue = optionValue(arguments, i, u"--port")) {
             if (portValue->isNull())
                 return {std::nullopt, QStringLiteral("--port needs a port number")};

@@ -30,6 +30,8 @@ struct CommandLine
     // The browser remote's port asked for (0: system-chosen), or off for this run.
     std::optional<quint16> webPort = std::nullopt;
     bool webRemoteOff = false;
+    // Every trace category on, on standard error.
+    bool verbose = false;
     InputChoice input;
 };
 

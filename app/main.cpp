@@ -11,6 +11,7 @@
 #include "app/ui/TrayApplication.h"
 #include "server/RemoteServer.h"
 #include "util/Console.h"
+#include "util/Log.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -134,6 +135,8 @@ int main(int argc, char* argv[])
     // A closed standard output (say, piped into a reader that has exited) must not end the
     // server; a failed write of a console line is simply lost.
     std::signal(SIGPIPE, SIG_IGN);
+    if (line.verbose)
+        enableVerboseLogging();
 
     const Settings settings(Settings::userFilePath());
     switch (settings.makePrivate()) {

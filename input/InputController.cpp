@@ -4,6 +4,7 @@
 
 #include "input/KeyTable.h"
 #include "input/Terminals.h"
+#include "util/Log.h"
 
 #include <linux/input-event-codes.h>
 
@@ -30,11 +31,16 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
     m_pasteWait.setSingleShot(true);
     m_pasteWait.setInterval(pasteWaitMs);
     connect(&m_pasteWait, &QTimer::timeout, this, [this] {
-        if (m_hold == Hold::UntilPasteFetched)
+        if (m_hold == Hold::UntilPasteFetched) {
+            qCDebug(lcInput).noquote() << "paste not fetched in time: input goes on";
             release();
+        }
     });
     if (m_backend.clipboard)
-        m_backend.clipboard->setFetchedHandler([this] { releaseSoon(Hold::UntilPasteFetched); });
+        m_backend.clipboard->setFetchedHandler([this] {
+            qCDebug(lcInput).noquote() << "paste fetched by the focused application";
+            releaseSoon(Hold::UntilPasteFetched);
+        });
     if (!m_backend.sink->isReady()) {
         m_hold = Hold::UntilReady;
         m_backend.sink->setReadyHandler([this] { releaseSoon(Hold::UntilReady); });
@@ -364,6 +370,8 @@ void InputController::typeText(const QString& text)
     // operation, so that a phone sending word after word is not cut off.
     std::vector<TextRun> runs = splitForTyping(text);
     const bool pastes = willPaste(runs);
+    qCDebug(lcInput).noquote() << "text of" << text.size() << "characters in" << runs.size() << "runs"
+                               << (pastes ? "(some pasted)" : "(all typed)");
     if (!admit(pastes))
         return;
     enqueue([this, runs = std::move(runs)] { enterRuns(runs); }, pastes);
@@ -425,6 +433,8 @@ void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
     place([this, chord, pressUnplaced](bool placed) {
         if (m_hold != Hold::UntilPlaced)
             return;
+        qCDebug(lcInput).noquote() << "clipboard" << (placed ? "placed" : "not placed")
+                                   << "for a paste with key" << chord.key;
         if (placed || pressUnplaced)
             postKeyStroke(chord.key, chord.modifiers);
         if (!placed || !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {

@@ -8,6 +8,7 @@
 #include "protocol/SystemCommands.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
+#include "util/Log.h"
 
 #include <algorithm>
 #include <array>
@@ -117,8 +118,11 @@ QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message
 {
     if (message.startsWith(pairKeyword))
         return pairWith(peer, message.mid(pairKeyword.size()));
-    if (!m_gate.isPaired(peer.identity))
+    if (!m_gate.isPaired(peer.identity)) {
+        qCDebug(lcProtocol).noquote()
+            << peer.identity << "not paired: ignored" << message.size() << "characters";
         return {};
+    }
     const Targets targets{m_input, m_actions};
     for (const Row& row : rows) {
         const bool matches = row.wholeMessage ? message == row.keyword : message.startsWith(row.keyword);
@@ -126,6 +130,10 @@ QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message
             continue;
         const input::InputController::Origin origin(m_input, peer.identity);
         const QString reply = row.handler(targets, message.mid(row.keyword.size()));
+        // The word alone: what follows it may be typed text.
+        qCDebug(lcProtocol).noquote()
+            << peer.identity << row.keyword << "with" << message.size() - row.keyword.size()
+            << "characters ->" << (reply.isEmpty() ? QStringLiteral("(silence)") : reply);
         if (origin.dropped() > 0)
             m_repeatedLines.line(
                 QStringLiteral("dropped input"),

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "server/PairingGate.h"
 
+#include "util/Log.h"
+
 namespace quillmote {
 
 PairingGate::PairingGate(const Settings& settings, PairingThrottle::Clock clock)
@@ -32,6 +34,8 @@ bool PairingGate::pairWithCode(quint64 connection, const QHostAddress& source, Q
     const bool checked = m_throttle.allows(source);
     const bool placed = m_pairingCode != QLatin1String(placeholderCode);
     if (!checked || !placed || !code.startsWith(m_pairingCode)) {
+        qCDebug(lcServer).noquote() << "code refused for" << connection << "from" << source
+                                    << (checked ? "(wrong or no code yet)" : "(throttled, not checked)");
         if (checked)
             m_throttle.recordFailure(source);
         notePairingFailure();
@@ -46,6 +50,8 @@ bool PairingGate::pairWithProof(quint64 connection, const QHostAddress& source,
 {
     const bool checked = m_throttle.allowsProof(source);
     if (!checked || !check()) {
+        qCDebug(lcServer).noquote() << "proof refused for" << connection << "from" << source
+                                    << (checked ? "(wrong)" : "(throttled, not checked)");
         if (checked)
             m_throttle.recordFailure(source, false);
         notePairingFailure();
@@ -57,6 +63,7 @@ bool PairingGate::pairWithProof(quint64 connection, const QHostAddress& source,
 
 void PairingGate::pair(quint64 connection, const QHostAddress& source)
 {
+    qCDebug(lcServer).noquote() << "paired" << connection << "from" << source;
     m_throttle.recordSuccess(source);
     m_paired.insert(connection);
     Q_EMIT pairedCountChanged(pairedCount());

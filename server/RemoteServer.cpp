@@ -6,6 +6,7 @@
 #include "server/HostIdentity.h"
 #include "server/PairingGate.h"
 #include "util/Console.h"
+#include "util/Log.h"
 
 #include <sys/resource.h>
 
@@ -94,6 +95,7 @@ void RemoteServer::start()
 void RemoteServer::handleListenerState(ListenerState state, const QString& error)
 {
     Q_EMIT listenerStateChanged(state, error);
+    qCDebug(lcServer).noquote() << "listener state" << int(state) << error;
     switch (state) {
     case ListenerState::Failed:
         console::line(QStringLiteral("Server Failed: ") + error);
@@ -111,6 +113,8 @@ void RemoteServer::handleListenerState(ListenerState state, const QString& error
 
 void RemoteServer::handleNewConnection(const std::shared_ptr<Connection>& connection)
 {
+    qCDebug(lcServer).noquote() << "connection" << connection->peer().identity << "from"
+                                << connection->peer().address;
     admit(connection);
     Q_EMIT connectionAccepted(connection);
 }

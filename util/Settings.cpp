@@ -3,6 +3,7 @@
 #include "util/Settings.h"
 
 #include "util/Console.h"
+#include "util/Log.h"
 #include "util/UniqueFd.h"
 
 #include <QDir>
@@ -85,8 +86,10 @@ Settings::Privacy Settings::makePrivate() const
 
 std::optional<QString> Settings::text(Key key) const
 {
-    if (keys[static_cast<std::size_t>(key)].secret && !isOwn())
+    if (keys[static_cast<std::size_t>(key)].secret && !isOwn()) {
+        qCDebug(lcSettings).noquote() << "not read from another user's file:" << name(key);
         return std::nullopt;
+    }
     const QVariant stored = QSettings(m_path, QSettings::IniFormat).value(name(key));
     if (!stored.isValid())
         return std::nullopt;
@@ -119,6 +122,7 @@ Settings::Saved Settings::write(Key key, const QVariant& value) const
     QSettings settings(m_path, QSettings::IniFormat);
     settings.setValue(name(key), value);
     settings.sync();
+    qCDebug(lcSettings).noquote() << "wrote" << name(key) << "to" << m_path << "status" << settings.status();
     return settings.status() == QSettings::NoError ? Saved::Saved : Saved::Failed;
 }
 

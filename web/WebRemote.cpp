@@ -8,6 +8,7 @@
 #include "server/Peer.h"
 #include "server/RemoteServer.h"
 #include "util/Console.h"
+#include "util/Log.h"
 #include "util/Settings.h"
 #include "web/HttpRequest.h"
 
@@ -283,6 +284,8 @@ void WebRemote::readHead(std::shared_ptr<HttpExchange> exchange)
         return;
     }
     socket->read(end + 4);
+    qCDebug(lcWeb) << identity << (head ? head->method + ' ' + head->target : QByteArray("(no head)")) << "->"
+                   << verdict.status;
     QByteArray body;
     if (verdict.kind == Verdict::Kind::File) {
         QFile file(resourceOf(verdict.path));
@@ -314,6 +317,7 @@ void WebRemote::acceptWebSocket()
         auto session = std::make_shared<WebSession>(socket, challenge);
         const quint64 identity = session->peer().identity;
         WebSession* raw = session.get();
+        qCDebug(lcWeb) << identity << "WebSocket from" << session->peer().address;
         m_sessions.insert(identity, session);
         m_server.admit(session);
         connect(socket, &QWebSocket::textMessageReceived, this,
@@ -369,6 +373,7 @@ void WebRemote::endSession(quint64 identity)
     const std::shared_ptr<WebSession> session = m_sessions.take(identity);
     if (!session)
         return;
+    qCDebug(lcWeb) << identity << "WebSocket ended";
     session->pings().stop();
     session->socket().disconnect(this);
     session->socket().abort();

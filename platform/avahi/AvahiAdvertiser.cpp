@@ -5,6 +5,7 @@
 #include "platform/avahi/AvahiQtPoll.h"
 #include "util/Backoff.h"
 #include "util/Console.h"
+#include "util/Log.h"
 
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
@@ -139,6 +140,7 @@ void AvahiAdvertiser::connectClient()
 void AvahiAdvertiser::onClientState(AvahiClient* client, AvahiClientState state, void* userdata)
 {
     auto* self = static_cast<AvahiAdvertiser*>(userdata);
+    qCDebug(lcPlatform).noquote() << "avahi client state" << int(state);
     switch (state) {
     case AVAHI_CLIENT_S_RUNNING:
         self->registerService(client);
@@ -277,6 +279,7 @@ void AvahiAdvertiser::onResolved(AvahiServiceResolver* resolver, AvahiIfIndex, A
 void AvahiAdvertiser::onGroupState(AvahiEntryGroup* group, AvahiEntryGroupState state, void* userdata)
 {
     auto* self = static_cast<AvahiAdvertiser*>(userdata);
+    qCDebug(lcPlatform).noquote() << "avahi entry group state" << int(state) << "for" << self->m_name;
     switch (state) {
     case AVAHI_ENTRY_GROUP_ESTABLISHED:
         self->m_renamesInARow = 0;

@@ -290,6 +290,7 @@ private Q_SLOTS:
                                      .port = port,
                                      .webPort = webPort,
                                      .webRemoteOff = arguments.contains(QLatin1String("off")),
+                                     .verbose = arguments.contains(QLatin1String("--verbose")),
                                      .input = *input};
             QTest::newRow(name) << arguments << parsed;
         };
@@ -302,7 +303,7 @@ private Q_SLOTS:
         row("nothing", {}, InputChoice{});
         row("record file", args({"--input", "record:/tmp/a:b"}),
             InputChoice{Backend::Record, QStringLiteral("/tmp/a:b")});
-        row("equals forms", args({"--input=uinput", "--port=0", "--headless"}),
+        row("equals forms", args({"--input=uinput", "--port=0", "--headless", "--verbose"}),
             InputChoice{Backend::Uinput, {}}, 0);
         row("port 65535", args({"--port", "65535"}), InputChoice{}, 65535);
         row("web port", args({"--web-port=0"}), InputChoice{}, {}, 0);
@@ -326,6 +327,7 @@ private Q_SLOTS:
             QCOMPARE(result.commandLine->headless, parsed->headless);
             QCOMPARE(result.commandLine->webPort, parsed->webPort);
             QCOMPARE(result.commandLine->webRemoteOff, parsed->webRemoteOff);
+            QCOMPARE(result.commandLine->verbose, parsed->verbose);
         }
     }
 

@@ -36,6 +36,25 @@ class CommandLine(unittest.TestCase):
         self.assertIn(b"quillmote:", out.stderr)
         with Server(args=("--input=none", "--headless", "--port=0")) as server:
             self.assertIsNotNone(server.wait_for("^Input backend: none$", after_seen=False))
+            client = server.paired_client()
+            client.exchange(b"MOVE:1,1")
+            client.close()
+            server.settle()
+            self.assertFalse([line for line in server.lines if line.startswith("quillmote.")])  # off by default
+
+    def test_verbose_traces_every_part_but_never_what_is_typed(self):
+        secret = "hunter2-Geheimnis"
+        with Server(args=("--headless", "--input", "record:/dev/null", "--verbose")) as server:
+            client = server.paired_client()
+            self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode(secret.encode())), b"ACK_TYPE")
+            self.assertEqual(client.exchange(b"MOVE:3,4"), b"ACK_MOVE")
+            client.close()
+            self.assertIsNotNone(server.wait_for(r"^quillmote\.protocol: \d+ MOVE: with 3 characters -> ACK_MOVE$"))
+            trace = "\n".join(line for line in server.lines if line.startswith("quillmote."))
+            for part in ("settings: wrote SavedPairingCode", "server: paired", "protocol:", "input: text of 17"):
+                self.assertIn("quillmote." + part, trace)
+            for private in (secret, base64.b64encode(secret.encode()).decode(), server.code):
+                self.assertNotIn(private, trace)
 
 
 class Lifecycle(unittest.TestCase):
