@@ -55,7 +55,6 @@ public:
 
     // Whether `watcher` wants `changed`; the kernel is listened to while anyone does.
     void watch(const QObject* watcher, bool on);
-    bool isWatching() const { return m_notifier != nullptr; }
 
     static AddressSnapshot readSystem();
 

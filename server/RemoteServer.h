@@ -42,7 +42,6 @@ public:
     explicit RemoteServer(Dependencies dependencies);
     ~RemoteServer() override;
 
-    const QString& serviceType() const { return m_serviceType; }
     const QString& name() const { return m_name; }
     // For wake-on-LAN; empty when it cannot be read.
     const QString& linkLayerAddress() const { return m_linkLayerAddress; }

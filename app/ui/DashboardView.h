@@ -50,7 +50,6 @@ public:
 
     bool hasPermission() const { return m_hasPermission; }
     QString statusText() const;
-    StatusLight* statusLight() const { return m_light; }
     QLabel* codeLabel() const { return m_code; }
     QLabel* statusLabel() const { return m_status; }
     QLabel* versionLabel() const { return m_version; }

@@ -30,9 +30,6 @@ public:
 
     OnboardingView(ViewContext context, std::function<void()> onComplete, QWidget* parent = nullptr);
 
-    bool accessibilityGranted() const { return m_accessibilityGranted; }
-    bool networkGranted() const { return m_networkGranted; }
-    bool isCheckingNetwork() const { return m_isCheckingNetwork; }
     // Input access granted, and the server either advertised or listening without avahi-daemon.
     bool canStart() const;
     PermissionRow* accessibilityRow() const { return m_accessibilityRow; }

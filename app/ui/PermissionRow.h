@@ -29,8 +29,6 @@ public:
     void setLoading(bool loading);
     void setDescription(const QString& description);
     QString description() const;
-    bool isGranted() const { return m_granted; }
-    bool isLoading() const { return m_loading; }
     // What the row shows on its right: the granted mark wins over the progress indicator.
     Status status() const;
     QPushButton* button() const { return m_button; }

@@ -22,7 +22,6 @@ class Panel : public QWidget
     Q_OBJECT
 public:
     Panel(ViewContext context, MainWindowController& mainWindow);
-    TrayPanelView* panelView() const { return m_content; }
     // Opens next to the tray icon's area (or the pointer when the tray does not say where).
     void popUp(const QRect& anchor);
 
@@ -46,10 +45,8 @@ public:
     ~TrayApplication() override;
 
     MainWindowController& mainWindow() { return m_mainWindow; }
-    QSystemTrayIcon& trayIcon() { return m_tray; }
     Panel& panel();
     // The image the tray icon shows now.
-    QString trayIconName() const { return m_iconName; }
 
     // Shows the main window and the tray icon, and starts the server when onboarding is done.
     // minimized: a login start, in the tray without the window.

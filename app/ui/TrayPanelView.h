@@ -34,7 +34,6 @@ public:
     SymbolLabel* statusSymbol() const { return m_statusSymbol; }
     QWidget* grantedLine() const { return m_granted; }
     QPushButton* permissionButton() const { return m_permissionButton; }
-    QPushButton* showMainWindowButton() const { return m_showMainWindow; }
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
     QLabel* addressLabel() const { return m_address; }
