@@ -74,6 +74,20 @@ struct Desktop
     int quitRequests = 0;
     int accessRequests = 0;
 };
+
+// The dashboard and the tray's panel, shown; the panel starts the server.
+struct Views
+{
+    explicit Views(Access access = Access::Granted)
+    {
+        d.access.setState(access);
+        dashboard.show();
+        panel.show();
+    }
+    Desktop d;
+    DashboardView dashboard{d.context()};
+    TrayPanelView panel{d.context(), {}, {}};
+};
 } // namespace
 
 class UiTest : public QObject
@@ -114,64 +128,71 @@ private Q_SLOTS:
         QVERIFY(MainView::readCompletedOnboarding(d.fixture.settings));
     }
 
-    void dashboardAndPanel_showStatusPermissionAndFailedAttempts()
+    void dashboardAndPanel_accessLine_opensHelp_asksAgain_andFollowsTheGrant()
     {
-        Desktop d;
-        DashboardView dashboard(d.context());
-        TrayPanelView panel(d.context(), {}, {});
-        d.access.setState(Access::Unavailable);
-        dashboard.show();
-        panel.show(); // starts the server when there is no listener yet
-        QVERIFY(d.listener());
-        QVERIFY(dashboard.warningButton()->isVisible() && panel.permissionButton()->isVisible());
-        dashboard.warningButton()->click(); // still refused: the help page opens
-        QCOMPARE(d.openedUrls.size(), 1);
+        Views v(Access::Unavailable);
+        QVERIFY(v.d.listener()); // the panel started the server
+        QVERIFY(v.dashboard.warningButton()->isVisible() && v.panel.permissionButton()->isVisible());
+        v.dashboard.warningButton()->click(); // still refused: the help page opens
+        QCOMPARE(v.d.openedUrls.size(), 1);
         // A desktop that refused is asked again instead; while it asks, the line waits.
-        d.access.setState(Access::Refused);
-        QCOMPARE(dashboard.warningButton()->text(), QStringLiteral("桌面未允许远程输入，点此重新请求"));
-        dashboard.warningButton()->click();
-        QCOMPARE(d.accessRequests, 1);
-        QCOMPARE(d.openedUrls.size(), 1);
-        d.access.setState(Access::Awaiting);
-        QVERIFY(!dashboard.warningButton()->isEnabled());
-        d.access.setState(Access::Granted);
-        QVERIFY(dashboard.warningButton()->isHidden() &&
-                panel.grantedLine()->isVisible()); // told, not polled
-        panel.permissionButton()->click();         // granted now: the line says so, nothing opens
-        QVERIFY(panel.grantedLine()->isVisible());
-        QCOMPARE(d.openedUrls.size(), 1);
+        v.d.access.setState(Access::Refused);
+        QCOMPARE(v.dashboard.warningButton()->text(), QStringLiteral("桌面未允许远程输入，点此重新请求"));
+        v.dashboard.warningButton()->click();
+        QCOMPARE(v.d.accessRequests, 1);
+        QCOMPARE(v.d.openedUrls.size(), 1);
+        v.d.access.setState(Access::Awaiting);
+        QVERIFY(!v.dashboard.warningButton()->isEnabled());
+        v.d.access.setState(Access::Granted);
+        QVERIFY(v.dashboard.warningButton()->isHidden() &&
+                v.panel.grantedLine()->isVisible()); // told, not polled
+        v.panel.permissionButton()->click();         // granted now: the line says so, nothing opens
+        QVERIFY(v.panel.grantedLine()->isVisible());
+        QCOMPARE(v.d.openedUrls.size(), 1);
+    }
 
-        // Without avahi-daemon: waiting, not advertised, and the notice says what to run.
-        Q_EMIT d.fixture.lastAdvertiser->unreachable(QStringLiteral("avahi-daemon is not reachable"));
-        QTRY_COMPARE_WITH_TIMEOUT(dashboard.statusText(), QStringLiteral("等待连接（未广播）"), 1000);
-        QVERIFY(
-            dashboard.serviceNotice()->text().contains(QLatin1String("systemctl enable --now avahi-daemon")));
-        d.establish();
-        QTRY_COMPARE_WITH_TIMEOUT(dashboard.statusText(), QStringLiteral("等待连接..."), 1000);
-        QVERIFY(!dashboard.serviceNotice()->isVisible());
+    void dashboard_withoutAvahiDaemon_waitsUnadvertised_andSaysWhatToRun()
+    {
+        Views v;
+        Q_EMIT v.d.fixture.lastAdvertiser->unreachable(QStringLiteral("avahi-daemon is not reachable"));
+        QTRY_COMPARE_WITH_TIMEOUT(v.dashboard.statusText(), QStringLiteral("等待连接（未广播）"), 1000);
+        QVERIFY(v.dashboard.serviceNotice()->text().contains(
+            QLatin1String("systemctl enable --now avahi-daemon")));
+        v.d.establish();
+        QTRY_COMPARE_WITH_TIMEOUT(v.dashboard.statusText(), QStringLiteral("等待连接..."), 1000);
+        QVERIFY(!v.dashboard.serviceNotice()->isVisible());
+    }
 
+    void dashboardAndPanel_showAPairedPhoneUntilItLeaves()
+    {
+        Views v;
+        v.d.establish();
         {
-            LoopbackClient client(d.fixture.port());
-            QVERIFY(client.exchange(d.fixture.pairCommand()).startsWith("PAIR_SUCCESS"));
-            QTRY_COMPARE_WITH_TIMEOUT(panel.statusLabel()->text(), QStringLiteral("设备已连接 (1)"), 1000);
-            QCOMPARE(panel.statusSymbol()->symbol(), Symbol::CircleFilled);
-            QCOMPARE(dashboard.statusText(), QStringLiteral("设备已连接"));
+            LoopbackClient client(v.d.fixture.port());
+            QVERIFY(client.exchange(v.d.fixture.pairCommand()).startsWith("PAIR_SUCCESS"));
+            QTRY_COMPARE_WITH_TIMEOUT(v.panel.statusLabel()->text(), QStringLiteral("设备已连接 (1)"), 1000);
+            QCOMPARE(v.panel.statusSymbol()->symbol(), Symbol::CircleFilled);
+            QCOMPARE(v.dashboard.statusText(), QStringLiteral("设备已连接"));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(panel.statusLabel()->text(), QStringLiteral("等待连接..."), 2000);
-        QCOMPARE(panel.statusSymbol()->symbol(), Symbol::Circle);
+        QTRY_COMPARE_WITH_TIMEOUT(v.panel.statusLabel()->text(), QStringLiteral("等待连接..."), 2000);
+        QCOMPARE(v.panel.statusSymbol()->symbol(), Symbol::Circle);
+    }
 
-        QVERIFY(!dashboard.attemptsNotice()->isVisible() && !panel.attemptsNotice()->isVisible());
+    void dashboardAndPanel_failedAttempts_drawANewCode_thatIsStored()
+    {
+        Views v;
+        QVERIFY(!v.dashboard.attemptsNotice()->isVisible() && !v.panel.attemptsNotice()->isVisible());
         for (int i = 0; i < 12; ++i)
-            d.fixture.gate.notePairingFailure();
-        QVERIFY(dashboard.attemptsNotice()->isVisible());
-        QVERIFY(panel.attemptsNotice()->textLabel()->text().contains(QLatin1String("12")));
-        const QString old = d.fixture.gate.pairingCode();
-        QTest::mouseClick(panel.attemptsNotice()->newCodeButton(), Qt::LeftButton);
-        QVERIFY(d.fixture.gate.pairingCode() != old);
-        QCOMPARE(dashboard.codeLabel()->text(), d.fixture.gate.pairingCode());
-        QCOMPARE(panel.codeLabel()->text(), d.fixture.gate.pairingCode());
-        QCOMPARE(d.fixture.settings.text(Settings::Key::SavedPairingCode),
-                 d.fixture.gate.pairingCode()); // stored like the first one
+            v.d.fixture.gate.notePairingFailure();
+        QVERIFY(v.dashboard.attemptsNotice()->isVisible());
+        QVERIFY(v.panel.attemptsNotice()->textLabel()->text().contains(QLatin1String("12")));
+        const QString old = v.d.fixture.gate.pairingCode();
+        QTest::mouseClick(v.panel.attemptsNotice()->newCodeButton(), Qt::LeftButton);
+        QVERIFY(v.d.fixture.gate.pairingCode() != old);
+        QCOMPARE(v.dashboard.codeLabel()->text(), v.d.fixture.gate.pairingCode());
+        QCOMPARE(v.panel.codeLabel()->text(), v.d.fixture.gate.pairingCode());
+        QCOMPARE(v.d.fixture.settings.text(Settings::Key::SavedPairingCode),
+                 v.d.fixture.gate.pairingCode()); // stored like the first one
     }
 
     void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()
