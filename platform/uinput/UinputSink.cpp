@@ -35,8 +35,8 @@ Evdev describePointer()
     for (const unsigned code : {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES})
         libevdev_enable_event_code(device.get(), EV_REL, code, nullptr);
     libevdev_enable_event_type(device.get(), EV_KEY);
-    for (const unsigned code : {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE})
-        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    for (const input::Button button : {input::Button::Left, input::Button::Right, input::Button::Middle})
+        libevdev_enable_event_code(device.get(), EV_KEY, input::evdevCode(button), nullptr);
     return device;
 }
 
@@ -180,8 +180,7 @@ void UinputSink::post(const input::Event& event)
         if (dy != 0)
             write(device, EV_REL, REL_Y, dy);
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        static constexpr unsigned buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
-        write(device, EV_KEY, buttons[static_cast<int>(change->button)], change->down ? 1 : 0);
+        write(device, EV_KEY, input::evdevCode(change->button), change->down ? 1 : 0);
     } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
         postWheel(*wheel);
     } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {

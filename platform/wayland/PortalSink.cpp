@@ -10,8 +10,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 
-#include <linux/input-event-codes.h>
-
 namespace quillmote::wayland {
 
 namespace {
@@ -235,8 +233,10 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         }
         // Each grant brings a new token; the old one is spent.
         if (const QString token = results.value(QStringLiteral("restore_token")).toString();
-            !token.isEmpty() && m_settings.write(Settings::Key::PortalRestoreToken, token) != Settings::Saved::Saved)
-            console::line(QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
+            !token.isEmpty() &&
+            m_settings.write(Settings::Key::PortalRestoreToken, token) != Settings::Saved::Saved)
+            console::line(
+                QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
         break;
@@ -303,9 +303,8 @@ void PortalSink::post(const input::Event& event)
         if (motion->dx != 0 || motion->dy != 0)
             notify(QStringLiteral("NotifyPointerMotion"), {motion->dx, motion->dy});
     } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        static constexpr int buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
         notify(QStringLiteral("NotifyPointerButton"),
-               {buttons[static_cast<int>(change->button)], uint(change->down ? 1 : 0)});
+               {int(input::evdevCode(change->button)), uint(change->down ? 1 : 0)});
     } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
         postWheel(*wheel);
     } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
