@@ -4,6 +4,7 @@
 
 #include "platform/record/QuartzEncoding.h"
 #include "util/Console.h"
+#include "util/Overloaded.h"
 #include "util/UniqueFd.h"
 
 #include <cerrno>
@@ -84,10 +85,16 @@ std::optional<std::vector<input::Rect>> RecordSink::activeDisplays()
 
 void RecordSink::post(const input::Event& event)
 {
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event))
-        m_pointer = motion->to;
-    else if (const auto* button = std::get_if<input::ButtonChange>(&event))
-        m_pointer = button->at;
+    // Pointer events move the simulated pointer; every event is recorded.
+    std::visit(Overloaded{
+                   [this](const input::PointerMotion& motion) { m_pointer = motion.to; },
+                   [this](const input::ButtonChange& button) { m_pointer = button.at; },
+                   [](const input::WheelScroll&) {},
+                   [](const input::KeyChange&) {},
+                   [](const input::MediaKey&) {},
+                   [](const input::ClipboardText&) {},
+               },
+               event);
     m_file->write(event);
 }
 

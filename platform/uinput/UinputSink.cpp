@@ -3,6 +3,7 @@
 #include "platform/uinput/UinputSink.h"
 
 #include "input/KeyTable.h"
+#include "util/Overloaded.h"
 #include "util/UniqueFd.h"
 
 #include <libevdev/libevdev-uinput.h>
@@ -170,29 +171,43 @@ void UinputSink::postWheel(const input::WheelScroll& wheel)
 
 void UinputSink::post(const input::Event& event)
 {
-    libevdev_uinput* device = m_pointer.get();
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        const auto [dx, dy] = m_motion.take(motion->dx, motion->dy);
-        if (dx == 0 && dy == 0)
-            return;
-        if (dx != 0)
-            write(device, EV_REL, REL_X, dx);
-        if (dy != 0)
-            write(device, EV_REL, REL_Y, dy);
-    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        write(device, EV_KEY, input::evdevCode(change->button), change->down ? 1 : 0);
-    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        postWheel(*wheel);
-    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        device = m_keyboard.get();
-        write(device, EV_KEY, keyFor(*key), key->down ? 1 : 0);
-    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        device = m_keyboard.get();
-        write(device, EV_KEY, media->key, media->down ? 1 : 0);
-    } else {
-        return;
-    }
-    write(device, EV_SYN, SYN_REPORT, 0);
+    // The device written to, which then reports; none when nothing was written.
+    libevdev_uinput* const pointer = m_pointer.get();
+    libevdev_uinput* const keyboard = m_keyboard.get();
+    libevdev_uinput* const written =
+        std::visit(Overloaded{
+                       [&](const input::PointerMotion& motion) -> libevdev_uinput* {
+                           const auto [dx, dy] = m_motion.take(motion.dx, motion.dy);
+                           if (dx == 0 && dy == 0)
+                               return nullptr;
+                           if (dx != 0)
+                               write(pointer, EV_REL, REL_X, dx);
+                           if (dy != 0)
+                               write(pointer, EV_REL, REL_Y, dy);
+                           return pointer;
+                       },
+                       [&](const input::ButtonChange& change) -> libevdev_uinput* {
+                           write(pointer, EV_KEY, input::evdevCode(change.button), change.down ? 1 : 0);
+                           return pointer;
+                       },
+                       [&](const input::WheelScroll& wheel) -> libevdev_uinput* {
+                           postWheel(wheel);
+                           return pointer;
+                       },
+                       [&](const input::KeyChange& key) -> libevdev_uinput* {
+                           write(keyboard, EV_KEY, keyFor(key), key.down ? 1 : 0);
+                           return keyboard;
+                       },
+                       [&](const input::MediaKey& media) -> libevdev_uinput* {
+                           write(keyboard, EV_KEY, media.key, media.down ? 1 : 0);
+                           return keyboard;
+                       },
+                       // Pasted text goes through the clipboard owner.
+                       [](const input::ClipboardText&) -> libevdev_uinput* { return nullptr; },
+                   },
+                   event);
+    if (written)
+        write(written, EV_SYN, SYN_REPORT, 0);
 }
 
 } // namespace quillmote::uinput

@@ -4,6 +4,7 @@
 
 #include "input/KeyTable.h"
 #include "util/Console.h"
+#include "util/Overloaded.h"
 #include "util/Settings.h"
 
 #include <QDBusMessage>
@@ -299,21 +300,28 @@ void PortalSink::post(const input::Event& event)
             requestAccess();
         return;
     }
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        if (motion->dx != 0 || motion->dy != 0)
-            notify(QStringLiteral("NotifyPointerMotion"), {motion->dx, motion->dy});
-    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        notify(QStringLiteral("NotifyPointerButton"),
-               {int(input::evdevCode(change->button)), uint(change->down ? 1 : 0)});
-    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        postWheel(*wheel);
-    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        // Shortcut letters by keysym, so that Control+V is V in the user's layout.
-        postKey(key->key, key->down, input::shortcutKeysym(*key));
-    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        // Media keys by keysym too, as their codes vary between keymaps.
-        postKey(media->key, media->down, input::keysymOf(media->key));
-    }
+    std::visit(Overloaded{
+                   [this](const input::PointerMotion& motion) {
+                       if (motion.dx != 0 || motion.dy != 0)
+                           notify(QStringLiteral("NotifyPointerMotion"), {motion.dx, motion.dy});
+                   },
+                   [this](const input::ButtonChange& change) {
+                       notify(QStringLiteral("NotifyPointerButton"),
+                              {int(input::evdevCode(change.button)), uint(change.down ? 1 : 0)});
+                   },
+                   [this](const input::WheelScroll& wheel) { postWheel(wheel); },
+                   [this](const input::KeyChange& key) {
+                       // Shortcut letters by keysym, so that Control+V is V in the user's layout.
+                       postKey(key.key, key.down, input::shortcutKeysym(key));
+                   },
+                   [this](const input::MediaKey& media) {
+                       // Media keys by keysym too, as their codes vary between keymaps.
+                       postKey(media.key, media.down, input::keysymOf(media.key));
+                   },
+                   // Pasted text goes through the clipboard owner.
+                   [](const input::ClipboardText&) {},
+               },
+               event);
 }
 
 void PortalSink::postWheel(const input::WheelScroll& wheel)
