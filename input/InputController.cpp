@@ -33,12 +33,25 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
         if (m_hold == Hold::UntilPasteFetched)
             release();
     });
+    attachBackend();
+}
+
+void InputController::attachBackend()
+{
     if (m_backend.clipboard)
         m_backend.clipboard->setFetchedHandler([this] { releaseSoon(Hold::UntilPasteFetched); });
     if (!m_backend.sink->isReady()) {
         m_hold = Hold::UntilReady;
         m_backend.sink->setReadyHandler([this] { releaseSoon(Hold::UntilReady); });
     }
+}
+
+void InputController::adopt(InputBackend backend)
+{
+    m_backend = std::move(backend);
+    attachBackend();
+    if (m_backend.sink->isReady())
+        releaseSoon(Hold::UntilReady);
 }
 
 InputController::~InputController() = default;

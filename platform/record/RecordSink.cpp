@@ -46,7 +46,8 @@ void RecordFile::write(const input::Event& event)
                       .arg(m_path, m_file->errorString()));
 }
 
-std::optional<input::InputBackend> RecordSink::open(const QString& path, QString* error)
+std::optional<input::InputBackend> RecordSink::open(const QString& path, input::InputAccess& access,
+                                                    QString* error)
 {
     // Typed text ends up here: only its owner may read it, and only a file of ours is written,
     // never through a link or into another user's file.
@@ -75,6 +76,7 @@ std::optional<input::InputBackend> RecordSink::open(const QString& path, QString
     input::InputBackend backend;
     backend.sink = std::make_unique<RecordSink>(shared);
     backend.clipboard = std::make_unique<RecordClipboard>(shared);
+    access.setState(input::InputAccess::State::Granted);
     return backend;
 }
 

@@ -82,7 +82,8 @@ QString uinputPermissionAdvice()
         "run \"sudo udevadm trigger\", then log out and in again");
 }
 
-std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devicePath)
+std::unique_ptr<UinputSink> UinputSink::open(input::InputAccess& access, QString* error,
+                                             const QString& devicePath)
 {
     const QByteArray path =
         devicePath.isEmpty() ? QByteArrayLiteral("/dev/uinput") : devicePath.toLocal8Bit();
@@ -112,6 +113,7 @@ std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devi
                      .arg(QString::fromLocal8Bit(std::strerror(reason)));
         return nullptr;
     }
+    access.setState(input::InputAccess::State::Granted);
     return std::unique_ptr<UinputSink>(new UinputSink(std::move(pointer), std::move(keyboard)));
 }
 

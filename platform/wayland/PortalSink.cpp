@@ -25,9 +25,10 @@ constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
 
 // KDE's portal takes scroll steps differently: known from the desktop's name or, failing that,
 // from its portal backend on the bus.
-void probeScrollStyle(const QDBusConnection& bus, QObject* context, std::function<void(ScrollStyle)> done)
+void probeScrollStyle(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
+                      std::function<void(ScrollStyle)> done)
 {
-    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE"))) {
+    if (desktop.isKde) {
         done(ScrollStyle::InvertedSmooth);
         return;
     }
@@ -45,7 +46,7 @@ void probeScrollStyle(const QDBusConnection& bus, QObject* context, std::functio
 }
 } // namespace
 
-void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
+void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
                               std::function<void(std::optional<PortalOffer>, const QString&)> done)
 {
     if (!bus.isConnected()) {
@@ -60,7 +61,7 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
     QObject::connect(
         watcher, &QDBusPendingCallWatcher::finished, context,
-        [bus, context, done](QDBusPendingCallWatcher* finished) {
+        [bus, desktop, context, done](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
             const QDBusMessage reply = finished->reply();
             if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
@@ -76,7 +77,7 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
                 return;
             }
             const uint version = properties.value(QStringLiteral("version")).toUInt();
-            probeScrollStyle(bus, context, [done, version](ScrollStyle scroll) {
+            probeScrollStyle(bus, desktop, context, [done, version](ScrollStyle scroll) {
                 done(PortalOffer{version, scroll}, {});
             });
         });
