@@ -38,12 +38,13 @@ void printError(const QString& error)
 std::unique_ptr<Services> createServices(const CommandLine& line)
 {
     QString error;
-    std::unique_ptr<Services> services = Services::create(line, Settings(Settings::userFilePath()), &error, [](const QString& reason) {
-        printError(reason);
-        // Queued: the answer may come before the event loop runs.
-        QMetaObject::invokeMethod(
-            qApp, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
-    });
+    std::unique_ptr<Services> services =
+        Services::create(line, Settings(Settings::userFilePath()), &error, [](const QString& reason) {
+            printError(reason);
+            // Queued: the answer may come before the event loop runs.
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
+        });
     if (!services)
         printError(error);
     return services;
