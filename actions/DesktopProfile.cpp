@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "actions/DesktopProfile.h"
 
+#include "input/KeyTable.h"
+
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -91,18 +93,10 @@ std::optional<KeyChord> parseAccelerator(QStringView accelerator)
         accelerator = accelerator.mid(end + 1);
     }
     // The keys a show-desktop binding plausibly uses; any other leaves the overview in charge.
-    static const QStringView rows[] = {u"qwertyuiop", u"asdfghjkl", u"zxcvbnm"};
-    static const std::uint16_t rowStarts[] = {KEY_Q, KEY_A, KEY_Z};
     if (accelerator.size() == 1) {
-        const QChar c = accelerator[0].toLower();
-        for (std::size_t row = 0; row < std::size(rows); ++row) {
-            if (const qsizetype at = rows[row].indexOf(c); at >= 0)
-                return KeyChord{static_cast<std::uint16_t>(rowStarts[row] + at), modifiers};
-        }
-        if (c >= u'1' && c <= u'9')
-            return KeyChord{static_cast<std::uint16_t>(KEY_1 + (c.unicode() - u'1')), modifiers};
-        if (c == u'0')
-            return KeyChord{KEY_0, modifiers};
+        if (const std::optional<std::uint16_t> key =
+                input::letterOrDigitKey(accelerator[0].toLower().unicode()))
+            return KeyChord{*key, modifiers};
         return std::nullopt;
     }
     static const std::pair<QStringView, std::uint16_t> keys[] = {

@@ -2,18 +2,16 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/InputBackends.h"
 
-#include "actions/DesktopProfile.h"
-#include "input/DeferredSink.h"
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
 #include "platform/wayland/PortalSink.h"
+#include "platform/wayland/WaylandParts.h"
 #include "platform/wayland/WaylandSession.h"
-#include "platform/wayland/WlCopyClipboard.h"
 #include "platform/x11/X11Backend.h"
 #include "util/Console.h"
 
 #include <QDBusConnection>
-#include <QStandardPaths>
+#include <QProcessEnvironment>
 
 #include <memory>
 #include <vector>
@@ -21,236 +19,221 @@
 namespace quillmote {
 
 namespace {
-using Access = input::InputAccess::State;
 using Backend = InputChoice::Backend;
+using Answer = std::function<void(BackendAnswer)>;
 
-// A candidate opens its sink and calls `opened` with it or with the reason it was passed over,
-// at once or later on the event loop.
-using Opened = std::function<void(std::unique_ptr<input::EventSink> sink, const QString& whyNot)>;
+// Every backend as the factory sees it: opening it answers once, with the backend or why it was
+// passed over, at once or later on the event loop.
 struct Candidate
 {
     QString name;
-    std::function<void(QObject* context, const Opened& opened)> open;
+    std::function<void(QObject* context, const Answer& answered)> open;
 };
 
-// KWin hands Xwayland's clipboard to Wayland windows only while an X window has the focus: a
-// Wayland window gets the text on the Wayland clipboard.
-class FocusedClipboard : public input::ClipboardOwner
+Candidate recordCandidate(const QString& path, input::InputAccess& access)
 {
-public:
-    FocusedClipboard(std::unique_ptr<input::ClipboardOwner> x, std::unique_ptr<input::ClipboardOwner> wayland,
-                     std::function<bool()> xWindowFocused)
-        : m_x(std::move(x)), m_wayland(std::move(wayland)), m_xWindowFocused(std::move(xWindowFocused))
-    {
-        m_x->setFetchedHandler([this] { notifyFetched(); });
-    }
-    QString name() const override { return m_x->name() + QStringLiteral(" and ") + m_wayland->name(); }
-    void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override
-    {
-        m_last = m_xWindowFocused() ? m_x.get() : m_wayland.get();
-        m_last->place(text, alsoPrimary, std::move(done));
-    }
-    void placeClipboardInPrimary(std::function<void(bool)> done) override
-    {
-        m_last = m_xWindowFocused() ? m_x.get() : m_wayland.get();
-        m_last->placeClipboardInPrimary(std::move(done));
-    }
-    bool reportsFetched() const override { return m_last->reportsFetched(); }
-    bool fetchedUnseen() const override { return m_last->fetchedUnseen(); }
-
-private:
-    std::unique_ptr<input::ClipboardOwner> m_x;
-    std::unique_ptr<input::ClipboardOwner> m_wayland;
-    std::function<bool()> m_xWindowFocused;
-    input::ClipboardOwner* m_last = m_x.get();
-};
-
-// Pastes, the focused window and the keymap on Wayland: Xwayland's when there is one, with the
-// Wayland clipboard beside it on KDE; else wl-copy, which does not tell when the text was
-// fetched, and the US layout.
-void addWaylandParts(input::InputBackend& backend)
-{
-    QString reason;
-    // From the system's folders only, as every tool we start: not whatever PATH names first.
-    const QStringList folders = actions::DesktopProfile::systemToolFolders();
-    const QString wlCopy = QStandardPaths::findExecutable(QStringLiteral("wl-copy"), folders);
-    const QString wlPaste = QStandardPaths::findExecutable(QStringLiteral("wl-paste"), folders);
-    if (std::optional<x11::XwaylandParts> x = x11::openXwayland(qgetenv("DISPLAY"), &reason)) {
-        backend.windowManager = std::move(x->windowManager);
-        backend.keymap = std::move(x->keymap);
-        backend.clipboard = std::move(x->clipboard);
-        if (!wlCopy.isEmpty() && qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE")))
-            backend.clipboard = std::make_unique<FocusedClipboard>(
-                std::move(backend.clipboard), std::make_unique<wayland::WlCopyClipboard>(wlCopy, wlPaste),
-                std::move(x->xWindowFocused));
-        return;
-    }
-    backend.keymap = std::make_unique<input::UsKeymap>();
-    if (!wlCopy.isEmpty()) {
-        backend.clipboard = std::make_unique<wayland::WlCopyClipboard>(wlCopy, wlPaste);
-        return;
-    }
-    console::line(
-        QStringLiteral("Typed text cannot be pasted: no Xwayland display (%1) and no wl-copy").arg(reason));
+    return {QStringLiteral("record"), [path, &access](QObject*, const Answer& answered) {
+                QString reason;
+                if (std::optional<input::InputBackend> backend =
+                        record::RecordSink::open(path, access, &reason))
+                    answered(std::move(*backend));
+                else
+                    answered(QStringLiteral("cannot open %1 for recording: %2").arg(path, reason));
+            }};
 }
 
-std::unique_ptr<input::EventSink> openUinput(input::InputAccess& access, QString* reason)
+Candidate x11Candidate(input::InputAccess& access)
 {
-    std::unique_ptr<uinput::UinputSink> sink =
-        uinput::UinputSink::open(reason, qEnvironmentVariable("QUILLMOTE_UINPUT_DEVICE"));
-    if (!sink)
-        return nullptr;
-    // Shortcut letters follow the session's layout where Xwayland can tell it.
-    if (const QByteArray display = qgetenv("DISPLAY"); x11::isDisplayReachable(display))
-        sink->setLayoutLookup(
-            [display](std::uint32_t keysym) { return x11::evdevKeyForKeysym(display, keysym); });
-    access.setState(Access::Granted);
-    return sink;
+    return {QStringLiteral("x11"), [&access](QObject*, const Answer& answered) {
+                QString reason;
+                if (std::optional<input::InputBackend> backend =
+                        x11::openBackend(qgetenv("DISPLAY"), access, &reason))
+                    answered(std::move(*backend));
+                else
+                    answered(reason);
+            }};
 }
 
-Candidate portalCandidate(const Settings& settings, input::InputAccess& access)
+Candidate portalCandidate(const BackendNeeds& needs)
 {
-    return {QStringLiteral("portal"), [&settings, &access](QObject* context, const Opened& opened) {
+    return {QStringLiteral("portal"), [needs](QObject* context, const Answer& answered) {
                 const QDBusConnection bus = QDBusConnection::sessionBus();
                 wayland::probeRemoteDesktopPortal(
-                    bus, context,
-                    [bus, &settings, &access, opened](std::optional<wayland::PortalOffer> offer,
-                                                      const QString& reason) {
-                        if (offer)
-                            opened(std::make_unique<wayland::PortalSink>(bus, *offer, settings, access), {});
-                        else
-                            opened(nullptr, reason);
+                    bus, needs.desktop, context,
+                    [bus, needs, answered](std::optional<wayland::PortalOffer> offer, const QString& reason) {
+                        if (!offer) {
+                            answered(reason);
+                            return;
+                        }
+                        input::InputBackend backend;
+                        backend.sink =
+                            std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings, needs.access);
+                        answered(std::move(backend));
                     });
             }};
 }
 
 Candidate uinputCandidate(input::InputAccess& access)
 {
-    return {QStringLiteral("uinput"), [&access](QObject*, const Opened& opened) {
+    return {QStringLiteral("uinput"), [&access](QObject*, const Answer& answered) {
                 QString reason;
-                std::unique_ptr<input::EventSink> sink = openUinput(access, &reason);
-                opened(std::move(sink), reason);
+                std::unique_ptr<uinput::UinputSink> sink = uinput::UinputSink::open(
+                    access, &reason, qEnvironmentVariable("QUILLMOTE_UINPUT_DEVICE"));
+                if (!sink) {
+                    answered(reason);
+                    return;
+                }
+                // Shortcut letters follow the session's layout where Xwayland can tell it.
+                if (const QByteArray display = qgetenv("DISPLAY"); x11::isDisplayReachable(display))
+                    sink->setLayoutLookup(
+                        [display](std::uint32_t keysym) { return x11::evdevKeyForKeysym(display, keysym); });
+                input::InputBackend backend;
+                backend.sink = std::move(sink);
+                answered(std::move(backend));
             }};
 }
 
-// Walks the candidates from `next` on into `target`; `passedOver` gathers why each was not taken.
-void walk(input::DeferredSink* target, std::shared_ptr<const std::vector<Candidate>> candidates,
-          std::size_t next, QStringList passedOver, std::function<void(const QStringList&)> done)
+Candidate noneCandidate(input::InputAccess& access)
 {
-    if (next == candidates->size()) {
-        done(passedOver);
-        return;
-    }
+    return {QStringLiteral("none"),
+            [&access](QObject*, const Answer& answered) { answered(input::noInput(access)); }};
+}
+
+// A Wayland session's clipboard, window manager and keymap, whichever sink posts its input; made
+// once, when `parts` is called.
+using WaylandParts = std::function<input::InputBackend()>;
+
+// Made now, before the sink is chosen, for the candidate taken later.
+WaylandParts waylandPartsNow(const BackendNeeds& needs)
+{
+    auto made = std::make_shared<input::InputBackend>();
+    wayland::addWaylandParts(*made, needs.desktop, needs.toolFolders);
+    return [made] { return std::move(*made); };
+}
+
+// Made once the sink is open.
+WaylandParts waylandPartsWhenOpen(const BackendNeeds& needs)
+{
+    return [needs] {
+        input::InputBackend parts;
+        wayland::addWaylandParts(parts, needs.desktop, needs.toolFolders);
+        return parts;
+    };
+}
+
+// The candidate with the Wayland session's parts added to the backend it opens.
+Candidate withWaylandParts(Candidate candidate, WaylandParts parts)
+{
+    return {candidate.name,
+            [open = std::move(candidate.open), parts](QObject* context, const Answer& answered) {
+                open(context, [parts, answered](BackendAnswer opened) {
+                    if (auto* backend = std::get_if<input::InputBackend>(&opened)) {
+                        input::InputBackend session = parts();
+                        backend->clipboard = std::move(session.clipboard);
+                        backend->windowManager = std::move(session.windowManager);
+                        backend->keymap = std::move(session.keymap);
+                    }
+                    answered(std::move(opened));
+                });
+            }};
+}
+
+// Opens the candidates from `next` on until one opens; `passedOver` gathers why each before it
+// did not. The last one's failure is the answer.
+void walk(std::shared_ptr<const std::vector<Candidate>> candidates, std::size_t next, QObject* context,
+          QStringList passedOver, std::function<void(BackendAnswer, const QStringList&)> done)
+{
     const Candidate& candidate = (*candidates)[next];
-    candidate.open(target,
-                   [=, name = candidate.name](std::unique_ptr<input::EventSink> sink, const QString& whyNot) {
-                       if (sink) {
-                           target->choose(std::move(sink));
-                           done(passedOver);
-                           return;
-                       }
-                       walk(target, candidates, next + 1,
-                            passedOver + QStringList{name + QStringLiteral(": ") + whyNot}, done);
-                   });
+    candidate.open(context, [=, name = candidate.name](BackendAnswer opened) {
+        const QString* whyNot = std::get_if<QString>(&opened);
+        if (!whyNot || next + 1 == candidates->size()) {
+            done(std::move(opened), passedOver);
+            return;
+        }
+        walk(candidates, next + 1, context, passedOver + QStringList{name + QStringLiteral(": ") + *whyNot},
+             done);
+    });
 }
 
-std::unique_ptr<input::EventSink> waylandAuto(const Settings& settings, input::InputAccess& access,
-                                              const QString& why)
+// The console line of the backend taken.
+Answer announced(Answer answer)
 {
-    auto sink = std::make_unique<input::DeferredSink>();
-    const auto candidates = std::make_shared<const std::vector<Candidate>>(
-        std::vector<Candidate>{portalCandidate(settings, access), uinputCandidate(access)});
-    input::DeferredSink* target = sink.get();
-    walk(target, candidates, 0, {QStringLiteral("Wayland session: ") + why},
-         [target, &access](const QStringList& passedOver) {
-             if (!target->isReady()) {
-                 access.setState(Access::Unavailable);
-                 target->choose(std::make_unique<input::NoneSink>());
-             }
-             console::line(QStringLiteral("Input backend: %1 (%2)")
-                               .arg(target->name(), passedOver.join(QStringLiteral("; "))));
+    return [answer](BackendAnswer opened) {
+        if (const auto* backend = std::get_if<input::InputBackend>(&opened))
+            console::line(QStringLiteral("Input backend: ") + backend->sink->name());
+        answer(std::move(opened));
+    };
+}
+
+void waylandAuto(const BackendNeeds& needs, const QString& why, QObject* context, Answer answer)
+{
+    const WaylandParts parts = waylandPartsNow(needs);
+    const auto candidates = std::make_shared<const std::vector<Candidate>>(std::vector<Candidate>{
+        withWaylandParts(portalCandidate(needs), parts),
+        withWaylandParts(uinputCandidate(needs.access), parts),
+        withWaylandParts(noneCandidate(needs.access), parts),
+    });
+    walk(candidates, 0, context, {QStringLiteral("Wayland session: ") + why},
+         [answer](BackendAnswer taken, const QStringList& passedOver) {
+             if (const auto* backend = std::get_if<input::InputBackend>(&taken))
+                 console::line(QStringLiteral("Input backend: %1 (%2)")
+                                   .arg(backend->sink->name(), passedOver.join(QStringLiteral("; "))));
+             answer(std::move(taken));
          });
-    return sink;
 }
 
-std::unique_ptr<input::EventSink> namedPortal(const Settings& settings, input::InputAccess& access,
-                                              std::function<void(const QString&)> fail)
+// x11 as named, or as auto takes it in an X11 session: none when there is no display.
+void x11OrNone(const BackendNeeds& needs, Backend asked, bool wayland, const QString& why, QObject* context,
+               Answer answer)
 {
-    auto sink = std::make_unique<input::DeferredSink>();
-    input::DeferredSink* target = sink.get();
-    portalCandidate(settings, access)
-        .open(target, [target, fail](std::unique_ptr<input::EventSink> chosen, const QString& whyNot) {
-            if (!chosen) {
-                fail(whyNot);
+    x11Candidate(needs.access).open(context, [=](BackendAnswer opened) {
+        if (const auto* reason = std::get_if<QString>(&opened)) {
+            if (asked == Backend::X11) {
+                answer(std::move(opened));
                 return;
             }
-            target->choose(std::move(chosen));
-            console::line(QStringLiteral("Input backend: portal"));
-        });
-    return sink;
+            console::line(QStringLiteral("No X display (%1); input is not posted").arg(*reason));
+            noneCandidate(needs.access).open(context, announced(answer));
+            return;
+        }
+        if (wayland)
+            console::line(
+                QStringLiteral("This is a Wayland session (%1): only X clients receive input").arg(why));
+        announced(answer)(std::move(opened));
+    });
 }
 } // namespace
 
-std::optional<input::InputBackend> createInputBackend(const InputChoice& choice, const Settings& settings,
-                                                      input::InputAccess& access, QString* error,
-                                                      std::function<void(const QString&)> fail)
+void createInputBackend(const InputChoice& choice, const BackendNeeds& needs, QObject* context,
+                        std::function<void(BackendAnswer)> answer)
 {
-    access.setState(Access::Awaiting);
-    // Only auto and x11 depend on the session; the probe connects to the Wayland socket.
-    QString why;
-    const bool wayland = (choice.backend == Backend::Auto || choice.backend == Backend::X11) &&
-                         wayland::isWaylandSession(QProcessEnvironment::systemEnvironment(), &why);
-    input::InputBackend backend;
     switch (choice.backend) {
-    case Backend::Record: {
-        QString reason;
-        std::optional<input::InputBackend> record = record::RecordSink::open(choice.recordPath, &reason);
-        if (!record) {
-            *error = QStringLiteral("cannot open %1 for recording: %2").arg(choice.recordPath, reason);
-            return std::nullopt;
-        }
-        backend = std::move(*record);
-        break;
-    }
+    case Backend::Record:
+        recordCandidate(choice.recordPath, needs.access).open(context, announced(std::move(answer)));
+        return;
     case Backend::Auto:
     case Backend::X11: {
-        if (choice.backend == Backend::Auto && wayland) {
-            backend.sink = waylandAuto(settings, access, why);
-            addWaylandParts(backend);
-            return backend;
-        }
-        QString reason;
-        std::optional<input::InputBackend> x11 = x11::openBackend(qgetenv("DISPLAY"), access, &reason);
-        if (x11)
-            backend = std::move(*x11);
-        else if (choice.backend == Backend::X11) {
-            *error = reason;
-            return std::nullopt;
-        } else
-            console::line(QStringLiteral("No X display (%1); input is not posted").arg(reason));
-        if (x11 && wayland)
-            console::line(
-                QStringLiteral("This is a Wayland session (%1): only X clients receive input").arg(why));
-        break;
+        // Only these depend on the session; the probe connects to the Wayland socket.
+        QString why;
+        const bool wayland = wayland::isWaylandSession(QProcessEnvironment::systemEnvironment(), &why);
+        if (choice.backend == Backend::Auto && wayland)
+            waylandAuto(needs, why, context, std::move(answer));
+        else
+            x11OrNone(needs, choice.backend, wayland, why, context, std::move(answer));
+        return;
     }
     case Backend::Portal:
-        backend.sink = namedPortal(settings, access, std::move(fail));
-        addWaylandParts(backend);
-        return backend;
+        withWaylandParts(portalCandidate(needs), waylandPartsNow(needs))
+            .open(context, announced(std::move(answer)));
+        return;
     case Backend::Uinput:
-        backend.sink = openUinput(access, error);
-        if (!backend.sink)
-            return std::nullopt;
-        addWaylandParts(backend);
-        break;
+        withWaylandParts(uinputCandidate(needs.access), waylandPartsWhenOpen(needs))
+            .open(context, announced(std::move(answer)));
+        return;
     case Backend::None:
-        break;
+        noneCandidate(needs.access).open(context, announced(std::move(answer)));
+        return;
     }
-    if (access.state() == Access::Awaiting)
-        access.setState(backend.sink->name() == QLatin1String("none") ? Access::Unavailable
-                                                                      : Access::Granted);
-    console::line(QStringLiteral("Input backend: ") + backend.sink->name());
-    return backend;
 }
 
 } // namespace quillmote

@@ -5,6 +5,7 @@
 #include "actions/DesktopActions.h"
 #include "app/InputBackends.h"
 #include "input/InputController.h"
+#include "input/WindowManager.h"
 #include "platform/avahi/AvahiAdvertiser.h"
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
@@ -16,6 +17,8 @@
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
 #include "util/Console.h"
+#include "util/Desktop.h"
+#include "util/Overloaded.h"
 #include "web/WebRemote.h"
 
 #include <QDir>
@@ -23,6 +26,27 @@
 namespace quillmote {
 
 namespace {
+// The window manager of the backend the controller has now, which may be answered after the
+// desktop actions are made.
+class ControllerWindowManager : public input::WindowManager
+{
+public:
+    explicit ControllerWindowManager(input::InputController& input) : m_input(input) {}
+    std::optional<QString> focusedWindowClass() override
+    {
+        input::WindowManager* windowManager = m_input.windowManager();
+        return windowManager ? windowManager->focusedWindowClass() : std::nullopt;
+    }
+    bool toggleShowDesktop() override
+    {
+        input::WindowManager* windowManager = m_input.windowManager();
+        return windowManager && windowManager->toggleShowDesktop();
+    }
+
+private:
+    input::InputController& m_input;
+};
+
 // --port, else the setting, else the port that gives way when taken.
 PortChoice choosePort(std::optional<quint16> commandLine, const Settings& settings, Settings::Key key,
                       PortChoice preferred)
@@ -42,25 +66,49 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
 {
     std::unique_ptr<Services> services(new Services(std::move(settings)));
     const Settings& stored = services->m_settings;
-    services->m_access = std::make_unique<input::InputAccess>();
+    // Read once; the backends and the desktop actions adapt to it.
+    const Desktop desktop = Desktop::named(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+    const QStringList toolFolders = actions::DesktopProfile::systemToolFolders();
+    // Awaiting while the backend is chosen; from then on the backend says.
+    services->m_access = std::make_unique<input::InputAccess>(input::InputAccess::State::Awaiting);
     services->m_addresses = std::make_unique<host::HostAddresses>();
-    std::optional<input::InputBackend> backend =
-        createInputBackend(line.input, stored, *services->m_access, error, std::move(fail));
-    if (!backend)
+    // Input waits for the backend's answer behind a sink that is never ready.
+    input::InputBackend waiting;
+    waiting.sink = std::make_unique<input::PendingSink>();
+    services->m_input = std::make_unique<input::InputController>(std::move(waiting));
+    input::InputController* controller = services->m_input.get();
+    // A reason given before createInputBackend returns makes this fail; one given later, `fail`.
+    const auto refusedAtOnce = std::make_shared<std::optional<QString>>();
+    const auto returned = std::make_shared<bool>(false);
+    createInputBackend(line.input, {stored, *services->m_access, desktop, toolFolders}, controller,
+                       [controller, refusedAtOnce, returned, fail = std::move(fail)](BackendAnswer answer) {
+                           std::visit(Overloaded{
+                                          [controller](input::InputBackend& backend) {
+                                              controller->adopt(std::move(backend));
+                                          },
+                                          [&](QString& reason) {
+                                              if (*returned)
+                                                  fail(reason);
+                                              else
+                                                  *refusedAtOnce = reason;
+                                          },
+                                      },
+                                      answer);
+                       });
+    *returned = true;
+    if (*refusedAtOnce) {
+        *error = **refusedAtOnce;
         return nullptr;
-    input::WindowManager* windowManager = backend->windowManager.get();
-    services->m_input = std::make_unique<input::InputController>(std::move(*backend));
+    }
+    services->m_windowManager = std::make_unique<ControllerWindowManager>(*controller);
     services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
     services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
-    const QString currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
-        currentDesktop, QDir::homePath(),
-        currentDesktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive) ? desktop::gnomeShowDesktopKeys()
-                                                                             : QStringList());
-    profile.resolveTools(actions::DesktopProfile::systemToolFolders());
+        desktop.name, QDir::homePath(), desktop.isGnome ? desktop::gnomeShowDesktopKeys() : QStringList());
+    profile.resolveTools(toolFolders);
     services->m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
         .input = *services->m_input,
-        .windowManager = windowManager,
+        .windowManager = services->m_windowManager.get(),
         .profile = std::move(profile),
         .catalogue = *services->m_catalogue,
         .userActivity = *services->m_userActivity,
@@ -106,6 +154,7 @@ Services::~Services()
     m_receiveLoop.reset();
     m_dispatcher.reset();
     m_actions.reset();
+    m_windowManager.reset();
     m_input.reset();
 }
 

@@ -26,6 +26,7 @@ class WebRemote;
 namespace input {
 class InputAccess;
 class InputController;
+class WindowManager;
 } // namespace input
 namespace actions {
 class AppCatalogue;
@@ -40,7 +41,7 @@ class Services
 {
 public:
     // Null, with the reason, when the input backend asked for by name cannot be opened; when
-    // that is known only later, `fail` is called with the reason instead.
+    // that is known only later (the portal), `fail` is called with the reason instead.
     static std::unique_ptr<Services> create(const CommandLine& line, Settings settings, QString* error,
                                             std::function<void(const QString&)> fail);
     ~Services();
@@ -63,6 +64,7 @@ private:
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;
     std::unique_ptr<input::InputController> m_input;
+    std::unique_ptr<input::WindowManager> m_windowManager;
     std::unique_ptr<actions::DesktopActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
     std::unique_ptr<CommandDispatcher> m_dispatcher;

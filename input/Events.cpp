@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/Events.h"
 
+#include <linux/input-event-codes.h>
+
 #include <sstream>
 
 namespace quillmote::input {
@@ -20,6 +22,19 @@ const char* buttonName(Button button)
     return "?";
 }
 } // namespace
+
+std::uint16_t evdevCode(Button button)
+{
+    switch (button) {
+    case Button::Left:
+        return BTN_LEFT;
+    case Button::Right:
+        return BTN_RIGHT;
+    case Button::Middle:
+        return BTN_MIDDLE;
+    }
+    return BTN_LEFT;
+}
 
 std::string describe(const Event& event)
 {

@@ -56,6 +56,8 @@ struct PointerMotion
 };
 
 enum class Button : std::uint8_t { Left, Right, Middle };
+// The button's evdev code (BTN_LEFT, BTN_RIGHT, BTN_MIDDLE).
+std::uint16_t evdevCode(Button button);
 
 // A button going down or up where the pointer is; the second click of a double click counts 2.
 struct ButtonChange

@@ -4,6 +4,7 @@
 
 #include "input/ClipboardOwner.h"
 #include "input/EventSink.h"
+#include "input/InputAccess.h"
 #include "input/Keymap.h"
 #include "input/WindowManager.h"
 
@@ -21,5 +22,12 @@ struct InputBackend
     std::unique_ptr<WindowManager> windowManager;
     std::unique_ptr<Keymap> keymap;
 };
+
+// No way of posting input, where nobody can grant it.
+inline InputBackend noInput(InputAccess& access)
+{
+    access.setState(InputAccess::State::Unavailable);
+    return {};
+}
 
 } // namespace quillmote::input

@@ -36,6 +36,11 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
             release();
         }
     });
+    attachBackend();
+}
+
+void InputController::attachBackend()
+{
     if (m_backend.clipboard)
         m_backend.clipboard->setFetchedHandler([this] {
             qCDebug(lcInput).noquote() << "paste fetched by the focused application";
@@ -45,6 +50,14 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
         m_hold = Hold::UntilReady;
         m_backend.sink->setReadyHandler([this] { releaseSoon(Hold::UntilReady); });
     }
+}
+
+void InputController::adopt(InputBackend backend)
+{
+    m_backend = std::move(backend);
+    attachBackend();
+    if (m_backend.sink->isReady())
+        releaseSoon(Hold::UntilReady);
 }
 
 InputController::~InputController() = default;

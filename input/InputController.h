@@ -69,6 +69,12 @@ public:
     explicit InputController(InputBackend backend);
     ~InputController() override;
 
+    // The backend chosen after the controller was made (it started with a PendingSink): input
+    // that waited goes to it.
+    void adopt(InputBackend backend);
+    // The backend's window manager; null when it has none.
+    WindowManager* windowManager() const { return m_backend.windowManager.get(); }
+
     double accumulatorX() const { return m_accumulatorX; }
     double accumulatorY() const { return m_accumulatorY; }
     // Operations waiting behind a paste or a backend that is not ready.
@@ -116,6 +122,8 @@ private:
     void enqueue(std::function<void()> operation, bool paste);
     void release();
     void releaseSoon(Hold from);
+    // Follows the backend's clipboard fetches and its sink's readiness.
+    void attachBackend();
 
     std::optional<Point> eventLocation();
     void postMotion(double dx, double dy, bool dragging);

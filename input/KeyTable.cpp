@@ -59,44 +59,28 @@ constexpr Row table[] = {
     {nullptr, KEY_PREVIOUSSONG, 0x1008ff16},
     {nullptr, KEY_BRIGHTNESSUP, 0x1008ff02},
     {nullptr, KEY_BRIGHTNESSDOWN, 0x1008ff03},
-    // Letters and digits, for shortcuts: their keysyms are the characters.
-    {nullptr, KEY_A, 'a'},
-    {nullptr, KEY_B, 'b'},
-    {nullptr, KEY_C, 'c'},
-    {nullptr, KEY_D, 'd'},
-    {nullptr, KEY_E, 'e'},
-    {nullptr, KEY_F, 'f'},
-    {nullptr, KEY_G, 'g'},
-    {nullptr, KEY_H, 'h'},
-    {nullptr, KEY_I, 'i'},
-    {nullptr, KEY_J, 'j'},
-    {nullptr, KEY_K, 'k'},
-    {nullptr, KEY_L, 'l'},
-    {nullptr, KEY_M, 'm'},
-    {nullptr, KEY_N, 'n'},
-    {nullptr, KEY_O, 'o'},
-    {nullptr, KEY_P, 'p'},
-    {nullptr, KEY_Q, 'q'},
-    {nullptr, KEY_R, 'r'},
-    {nullptr, KEY_S, 's'},
-    {nullptr, KEY_T, 't'},
-    {nullptr, KEY_U, 'u'},
-    {nullptr, KEY_V, 'v'},
-    {nullptr, KEY_W, 'w'},
-    {nullptr, KEY_X, 'x'},
-    {nullptr, KEY_Y, 'y'},
-    {nullptr, KEY_Z, 'z'},
-    {nullptr, KEY_0, '0'},
-    {nullptr, KEY_1, '1'},
-    {nullptr, KEY_2, '2'},
-    {nullptr, KEY_3, '3'},
-    {nullptr, KEY_4, '4'},
-    {nullptr, KEY_5, '5'},
-    {nullptr, KEY_6, '6'},
-    {nullptr, KEY_7, '7'},
-    {nullptr, KEY_8, '8'},
-    {nullptr, KEY_9, '9'},
 };
+
+// Each key of the US layout with its character alone and with Shift.
+constexpr UsKey usKeys[] = {
+    {KEY_GRAVE, '`', '~'},       {KEY_1, '1', '!'},          {KEY_2, '2', '@'},     {KEY_3, '3', '#'},
+    {KEY_4, '4', '$'},           {KEY_5, '5', '%'},          {KEY_6, '6', '^'},     {KEY_7, '7', '&'},
+    {KEY_8, '8', '*'},           {KEY_9, '9', '('},          {KEY_0, '0', ')'},     {KEY_MINUS, '-', '_'},
+    {KEY_EQUAL, '=', '+'},       {KEY_Q, 'q', 'Q'},          {KEY_W, 'w', 'W'},     {KEY_E, 'e', 'E'},
+    {KEY_R, 'r', 'R'},           {KEY_T, 't', 'T'},          {KEY_Y, 'y', 'Y'},     {KEY_U, 'u', 'U'},
+    {KEY_I, 'i', 'I'},           {KEY_O, 'o', 'O'},          {KEY_P, 'p', 'P'},     {KEY_LEFTBRACE, '[', '{'},
+    {KEY_RIGHTBRACE, ']', '}'},  {KEY_BACKSLASH, '\\', '|'}, {KEY_A, 'a', 'A'},     {KEY_S, 's', 'S'},
+    {KEY_D, 'd', 'D'},           {KEY_F, 'f', 'F'},          {KEY_G, 'g', 'G'},     {KEY_H, 'h', 'H'},
+    {KEY_J, 'j', 'J'},           {KEY_K, 'k', 'K'},          {KEY_L, 'l', 'L'},     {KEY_SEMICOLON, ';', ':'},
+    {KEY_APOSTROPHE, '\'', '"'}, {KEY_Z, 'z', 'Z'},          {KEY_X, 'x', 'X'},     {KEY_C, 'c', 'C'},
+    {KEY_V, 'v', 'V'},           {KEY_B, 'b', 'B'},          {KEY_N, 'n', 'N'},     {KEY_M, 'm', 'M'},
+    {KEY_COMMA, ',', '<'},       {KEY_DOT, '.', '>'},        {KEY_SLASH, '/', '?'},
+};
+
+bool isLetterOrDigit(char32_t c)
+{
+    return (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9');
+}
 
 struct VolumeRow
 {
@@ -148,15 +132,30 @@ std::optional<std::uint32_t> keysymOf(std::uint16_t key)
 {
     if (const Row* row = rowOf(key))
         return row->keysym;
-    return std::nullopt;
+    return characterKeysym(key);
 }
 
 std::optional<std::uint32_t> characterKeysym(std::uint16_t key)
 {
-    const std::optional<std::uint32_t> keysym = keysymOf(key);
-    if (keysym && ((*keysym >= 'a' && *keysym <= 'z') || (*keysym >= '0' && *keysym <= '9')))
-        return keysym;
+    const auto row =
+        std::find_if(std::begin(usKeys), std::end(usKeys), [key](const UsKey& k) { return k.key == key; });
+    if (row != std::end(usKeys) && isLetterOrDigit(static_cast<char32_t>(row->plain)))
+        return static_cast<std::uint32_t>(row->plain);
     return std::nullopt;
+}
+
+std::span<const UsKey> usLayout()
+{
+    return usKeys;
+}
+
+std::optional<std::uint16_t> letterOrDigitKey(char32_t c)
+{
+    if (!isLetterOrDigit(c))
+        return std::nullopt;
+    const auto row = std::find_if(std::begin(usKeys), std::end(usKeys),
+                                  [c](const UsKey& k) { return static_cast<char32_t>(k.plain) == c; });
+    return row == std::end(usKeys) ? std::nullopt : std::optional<std::uint16_t>(row->key);
 }
 
 std::optional<std::uint32_t> shortcutKeysym(const KeyChange& change)

@@ -8,12 +8,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace quillmote::input {
 
 // The one key table: the keys the protocol names, and for every key the controller presses the
-// keysym it stands for in a US layout. X11 and the portal resolve keys through the keysym so that
-// any keymap works; uinput presses the evdev key, a place on the keyboard.
+// keysym it stands for in a US layout (a letter's or a digit's is its character). X11 and the portal resolve
+// keys through the keysym so that any keymap works; uinput presses the evdev key, a place on the keyboard.
 
 // "KEY:" names: ENTER, ESC, …, DELETE, HOME, F1–F12; COMMAND is the Control key. Empty for names the table
 // lacks.
@@ -30,6 +31,18 @@ std::optional<std::uint32_t> keysymOf(std::uint16_t key);
 std::optional<std::uint32_t> characterKeysym(std::uint16_t key);
 // Whether a key change is a shortcut's letter: a letter or digit pressed with Control, Alt or Super.
 std::optional<std::uint32_t> shortcutKeysym(const KeyChange& change);
+
+// A key of the US layout with its character alone and with Shift: the one place that says which
+// key a letter, a digit or a sign is on.
+struct UsKey
+{
+    std::uint16_t key;
+    char plain;
+    char shifted;
+};
+std::span<const UsKey> usLayout();
+// The key of a lowercase letter or a digit in the US layout; empty for every other character.
+std::optional<std::uint16_t> letterOrDigitKey(char32_t c);
 
 // The left-hand key of a modifier.
 std::uint16_t modifierKey(Modifier modifier);

@@ -166,7 +166,12 @@ QString CommandDispatcher::pairWith(const Peer& peer, QStringView code)
         return {};
     if (!m_gate.pairWithCode(peer.identity, peer.address, code))
         return QStringLiteral("PAIR_FAILED");
-    return QStringLiteral("PAIR_SUCCESS|") + m_server->linkLayerAddress();
+    return pairedReply(m_server->linkLayerAddress());
+}
+
+QString CommandDispatcher::pairedReply(const QString& linkLayerAddress)
+{
+    return QStringLiteral("PAIR_SUCCESS|") + linkLayerAddress;
 }
 
 } // namespace quillmote

@@ -44,6 +44,9 @@ public:
     // The reply to one message from a peer, whatever carries it; empty means that nothing is sent.
     QString dispatchCommand(const Peer& peer, QStringView message);
     QString pairWith(const Peer& peer, QStringView code);
+    // The reply to a pairing that succeeded, by code or by the browser's proof: the client
+    // learns the host's link-layer address from it.
+    static QString pairedReply(const QString& linkLayerAddress);
     // A connection of any kind has ended: it is no longer paired, and the left button it held
     // down is released (a phone that loses its network mid-drag must not leave the desktop
     // dragging).

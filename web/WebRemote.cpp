@@ -358,7 +358,7 @@ void WebRemote::handleMessage(quint64 identity, const QString& message)
         const bool paired = m_gate.pairWithProof(session.peer().identity, session.peer().address, [&] {
             return LinkSecret::answers(secret, session.challenge(), answer);
         });
-        reply = paired ? QStringLiteral("PAIR_SUCCESS|") + m_server.linkLayerAddress()
+        reply = paired ? CommandDispatcher::pairedReply(m_server.linkLayerAddress())
                        : QStringLiteral("PAIR_FAILED");
     } else {
         reply = m_dispatcher.dispatchCommand(session.peer(), message);

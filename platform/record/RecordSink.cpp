@@ -4,6 +4,7 @@
 
 #include "platform/record/QuartzEncoding.h"
 #include "util/Console.h"
+#include "util/Overloaded.h"
 #include "util/UniqueFd.h"
 
 #include <cerrno>
@@ -45,7 +46,8 @@ void RecordFile::write(const input::Event& event)
                       .arg(m_path, m_file->errorString()));
 }
 
-std::optional<input::InputBackend> RecordSink::open(const QString& path, QString* error)
+std::optional<input::InputBackend> RecordSink::open(const QString& path, input::InputAccess& access,
+                                                    QString* error)
 {
     // Typed text ends up here: only its owner may read it, and only a file of ours is written,
     // never through a link or into another user's file.
@@ -74,6 +76,7 @@ std::optional<input::InputBackend> RecordSink::open(const QString& path, QString
     input::InputBackend backend;
     backend.sink = std::make_unique<RecordSink>(shared);
     backend.clipboard = std::make_unique<RecordClipboard>(shared);
+    access.setState(input::InputAccess::State::Granted);
     return backend;
 }
 
@@ -84,10 +87,16 @@ std::optional<std::vector<input::Rect>> RecordSink::activeDisplays()
 
 void RecordSink::post(const input::Event& event)
 {
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event))
-        m_pointer = motion->to;
-    else if (const auto* button = std::get_if<input::ButtonChange>(&event))
-        m_pointer = button->at;
+    // Pointer events move the simulated pointer; every event is recorded.
+    std::visit(Overloaded{
+                   [this](const input::PointerMotion& motion) { m_pointer = motion.to; },
+                   [this](const input::ButtonChange& button) { m_pointer = button.at; },
+                   [](const input::WheelScroll&) {},
+                   [](const input::KeyChange&) {},
+                   [](const input::MediaKey&) {},
+                   [](const input::ClipboardText&) {},
+               },
+               event);
     m_file->write(event);
 }
 

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "input/InputAccess.h"
 #include "input/InputBackend.h"
 
 #include <QFile>
@@ -34,8 +35,10 @@ class RecordSink : public input::EventSink
 {
 public:
     // The sink, and a clipboard that records the pasted text, on one file; empty, with the
-    // reason in *error, when the file cannot be opened for appending.
-    static std::optional<input::InputBackend> open(const QString& path, QString* error);
+    // reason in *error, when the file cannot be opened for appending. Recording is always
+    // allowed: access is granted once the file is open.
+    static std::optional<input::InputBackend> open(const QString& path, input::InputAccess& access,
+                                                   QString* error);
 
     explicit RecordSink(std::shared_ptr<RecordFile> file) : m_file(std::move(file)) {}
     QString name() const override { return QStringLiteral("record"); }

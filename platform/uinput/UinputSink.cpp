@@ -3,6 +3,7 @@
 #include "platform/uinput/UinputSink.h"
 
 #include "input/KeyTable.h"
+#include "util/Overloaded.h"
 #include "util/UniqueFd.h"
 
 #include <libevdev/libevdev-uinput.h>
@@ -35,8 +36,8 @@ Evdev describePointer()
     for (const unsigned code : {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES})
         libevdev_enable_event_code(device.get(), EV_REL, code, nullptr);
     libevdev_enable_event_type(device.get(), EV_KEY);
-    for (const unsigned code : {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE})
-        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    for (const input::Button button : {input::Button::Left, input::Button::Right, input::Button::Middle})
+        libevdev_enable_event_code(device.get(), EV_KEY, input::evdevCode(button), nullptr);
     return device;
 }
 
@@ -81,7 +82,8 @@ QString uinputPermissionAdvice()
         "run \"sudo udevadm trigger\", then log out and in again");
 }
 
-std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devicePath)
+std::unique_ptr<UinputSink> UinputSink::open(input::InputAccess& access, QString* error,
+                                             const QString& devicePath)
 {
     const QByteArray path =
         devicePath.isEmpty() ? QByteArrayLiteral("/dev/uinput") : devicePath.toLocal8Bit();
@@ -111,6 +113,7 @@ std::unique_ptr<UinputSink> UinputSink::open(QString* error, const QString& devi
                      .arg(QString::fromLocal8Bit(std::strerror(reason)));
         return nullptr;
     }
+    access.setState(input::InputAccess::State::Granted);
     return std::unique_ptr<UinputSink>(new UinputSink(std::move(pointer), std::move(keyboard)));
 }
 
@@ -170,30 +173,43 @@ void UinputSink::postWheel(const input::WheelScroll& wheel)
 
 void UinputSink::post(const input::Event& event)
 {
-    libevdev_uinput* device = m_pointer.get();
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        const auto [dx, dy] = m_motion.take(motion->dx, motion->dy);
-        if (dx == 0 && dy == 0)
-            return;
-        if (dx != 0)
-            write(device, EV_REL, REL_X, dx);
-        if (dy != 0)
-            write(device, EV_REL, REL_Y, dy);
-    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        static constexpr unsigned buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
-        write(device, EV_KEY, buttons[static_cast<int>(change->button)], change->down ? 1 : 0);
-    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        postWheel(*wheel);
-    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        device = m_keyboard.get();
-        write(device, EV_KEY, keyFor(*key), key->down ? 1 : 0);
-    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        device = m_keyboard.get();
-        write(device, EV_KEY, media->key, media->down ? 1 : 0);
-    } else {
-        return;
-    }
-    write(device, EV_SYN, SYN_REPORT, 0);
+    // The device written to, which then reports; none when nothing was written.
+    libevdev_uinput* const pointer = m_pointer.get();
+    libevdev_uinput* const keyboard = m_keyboard.get();
+    libevdev_uinput* const written =
+        std::visit(Overloaded{
+                       [&](const input::PointerMotion& motion) -> libevdev_uinput* {
+                           const auto [dx, dy] = m_motion.take(motion.dx, motion.dy);
+                           if (dx == 0 && dy == 0)
+                               return nullptr;
+                           if (dx != 0)
+                               write(pointer, EV_REL, REL_X, dx);
+                           if (dy != 0)
+                               write(pointer, EV_REL, REL_Y, dy);
+                           return pointer;
+                       },
+                       [&](const input::ButtonChange& change) -> libevdev_uinput* {
+                           write(pointer, EV_KEY, input::evdevCode(change.button), change.down ? 1 : 0);
+                           return pointer;
+                       },
+                       [&](const input::WheelScroll& wheel) -> libevdev_uinput* {
+                           postWheel(wheel);
+                           return pointer;
+                       },
+                       [&](const input::KeyChange& key) -> libevdev_uinput* {
+                           write(keyboard, EV_KEY, keyFor(key), key.down ? 1 : 0);
+                           return keyboard;
+                       },
+                       [&](const input::MediaKey& media) -> libevdev_uinput* {
+                           write(keyboard, EV_KEY, media.key, media.down ? 1 : 0);
+                           return keyboard;
+                       },
+                       // Pasted text goes through the clipboard owner.
+                       [](const input::ClipboardText&) -> libevdev_uinput* { return nullptr; },
+                   },
+                   event);
+    if (written)
+        write(written, EV_SYN, SYN_REPORT, 0);
 }
 
 } // namespace quillmote::uinput

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/EventSink.h"
+#include "input/InputAccess.h"
 #include "input/PointerState.h"
 
 #include <QString>
@@ -36,8 +37,10 @@ public:
     // The evdev key that gives a character (a keysym) in the user's layout; empty when unknown.
     using LayoutLookup = std::function<std::optional<std::uint16_t>(std::uint32_t keysym)>;
 
-    // Null, with the reason in *error, when the devices cannot be created.
-    static std::unique_ptr<UinputSink> open(QString* error, const QString& devicePath = {});
+    // Null, with the reason in *error, when the devices cannot be created. Whoever may create
+    // them may post input: access is granted once they are there.
+    static std::unique_ptr<UinputSink> open(input::InputAccess& access, QString* error,
+                                            const QString& devicePath = {});
 
     QString name() const override { return QStringLiteral("uinput"); }
     bool movesRelatively() const override { return true; }

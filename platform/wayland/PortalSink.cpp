@@ -4,13 +4,12 @@
 
 #include "input/KeyTable.h"
 #include "util/Console.h"
+#include "util/Overloaded.h"
 #include "util/Settings.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
-
-#include <linux/input-event-codes.h>
 
 namespace quillmote::wayland {
 
@@ -26,9 +25,10 @@ constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
 
 // KDE's portal takes scroll steps differently: known from the desktop's name or, failing that,
 // from its portal backend on the bus.
-void probeScrollStyle(const QDBusConnection& bus, QObject* context, std::function<void(ScrollStyle)> done)
+void probeScrollStyle(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
+                      std::function<void(ScrollStyle)> done)
 {
-    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE"))) {
+    if (desktop.isKde) {
         done(ScrollStyle::InvertedSmooth);
         return;
     }
@@ -46,7 +46,7 @@ void probeScrollStyle(const QDBusConnection& bus, QObject* context, std::functio
 }
 } // namespace
 
-void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
+void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
                               std::function<void(std::optional<PortalOffer>, const QString&)> done)
 {
     if (!bus.isConnected()) {
@@ -61,7 +61,7 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
     QObject::connect(
         watcher, &QDBusPendingCallWatcher::finished, context,
-        [bus, context, done](QDBusPendingCallWatcher* finished) {
+        [bus, desktop, context, done](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
             const QDBusMessage reply = finished->reply();
             if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
@@ -77,7 +77,7 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, QObject* context,
                 return;
             }
             const uint version = properties.value(QStringLiteral("version")).toUInt();
-            probeScrollStyle(bus, context, [done, version](ScrollStyle scroll) {
+            probeScrollStyle(bus, desktop, context, [done, version](ScrollStyle scroll) {
                 done(PortalOffer{version, scroll}, {});
             });
         });
@@ -301,22 +301,28 @@ void PortalSink::post(const input::Event& event)
             requestAccess();
         return;
     }
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        if (motion->dx != 0 || motion->dy != 0)
-            notify(QStringLiteral("NotifyPointerMotion"), {motion->dx, motion->dy});
-    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        static constexpr int buttons[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};
-        notify(QStringLiteral("NotifyPointerButton"),
-               {buttons[static_cast<int>(change->button)], uint(change->down ? 1 : 0)});
-    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        postWheel(*wheel);
-    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        // Shortcut letters by keysym, so that Control+V is V in the user's layout.
-        postKey(key->key, key->down, input::shortcutKeysym(*key));
-    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        // Media keys by keysym too, as their codes vary between keymaps.
-        postKey(media->key, media->down, input::keysymOf(media->key));
-    }
+    std::visit(Overloaded{
+                   [this](const input::PointerMotion& motion) {
+                       if (motion.dx != 0 || motion.dy != 0)
+                           notify(QStringLiteral("NotifyPointerMotion"), {motion.dx, motion.dy});
+                   },
+                   [this](const input::ButtonChange& change) {
+                       notify(QStringLiteral("NotifyPointerButton"),
+                              {int(input::evdevCode(change.button)), uint(change.down ? 1 : 0)});
+                   },
+                   [this](const input::WheelScroll& wheel) { postWheel(wheel); },
+                   [this](const input::KeyChange& key) {
+                       // Shortcut letters by keysym, so that Control+V is V in the user's layout.
+                       postKey(key.key, key.down, input::shortcutKeysym(key));
+                   },
+                   [this](const input::MediaKey& media) {
+                       // Media keys by keysym too, as their codes vary between keymaps.
+                       postKey(media.key, media.down, input::keysymOf(media.key));
+                   },
+                   // Pasted text goes through the clipboard owner.
+                   [](const input::ClipboardText&) {},
+               },
+               event);
 }
 
 void PortalSink::postWheel(const input::WheelScroll& wheel)

@@ -5,6 +5,7 @@
 #include "input/EventSink.h"
 #include "input/InputAccess.h"
 #include "input/PointerState.h"
+#include "util/Desktop.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -41,9 +42,10 @@ struct PortalOffer
 };
 
 // Asks the bus, without waiting for it, whether it has the portal; calls done with the offer,
-// or with nothing and the reason, unless context is gone by then.
+// or with nothing and the reason, unless context is gone by then. The desktop tells how its
+// portal scrolls where its name is known.
 void probeRemoteDesktopPortal(
-    const QDBusConnection& bus, QObject* context,
+    const QDBusConnection& bus, const Desktop& desktop, QObject* context,
     std::function<void(std::optional<PortalOffer> offer, const QString& reason)> done);
 
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The

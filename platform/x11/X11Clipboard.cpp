@@ -318,19 +318,10 @@ std::optional<unsigned long> X11Clipboard::windowManagerClient()
 
 std::optional<unsigned long> X11Clipboard::focusedClient()
 {
-    Display* display = m_connection->display();
-    if (!display)
+    const std::optional<unsigned long> window = X11WindowManager::focusedWindow(*m_connection);
+    if (!window)
         return std::nullopt;
-    const std::vector<long> active =
-        X11WindowManager::property(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
-    Window window = active.size() == 1 ? static_cast<Window>(active[0]) : None;
-    if (window == None && m_connection->isConnected()) {
-        int revert = 0;
-        XGetInputFocus(display, &window, &revert);
-    }
-    if (window == None || window == PointerRoot || !m_connection->isConnected())
-        return std::nullopt;
-    const unsigned long client = clientOf(window);
+    const unsigned long client = clientOf(*window);
     // The compositor's own focus window stands for a Wayland window.
     if (m_bridged && client == windowManagerClient())
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "platform/x11/X11Poster.h"
 
 #include "input/KeyTable.h"
+#include "util/Overloaded.h"
 
 #include "platform/x11/XResources.h"
 
@@ -131,27 +132,38 @@ void X11Poster::postAll(const std::vector<input::Event>& events)
 
 bool X11Poster::write(Display* display, const input::Event& event)
 {
-    if (const auto* motion = std::get_if<input::PointerMotion>(&event)) {
-        const auto [dx, dy] = m_pointer.stepTo(motion->to);
-        if (dx != 0 || dy != 0)
-            XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
-        m_pointer.notePosted(motion->to, {dx, dy});
-    } else if (const auto* change = std::get_if<input::ButtonChange>(&event)) {
-        static constexpr unsigned buttons[] = {Button1, Button3, Button2};
-        XTestFakeButtonEvent(display, buttons[static_cast<int>(change->button)], change->down ? True : False,
-                             CurrentTime);
-    } else if (const auto* wheel = std::get_if<input::WheelScroll>(&event)) {
-        // Positive vertical scrolls up (button 4), positive horizontal left (button 6).
-        postWheel(display, m_wheelVertical, wheel->vertical, 4, 5);
-        postWheel(display, m_wheelHorizontal, wheel->horizontal, 6, 7);
-    } else if (const auto* key = std::get_if<input::KeyChange>(&event)) {
-        postKey(display, key->key, key->down, key->byPlace);
-    } else if (const auto* media = std::get_if<input::MediaKey>(&event)) {
-        postKey(display, media->key, media->down, false);
-    } else {
-        return false;
-    }
-    return true;
+    return std::visit(Overloaded{
+                          [&](const input::PointerMotion& motion) {
+                              const auto [dx, dy] = m_pointer.stepTo(motion.to);
+                              if (dx != 0 || dy != 0)
+                                  XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+                              m_pointer.notePosted(motion.to, {dx, dy});
+                              return true;
+                          },
+                          [display](const input::ButtonChange& change) {
+                              static constexpr unsigned buttons[] = {Button1, Button3, Button2};
+                              XTestFakeButtonEvent(display, buttons[static_cast<int>(change.button)],
+                                                   change.down ? True : False, CurrentTime);
+                              return true;
+                          },
+                          [&](const input::WheelScroll& wheel) {
+                              // Positive vertical scrolls up (button 4), positive horizontal left (button 6).
+                              postWheel(display, m_wheelVertical, wheel.vertical, 4, 5);
+                              postWheel(display, m_wheelHorizontal, wheel.horizontal, 6, 7);
+                              return true;
+                          },
+                          [display](const input::KeyChange& key) {
+                              postKey(display, key.key, key.down, key.byPlace);
+                              return true;
+                          },
+                          [display](const input::MediaKey& media) {
+                              postKey(display, media.key, media.down, false);
+                              return true;
+                          },
+                          // Pasted text goes through the clipboard owner.
+                          [](const input::ClipboardText&) { return false; },
+                      },
+                      event);
 }
 
 } // namespace quillmote::x11

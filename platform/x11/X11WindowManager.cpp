@@ -53,20 +53,31 @@ bool X11WindowManager::toggleShowDesktop()
     return m_connection->isConnected();
 }
 
+std::optional<unsigned long> X11WindowManager::focusedWindow(X11Connection& connection)
+{
+    Display* display = connection.display();
+    if (!display)
+        return std::nullopt;
+    const std::vector<long> active =
+        property(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+    Window window = active.size() == 1 ? static_cast<Window>(active[0]) : None;
+    if (window == None && connection.isConnected()) {
+        int revert = 0;
+        XGetInputFocus(display, &window, &revert);
+    }
+    if (window == None || window == PointerRoot || !connection.isConnected())
+        return std::nullopt;
+    return window;
+}
+
 std::optional<QString> X11WindowManager::focusedWindowClass()
 {
     Display* display = m_connection->display();
     if (!display)
         return std::nullopt;
-    // The window manager's active window, else the focus; then up to the window that has a class
-    // (the focus is often a child of the application's top-level window).
-    const std::vector<long> active =
-        property(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
-    Window window = active.size() == 1 ? static_cast<Window>(active[0]) : None;
-    if (window == None && m_connection->isConnected()) {
-        int revert = 0;
-        XGetInputFocus(display, &window, &revert);
-    }
+    // Up from the focused window to the one that has a class (the focus is often a child of the
+    // application's top-level window).
+    Window window = focusedWindow(*m_connection).value_or(None);
     for (int depth = 0; depth < 8 && window != None && window != PointerRoot && m_connection->isConnected();
          ++depth) {
         XClassHint hint{};

@@ -6,6 +6,7 @@
 #include "platform/x11/X11Connection.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillmote::x11 {
@@ -22,6 +23,10 @@ public:
 
     std::optional<QString> focusedWindowClass() override;
     bool toggleShowDesktop() override;
+
+    // The window manager's active window, else the window with the input focus; empty when
+    // neither is known or the display is lost.
+    static std::optional<unsigned long> focusedWindow(X11Connection& connection);
 
     // A 32-bit property of a window as its values; empty when it is missing or of another type.
     static std::vector<long> property(_XDisplay* display, unsigned long window, const char* name,
