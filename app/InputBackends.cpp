@@ -9,6 +9,7 @@
 #include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Backend.h"
 #include "util/Console.h"
+#include "util/Log.h"
 
 #include <QDBusConnection>
 #include <QProcessEnvironment>
@@ -146,6 +147,9 @@ void walk(std::shared_ptr<const std::vector<Candidate>> candidates, std::size_t 
     const Candidate& candidate = (*candidates)[next];
     candidate.open(context, [=, name = candidate.name](BackendAnswer opened) {
         const QString* whyNot = std::get_if<QString>(&opened);
+        qCDebug(lcInput).noquote() << "backend" << name
+                                   << (whyNot ? QStringLiteral("not taken: ") + *whyNot
+                                              : QStringLiteral("opened"));
         if (!whyNot || next + 1 == candidates->size()) {
             done(std::move(opened), passedOver);
             return;

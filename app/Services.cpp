@@ -47,6 +47,34 @@ private:
     input::InputController& m_input;
 };
 
+// Hands the backend's answer to the controller. A backend that cannot be opened says why: in the
+// result when that is known before this returns, else through `fail`.
+std::optional<QString> openInput(input::InputController& controller, const InputChoice& choice,
+                                 const BackendNeeds& needs, std::function<void(const QString&)> fail)
+{
+    struct Answered
+    {
+        bool returned = false;
+        std::optional<QString> refusedAtOnce;
+    };
+    const auto answered = std::make_shared<Answered>();
+    createInputBackend(
+        choice, needs, &controller, [&controller, answered, fail = std::move(fail)](BackendAnswer answer) {
+            std::visit(Overloaded{
+                           [&](input::InputBackend& backend) { controller.adopt(std::move(backend)); },
+                           [&](QString& reason) {
+                               if (answered->returned)
+                                   fail(reason);
+                               else
+                                   answered->refusedAtOnce = reason;
+                           },
+                       },
+                       answer);
+        });
+    answered->returned = true;
+    return answered->refusedAtOnce;
+}
+
 // --port, else the setting, else the port that gives way when taken.
 PortChoice choosePort(std::optional<quint16> commandLine, const Settings& settings, Settings::Key key,
                       PortChoice preferred)
@@ -76,31 +104,13 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
     input::InputBackend waiting;
     waiting.sink = std::make_unique<input::PendingSink>();
     services->m_input = std::make_unique<input::InputController>(std::move(waiting));
-    input::InputController* controller = services->m_input.get();
-    // A reason given before createInputBackend returns makes this fail; one given later, `fail`.
-    const auto refusedAtOnce = std::make_shared<std::optional<QString>>();
-    const auto returned = std::make_shared<bool>(false);
-    createInputBackend(line.input, {stored, *services->m_access, desktop, toolFolders}, controller,
-                       [controller, refusedAtOnce, returned, fail = std::move(fail)](BackendAnswer answer) {
-                           std::visit(Overloaded{
-                                          [controller](input::InputBackend& backend) {
-                                              controller->adopt(std::move(backend));
-                                          },
-                                          [&](QString& reason) {
-                                              if (*returned)
-                                                  fail(reason);
-                                              else
-                                                  *refusedAtOnce = reason;
-                                          },
-                                      },
-                                      answer);
-                       });
-    *returned = true;
-    if (*refusedAtOnce) {
-        *error = **refusedAtOnce;
+    if (std::optional<QString> refused =
+            openInput(*services->m_input, line.input, {stored, *services->m_access, desktop, toolFolders},
+                      std::move(fail))) {
+        *error = *refused;
         return nullptr;
     }
-    services->m_windowManager = std::make_unique<ControllerWindowManager>(*controller);
+    services->m_windowManager = std::make_unique<ControllerWindowManager>(*services->m_input);
     services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
     services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
     actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
