@@ -2,9 +2,19 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
-# Fails when a tracked C++ file differs from what .clang-format makes of it.
+# Fails when a tracked C++ file differs from what .clang-format makes of it, or when the browser
+# remote's JavaScript or a Python script does not even parse (the page has no build step, and most
+# system tests only run as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${files[@]}"
 echo "format: ${#files[@]} files follow .clang-format"
+mapfile -t scripts < <(git ls-files 'web/page/*.js')
+for f in "${scripts[@]}"; do node --check "$f"; done
+echo "syntax: ${#scripts[@]} page scripts parse"
+mapfile -t python < <(git ls-files '*.py')
+python3 -c 'import ast, sys
+for path in sys.argv[1:]:
+    ast.parse(open(path, "rb").read(), path)' "${python[@]}"
+echo "syntax: ${#python[@]} Python scripts parse"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/InputController.h"
+#include "input/PointerState.h"
+#include "input/Terminals.h"
 #include "support/LoopbackClient.h"
 #include "support/TestSink.h"
 
@@ -9,6 +11,7 @@
 #include <limits>
 
 using namespace quillmote::input;
+using namespace Qt::StringLiterals;
 using quillmote::test::ControllerFixture;
 using quillmote::test::keyStroke;
 using quillmote::test::spinEventLoop;
@@ -21,12 +24,101 @@ Event clipboard(const char* text, bool primary = false)
 {
     return ClipboardText{QString::fromUtf8(text), primary};
 }
+
+// A layout that has a few characters, among them a tab, DEL, C1 and NBSP and one outside the BMP.
+const CharacterKeys layout{{U'a', {KEY_A, 0}},         {U'A', {KEY_A, Shift}},  {U' ', {KEY_SPACE, 0}},
+                           {U'\t', {KEY_TAB, 0}},      {0x7f, {KEY_DELETE, 0}}, {0x9f, {KEY_F13, 0}},
+                           {0xa0, {KEY_SPACE, AltGr}}, {U'😀', {KEY_F14, 0}},    {U'\n', {KEY_ENTER, 0}}};
 } // namespace
 
 class InputControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void wheelSteps_data()
+    {
+        QTest::addColumn<int>("perNotch");
+        QTest::addColumn<QList<int>>("pixels");
+        QTest::addColumn<QList<int>>("notches");
+        QTest::addColumn<int>("remainder");
+        QTest::newRow("the rest completes a notch") << 10 << QList{4, 6} << QList{0, 1} << 0;
+        QTest::newRow("no travel keeps the rest") << 10 << QList{7, 0, 3} << QList{0, 0, 1} << 0;
+        QTest::newRow("downwards keeps its sign") << 10 << QList{-15, -5} << QList{-1, -1} << 0;
+        QTest::newRow("a turn either way drops the rest") << 10 << QList{9, -2, 5} << QList{0, 0, 0} << 5;
+        QTest::newRow("larger notches") << 120 << QList{119, 1, 240} << QList{0, 1, 2} << 0;
+        QTest::newRow("excess notches are dropped") << 10 << QList{5000, 5} << QList{100, 0} << 5;
+        QTest::newRow("32-bit extremes")
+            << 10 << QList{INT32_MAX, INT32_MAX, INT32_MIN} << QList{100, 100, -100} << -8;
+    }
+    void wheelSteps()
+    {
+        QFETCH(int, perNotch);
+        QFETCH(QList<int>, pixels);
+        QFETCH(QList<int>, notches);
+        QFETCH(int, remainder);
+        WheelSteps steps(perNotch);
+        QList<int> taken;
+        for (const int p : pixels)
+            taken << steps.take(p);
+        QCOMPARE(taken, notches);
+        QCOMPARE(steps.remainder(), remainder);
+    }
+
+    void terminals_data()
+    {
+        QTest::addColumn<QString>("windowClass");
+        QTest::addColumn<bool>("terminal");
+        for (const char* name : {"xterm", "XTerm", "gnome-terminal-server", "st", "st-256color",
+                                 "org.gnome.Console", "Alacritty", "footclient", "x-terminal-emulator"})
+            QTest::newRow(name) << QString::fromLatin1(name) << true;
+        for (const char* name :
+             {"", "-", "stterm", "xterminal", "sterm-", "mousepad", "org.gnome.TextEditor", "konsol"})
+            QTest::addRow("not \"%s\"", name) << QString::fromLatin1(name) << false;
+    }
+    void terminals()
+    {
+        QFETCH(QString, windowClass);
+        QFETCH(bool, terminal);
+        QCOMPARE(isTerminalEmulator(windowClass), terminal);
+    }
+
+    // The runs as "typed:…|pasted:…"; typed runs must have one stroke per character.
+    void splitForTyping_data()
+    {
+        QTest::addColumn<bool>("withLayout");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("runs");
+        const auto row = [](const char* name, const QString& text, const QString& runs,
+                            bool withLayout = true) { QTest::newRow(name) << withLayout << text << runs; };
+        row("all typed", u"aA a"_s, u"typed:aA a"_s);
+        row("unknown characters pasted between", u"aééa"_s, u"typed:a|pasted:éé|typed:a"_s);
+        row("a tab pasted though the layout has it", u"a\ta"_s, u"typed:a|pasted:\t|typed:a"_s);
+        row("DEL and C1 pasted, NBSP typed", u"\x7f\x9f\xa0"_s, u"pasted:\x7f\x9f|typed:\xa0"_s);
+        row("outside the BMP, one character", u"a😀"_s, u"typed:a😀"_s);
+        row("a lone surrogate at the end", u"a"_s + QChar(0xd83d), u"typed:a|pasted:"_s + QChar(0xd83d));
+        for (const char16_t lineBreak : {u'\n', u'\r', u'\x2028', u'\x2029'})
+            QTest::addRow("line break U+%04X pastes it all", lineBreak)
+                << true << u"a"_s + QChar(lineBreak) + u"a"_s << u"pasted:a"_s + QChar(lineBreak) + u"a"_s;
+        row("no layout pastes it all", u"aa"_s, u"pasted:aa"_s, false);
+    }
+    void splitForTyping()
+    {
+        QFETCH(bool, withLayout);
+        QFETCH(QString, text);
+        QFETCH(QString, runs);
+        QStringList got;
+        for (const TextRun& run : quillmote::input::splitForTyping(text, withLayout ? &layout : nullptr)) {
+            got << (run.strokes.empty() ? u"pasted:"_s : u"typed:"_s) + run.text;
+            if (run.strokes.empty())
+                continue;
+            std::vector<KeyStroke> strokes;
+            for (const char32_t c : run.text.toUcs4())
+                strokes.push_back(layout.at(c));
+            QCOMPARE(run.strokes, strokes);
+        }
+        QCOMPARE(got.join(u'|'), runs);
+    }
+
     void scroll_remaindersCarried_unrepresentableSumsReset()
     {
         ControllerFixture f;

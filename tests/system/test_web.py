@@ -163,82 +163,6 @@ class Page(unittest.TestCase):
             self.browser.open(PAGE)
         return link.group(1)
 
-    def test_link_from_the_headless_qr_code_drives_the_desktop(self):
-        record = os.path.join(self.tmp, "events.jsonl")
-        server = self.start("record:" + record)
-        link, b = self.open_from_headless_qr(server), self.browser
-        # The secret left the address bar for the page's storage; no code was asked for.
-        self.assertEqual(b.js("[location.href, localStorage.getItem('quillmote.secret'),"
-                              " document.querySelector('#code-sheet').hidden, isSecureContext]"),
-                         [PAGE, link.split("#k=")[1], True, False])
-        self.open_from_headless_qr(server, one_to_one=True)
-        x, y = b.center("#pad")
-
-        def expect(count, gesture, timeout=5.0):
-            n = len(events(record))
-            gesture()
-            return wait_events(record, n, lambda e: len(e) >= count, timeout)
-        self.assertEqual(expect(2, lambda: b.tap((x, y))), [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
-        self.assertEqual([e[1] for e in expect(2, lambda: b.tap((x - 30, y), (x + 30, y)))], [3, 4])
-        n = len(events(record))
-        b.stroke((x - 100, y - 100), (180.5, 120.25), seconds=1.0)
-        moves = wait_events(record, n, lambda e: abs(sum(m[4] for m in e) - 180.5) < 0.01)
-        self.assertEqual(({m[1] for m in moves}, round(sum(m[5] for m in moves), 2)), ({5}, 120.25))
-        self.assertGreater(len(moves), 40, "moves are sent once per frame, not at 30 Hz")
-
-        def double_tap_and_hold(moves=10):
-            b.tap((x, y))
-            time.sleep(0.1)
-            b.touch("touchStart", (x, y))
-            time.sleep(0.35)
-            for i in range(1, moves + 1):
-                b.touch("touchMove", (x + 4 * i, y))
-                time.sleep(0.02)
-        drag = expect(12, lambda: (double_tap_and_hold(), b.touch("touchEnd")))
-        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (1, {6}, 2))
-        self.assertAlmostEqual(sum(e[4] for e in drag[1:-1]), 40.0, delta=0.01)
-
-        n = len(events(record))
-        b.touch("touchStart", (x - 30, y), (x + 30, y))
-        for i in range(1, 21):
-            b.touch("touchMove", (x - 30, y - 5 * i), (x + 30, y - 5 * i))
-        b.touch("touchEnd")
-        time.sleep(0.5)
-        scrolled = events(record, n)
-        self.assertEqual({e[0] for e in scrolled}, {"scroll"})
-        self.assertLess(sum(e[1] for e in scrolled), 0, "natural scrolling: fingers up scroll down")
-
-        def typed():
-            b.tap_on("#tabs [data-view=keys-view]", "#text")
-            b.call("Input.insertText", {"text": "你好，世界 😀"})
-            b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")
-        got = expect(7, typed)
-        self.assertEqual((got[0], got[-2:]), (("clipboard", "你好，世界 😀"), [("key", 96, True, 0), ("key", 96, False, 0)]))
-        self.assertEqual(expect(4, lambda: b.tap_on("#tabs [data-view=actions-view]", "[data-send='VOLUME:MUTE']",
-                                                    "[data-send='KEY:PLAY_PAUSE']")),
-                         [("system", 0x70a00), ("system", 0x70b00), ("system", 0x100a00), ("system", 0x100b00)])
-        b.tap_on("#tabs [data-view=apps-view]", "#app-search")
-        b.call("Input.insertText", {"text": "test pad"})
-        b.wait_until("document.querySelectorAll('#app-results button').length === 1")
-        b.tap_on("#app-results button")
-        self.assertTrue(until(lambda: os.path.exists(self.marker), 10), "the application was not opened")
-
-        # The phone loses its network mid-drag: the button is let go, and the page comes back.
-        b.tap_on("#tabs [data-view=pad-view]")
-        self.assertEqual(expect(1, lambda: double_tap_and_hold(0)), [("mouse", 1, 0, 1, 0.0, 0.0)])
-        self.assertEqual(expect(1, lambda: self.hosts.phone_link(False), timeout=10)[-1][1], 2)
-        b.touch("touchEnd")
-        self.assertIsNotNone(server.wait_for(r"^Status: Waiting for a connection", timeout=5))
-        b.wait_until("document.body.dataset.state !== 'connected'", timeout=8)
-        self.hosts.phone_link(True)
-        b.wait_until(CONNECTED, timeout=20)
-        # The server restarts: the page pairs again by itself, with the secret it kept.
-        server.stop()
-        record = os.path.join(self.tmp, "events-2.jsonl")
-        self.start("record:" + record)
-        b.wait_until(CONNECTED, timeout=20)
-        self.assertEqual(len(expect(2, lambda: b.tap((x, y)))), 2)
-
     def test_code_entry_without_the_secret_and_the_x11_pointer_following_the_finger(self):
         require(shutil.which("Xvfb") and shutil.which("xdotool"), "Xvfb and xdotool are needed")
         xvfb = Xvfb()
@@ -260,6 +184,109 @@ class Page(unittest.TestCase):
         self.assertEqual(until(lambda: (lambda at: at == (450, 290) and at)(xvfb.pointer())) or xvfb.pointer(),
                          (450, 290))
         b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
+
+
+class PageOnRecord(unittest.TestCase):
+    """The link from the headless QR code opened once, then each gesture and view against the record backend."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.page = Page("start")  # Page's helpers and cleanups, on one instance for the whole class
+        cls.addClassCleanup(cls.page.doCleanups)
+        cls.page.setUp()
+        cls.record = os.path.join(cls.page.tmp, "events.jsonl")
+        cls.server, cls.b = cls.page.start("record:" + cls.record), cls.page.browser
+        cls.link = cls.page.open_from_headless_qr(cls.server)
+        cls.first_look = cls.b.js("[location.href, localStorage.getItem('quillmote.secret'),"
+                                  " document.querySelector('#code-sheet').hidden, isSecureContext]")
+        cls.page.open_from_headless_qr(cls.server, one_to_one=True)
+        cls.x, cls.y = cls.b.center("#pad")
+
+    def setUp(self):
+        self.b.tap_on("#tabs [data-view=pad-view]")  # whichever test showed another view before
+
+    def expect(self, count, gesture, timeout=5.0):
+        n = len(events(self.record))
+        gesture()
+        return wait_events(self.record, n, lambda e: len(e) >= count, timeout)
+
+    def double_tap_and_hold(self, moves=10):
+        b, x, y = self.b, self.x, self.y
+        b.tap((x, y))
+        time.sleep(0.1)
+        b.touch("touchStart", (x, y))
+        time.sleep(0.35)
+        for i in range(1, moves + 1):
+            b.touch("touchMove", (x + 4 * i, y))
+            time.sleep(0.02)
+
+    def test_the_secret_leaves_the_address_bar_for_storage_and_no_code_is_asked_for(self):
+        self.assertEqual(self.first_look, [PAGE, self.link.split("#k=")[1], True, False])
+
+    def test_a_tap_clicks_and_a_two_finger_tap_clicks_the_right_button(self):
+        x, y = self.x, self.y
+        self.assertEqual(self.expect(2, lambda: self.b.tap((x, y))), [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
+        self.assertEqual([e[1] for e in self.expect(2, lambda: self.b.tap((x - 30, y), (x + 30, y)))], [3, 4])
+
+    def test_a_stroke_moves_the_pointer_by_the_finger_s_path_once_per_frame(self):
+        n = len(events(self.record))
+        self.b.stroke((self.x - 100, self.y - 100), (180.5, 120.25), seconds=1.0)
+        moves = wait_events(self.record, n, lambda e: abs(sum(m[4] for m in e) - 180.5) < 0.01)
+        self.assertEqual(({m[1] for m in moves}, round(sum(m[5] for m in moves), 2)), ({5}, 120.25))
+        self.assertGreater(len(moves), 40, "moves are sent once per frame, not at 30 Hz")
+
+    def test_a_double_tap_and_hold_drags(self):
+        drag = self.expect(12, lambda: (self.double_tap_and_hold(), self.b.touch("touchEnd")))
+        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (1, {6}, 2))
+        self.assertAlmostEqual(sum(e[4] for e in drag[1:-1]), 40.0, delta=0.01)
+
+    def test_two_fingers_moved_up_scroll_down(self):
+        b, x, y, n = self.b, self.x, self.y, len(events(self.record))
+        b.touch("touchStart", (x - 30, y), (x + 30, y))
+        for i in range(1, 21):
+            b.touch("touchMove", (x - 30, y - 5 * i), (x + 30, y - 5 * i))
+        b.touch("touchEnd")
+        time.sleep(0.5)
+        scrolled = events(self.record, n)
+        self.assertEqual({e[0] for e in scrolled}, {"scroll"})
+        self.assertLess(sum(e[1] for e in scrolled), 0, "natural scrolling: fingers up scroll down")
+
+    def test_typed_text_is_pasted_and_a_key_pressed(self):
+        got = self.expect(7, lambda: (self.b.tap_on("#tabs [data-view=keys-view]", "#text"),
+                                      self.b.call("Input.insertText", {"text": "你好，世界 😀"}),
+                                      self.b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")))
+        self.assertEqual((got[0], got[-2:]), (("clipboard", "你好，世界 😀"), [("key", 96, True, 0), ("key", 96, False, 0)]))
+
+    def test_action_buttons_press_system_keys(self):
+        buttons = ("#tabs [data-view=actions-view]", "[data-send='VOLUME:MUTE']", "[data-send='KEY:PLAY_PAUSE']")
+        self.assertEqual(self.expect(4, lambda: self.b.tap_on(*buttons)),
+                         [("system", 0x70a00), ("system", 0x70b00), ("system", 0x100a00), ("system", 0x100b00)])
+
+    def test_an_application_found_by_search_is_opened(self):
+        self.b.tap_on("#tabs [data-view=apps-view]", "#app-search")
+        self.b.call("Input.insertText", {"text": "test pad"})
+        self.b.wait_until("document.querySelectorAll('#app-results button').length === 1")
+        self.b.tap_on("#app-results button")
+        self.assertTrue(until(lambda: os.path.exists(self.page.marker), 10), "the application was not opened")
+
+    def test_the_network_lost_mid_drag_lets_the_button_go_and_the_page_comes_back(self):
+        b, hosts = self.b, self.page.hosts
+        self.addCleanup(hosts.phone_link, True)
+        self.assertEqual(self.expect(1, lambda: self.double_tap_and_hold(0)), [("mouse", 1, 0, 1, 0.0, 0.0)])
+        self.assertEqual(self.expect(1, lambda: hosts.phone_link(False), timeout=10)[-1][1], 2)
+        b.touch("touchEnd")
+        self.assertIsNotNone(self.server.wait_for(r"^Status: Waiting for a connection", timeout=5))
+        b.wait_until("document.body.dataset.state !== 'connected'", timeout=8)
+        hosts.phone_link(True)
+        b.wait_until(CONNECTED, timeout=20)
+
+    def test_a_restarted_server_is_paired_again_with_the_secret_the_page_kept(self):
+        self.server.stop()
+        type(self).record = os.path.join(self.page.tmp, "events-2.jsonl")
+        type(self).server = self.page.start("record:" + self.record)
+        self.b.wait_until(CONNECTED, timeout=20)
+        self.assertEqual(len(self.expect(2, lambda: self.b.tap((self.x, self.y)))), 2)
+
 
 if __name__ == "__main__":
     main()
