@@ -30,8 +30,8 @@ tests=(
   udev libinput-tools  # what libinput makes of the uinput pointer (make bench)
   # tests: the browser remote in a real browser, its QR codes read back
   chromium zbar-tools x11-apps python3-websocket
-  # tests: the page's JavaScript parses (scripts/check-format.sh)
-  nodejs
+  # tests: the page's JavaScript parses, the Python scripts follow PEP 8 (scripts/check-format.sh)
+  nodejs python3-autopep8
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
 )

@@ -117,7 +117,8 @@ def main():
     faults = [f for f in read_faults(args.faults) if re.search(args.only, f["id"])]
     if args.check:
         stale = [f["id"] for f in faults if occurrences(f) != 1]
-        print(f"{len(faults) - len(stale)} of {len(faults)} faults apply" + (": stale " + ", ".join(stale) if stale else ""))
+        print(f"{len(faults) - len(stale)} of {len(faults)} faults apply" +
+              (": stale " + ", ".join(stale) if stale else ""))
         return 1 if stale else 0
 
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):

@@ -31,7 +31,7 @@ def main(out):
             browser = Chromium(dark=dark)
             try:
                 browser.call("Emulation.setUserAgentOverride", {"userAgent": "Mozilla/5.0 (Linux; Android 14)",
-                                                                 "acceptLanguage": language})
+                                                                "acceptLanguage": language})
                 browser.open(f"http://127.0.0.1:{port}/#k={secret}")
                 browser.tap_on(f"#tabs [data-view={view}]")
                 time.sleep(0.3)

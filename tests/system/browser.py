@@ -62,7 +62,8 @@ class Chromium:
         self._buffer, self._next, self._answers, self.session = b"", 0, {}, None
         target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-        self.call("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844, "deviceScaleFactor": 2, "mobile": True})
+        self.call("Emulation.setDeviceMetricsOverride",
+                  {"width": 390, "height": 844, "deviceScaleFactor": 2, "mobile": True})
         self.call("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
         scheme = [{"name": "prefers-color-scheme", "value": "dark" if dark else "light"}]
         self.call("Emulation.setEmulatedMedia", {"features": scheme})

@@ -23,7 +23,8 @@ def type_command(text):
 LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
          "Ünïcödé spëlt ñ", "第二行 with tail", "🙂", "last line."]
 # A 1x1 PNG, offered as an image by the "user's" clipboard.
-PNG = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
+PNG = base64.b64decode(
+    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
 
 
 class Session(unittest.TestCase):

@@ -219,6 +219,7 @@ class Console(unittest.TestCase):
         code = read_until(rb"Pairing code: (\d{6})\n", 1)
         client = Client(port)
         self.assertTrue(client.exchange(b"PAIR:" + code.group(1)).startswith(b"PAIR_SUCCESS|"))
+
         def flood():
             # Every one of these prints a long line that nobody reads; every one is still answered.
             for i in range(100):
@@ -400,7 +401,7 @@ class Commands(unittest.TestCase):
                 # Nothing before pairing (the gate), nor for lower case or reads that are not UTF-8,
                 # an encoded surrogate or a character cut at the end of the read included.
                 for message in [m for m, _, _ in COMMANDS] + [b"pair:" + code, b"PAIR:" + code + b"\xff",
-                                                                b"PAIR:" + code + b"\xed\xa0\x80"] + [
+                                                              b"PAIR:" + code + b"\xed\xa0\x80"] + [
                         b"PAIR:" + code + c.encode()[:cut] for c in "é€😀" for cut in range(1, len(c.encode()))]:
                     self.assertEqual(exchange(client, message, 0), b"", message)
                 for wrong in (code[:5], b" " + code, b"abcdef"):  # three wrong codes are free

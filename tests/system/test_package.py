@@ -105,7 +105,8 @@ class Package(unittest.TestCase):
              "s=r('quillmote.xml',sys.argv[1]);print(s.ports,s.includes)",
              os.path.join(self.root, "usr/lib/firewalld/services")], capture_output=True, timeout=60)
         require(b"No module named" not in firewalld.stderr, "python3-firewall is not installed")
-        self.assertEqual(firewalld.stdout.decode().strip(), "[('61917', 'tcp'), ('61918', 'tcp')] ['mdns']", firewalld.stderr)
+        self.assertEqual(firewalld.stdout.decode().strip(),
+                         "[('61917', 'tcp'), ('61918', 'tcp')] ['mdns']", firewalld.stderr)
 
     def test_installs_runs_and_purges_in_a_throwaway_root(self):
         require(os.geteuid() == 0, "needs root to mount an overlay of the root in a private mount namespace")

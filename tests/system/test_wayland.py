@@ -79,7 +79,8 @@ class PortalDesktop:
             mark = len(cls.stack.lines())
             cls.server = Server(args=("--headless", "--input", "auto"),
                                 env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
-            assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ", after_seen=False), cls.server.lines
+            assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ",
+                                       after_seen=False), cls.server.lines
             cls.answer_dialog(mark)
             assert cls.server.wait_for("^The desktop allows remote input$", timeout=20), cls.server.lines
         except BaseException:
@@ -283,7 +284,8 @@ class KdePortal(PortalDesktop, unittest.TestCase):
         self.assertIsNotNone(self.server.wait_for("^The desktop allows remote input$", timeout=20))
         mark = len(self.stack.lines())
         self.send(b"CLICK:RIGHT")
-        self.assertEqual(self.input_lines(mark, r"^release detail=3 "), ["press detail=3", "release detail=3 state=0x400"])
+        self.assertEqual(self.input_lines(mark, r"^release detail=3 "),
+                         ["press detail=3", "release detail=3 state=0x400"])
 
 
 class GnomePortal(PortalDesktop, unittest.TestCase):
@@ -302,8 +304,9 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
         for selection, text in (("clipboard", b"the user's text"), ("primary", b"selected by the user")):
             subprocess.run(["xclip", "-selection", selection], input=text, timeout=20,
                            env={**os.environ, **self.stack.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Control+S through mutter's own input, as the user's keyboard would.
-        save = lambda: self.stack.run(PY, f"{LAB}/mutter-rd.py", "down:29", "key:31", "up:29")
+
+        def save():  # Control+S through mutter's own input, as the user's keyboard would
+            return self.stack.run(PY, f"{LAB}/mutter-rd.py", "down:29", "key:31", "up:29")
         self.rounds_into("gnome-text-editor", ["gnome-text-editor", "--standalone"], XWAYLAND_CLIPBOARD, save=save)
         # Its server started here, with the stack's display: one the bus starts would lack it.
         require(os.path.exists("/usr/libexec/gnome-terminal-server"), "gnome-terminal is not installed")

@@ -63,11 +63,14 @@ class Refusals(unittest.TestCase):
         for method, path, host, status in [
                 ("GET", "/", f"127.0.0.1:{p}", 200), ("GET", "/app.js?v=1", f"localhost:{p}", 200),
                 ("POST", "/", "evil.example", 405), ("HEAD", "/", f"127.0.0.1:{p}", 405), ("GET", "/", None, 421),
-                ("GET", "/", f"evil.example:{p}", 421), ("GET", "/", f"127.0.0.1:{p + 1}", 421), ("GET", "/", "127.0.0.1", 421),
+                ("GET", "/", f"evil.example:{p}", 421), ("GET", "/", f"127.0.0.1:{p + 1}", 421),
+                ("GET", "/", "127.0.0.1", 421),
                 ("GET", "/../etc/passwd", f"127.0.0.1:{p}", 404), ("GET", "/ws", f"127.0.0.1:{p}", 404)]:
-            got, headers, body = http(p, f"{method} {path} HTTP/1.1\r\n" + (f"Host: {host}\r\n" if host else "") + "\r\n")
+            got, headers, body = http(p, f"{method} {path} HTTP/1.1\r\n" +
+                                      (f"Host: {host}\r\n" if host else "") + "\r\n")
             self.assertEqual((got, {k: headers.get(k) for k in HEADERS}), (status, HEADERS), (method, path, host))
-            self.assertRegex(headers["Content-Security-Policy"], "^default-src 'self'; connect-src 'self'.*; frame-ancestors 'none'$")
+            self.assertRegex(headers["Content-Security-Policy"],
+                             "^default-src 'self'; connect-src 'self'.*; frame-ancestors 'none'$")
             self.assertFalse("Set-Cookie" in headers or secret.encode() in body)  # no page gets a secret it lacks
         headers = http(p, f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{p}\r\n\r\n")[1]
         self.assertIn(f"connect-src 'self' ws://127.0.0.1:{p};", headers["Content-Security-Policy"])
@@ -138,7 +141,8 @@ class Page(unittest.TestCase):
         self.marker = os.path.join(self.tmp, "opened")
         os.makedirs(os.path.join(self.tmp, "share", "applications"))
         with open(os.path.join(self.tmp, "share", "applications", "quillmote-test-pad.desktop"), "w") as f:
-            f.write(f'[Desktop Entry]\nType=Application\nName=Quillmote Test Pad\nExec=/bin/sh -c "echo opened > {self.marker}"\n')
+            f.write(
+                f'[Desktop Entry]\nType=Application\nName=Quillmote Test Pad\nExec=/bin/sh -c "echo opened > {self.marker}"\n')
         self.browser = Chromium(prefix=self.hosts.phone.exec_prefix())
         self.addCleanup(self.browser.close)
 
@@ -225,7 +229,8 @@ class PageOnRecord(unittest.TestCase):
 
     def test_a_tap_clicks_and_a_two_finger_tap_clicks_the_right_button(self):
         x, y = self.x, self.y
-        self.assertEqual(self.expect(2, lambda: self.b.tap((x, y))), [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
+        self.assertEqual(self.expect(2, lambda: self.b.tap((x, y))),
+                         [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
         self.assertEqual([e[1] for e in self.expect(2, lambda: self.b.tap((x - 30, y), (x + 30, y)))], [3, 4])
 
     def test_a_stroke_moves_the_pointer_by_the_finger_s_path_once_per_frame(self):

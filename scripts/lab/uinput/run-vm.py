@@ -9,7 +9,15 @@ OUT (default DIR/uinput/out, emptied first) is writable in the guest as /run/out
 The kernel command line cannot nest quotes: for anything beyond a plain command, pass a script.
 Exit 0 only when QEMU exits 33 (the guest's init saw status 0) and the serial log has
 'LAB-CMD-END rc=0'; 1 otherwise; 77 when QEMU or the kernel files are missing."""
-import argparse, os, resource, shutil, signal, subprocess, sys, threading, time
+import argparse
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
 
 ap = argparse.ArgumentParser()
 ap.add_argument('--dir', default=os.environ.get('LAB_DIR'))

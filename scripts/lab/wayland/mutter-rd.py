@@ -13,7 +13,9 @@ Usage: mutter-rd.py ACTION...
   sleep:SEC      wait
   hold           keep the session (and its virtual devices) until killed
 mutter ends a session when its caller leaves the bus, so the connection stays open while acting."""
-import sys, time, dbus
+import sys
+import time
+import dbus
 
 PRESS_GAP = 0.02   # between press and release, as in a real click
 
@@ -29,13 +31,16 @@ print('session', path, 'started in %.3fs' % (time.monotonic() - t), flush=True)
 
 
 def tap(fn, code):
-    fn(code, True); time.sleep(PRESS_GAP); fn(code, False)
+    fn(code, True)
+    time.sleep(PRESS_GAP)
+    fn(code, False)
 
 
 for a in sys.argv[1:]:
     k, _, v = a.partition(':')
     if k == 'rel':
-        dx, dy = map(float, v.split(',')); s.NotifyPointerMotionRelative(dx, dy)
+        dx, dy = map(float, v.split(','))
+        s.NotifyPointerMotionRelative(dx, dy)
     elif k == 'btn':
         tap(s.NotifyPointerButton, int(v))
     elif k == 'key':
@@ -45,9 +50,11 @@ for a in sys.argv[1:]:
     elif k == 'sym':
         tap(s.NotifyKeyboardKeysym, dbus.UInt32(int(v, 16)))
     elif k == 'axis':
-        ax, st = map(int, v.split(',')); s.NotifyPointerAxisDiscrete(dbus.UInt32(ax), st)
+        ax, st = map(int, v.split(','))
+        s.NotifyPointerAxisDiscrete(dbus.UInt32(ax), st)
     elif k == 'smooth':  # flags bit 0 = finish: ends the scroll sequence
-        dx, dy = map(float, v.split(',')); s.NotifyPointerAxis(dx, dy, dbus.UInt32(0))
+        dx, dy = map(float, v.split(','))
+        s.NotifyPointerAxis(dx, dy, dbus.UInt32(0))
         s.NotifyPointerAxis(0.0, 0.0, dbus.UInt32(1))
     elif k == 'sleep':
         time.sleep(float(v))

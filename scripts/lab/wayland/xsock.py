@@ -6,7 +6,9 @@ the way kwin_wayland_wrapper does, then exec CMD with the socket fds inherited. 
 becomes '--xwayland-fd A --xwayland-fd B' and '{display}' becomes ':N'.
 kwin_wayland hands these fds to its Xwayland; outside a Plasma session nobody else creates them.
 Exit 3 when :N is taken (a live process holds the lock)."""
-import os, socket, sys
+import os
+import socket
+import sys
 
 n = int(sys.argv[1])
 cmd = sys.argv[sys.argv.index('--') + 1:]
