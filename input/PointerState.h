@@ -23,6 +23,7 @@ public:
 
     explicit WheelSteps(int pixels = pixelsPerNotch) : m_pixelsPerNotch(pixels) {}
     int take(std::int32_t pixels);
+    int remainder() const { return m_remainder; }
 
 private:
     int m_pixelsPerNotch;

@@ -352,36 +352,6 @@ private Q_SLOTS:
         }
     }
 
-    void webRemoteCard_qrCodeFollowsTheDefaultRoutesAddress()
-    {
-        Desktop d;
-        const auto on = [](const char* address) {
-            return host::AddressSnapshot{{{QStringLiteral("wlan0"), QHostAddress(QLatin1String(address))},
-                                          {QStringLiteral("eth1"), QHostAddress(QStringLiteral("10.0.0.5"))}},
-                                         QStringLiteral("wlan0")};
-        };
-        host::AddressSnapshot now = on("192.0.2.9");
-        host::HostAddresses addresses([&now] { return now; });
-        web::WebRemote remote({*d.fixture.server,
-                               d.fixture.gate,
-                               *d.fixture.dispatcher,
-                               d.fixture.settings,
-                               addresses,
-                               {0, false}});
-        d.fixture.server->start();
-        remote.start();
-        ViewContext context = d.context();
-        context.webRemote = &remote;
-        DashboardView dashboard(context);
-        WebRemoteCard* card = dashboard.webRemoteCard();
-        QVERIFY(card->linkField()->text().startsWith(QLatin1String("http://192.0.2.9:")));
-        const QImage before = card->qrLabel()->pixmap().toImage();
-        now = on("198.51.100.7"); // the laptop joined another Wi-Fi
-        Q_EMIT addresses.changed();
-        QVERIFY(card->linkField()->text().startsWith(QLatin1String("http://198.51.100.7:")));
-        QVERIFY(card->qrLabel()->pixmap().toImage() != before);
-    }
-
     void webRemoteCard_showsTheLink_drawsANewOne_andTurnsTheRemoteOff()
     {
         Desktop d;

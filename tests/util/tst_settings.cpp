@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quillmote;
@@ -15,134 +14,93 @@ using Key = Settings::Key;
 Q_DECLARE_METATYPE(Settings::Key)
 
 namespace {
-mode_t modeOf(const QString& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
+using P = QFileDevice;
+constexpr QFileDevice::Permissions readWrite = P::ReadOwner | P::WriteOwner | P::ReadUser | P::WriteUser;
 
-QByteArray fileText(const QString& path)
+// Another user's folder needs root to make.
+bool giveAwayFolder(const Settings& settings)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Another user's folder needs root to make; outside CI a plain user skips.
-bool giveAwayFolder(const QString& folder)
-{
-    return ::geteuid() == 0 && ::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0;
+    const QByteArray folder = QFile::encodeName(QFileInfo(settings.path()).absolutePath());
+    return ::geteuid() == 0 && ::chown(folder.constData(), 65534, 65534) == 0;
 }
 } // namespace
+
+#define GIVE_AWAY_FOLDER_OR_SKIP(settings)                                                                   \
+    if (!giveAwayFolder(settings)) {                                                                         \
+        if (qgetenv("CI") == "true")                                                                         \
+            QFAIL("needs root to give the folder to another user");                                          \
+        QSKIP("needs root to give the folder to another user");                                              \
+    }
 
 class SettingsTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void everyKey_storedUnderItsName_privately_andOnlyOursTrustedForSecrets_data()
+    void everyKey_storedUnderItsName_privately_secretsOnlyFromOurFile_data()
     {
         QTest::addColumn<Key>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("line"); // as in files already on users' disks
         QTest::addColumn<bool>("secret");
-        // The names are those of files already on users' disks.
-        QTest::newRow("code") << Key::SavedPairingCode << "012345" << QByteArray("SavedPairingCode=012345")
-                              << true;
-        QTest::newRow("link") << Key::WebRemoteSecret << "AAECAwQ" << QByteArray("WebRemoteSecret=AAECAwQ")
-                              << true;
-        QTest::newRow("token") << Key::PortalRestoreToken << "t-1" << QByteArray("PortalRestoreToken=t-1")
-                               << true;
-        QTest::newRow("port") << Key::Port << "61000" << QByteArray("Port=61000") << false;
-        QTest::newRow("web port") << Key::WebPort << "61001" << QByteArray("WebPort=61001") << false;
-        QTest::newRow("web switch") << Key::WebRemote << "false" << QByteArray("WebRemote=false") << false;
-        QTest::newRow("onboarded") << Key::HasCompletedOnboarding << "true"
-                                   << QByteArray("hasCompletedOnboarding=true") << false;
+        QTest::newRow("code") << Key::SavedPairingCode << QByteArray("SavedPairingCode=012345") << true;
+        QTest::newRow("link") << Key::WebRemoteSecret << QByteArray("WebRemoteSecret=AAECAwQ") << true;
+        QTest::newRow("token") << Key::PortalRestoreToken << QByteArray("PortalRestoreToken=t-1") << true;
+        QTest::newRow("port") << Key::Port << QByteArray("Port=61000") << false;
+        QTest::newRow("web port") << Key::WebPort << QByteArray("WebPort=61001") << false;
+        QTest::newRow("web switch") << Key::WebRemote << QByteArray("WebRemote=false") << false;
+        QTest::newRow("onboarded") << Key::HasCompletedOnboarding << QByteArray("hasCompletedOnboarding=true")
+                                   << false;
     }
-    void everyKey_storedUnderItsName_privately_andOnlyOursTrustedForSecrets()
+    void everyKey_storedUnderItsName_privately_secretsOnlyFromOurFile()
     {
         QFETCH(Key, key);
-        QFETCH(QString, value);
         QFETCH(QByteArray, line);
         QFETCH(bool, secret);
+        const QString value = QString::fromLatin1(line.mid(line.indexOf('=') + 1));
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("Quillmote"));
         const Settings settings(folder + QStringLiteral("/Quillmote.conf"));
-        QCOMPARE(settings.text(key), std::nullopt);
         // A file that others could read is narrowed by any write, whichever key it stores.
-        QVERIFY(QDir().mkpath(folder));
-        QFile(settings.path()).open(QIODevice::WriteOnly);
-        ::chmod(QFile::encodeName(folder).constData(), 0755);
-        ::chmod(QFile::encodeName(settings.path()).constData(), 0644);
+        QVERIFY(QDir().mkpath(folder) && QFile(settings.path()).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(folder, readWrite | P::ExeOwner | P::ReadOther | P::ExeOther));
+        QVERIFY(QFile::setPermissions(settings.path(), readWrite | P::ReadGroup | P::ReadOther));
         QCOMPARE(settings.write(key, value), Settings::Saved::Saved);
-        QCOMPARE(modeOf(folder), mode_t(0700));
-        QCOMPARE(modeOf(settings.path()), mode_t(0600));
-        QVERIFY(fileText(settings.path()).split('\n').contains(line));
+        QCOMPARE(QFile::permissions(folder), readWrite | P::ExeOwner | P::ExeUser);
+        QCOMPARE(QFile::permissions(settings.path()), readWrite);
+        QFile file(settings.path());
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().split('\n').contains(line));
         QCOMPARE(settings.text(key), value);
-        QVERIFY(settings.isOwn());
-
-        if (!giveAwayFolder(folder)) {
-            if (qgetenv("CI") == "true")
-                QFAIL("needs root to give the folder to another user");
-            QSKIP("needs root to give the folder to another user");
-        }
         // Whoever owns the folder could have put a code, a link or a grant of their own there.
-        QVERIFY(!settings.isOwn());
+        GIVE_AWAY_FOLDER_OR_SKIP(settings);
         QCOMPARE(settings.text(key).has_value(), !secret);
-        QCOMPARE(settings.write(key, value + QStringLiteral("9")), Settings::Saved::Foreign);
-        QVERIFY(!fileText(settings.path()).contains(value.toUtf8() + '9'));
-        QCOMPARE(Settings::name(key), QLatin1StringView(line.left(line.indexOf('='))));
+        QCOMPARE(settings.write(key, value + u'9'), Settings::Saved::Foreign);
+        QCOMPARE(settings.text(key).value_or(value), value);
     }
 
-    void ports_takenOnlyWhenTheyAreOne_data()
+    void ports_takenOnlyWhenTheyAreOne_andWritesThatFailSaySo()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("port"); // -1: none
-        QTest::newRow("number") << "61917" << 61917;
-        QTest::newRow("zero: any free port") << "0" << 0;
-        QTest::newRow("highest") << "65535" << 65535;
-        QTest::newRow("too high") << "65536" << -1;
-        QTest::newRow("negative") << "-1" << -1;
-        QTest::newRow("words") << "http" << -1;
-        QTest::newRow("empty") << "" << -1;
-    }
-    void ports_takenOnlyWhenTheyAreOne()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, port);
         QTemporaryDir dir;
         const Settings settings(dir.filePath(QStringLiteral("Quillmote.conf")));
-        QCOMPARE(settings.write(Key::WebPort, stored), Settings::Saved::Saved);
-        const std::optional<quint16> read = settings.port(Key::WebPort);
-        QCOMPARE(read.has_value() ? int(*read) : -1, port);
-    }
-
-    void writesThatCannotHappen_sayNotSaved()
-    {
-        QTemporaryDir dir;
-        // A folder where the file should be: QSettings cannot replace it.
-        const Settings settings(dir.filePath(QStringLiteral("Quillmote.conf")));
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Quillmote.conf")));
-        QCOMPARE(settings.write(Key::WebRemote, false), Settings::Saved::Failed);
-        QCOMPARE(settings.flag(Key::WebRemote, true), true);
-    }
-
-    void linkSecret_fromAnotherUsersFile_isNotUsed()
-    {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("Quillmote"));
-        const Settings settings(folder + QStringLiteral("/Quillmote.conf"));
-        web::LinkSecret planted(settings);
-        const QString plantedText = planted.text();
-        QCOMPARE(web::LinkSecret(settings).text(), plantedText); // ours: kept across runs
-        if (!giveAwayFolder(folder)) {
-            if (qgetenv("CI") == "true")
-                QFAIL("needs root to give the folder to another user");
-            QSKIP("needs root to give the folder to another user");
+        const std::pair<const char*, int> rows[] = {
+            {"61917", 61917}, {"0", 0}, {"65535", 65535}, {"65536", -1}, {"-1", -1}, {"http", -1}, {"", -1}};
+        for (const auto& [stored, port] : rows) {
+            QCOMPARE(settings.write(Key::WebPort, QString::fromLatin1(stored)), Settings::Saved::Saved);
+            const std::optional<quint16> read = settings.port(Key::WebPort);
+            QCOMPARE(read ? int(*read) : -1, port);
         }
-        web::LinkSecret secret(settings);
-        QVERIFY(secret.text() != plantedText);
-        QCOMPARE(settings.text(Key::WebRemoteSecret), std::nullopt);
+        // A folder where the file should be: QSettings cannot replace it.
+        const Settings blocked(dir.filePath(QStringLiteral("Blocked.conf")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Blocked.conf")));
+        QCOMPARE(blocked.write(Key::WebRemote, false), Settings::Saved::Failed);
+    }
+
+    void linkSecret_keptInOurFile_notUsedFromAnotherUsers()
+    {
+        QTemporaryDir dir;
+        const Settings settings(dir.filePath(QStringLiteral("Quillmote/Quillmote.conf")));
+        const QString planted = web::LinkSecret(settings).text();
+        QCOMPARE(web::LinkSecret(settings).text(), planted); // ours: kept across runs
+        GIVE_AWAY_FOLDER_OR_SKIP(settings);
+        QVERIFY(web::LinkSecret(settings).text() != planted);
     }
 };
 
