@@ -110,19 +110,7 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         *error = *refused;
         return nullptr;
     }
-    services->m_windowManager = std::make_unique<ControllerWindowManager>(*services->m_input);
-    services->m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
-    services->m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
-    actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
-        desktop.name, QDir::homePath(), desktop.isGnome ? desktop::gnomeShowDesktopKeys() : QStringList());
-    profile.resolveTools(toolFolders);
-    services->m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
-        .input = *services->m_input,
-        .windowManager = services->m_windowManager.get(),
-        .profile = std::move(profile),
-        .catalogue = *services->m_catalogue,
-        .userActivity = *services->m_userActivity,
-    });
+    services->makeActions(desktop, toolFolders);
     services->m_gate = std::make_unique<PairingGate>(stored);
     services->m_server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
         .gate = *services->m_gate,
@@ -153,6 +141,23 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         services->m_server.get(), &RemoteServer::listening, webRemote, [webRemote] { webRemote->start(); },
         Qt::QueuedConnection);
     return services;
+}
+
+void Services::makeActions(const Desktop& desktop, const QStringList& toolFolders)
+{
+    m_windowManager = std::make_unique<ControllerWindowManager>(*m_input);
+    m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
+    m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
+    actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
+        desktop.name, QDir::homePath(), desktop.isGnome ? desktop::gnomeShowDesktopKeys() : QStringList());
+    profile.resolveTools(toolFolders);
+    m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
+        .input = *m_input,
+        .windowManager = m_windowManager.get(),
+        .profile = std::move(profile),
+        .catalogue = *m_catalogue,
+        .userActivity = *m_userActivity,
+    });
 }
 
 // The server goes first: its connections' pending reads refer to the receive loop.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "util/Desktop.h"
 #include "util/Settings.h"
 
 #include <QString>
@@ -56,6 +57,8 @@ public:
 
 private:
     explicit Services(Settings settings);
+    // The desktop actions, on the controller's window manager and the desktop's own tools.
+    void makeActions(const Desktop& desktop, const QStringList& toolFolders);
 
     Settings m_settings;
     std::unique_ptr<input::InputAccess> m_access;
