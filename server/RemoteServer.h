@@ -48,7 +48,6 @@ public:
     const Listener* listener() const { return m_listener.get(); }
     // Other services advertised under this computer's name: name -> "address:port".
     const QMap<QString, QString>& impostors() const { return m_impostors; }
-    int unpairedConnectionLimit() const { return m_unpairedConnectionLimit; }
 
     // Places the pairing code the first time, then sets the listener up, unless one is
     // ready or being set up.

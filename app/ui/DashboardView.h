@@ -26,7 +26,6 @@ class StatusLight : public QWidget
 public:
     explicit StatusLight(QWidget* parent = nullptr);
     void setColors(const QColor& light, const QColor& glow);
-    QColor light() const { return m_light; }
     QColor glow() const { return m_glow; }
 
 protected:

@@ -20,7 +20,6 @@ class MainView : public QWidget
 public:
     explicit MainView(ViewContext context, QWidget* parent = nullptr);
 
-    bool hasCompletedOnboarding() const { return m_hasCompletedOnboarding; }
     OnboardingView* permissionView() const;
     DashboardView* dashboardView() const;
 
