@@ -45,13 +45,13 @@ class CommandLine(unittest.TestCase):
             client = server.paired_client()
             self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode(secret.encode())), b"ACK_TYPE")
             self.assertEqual(client.exchange(b"MOVE:3,4"), b"ACK_MOVE")
-            client.close()
             self.assertIsNotNone(server.wait_for(r"^quillmote\.protocol: \d+ MOVE: with 3 characters -> ACK_MOVE$"))
             trace = "\n".join(line for line in server.lines if line.startswith("quillmote."))
             for part in ("settings: wrote SavedPairingCode", "server: paired", "protocol:", "input: text of 17"):
                 self.assertIn("quillmote." + part, trace)
             for private in (secret, base64.b64encode(secret.encode()).decode(), server.code):
                 self.assertNotIn(private, trace)
+            client.close()
 
 
 class Lifecycle(unittest.TestCase):
