@@ -19,9 +19,9 @@
 namespace quillmote::actions {
 
 DesktopActions::DesktopActions(Dependencies dependencies)
-    : m_input(dependencies.input), m_windowManager(dependencies.windowManager),
-      m_profile(std::move(dependencies.profile)), m_catalogue(dependencies.catalogue),
-      m_userActivity(dependencies.userActivity), m_runner(std::move(dependencies.runner)),
+    : m_input(dependencies.input), m_profile(std::move(dependencies.profile)),
+      m_catalogue(dependencies.catalogue), m_userActivity(dependencies.userActivity),
+      m_runner(std::move(dependencies.runner)),
       m_search(m_catalogue, m_profile.applicationFolders, m_profile.bundleExtension)
 {
 }
@@ -45,7 +45,8 @@ void DesktopActions::showDesktop()
 {
     // The window manager's own toggle shows the desktop and brings the windows back; the
     // desktop's chord is the fallback where it has none.
-    if (!m_windowManager || !m_windowManager->toggleShowDesktop())
+    input::WindowManager* windowManager = m_input.windowManager();
+    if (!windowManager || !windowManager->toggleShowDesktop())
         perform(m_profile.showDesktop);
 }
 

@@ -12,7 +12,6 @@
 
 namespace quillmote::input {
 class InputController;
-class WindowManager;
 } // namespace quillmote::input
 
 namespace quillmote::actions {
@@ -33,9 +32,8 @@ public:
 
     struct Dependencies
     {
+        // Also the window manager, through its backend's (none where nobody answers, as on Wayland).
         input::InputController& input;
-        // Null where no window manager answers (Wayland).
-        input::WindowManager* windowManager;
         DesktopProfile profile;
         AppCatalogue& catalogue;
         UserActivity& userActivity;
@@ -69,7 +67,6 @@ private:
     void launchEntry(const QString& path);
 
     input::InputController& m_input;
-    input::WindowManager* m_windowManager;
     DesktopProfile m_profile;
     AppCatalogue& m_catalogue;
     UserActivity& m_userActivity;

@@ -5,7 +5,6 @@
 #include "actions/DesktopActions.h"
 #include "app/InputBackends.h"
 #include "input/InputController.h"
-#include "input/WindowManager.h"
 #include "platform/avahi/AvahiAdvertiser.h"
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
@@ -26,27 +25,6 @@
 namespace quillmote {
 
 namespace {
-// The window manager of the backend the controller has now, which may be answered after the
-// desktop actions are made.
-class ControllerWindowManager : public input::WindowManager
-{
-public:
-    explicit ControllerWindowManager(input::InputController& input) : m_input(input) {}
-    std::optional<QString> focusedWindowClass() override
-    {
-        input::WindowManager* windowManager = m_input.windowManager();
-        return windowManager ? windowManager->focusedWindowClass() : std::nullopt;
-    }
-    bool toggleShowDesktop() override
-    {
-        input::WindowManager* windowManager = m_input.windowManager();
-        return windowManager && windowManager->toggleShowDesktop();
-    }
-
-private:
-    input::InputController& m_input;
-};
-
 // Hands the backend's answer to the controller. A backend that cannot be opened says why: in the
 // result when that is known before this returns, else through `fail`.
 std::optional<QString> openInput(input::InputController& controller, const InputChoice& choice,
@@ -145,7 +123,6 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
 
 void Services::makeActions(const Desktop& desktop, const QStringList& toolFolders)
 {
-    m_windowManager = std::make_unique<ControllerWindowManager>(*m_input);
     m_catalogue = std::make_unique<desktop::GioAppCatalogue>();
     m_userActivity = std::make_unique<desktop::DBusUserActivity>(QDBusConnection::sessionBus());
     actions::DesktopProfile profile = actions::DesktopProfile::forLinuxDesktop(
@@ -153,7 +130,6 @@ void Services::makeActions(const Desktop& desktop, const QStringList& toolFolder
     profile.resolveTools(toolFolders);
     m_actions = std::make_unique<actions::DesktopActions>(actions::DesktopActions::Dependencies{
         .input = *m_input,
-        .windowManager = m_windowManager.get(),
         .profile = std::move(profile),
         .catalogue = *m_catalogue,
         .userActivity = *m_userActivity,
@@ -169,7 +145,6 @@ Services::~Services()
     m_receiveLoop.reset();
     m_dispatcher.reset();
     m_actions.reset();
-    m_windowManager.reset();
     m_input.reset();
 }
 

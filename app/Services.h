@@ -27,7 +27,6 @@ class WebRemote;
 namespace input {
 class InputAccess;
 class InputController;
-class WindowManager;
 } // namespace input
 namespace actions {
 class AppCatalogue;
@@ -67,7 +66,6 @@ private:
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;
     std::unique_ptr<input::InputController> m_input;
-    std::unique_ptr<input::WindowManager> m_windowManager;
     std::unique_ptr<actions::DesktopActions> m_actions;
     std::unique_ptr<RemoteServer> m_server;
     std::unique_ptr<CommandDispatcher> m_dispatcher;

@@ -52,18 +52,6 @@ private:
     std::function<void()> m_ready;
 };
 
-// Stands for the sink of a backend still being chosen (the portal is asked without waiting): never
-// ready, so input waits in order until the controller is given the chosen backend.
-class PendingSink : public EventSink
-{
-public:
-    QString name() const override { return QStringLiteral("(choosing)"); }
-    std::optional<Point> pointerLocation() override { return std::nullopt; }
-    std::optional<std::vector<Rect>> activeDisplays() override { return std::nullopt; }
-    void post(const Event&) override {}
-    bool isReady() const override { return false; }
-};
-
 // Posts nothing: for machines where input cannot be injected.
 class NoneSink : public EventSink
 {
@@ -72,6 +60,15 @@ public:
     std::optional<Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<Rect>> activeDisplays() override { return std::nullopt; }
     void post(const Event&) override {}
+};
+
+// Stands for the sink of a backend still being chosen (the portal is asked without waiting): never
+// ready, so input waits in order until the controller is given the chosen backend.
+class PendingSink : public NoneSink
+{
+public:
+    QString name() const override { return QStringLiteral("(choosing)"); }
+    bool isReady() const override { return false; }
 };
 
 } // namespace quillmote::input

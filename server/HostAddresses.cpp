@@ -14,16 +14,22 @@
 
 namespace quillmote::host {
 
-HostAddresses::HostAddresses(Reader reader, QObject* parent) : QObject(parent), m_reader(std::move(reader)) {}
+HostAddresses::HostAddresses(AddressReader addresses, RouteReader route, QObject* parent)
+    : QObject(parent), m_addresses(std::move(addresses)), m_route(std::move(route))
+{
+}
 
 HostAddresses::~HostAddresses() = default;
 
-AddressSnapshot HostAddresses::readSystem()
+QString HostAddresses::readDefaultRoute()
 {
-    AddressSnapshot snapshot;
     QFile routes(QStringLiteral("/proc/net/route"));
-    if (routes.open(QIODevice::ReadOnly))
-        snapshot.defaultRouteInterface = defaultRouteInterface(routes.readAll());
+    return routes.open(QIODevice::ReadOnly) ? defaultRouteInterface(routes.readAll()) : QString();
+}
+
+std::vector<InterfaceAddress> HostAddresses::readAddresses()
+{
+    std::vector<InterfaceAddress> addresses;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& interface : interfaces) {
         const auto flags = interface.flags();
@@ -31,20 +37,21 @@ AddressSnapshot HostAddresses::readSystem()
             continue;
         const QList<QNetworkAddressEntry> entries = interface.addressEntries();
         for (const QNetworkAddressEntry& entry : entries)
-            snapshot.addresses.push_back(
+            addresses.push_back(
                 {interface.name(), entry.ip(), flags.testFlag(QNetworkInterface::IsLoopBack)});
     }
-    return snapshot;
+    return addresses;
 }
 
 QString HostAddresses::linkAddress() const
 {
-    const AddressSnapshot snapshot = m_reader();
+    // The route is read only here: the other answers do without it.
+    const QString routeInterface = m_route();
     QString fallback;
-    for (const InterfaceAddress& entry : snapshot.addresses) {
+    for (const InterfaceAddress& entry : m_addresses()) {
         if (entry.loopback || entry.address.protocol() != QAbstractSocket::IPv4Protocol)
             continue;
-        if (entry.interface == snapshot.defaultRouteInterface)
+        if (entry.interface == routeInterface)
             return entry.address.toString();
         if (fallback.isEmpty())
             fallback = entry.address.toString();
@@ -55,7 +62,7 @@ QString HostAddresses::linkAddress() const
 QString HostAddresses::connectAddresses(quint16 port) const
 {
     QStringList v4, v6;
-    for (const InterfaceAddress& entry : m_reader().addresses) {
+    for (const InterfaceAddress& entry : m_addresses()) {
         if (entry.loopback)
             continue;
         if (entry.address.protocol() == QAbstractSocket::IPv4Protocol)
@@ -70,7 +77,7 @@ QStringList HostAddresses::hostNames() const
 {
     const QString name = QSysInfo::machineHostName().toLower();
     QStringList names{QStringLiteral("localhost"), name, name + QStringLiteral(".local")};
-    for (const InterfaceAddress& entry : m_reader().addresses) {
+    for (const InterfaceAddress& entry : m_addresses()) {
         QHostAddress address = entry.address;
         address.setScopeId({});
         names << address.toString().toLower();

@@ -24,13 +24,6 @@ struct InterfaceAddress
     bool loopback = false;
 };
 
-// What the system says of its addresses at one moment: those of the interfaces that are up.
-struct AddressSnapshot
-{
-    std::vector<InterfaceAddress> addresses;
-    QString defaultRouteInterface;
-};
-
 // This computer's addresses: read from the system at each question, so an answer is never stale,
 // and `changed` while someone watches, from the kernel's routing messages: nothing is polled,
 // and nothing is woken while nobody watches.
@@ -38,10 +31,13 @@ class HostAddresses : public QObject
 {
     Q_OBJECT
 public:
-    using Reader = std::function<AddressSnapshot()>;
+    // The addresses of the interfaces that are up, and the IPv4 default route's interface.
+    using AddressReader = std::function<std::vector<InterfaceAddress>()>;
+    using RouteReader = std::function<QString()>;
 
-    // The system's addresses by default; tests pass their own.
-    explicit HostAddresses(Reader reader = &readSystem, QObject* parent = nullptr);
+    // The system's by default; tests pass their own.
+    explicit HostAddresses(AddressReader addresses = &readAddresses, RouteReader route = &readDefaultRoute,
+                           QObject* parent = nullptr);
     ~HostAddresses() override;
 
     // The address for a link: the IPv4 address of the default route's interface, else another
@@ -56,7 +52,8 @@ public:
     // Whether `watcher` wants `changed`; the kernel is listened to while anyone does.
     void watch(const QObject* watcher, bool on);
 
-    static AddressSnapshot readSystem();
+    static std::vector<InterfaceAddress> readAddresses();
+    static QString readDefaultRoute();
 
 Q_SIGNALS:
     // An interface or an address came or went.
@@ -65,7 +62,8 @@ Q_SIGNALS:
 private:
     void listen(bool on);
 
-    Reader m_reader;
+    AddressReader m_addresses;
+    RouteReader m_route;
     QSet<const QObject*> m_watchers;
     UniqueFd m_socket;
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -24,21 +24,6 @@ class ServerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void addresses_linkTakesTheDefaultRoutesIPv4_phonesAreShownTheRest()
-    {
-        const auto at = [](const char* name, const char* address, bool loopback = false) {
-            return host::InterfaceAddress{QLatin1String(name), QHostAddress(QLatin1String(address)),
-                                          loopback};
-        };
-        const host::HostAddresses addresses([&] {
-            return host::AddressSnapshot{{at("lo", "127.0.0.1", true), at("eth0", "10.0.0.5"),
-                                          at("eth0", "fe80::1"), at("wlan0", "192.0.2.9")},
-                                         QStringLiteral("wlan0")};
-        });
-        QCOMPARE(addresses.linkAddress(), QStringLiteral("192.0.2.9"));
-        QCOMPARE(addresses.connectAddresses(1), QStringLiteral("10.0.0.5:1, 192.0.2.9:1"));
-    }
-
     void listener_replacedOnlyWhenFailedOrWaiting_codeAndStatusFollow()
     {
         ServerFixture f;

@@ -163,6 +163,7 @@ class DesktopApplication(unittest.TestCase):
         self.addCleanup(os.kill, int(bus[1]), signal.SIGTERM)
         host = Namespace("idle")
         self.addCleanup(host.delete)
+        host.add_interface("qmwired", "02:00:00:00:00:32", address="10.9.9.9/24")  # listed first, no default route
         host.add_interface("qmidle", "02:00:00:00:00:33", up=False)
         env = {**self.env, "DBUS_SYSTEM_BUS_ADDRESS": bus[0]}
         config = self.onboarded_config()
