@@ -88,6 +88,11 @@ std::optional<QString> X11WindowManager::focusedWindowClass()
             const QString name = QString::fromLocal8Bit(instance ? instance.get() : "");
             return name.isEmpty() ? QString::fromLocal8Bit(windowClass ? windowClass.get() : "") : name;
         }
+        // The client's top-level window (the one with WM_STATE) has no class: the window's class is
+        // not known. Above it are the window manager's frames, which have classes of their own
+        // (GNOME 44 and later frame X windows from a client of theirs).
+        if (!property(display, window, "WM_STATE", AnyPropertyType, 2).empty())
+            break;
         Window root = None, parent = None;
         Window* rawChildren = nullptr;
         unsigned childCount = 0;
