@@ -43,8 +43,8 @@ std::unique_ptr<Services> createServices(const CommandLine& line)
         Services::create(line, Settings(Settings::userFilePath()), &error, [](const QString& reason) {
             printError(reason);
             // Queued: the answer may come before the event loop runs.
-            QMetaObject::invokeMethod(
-                qApp, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
+            const auto exitWithError = [] { QCoreApplication::exit(2); };
+            QMetaObject::invokeMethod(qApp, exitWithError, Qt::QueuedConnection);
         });
     if (!services)
         printError(error);

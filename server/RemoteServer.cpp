@@ -36,8 +36,8 @@ RemoteServer::RemoteServer(Dependencies dependencies)
       m_port(dependencies.port)
 {
     if (m_linkLayerAddress.isEmpty())
-        console::line(QStringLiteral(
-            "⚠️ WARNING: Failed to get MAC address. WOL feature will not work automatically."));
+        console::line(QStringLiteral("⚠️ WARNING: Failed to get MAC address. "
+                                     "WOL feature will not work automatically."));
 }
 
 RemoteServer::~RemoteServer()

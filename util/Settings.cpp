@@ -22,18 +22,14 @@ namespace quillmote {
 namespace {
 bool ownedByOthers(const QByteArray& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::geteuid();
 }
 
 // Narrows the mode of an existing path to `mode`.
 Settings::Privacy narrow(const QByteArray& path, mode_t mode)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (st.st_mode & 07777 & ~mode) == 0)
         return Settings::Privacy::Private;
     return ::chmod(path.constData(), mode) == 0 ? Settings::Privacy::Narrowed : Settings::Privacy::Failed;

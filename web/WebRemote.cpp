@@ -380,8 +380,8 @@ void WebRemote::endSession(quint64 identity)
     m_repeatedLines.line(QStringLiteral("连接断开"));
     m_dispatcher.connectionEnded(session->peer());
     // Often called from one of the session's own signals: it goes on the next turn of the loop.
-    QMetaObject::invokeMethod(
-        this, [session] {}, Qt::QueuedConnection);
+    const auto keep = [session] {};
+    QMetaObject::invokeMethod(this, keep, Qt::QueuedConnection);
 }
 
 } // namespace quillmote::web

@@ -59,8 +59,8 @@ void MainView::showCurrentView()
         layout()->addWidget(m_dashboard);
         m_dashboard->show();
     } else if (!m_permission) {
-        m_permission = new OnboardingView(
-            m_context, [this] { completeOnboarding(); }, this);
+        const auto completed = [this] { completeOnboarding(); };
+        m_permission = new OnboardingView(m_context, completed, this);
         layout()->addWidget(m_permission);
     }
 }

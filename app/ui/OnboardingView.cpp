@@ -169,10 +169,12 @@ void OnboardingView::render()
     m_accessibilityRow->setGranted(m_accessibilityGranted);
     // On Wayland the desktop itself asks the user; the row says so instead of what input is for.
     m_accessibilityRow->setLoading(m_access == Access::Awaiting);
-    m_accessibilityRow->setDescription(
-        m_access == Access::Awaiting ? tr("桌面正在询问是否允许远程交互，请在其对话框中允许")
-        : m_access == Access::Refused ? tr("桌面未允许远程交互，点“去授权”重新请求")
-                                      : tr("用于模拟鼠标移动、点击和键盘输入"));
+    QString description = tr("用于模拟鼠标移动、点击和键盘输入");
+    if (m_access == Access::Awaiting)
+        description = tr("桌面正在询问是否允许远程交互，请在其对话框中允许");
+    else if (m_access == Access::Refused)
+        description = tr("桌面未允许远程交互，点“去授权”重新请求");
+    m_accessibilityRow->setDescription(description);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);
     m_networkRow->setDescription(networkFinding());

@@ -25,9 +25,7 @@ bool isPrivateFolder(const QString& folder)
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
            (st.st_mode & 077) == 0;
 }

@@ -53,9 +53,7 @@ std::optional<input::InputBackend> RecordSink::open(const QString& path, input::
     // never through a link or into another user's file.
     UniqueFd fd(::open(QFile::encodeName(path).constData(),
                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (!fd) {
         *error = errno == ELOOP ? QStringLiteral("it is a symbolic link")
                                 : QString::fromLocal8Bit(std::strerror(errno));

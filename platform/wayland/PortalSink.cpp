@@ -77,9 +77,10 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop
                 return;
             }
             const uint version = properties.value(QStringLiteral("version")).toUInt();
-            probeScrollStyle(bus, desktop, context, [done, version](ScrollStyle scroll) {
+            const auto withScroll = [done, version](ScrollStyle scroll) {
                 done(PortalOffer{version, scroll}, {});
-            });
+            };
+            probeScrollStyle(bus, desktop, context, withScroll);
         });
 }
 

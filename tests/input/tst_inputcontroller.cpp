@@ -26,9 +26,11 @@ Event clipboard(const char* text, bool primary = false)
 }
 
 // A layout that has a few characters, among them a tab, DEL, C1 and NBSP and one outside the BMP.
+// clang-format off
 const CharacterKeys layout{{U'a', {KEY_A, 0}},         {U'A', {KEY_A, Shift}},  {U' ', {KEY_SPACE, 0}},
                            {U'\t', {KEY_TAB, 0}},      {0x7f, {KEY_DELETE, 0}}, {0x9f, {KEY_F13, 0}},
                            {0xa0, {KEY_SPACE, AltGr}}, {U'😀', {KEY_F14, 0}},    {U'\n', {KEY_ENTER, 0}}};
+// clang-format on
 } // namespace
 
 class InputControllerTest : public QObject
