@@ -70,6 +70,11 @@ public:
     // Asks the desktop again unless it granted access or is asking the user right now.
     void requestAccess();
 
+Q_SIGNALS:
+    // The desktop granted a session (with its clipboard where asked and allowed), or ended it.
+    void sessionStarted(const QString& sessionPath, bool clipboard);
+    void sessionEnded();
+
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
     void onSessionClosed();
@@ -86,6 +91,8 @@ private:
     void sendNext();
     void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
+    // Asks for the session's clipboard where the portal has one, then starts the session.
+    void requestClipboardAndStart();
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
