@@ -4,6 +4,7 @@
 
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
+#include "platform/wayland/PortalClipboard.h"
 #include "platform/wayland/PortalSink.h"
 #include "platform/wayland/WaylandParts.h"
 #include "platform/wayland/WaylandSession.h"
@@ -52,25 +53,6 @@ Candidate x11Candidate(input::InputAccess& access)
                     answered(std::move(*backend));
                 else
                     answered(reason);
-            }};
-}
-
-Candidate portalCandidate(const BackendNeeds& needs)
-{
-    return {QStringLiteral("portal"), [needs](QObject* context, const Answer& answered) {
-                const QDBusConnection bus = QDBusConnection::sessionBus();
-                wayland::probeRemoteDesktopPortal(
-                    bus, needs.desktop, context,
-                    [bus, needs, answered](std::optional<wayland::PortalOffer> offer, const QString& reason) {
-                        if (!offer) {
-                            answered(reason);
-                            return;
-                        }
-                        input::InputBackend backend;
-                        backend.sink =
-                            std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings, needs.access);
-                        answered(std::move(backend));
-                    });
             }};
 }
 
@@ -139,6 +121,31 @@ Candidate withWaylandParts(Candidate candidate, WaylandParts parts)
             }};
 }
 
+// The portal's session brings its own clipboard where the desktop has one; the Wayland
+// session's stays for what that one cannot do.
+Candidate portalCandidate(const BackendNeeds& needs, const WaylandParts& parts)
+{
+    return {QStringLiteral("portal"), [needs, parts](QObject* context, const Answer& answered) {
+                const QDBusConnection bus = QDBusConnection::sessionBus();
+                wayland::probeRemoteDesktopPortal(
+                    bus, needs.desktop, context,
+                    [bus, needs, parts, answered](std::optional<wayland::PortalOffer> offer,
+                                                  const QString& reason) {
+                        if (!offer) {
+                            answered(reason);
+                            return;
+                        }
+                        input::InputBackend backend = parts();
+                        auto sink =
+                            std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings, needs.access);
+                        backend.clipboard = std::make_unique<wayland::PortalClipboard>(
+                            bus, *sink, std::move(backend.clipboard));
+                        backend.sink = std::move(sink);
+                        answered(std::move(backend));
+                    });
+            }};
+}
+
 // Opens the candidates from `next` on until one opens; `passedOver` gathers why each before it
 // did not. The last one's failure is the answer.
 void walk(std::shared_ptr<const std::vector<Candidate>> candidates, std::size_t next, QObject* context,
@@ -173,7 +180,7 @@ void waylandAuto(const BackendNeeds& needs, const QString& why, QObject* context
 {
     const WaylandParts parts = waylandPartsNow(needs);
     const auto candidates = std::make_shared<const std::vector<Candidate>>(std::vector<Candidate>{
-        withWaylandParts(portalCandidate(needs), parts),
+        portalCandidate(needs, parts),
         withWaylandParts(uinputCandidate(needs.access), parts),
         withWaylandParts(noneCandidate(needs.access), parts),
     });
@@ -227,8 +234,7 @@ void createInputBackend(const InputChoice& choice, const BackendNeeds& needs, QO
         return;
     }
     case Backend::Portal:
-        withWaylandParts(portalCandidate(needs), waylandPartsNow(needs))
-            .open(context, announced(std::move(answer)));
+        portalCandidate(needs, waylandPartsNow(needs)).open(context, announced(std::move(answer)));
         return;
     case Backend::Uinput:
         withWaylandParts(uinputCandidate(needs.access), waylandPartsWhenOpen(needs))
