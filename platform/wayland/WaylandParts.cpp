@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "platform/wayland/WaylandParts.h"
 
+#include "input/WindowManager.h"
 #include "platform/wayland/FocusedClipboard.h"
 #include "platform/wayland/WlCopyClipboard.h"
 #include "platform/x11/X11Backend.h"
@@ -10,6 +11,18 @@
 #include <QStandardPaths>
 
 namespace quillmote::wayland {
+
+namespace {
+// Without Xwayland nothing tells which window has the focus, nor shows the desktop: pastes take
+// the chord that pastes in any window (Shift+Insert, the text in the primary selection too), and
+// Show Desktop takes the desktop's shortcut.
+class UnknownWindows : public input::WindowManager
+{
+public:
+    std::optional<QString> focusedWindowClass() override { return std::nullopt; }
+    bool toggleShowDesktop() override { return false; }
+};
+} // namespace
 
 void addWaylandParts(input::InputBackend& backend, const Desktop& desktop, const QStringList& toolFolders)
 {
@@ -26,13 +39,18 @@ void addWaylandParts(input::InputBackend& backend, const Desktop& desktop, const
                 std::move(x->xWindowFocused));
         return;
     }
+    backend.windowManager = std::make_unique<UnknownWindows>();
     backend.keymap = std::make_unique<input::UsKeymap>();
+    console::line(
+        QStringLiteral("No Xwayland display (%1): pastes use Shift+Insert, which terminals take from the "
+                       "primary selection, and typed letters follow the US layout")
+            .arg(reason));
     if (!wlCopy.isEmpty()) {
         backend.clipboard = std::make_unique<WlCopyClipboard>(wlCopy, wlPaste);
         return;
     }
-    console::line(
-        QStringLiteral("Typed text cannot be pasted: no Xwayland display (%1) and no wl-copy").arg(reason));
+    // The portal's clipboard may still serve pastes, once its session grants it.
+    console::line(QStringLiteral("No wl-copy: without the portal's clipboard, typed text cannot be pasted"));
 }
 
 } // namespace quillmote::wayland
