@@ -17,9 +17,19 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace quillmote::avahi {
 
 namespace {
+// Whether two service names are one to DNS-SD, which ignores the case of ASCII letters only.
+bool sameServiceName(const QByteArray& a, const QByteArray& b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 // Avahi's alternatives ("Name #2", "Name #3", …) in a row; after them a name with a random
 // suffix, which nobody can take ahead of time, and registrations spaced by a back-off.
 constexpr int maxRenamesInARow = 16;
@@ -246,8 +256,9 @@ void AvahiAdvertiser::onBrowse(AvahiServiceBrowser* browser, AvahiIfIndex interf
                                const char* domain, AvahiLookupResultFlags flags, void* userdata)
 {
     auto* self = static_cast<AvahiAdvertiser*>(userdata);
-    // Only our own name matters, and only when it is not ours.
-    if (!name || self->m_wantedName != name || (flags & AVAHI_LOOKUP_RESULT_OUR_OWN))
+    // Only our own name matters, and only when it is not ours. DNS-SD names are one name whatever
+    // the case of their ASCII letters: "VM" takes "vm" from phones as surely as "vm" does.
+    if (!name || !sameServiceName(self->m_wantedName, name) || (flags & AVAHI_LOOKUP_RESULT_OUR_OWN))
         return;
     if (event == AVAHI_BROWSER_REMOVE) {
         Q_EMIT self->impostorGone(QString::fromUtf8(name));

@@ -256,9 +256,10 @@ class DnsSd(unittest.TestCase):
     def test_an_impostor_under_our_name_is_shown_and_taken_names_never_stop_advertising(self):
         require(shutil.which("avahi-publish") is not None, "avahi-publish (avahi-utils) is not installed")
         name = 'Ada\'s "Book" 书房'
-        # Another local user takes the name and every alternative Avahi would offer.
+        # Another local user takes the name (its letters in another case: the same name to DNS-SD)
+        # and every alternative Avahi would offer.
         deadline = time.monotonic() + 10
-        for i, taken in enumerate([name] + [f"{name} #{n}" for n in range(2, 18)]):
+        for i, taken in enumerate([name.swapcase()] + [f"{name} #{n}" for n in range(2, 18)]):
             while True:  # the daemon may still be starting
                 holder = subprocess.Popen([*self.host.exec_prefix(), "avahi-publish", "-s", taken, "_zoduvived._tcp",
                                            str(4444 + i)], env={**os.environ, **self.env}, stdout=subprocess.PIPE,
@@ -272,7 +273,7 @@ class DnsSd(unittest.TestCase):
                 time.sleep(0.2)
             self.assertIn("Established", said)
         server = self.server()
-        self.assertIsNotNone(server.wait_for(r'^Another program advertises "Ada\'s "Book" 书房" at 192\.0\.2\.1:4444; '
+        self.assertIsNotNone(server.wait_for(r'^Another program advertises "aDA\'S "bOOK" 书房" at 192\.0\.2\.1:4444; '
                                              r"it is not this computer$", timeout=15), server.lines)
         self.assertIsNotNone(server.wait_for(SERVICE_UP, timeout=30), server.lines)
         ours = [e for e in self.browse(5, server.code) if e["port"] == server.port]
