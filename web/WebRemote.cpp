@@ -147,6 +147,16 @@ WebRemote::WebRemote(Dependencies dependencies)
         m_files << "/" + name.toLatin1();
     m_upgrader.setHandshakeTimeout(headTimeoutMs);
     connect(&m_listener, &QTcpServer::newConnection, this, &WebRemote::acceptPending);
+    m_resumeTimer.setSingleShot(true);
+    connect(&m_resumeTimer, &QTimer::timeout, &m_listener, &QTcpServer::resumeAccepting);
+    connect(&m_listener, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        if (!m_resumeDelay.active())
+            console::line(QStringLiteral("Browser remote: accepting paused (%1)")
+                              .arg(error == QAbstractSocket::SocketResourceError
+                                       ? QStringLiteral("out of file descriptors or memory")
+                                       : QStringLiteral("accept failed")));
+        m_resumeTimer.start(m_resumeDelay.next());
+    });
     connect(&m_upgrader, &QWebSocketServer::newConnection, this, &WebRemote::acceptWebSocket);
     connect(&m_addresses, &host::HostAddresses::changed, this, [this] {
         if (isListening() && link() != m_announcedLink)
@@ -242,6 +252,7 @@ void WebRemote::announceLink()
 void WebRemote::acceptPending()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        m_resumeDelay.reset();
         // As on the phone app's connections: a reply is not held back waiting for an earlier one's ACK.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto exchange = std::make_shared<HttpExchange>(socket);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "server/Listener.h"
+#include "util/Backoff.h"
 #include "util/Console.h"
 #include "web/LinkSecret.h"
 
@@ -10,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <QWebSocketServer>
 
 #include <memory>
@@ -102,6 +104,9 @@ private:
     LinkSecret m_secret;
     QString m_announcedLink;
     QTcpServer m_listener;
+    // Out of descriptors, QTcpServer stops accepting for good: it resumes after a delay instead.
+    QTimer m_resumeTimer;
+    Backoff m_resumeDelay{50, 1000};
     QWebSocketServer m_upgrader;
     QList<QByteArray> m_files;
     QHash<quint64, std::shared_ptr<HttpExchange>> m_exchanges;

@@ -504,7 +504,9 @@ class Exhaustion(unittest.TestCase):
                 c.close()
 
     def test_descriptor_exhaustion_recovers_without_spinning(self):
+        """On both ports: the phones' and the browser remote's."""
         with Server(prefix=("sh", "-c", 'ulimit -n 48 && exec "$0" "$@"')) as server:
+            web_port = int(server.wait_for(r"^Browser remote listening on port (\d+)$").group(1))
             pair = b"PAIR:" + server.code.encode()
             paired = []
             stuck = None
@@ -517,12 +519,18 @@ class Exhaustion(unittest.TestCase):
                 paired.append(c)
             self.assertIsNotNone(stuck, "the descriptor limit was never reached")
             self.assertIsNotNone(server.wait_for("^Accepting paused: "))
+            browser = socket.create_connection(("127.0.0.1", web_port), timeout=5)
+            self.addCleanup(browser.close)
+            browser.sendall(f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{web_port}\r\n\r\n".encode())
+            self.assertIsNotNone(server.wait_for(r"^Browser remote: accepting paused \(out of file descriptors"))
             before = server.cpu_seconds()
             time.sleep(2.0)
             self.assertLess(server.cpu_seconds() - before, 0.3, "accepting spins while out of descriptors")
             for c in paired[:8]:
                 c.close()
             self.assertTrue(stuck.receive(timeout=5.0).startswith(b"PAIR_SUCCESS|"))
+            browser.settimeout(5)
+            self.assertTrue(browser.recv(64).startswith(b"HTTP/1.1 200 "))
             self.assertTrue(Client(server.port).exchange(pair).startswith(b"PAIR_SUCCESS|"))
             for c in paired[8:]:
                 c.close()
