@@ -33,6 +33,7 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
     connect(&m_pasteWait, &QTimer::timeout, this, [this] {
         if (m_hold == Hold::UntilPasteFetched) {
             qCDebug(lcInput).noquote() << "paste not fetched in time: input goes on";
+            *m_awaitedPaste = true;
             release();
         }
     });
@@ -120,6 +121,14 @@ void InputController::release()
             share->pastes -= next.paste;
         next.run();
     }
+}
+
+void InputController::forget(quint64 origin)
+{
+    if (origin == 0)
+        return;
+    std::erase_if(m_queue, [origin](const Queued& queued) { return queued.origin == origin; });
+    m_shares.remove(origin);
 }
 
 void InputController::releaseSoon(Hold from)
@@ -387,7 +396,7 @@ void InputController::typeText(const QString& text)
                                << (pastes ? "(some pasted)" : "(all typed)");
     if (!admit(pastes))
         return;
-    enqueue([this, runs = std::move(runs)] { enterRuns(runs); }, pastes);
+    enqueue([this, runs = std::move(runs), origin = m_origin] { enterRuns(runs, origin); }, pastes);
     if (m_hold != Hold::None || m_queue.size() > 1)
         return;
     m_hold = Hold::UntilNextTurn;
@@ -408,12 +417,14 @@ bool InputController::willPaste(const std::vector<TextRun>& runs)
     return std::any_of(runs.begin(), runs.end(), [](const TextRun& run) { return run.strokes.empty(); });
 }
 
-void InputController::enterRuns(const std::vector<TextRun>& runs)
+void InputController::enterRuns(const std::vector<TextRun>& runs, quint64 origin)
 {
-    // Its runs go first in the queue, each in turn.
+    const Unfetched unfetched = std::make_shared<bool>(false);
+    // Its runs go first in the queue, each in turn, still the origin's.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         if (run->strokes.empty()) {
-            m_queue.push_front({[this, pasted = run->text] { pasteText(pasted); }, 0, false, false});
+            m_queue.push_front({[this, pasted = run->text, unfetched] { pasteText(pasted, unfetched); },
+                                origin, false, false});
             continue;
         }
         m_queue.push_front({[this, strokes = run->strokes] {
@@ -422,35 +433,40 @@ void InputController::enterRuns(const std::vector<TextRun>& runs)
                                     appendKeyStroke(events, stroke, true);
                                 m_backend.sink->postAll(events);
                             },
-                            0, false, false});
+                            origin, false, false});
     }
 }
 
-void InputController::pasteText(const QString& text)
+void InputController::pasteText(const QString& text, const Unfetched& unfetched)
 {
     if (!m_backend.clipboard)
         return;
     bool alsoPrimary = false;
     const KeyStroke chord = pasteChord(&alsoPrimary);
     // Pressing the chord without our text on the clipboard would paste whatever was there.
-    pasteWith(chord, false, [&](std::function<void(bool)> done) {
-        m_backend.clipboard->place(text, alsoPrimary, std::move(done));
-    });
+    pasteWith(
+        chord, false,
+        [&](std::function<void(bool)> done) {
+            m_backend.clipboard->place(text, alsoPrimary, std::move(done));
+        },
+        unfetched);
 }
 
 void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
-                                const std::function<void(std::function<void(bool)>)>& place)
+                                const std::function<void(std::function<void(bool)>)>& place,
+                                Unfetched unfetched)
 {
     m_hold = Hold::UntilPlaced;
     m_placing = true;
-    place([this, chord, pressUnplaced](bool placed) {
+    place([this, chord, pressUnplaced, unfetched](bool placed) {
         if (m_hold != Hold::UntilPlaced)
             return;
         qCDebug(lcInput).noquote() << "clipboard" << (placed ? "placed" : "not placed")
                                    << "for a paste with key" << chord.key;
         if (placed || pressUnplaced)
             postKeyStroke(chord.key, chord.modifiers);
-        if (!placed || !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
+        if (!placed || *unfetched ||
+            !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
             // Answered at once, inside the queue's own loop, which then goes on by itself.
             if (m_placing)
                 m_hold = Hold::None;
@@ -462,6 +478,7 @@ void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
         // wait until it has it, or it lands before the text, or a next TYPE replaces it. Where the
         // fetch is not seen, the whole wait.
         m_hold = Hold::UntilPasteFetched;
+        m_awaitedPaste = unfetched;
         m_pasteWait.start(m_backend.clipboard->reportsFetched() ? pasteWaitMs : unseenFetchWaitMs);
     });
     m_placing = false;

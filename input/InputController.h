@@ -104,6 +104,8 @@ public:
     void pressPaste();
     // Control+Shift+W in a terminal (Control+W erases a word there), else Control+W.
     void closeWindow();
+    // The origin's connection ended: what it asked for and is still waiting goes with it.
+    void forget(quint64 origin);
 
 private:
     enum class Hold { None, UntilNextTurn, UntilReady, UntilPlaced, UntilPasteFetched };
@@ -134,12 +136,16 @@ private:
     void postKeyStroke(std::uint16_t key, ModifierSet modifiers);
     std::vector<TextRun> splitForTyping(const QString& text);
     static bool willPaste(const std::vector<TextRun>& runs);
-    void enterRuns(const std::vector<TextRun>& runs);
-    void pasteText(const QString& text);
+    // Whether the focused window left a paste of one text unfetched: its later pastes do not
+    // wait again, so that a text costs at most one bounded wait, whatever its number of runs.
+    using Unfetched = std::shared_ptr<bool>;
+    void enterRuns(const std::vector<TextRun>& runs, quint64 origin);
+    void pasteText(const QString& text, const Unfetched& unfetched);
     // Puts content on the clipboard with place, presses the chord once it is there (or anyway,
     // with pressUnplaced), and holds what follows until the application fetched it.
     void pasteWith(KeyStroke chord, bool pressUnplaced,
-                   const std::function<void(std::function<void(bool)>)>& place);
+                   const std::function<void(std::function<void(bool)>)>& place,
+                   Unfetched unfetched = std::make_shared<bool>(false));
     bool focusIsTerminal();
     // The chord that pastes into the focused window, and whether it may take the primary selection.
     KeyStroke pasteChord(bool* alsoPrimary);
@@ -159,6 +165,7 @@ private:
     };
     QHash<quint64, Share> m_shares;
     QTimer m_pasteWait;
+    Unfetched m_awaitedPaste;
 };
 
 } // namespace quillmote::input

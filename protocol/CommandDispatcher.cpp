@@ -153,6 +153,8 @@ QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message
 void CommandDispatcher::connectionEnded(const Peer& peer)
 {
     m_gate.unpair(peer.identity);
+    if (m_input)
+        m_input->forget(peer.identity);
     if (m_buttonHolder != peer.identity)
         return;
     m_buttonHolder = 0;

@@ -232,6 +232,43 @@ private Q_SLOTS:
             (InputController::maxQueuedPastesPerOrigin + 2) * InputController::pasteWaitMs);
     }
 
+    // A window that never fetches: a text of many pasted runs costs one wait, not one per run. What
+    // a connection left queued ends with it.
+    void queue_aTextNobodyFetchesWaitsOnce_anEndedOriginsInputGoes()
+    {
+        auto sink = std::make_unique<quillmote::test::TestSink>();
+        std::vector<Event>& events = sink->events;
+        auto owner = std::make_unique<quillmote::test::TestClipboard>(events);
+        quillmote::test::TestClipboard& fetcher = *owner;
+        fetcher.reportsFetch = true;
+        InputBackend backend;
+        backend.sink = std::move(sink);
+        backend.clipboard = std::move(owner);
+        backend.keymap = std::make_unique<UsKeymap>();
+        InputController controller(std::move(backend));
+        const auto from = [&](quint64 origin, const auto& ask) {
+            const InputController::Origin asking(&controller, origin);
+            ask();
+        };
+        from(1, [&] { controller.typeText(u"a你"_s.repeated(20)); });
+        from(2, [&] { controller.pressKey(KEY_ENTER); });
+        QTRY_VERIFY_WITH_TIMEOUT(!events.empty() && events.back() == keyStroke(KEY_ENTER).back(),
+                                 2 * InputController::pasteWaitMs);
+        QCOMPARE(std::count(events.begin(), events.end(), Event{clipboard("你")}), 20);
+
+        events.clear();
+        from(3, [&] { controller.typeText(u"你"_s); });
+        from(3, [&] { controller.pressKey(KEY_B); });
+        from(4, [&] { controller.pressKey(KEY_C); });
+        spinEventLoop(20);
+        from(3, [&] { controller.typeText(u"b你b"_s); });
+        controller.forget(3);
+        QCOMPARE(controller.queuedOperations(), 1);
+        fetcher.fetch();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            events, std::vector{clipboard("你")} + keyStroke(KEY_V, Control) + keyStroke(KEY_C), 1000);
+    }
+
     // Shift+Insert takes the primary selection in most terminals: for the phone's Paste it holds
     // the clipboard's content, and where that cannot be done the chord is pressed all the same.
     void terminals_pasteWithShiftInsertFromBothSelections_closeWithShift()
