@@ -10,14 +10,14 @@ using std::chrono::steady_clock;
 
 PairingThrottle::PairingThrottle(Clock clock) : m_clock(std::move(clock)), m_lastRefill(m_clock()) {}
 
-QByteArray PairingThrottle::sourceKey(const QHostAddress& address) const
+QByteArray PairingThrottle::sourceKey(const QHostAddress& address, bool proof) const
 {
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4); // also unwraps ::ffff:a.b.c.d
     if (isV4)
         return QByteArray::number(v4);
     const Q_IPV6ADDR v6 = address.toIPv6Address();
-    const bool own = isTrusted(address);
+    const bool own = proof || isTrusted(address);
     return QByteArray(reinterpret_cast<const char*>(v6.c), own ? 16 : 8) + (own ? "/128" : "/64");
 }
 
@@ -36,29 +36,29 @@ std::chrono::hours PairingThrottle::expectedTimeToGuess()
     return std::chrono::duration_cast<std::chrono::hours>((500'000 - burst) * refillInterval);
 }
 
-const PairingThrottle::Source* PairingThrottle::findSource(const QByteArray& key) const
+bool PairingThrottle::waits(const QByteArray& key, steady_clock::time_point now) const
 {
     const auto it = m_sources.constFind(key);
-    if (it != m_sources.cend())
-        return &*it;
-    return m_sources.size() >= maxSources ? &m_overflow : nullptr;
+    return it != m_sources.cend() && now < it->nextAllowed;
 }
 
-PairingThrottle::Source& PairingThrottle::sourceFor(const QByteArray& key, steady_clock::time_point now)
+PairingThrottle::Source* PairingThrottle::sourceFor(const QHostAddress& address, const QByteArray& key,
+                                                    steady_clock::time_point now)
 {
     const auto it = m_sources.find(key);
     if (it != m_sources.end())
-        return *it;
+        return &*it;
     if (m_sources.size() >= maxSources) {
         // Only sources whose history no longer matters are forgotten; forgetting a source that
         // is still being slowed down would hand it fresh free tries.
         m_sources.removeIf([now](const auto& entry) {
             return now - entry.value().lastSeen >= forgetAfter && now >= entry.value().nextAllowed;
         });
-        if (m_sources.size() >= maxSources)
-            return m_overflow;
+        // Beyond the table only addresses that paired before (at most maxTrusted of them).
+        if (m_sources.size() >= maxSources && !isTrusted(address))
+            return nullptr;
     }
-    return m_sources[key];
+    return &m_sources[key];
 }
 
 void PairingThrottle::refill(steady_clock::time_point now)
@@ -77,7 +77,7 @@ bool PairingThrottle::isTrusted(const QHostAddress& address) const
 bool PairingThrottle::allows(const QHostAddress& address)
 {
     const steady_clock::time_point now = m_clock();
-    if (const Source* source = findSource(sourceKey(address)); source && now < source->nextAllowed)
+    if (waits(sourceKey(address), now))
         return false;
     refill(now);
     return m_budget >= 1.0 || isTrusted(address);
@@ -85,8 +85,7 @@ bool PairingThrottle::allows(const QHostAddress& address)
 
 bool PairingThrottle::allowsProof(const QHostAddress& address)
 {
-    const Source* source = findSource(sourceKey(address));
-    return !source || m_clock() >= source->nextAllowed;
+    return !waits(sourceKey(address, true), m_clock());
 }
 
 void PairingThrottle::recordFailure(const QHostAddress& address, bool drawsOnBudget)
@@ -97,15 +96,19 @@ void PairingThrottle::recordFailure(const QHostAddress& address, bool drawsOnBud
         m_budget = std::max(0.0, m_budget - 1.0);
         ++m_checkedFailures;
     }
-    Source& source = sourceFor(sourceKey(address), now);
-    source.failures += 1;
-    source.lastSeen = now;
-    source.nextAllowed = now + delayAfter(source.failures);
+    // Only codes draw on the budget; proofs are counted per address.
+    Source* source = sourceFor(address, sourceKey(address, !drawsOnBudget), now);
+    if (!source)
+        return;
+    source->failures += 1;
+    source->lastSeen = now;
+    source->nextAllowed = now + delayAfter(source->failures);
 }
 
 void PairingThrottle::recordSuccess(const QHostAddress& address)
 {
     m_sources.remove(sourceKey(address));
+    m_sources.remove(sourceKey(address, true));
     // Any local user can send from a loopback address, so none of them is vouched for.
     if (address.isLoopback())
         return;

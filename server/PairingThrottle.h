@@ -22,6 +22,10 @@ namespace quillmote {
 // one every `refillInterval`. Attempts a source's own limit refused draw nothing, so one noisy
 // source cannot lock the others out. With the budget spent, only addresses that paired before
 // have their codes checked; at one check per 6 s the expected time to find a code is 35 days.
+//
+// Nothing strangers can fill stands in the way of a phone with a right to pair: an address that
+// paired before, and a proof (which cannot be guessed, so it is limited per address, not per
+// /64), count only against records of their own.
 class PairingThrottle
 {
 public:
@@ -32,7 +36,8 @@ public:
     static constexpr int burst = 20;
     static constexpr std::chrono::seconds refillInterval{6};
     // Sources remembered at most. A full table forgets only sources quiet for forgetAfter;
-    // newcomers beyond it share one record, so an attacker never gets fresh free tries.
+    // strangers beyond it have no record (the shared budget still bounds their codes), while
+    // addresses that paired before always get theirs.
     static constexpr qsizetype maxSources = 4096;
     static constexpr std::chrono::hours forgetAfter{1};
     // Addresses that paired successfully, remembered at most (least recent forgotten).
@@ -67,9 +72,11 @@ private:
     };
     // The record an address counts against: its /64 for IPv6, but an address that paired before
     // has one of its own, so that its neighbours' wrong codes never lock it out.
-    QByteArray sourceKey(const QHostAddress& address) const;
-    const Source* findSource(const QByteArray& key) const;
-    Source& sourceFor(const QByteArray& key, std::chrono::steady_clock::time_point now);
+    QByteArray sourceKey(const QHostAddress& address, bool proof = false) const;
+    bool waits(const QByteArray& key, std::chrono::steady_clock::time_point now) const;
+    // Null where the table is full of strangers still slowed down and the address is one too.
+    Source* sourceFor(const QHostAddress& address, const QByteArray& key,
+                      std::chrono::steady_clock::time_point now);
     void refill(std::chrono::steady_clock::time_point now);
 
 public:
@@ -79,7 +86,6 @@ public:
 private:
     Clock m_clock;
     QHash<QByteArray, Source> m_sources;
-    Source m_overflow;
     QHash<QHostAddress, std::chrono::steady_clock::time_point> m_trusted;
     double m_budget = burst;
     std::chrono::steady_clock::time_point m_lastRefill;

@@ -113,16 +113,21 @@ private Q_SLOTS:
             throttle.recordFailure(neighbour);
         QVERIFY(!throttle.allows(neighbour));
         QVERIFY(!throttle.allows(QHostAddress(QStringLiteral("2001:db8:5::4")))); // the prefix waits
+        QVERIFY(throttle.allowsProof(QHostAddress(QStringLiteral("2001:db8:5::4")))); // a link, not a guess
         QVERIFY(throttle.allows(phone));
         throttle.recordFailure(phone); // its own mistakes count for it alone
         QVERIFY(throttle.allows(phone));
     }
 
-    void table_full_forgetsNobodyStillSlowed_newcomersShareOneRecord()
+    // Strangers filling the table, then one wrong answer every 100 ms, hold back neither a phone
+    // that paired before nor a proof; they never get fresh free tries, and the table forgets
+    // nobody still slowed.
+    void table_full_forgetsNobodyStillSlowed_locksOutNoPhoneWithARightToPair()
     {
         FakeClock t;
         PairingThrottle throttle(t.clock());
-        const QHostAddress first(QStringLiteral("198.51.100.1"));
+        const QHostAddress phone(QStringLiteral("192.0.2.50")), first(QStringLiteral("198.51.100.1"));
+        throttle.recordSuccess(phone);
         for (int i = 0; i < 14; ++i)
             throttle.recordFailure(first); // waits the longest
         const QHostAddress last = v4(0xCB007100u + PairingThrottle::maxSources - 2);
@@ -130,20 +135,33 @@ private Q_SLOTS:
             t.now += milliseconds(1);
             const QHostAddress source = v4(0xCB007100u + i);
             for (int k = 0; k < (source == last ? 14 : 4); ++k)
-                throttle.recordFailure(source);
+                throttle.recordFailure(source, k % 2 == 0);
         }
         QCOMPARE(throttle.sourceCount(), PairingThrottle::maxSources);
         t.now += seconds(200); // the global budget is full again
-        // Neither the oldest nor the most recent source was forgotten to make room.
         QVERIFY(!throttle.allows(first));
         QVERIFY(!throttle.allows(last));
-        // A newcomer beyond the table gets no free tries of its own.
-        QVERIFY(!throttle.allows(v4(0x0A000001u)));
+        const quint64 checkedBefore = throttle.checkedFailures();
+        for (quint32 i = 0; i < 600; ++i) { // a minute of the attack
+            t.now += milliseconds(100);
+            const QHostAddress stranger = v4(0x0A000001u + i % 3);
+            if (throttle.allows(stranger))
+                throttle.recordFailure(stranger);
+            if (throttle.allowsProof(stranger))
+                throttle.recordFailure(stranger, false);
+            QVERIFY(throttle.allows(phone));
+            QVERIFY(throttle.allowsProof(v4(0x0B000001u)));
+        }
+        QCOMPARE(throttle.sourceCount(), PairingThrottle::maxSources);
+        // The strangers' codes were only ever checked within the shared budget.
+        QVERIFY(throttle.checkedFailures() - checkedBefore <= quint64(PairingThrottle::burst + 60 / 6));
+        throttle.recordFailure(phone); // its own mistakes count for it alone, in a record of its own
+        QCOMPARE(throttle.sourceCount(), PairingThrottle::maxSources + 1);
         // Sources quiet for an hour and no longer slowed make room again.
         t.now += PairingThrottle::forgetAfter;
-        throttle.recordFailure(v4(0x0A000002u));
+        throttle.recordFailure(v4(0x0A000009u));
         QVERIFY(throttle.sourceCount() < 10);
-        QVERIFY(throttle.allows(v4(0x0A000003u)));
+        QVERIFY(throttle.allows(v4(0x0A00000Au)));
     }
 };
 
