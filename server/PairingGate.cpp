@@ -46,9 +46,11 @@ bool PairingGate::pairWithCode(quint64 connection, const QHostAddress& source, Q
 }
 
 bool PairingGate::pairWithProof(quint64 connection, const QHostAddress& source,
-                                const std::function<bool()>& check)
+                                const std::function<bool()>& check, bool* throttled)
 {
     const bool checked = m_throttle.allowsProof(source);
+    if (throttled)
+        *throttled = !checked;
     if (!checked || !check()) {
         qCDebug(lcServer).noquote() << "proof refused for" << connection << "from" << source
                                     << (checked ? "(wrong)" : "(throttled, not checked)");

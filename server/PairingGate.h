@@ -46,7 +46,9 @@ public:
     // Pairs the connection when `check` (a proof that cannot be guessed, such as an answer to a
     // challenge) holds. It is run only when the source's own limit allows; a wrong proof slows that
     // source but never draws on the code's shared budget, so it pairs even during an attack.
-    bool pairWithProof(quint64 connection, const QHostAddress& source, const std::function<bool()>& check);
+    // *throttled says whether it was refused without being looked at.
+    bool pairWithProof(quint64 connection, const QHostAddress& source, const std::function<bool()>& check,
+                       bool* throttled = nullptr);
 
     bool isPaired(quint64 connection) const { return m_paired.contains(connection); }
     // Announces the number of paired connections that follows (pairedCountChanged).

@@ -366,11 +366,14 @@ void WebRemote::handleMessage(quint64 identity, const QString& message)
     if (message.startsWith(auth)) {
         const QByteArray answer = message.mid(auth.size()).toLatin1();
         const QByteArray& secret = m_secret.secret();
-        const bool paired = m_gate.pairWithProof(session.peer().identity, session.peer().address, [&] {
-            return LinkSecret::answers(secret, session.challenge(), answer);
-        });
-        reply = paired ? CommandDispatcher::pairedReply(m_server.linkLayerAddress())
-                       : QStringLiteral("PAIR_FAILED");
+        bool throttled = false;
+        const bool paired = m_gate.pairWithProof(
+            session.peer().identity, session.peer().address,
+            [&] { return LinkSecret::answers(secret, session.challenge(), answer); }, &throttled);
+        // Refused for now is not a wrong link: the page keeps its secret and tries again later.
+        reply = paired      ? CommandDispatcher::pairedReply(m_server.linkLayerAddress())
+                : throttled ? QStringLiteral("PAIR_THROTTLED")
+                            : QStringLiteral("PAIR_FAILED");
     } else {
         reply = m_dispatcher.dispatchCommand(session.peer(), message);
     }

@@ -286,11 +286,24 @@ class PageOnRecord(unittest.TestCase):
         b.wait_until(CONNECTED, timeout=20)
 
     def test_a_restarted_server_is_paired_again_with_the_secret_the_page_kept(self):
+        """Also after its first answers were refused for now (wrong answers from its address)."""
         self.server.stop()
         type(self).record = os.path.join(self.page.tmp, "events-2.jsonl")
         type(self).server = self.page.start("record:" + self.record)
         self.b.wait_until(CONNECTED, timeout=20)
         self.assertEqual(len(self.expect(2, lambda: self.b.tap((self.x, self.y)))), 2)
+        secret = self.b.js("localStorage.getItem('quillmote.secret')")
+        wrong_answer = ("(() => { window.wrong = ''; const s = new WebSocket('ws://' + location.host + '/ws');"
+                        " s.onmessage = (e) => { if (e.data.startsWith('CHALLENGE:')) s.send('AUTH:' + '0'.repeat(64));"
+                        " else { window.wrong = e.data; s.close(); } }; })()")
+        for pause in (0, 0, 0, 0, 1.05):  # from the phone's address; the fifth holds its answers back for 2 s
+            time.sleep(pause)
+            self.b.js(wrong_answer)
+            self.b.wait_until("window.wrong === 'PAIR_FAILED'", timeout=3)
+        self.b.js("location.reload()")
+        self.b.wait_until("document.body.dataset.state === 'throttled'", timeout=5)
+        self.b.wait_until(CONNECTED, timeout=15)
+        self.assertEqual(self.b.js("localStorage.getItem('quillmote.secret')"), secret)
 
 
 if __name__ == "__main__":

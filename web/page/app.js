@@ -27,6 +27,7 @@
       codeMessage: "Enter the pairing code that Quillmote shows, or scan its QR code.",
       wrongCode: "That code was not accepted. Check the code Quillmote shows and try again.",
       staleLink: "This link is no longer valid. Scan the new QR code, or enter the code.",
+      throttled: "Refused for now; retrying…",
       forgotten: "This browser no longer remembers the computer.",
     },
     zh: {
@@ -47,6 +48,7 @@
       codeMessage: "请输入 Quillmote 显示的配对码，或扫描它的二维码。",
       wrongCode: "配对码不正确。请核对 Quillmote 显示的配对码后重试。",
       staleLink: "此链接已失效。请扫描新的二维码，或输入配对码。",
+      throttled: "暂时被拒绝，正在重试…",
       forgotten: "此浏览器已不再记住这台电脑。",
     },
   };
@@ -96,6 +98,9 @@
   let ws = null;
   let paired = false;
   let authSent = false;
+  // The computer refused the link for now (too many attempts from this network): said until it
+  // pairs or refuses for good.
+  let refusedForNow = false;
   let code = null; // a code typed on this page, kept only in memory to pair again after a reconnect
   let backoff = 500;
   let reconnectTimer = 0;
@@ -119,7 +124,7 @@
   function connect() {
     clearTimeout(reconnectTimer);
     if (ws) return;
-    setState(backoff > 500 ? "reconnecting" : "connecting");
+    if (!refusedForNow) setState(backoff > 500 ? "reconnecting" : "connecting");
     const socket = new WebSocket("ws://" + location.host + "/ws");
     ws = socket;
     socket.onopen = () => { lastHeard = Date.now(); };
@@ -137,7 +142,7 @@
       socket.onclose = socket.onmessage = null;
       try { socket.close(); } catch (e) { /* already closed */ }
     }
-    setState(navigator.onLine === false ? "offline" : "reconnecting");
+    setState(navigator.onLine === false ? "offline" : refusedForNow ? "throttled" : "reconnecting");
     // Backing off: a computer that is off is not hammered, one that comes back is found soon.
     reconnectTimer = setTimeout(connect, backoff * (0.8 + 0.4 * Math.random()));
     backoff = Math.min(backoff * 2, 8000);
@@ -179,10 +184,16 @@
       }
     } else if (message.startsWith("PAIR_SUCCESS|")) {
       paired = true;
+      refusedForNow = false;
       backoff = 500;
       setState("connected");
       $("#code-sheet").hidden = true;
+    } else if (message === "PAIR_THROTTLED" && authSent) {
+      // The secret is good as far as anyone knows: kept, and answered again on a later connection.
+      refusedForNow = true;
+      dropSocket();
     } else if (message === "PAIR_FAILED") {
+      refusedForNow = false;
       if (authSent) {
         authSent = false;
         store.remove(SECRET);
