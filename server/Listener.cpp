@@ -120,8 +120,10 @@ void Listener::start()
         console::line(
             QStringLiteral("Port %1 is in use; listening on a port the system chooses").arg(m_choice.port));
         bound = listen(0, &error);
-        if (bound)
+        if (bound) {
             m_takenPort = m_choice.port;
+            m_takenBy = PortHolder::of(m_choice.port);
+        }
     }
     if (!bound) {
         setState(ListenerState::Failed, error);

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "server/PortHolder.h"
 #include "server/ServiceAdvertiser.h"
 #include "util/Backoff.h"
 #include "util/UniqueFd.h"
@@ -46,6 +47,8 @@ public:
     // The port asked for when another program held it and a system-chosen one was taken: phones
     // that come to the usual port reach that program. 0 otherwise.
     quint16 takenPort() const { return m_takenPort; }
+    // Who holds that port, as far as the kernel tells.
+    const PortHolder& takenBy() const { return m_takenBy; }
     // The name the service is advertised under once established; empty before.
     const QString& advertisedName() const { return m_advertisedName; }
 
@@ -69,6 +72,7 @@ private:
     UniqueFd m_socket;
     quint16 m_port = 0;
     quint16 m_takenPort = 0;
+    PortHolder m_takenBy;
     QString m_advertisedName;
     PortChoice m_choice;
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -74,6 +74,19 @@ void RemoteServer::start()
     connect(m_listener.get(), &Listener::newConnection, this,
             [this](int descriptor) { handleNewConnection(Connection::adopt(descriptor)); });
     connect(m_listener.get(), &Listener::stateChanged, this, &RemoteServer::handleListenerState);
+    connect(m_listener.get(), &Listener::listening, this, [this] {
+        // Phones that come to the usual port hand its holder the code: one it catches must be
+        // worthless.
+        const Listener& listener = *m_listener;
+        if (listener.takenPort() == 0 || !listener.takenBy().mayBeAnotherUser())
+            return;
+        m_gate.drawNewPairingCode();
+        console::line(
+            QStringLiteral("Port %1 is held by %2: the pairing code was changed, so that a code sent "
+                           "there is of no use")
+                .arg(listener.takenPort())
+                .arg(listener.takenBy().describe()));
+    });
     connect(m_listener.get(), &Listener::listening, this, &RemoteServer::listening);
     connect(m_listener.get(), &Listener::listening, this, &RemoteServer::warningsChanged);
     connect(

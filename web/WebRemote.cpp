@@ -6,6 +6,7 @@
 #include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/Peer.h"
+#include "server/PortHolder.h"
 #include "server/RemoteServer.h"
 #include "util/Console.h"
 #include "util/Log.h"
@@ -194,6 +195,16 @@ void WebRemote::start()
         console::line(
             QStringLiteral("Port %1 is in use; the browser remote listens on a port the system chooses")
                 .arg(m_port.port));
+        // A phone's saved page at the usual port runs the holder's page in the link's origin,
+        // which can read the stored secret: that secret must be worthless from now on.
+        if (const PortHolder holder = PortHolder::of(m_port.port); holder.mayBeAnotherUser()) {
+            m_secret.replace();
+            console::line(
+                QStringLiteral("Port %1 is held by %2: the browser remote has a new link, so that the old "
+                               "one is of no use")
+                    .arg(m_port.port)
+                    .arg(holder.describe()));
+        }
         bound = m_listener.listen(QHostAddress::Any, 0);
     }
     if (!bound) {

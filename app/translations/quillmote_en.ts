@@ -233,6 +233,14 @@ sudo systemctl enable --now avahi-daemon</translation>
         <translation>Another program holds port %1, so this computer listens on port %2: phones must use the address above, not port %1.</translation>
     </message>
     <message>
+        <source>占用者（%1）可能截获发往该端口的配对码，所以配对码已更换。</source>
+        <translation> Its holder (%1) may catch a pairing code sent there, so the pairing code was changed.</translation>
+    </message>
+    <message>
+        <source>未知用户</source>
+        <translation>an unknown user</translation>
+    </message>
+    <message>
         <source>网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。</source>
         <translation>Another program on the network calls itself “%1” (%2): that is not this computer, which is advertised as “%3”.</translation>
     </message>

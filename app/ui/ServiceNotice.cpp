@@ -28,10 +28,14 @@ void ServiceNotice::render()
                       "avahi-daemon");
     // Another program in the usual place would be handed the pairing code: say where we really are.
     const Listener* listener = m_server.listener();
-    if (listener && listener->takenPort() != 0)
+    if (listener && listener->takenPort() != 0) {
         notices << tr("端口 %1 被另一个程序占用，本机改用端口 %2：手机须连接上面的地址，不要连 %1。")
                        .arg(listener->takenPort())
                        .arg(listener->port());
+        if (const PortHolder& holder = listener->takenBy(); holder.mayBeAnotherUser())
+            notices.last() += tr("占用者（%1）可能截获发往该端口的配对码，所以配对码已更换。")
+                                  .arg(holder.uid ? holder.userName() : tr("未知用户"));
+    }
     for (auto it = m_server.impostors().cbegin(); it != m_server.impostors().cend(); ++it)
         notices << tr("网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。")
                        .arg(it.key(), it.value(), listener ? listener->advertisedName() : QString());

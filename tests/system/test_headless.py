@@ -98,6 +98,36 @@ class Lifecycle(unittest.TestCase):
 
 
 class Ports(unittest.TestCase):
+    def test_the_usual_ports_held_by_another_user_catch_a_worthless_code_and_link(self):
+        require(os.geteuid() == 0 and shutil.which("setpriv"), "acting as another user needs root and setpriv")
+        squat = ("import socket, sys\nheld = []\nfor port in (61917, 61918):\n"
+                 "    s = socket.socket(socket.AF_INET6)\n    s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)\n"
+                 "    s.bind(('::', port))\n    s.listen()\n    held.append(s)\nprint('held', flush=True)\n"
+                 "sys.stdin.read()\n")
+        with Server() as first:  # its code and link, on ports of the system's choosing
+            code, link = first.code, first.wait_for(r"^Browser remote: (\S+)$", after_seen=False).group(1)
+            config_home = first.config_home
+            first.stop()
+            squatter = subprocess.Popen(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                         "/usr/bin/python3", "-c", squat], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, text=True)
+            self.addCleanup(squatter.wait, 10)
+            self.addCleanup(squatter.stdin.close)
+            self.addCleanup(squatter.stdout.close)
+            self.assertEqual(squatter.stdout.readline(), "held\n")
+            with Server(port=None, config_home=config_home) as second:
+                for port, what in ((61917, "the pairing code was changed"),
+                                   (61918, "the browser remote has a new link")):
+                    self.assertIsNotNone(second.wait_for(f"^Port {port} is held by user nobody: {what}",
+                                                         after_seen=False), second.lines)
+                self.assertNotIn(second.port, (61917, 0))
+                new_code = [line for line in second.lines if line.startswith("Pairing code: ")][-1][14:]
+                self.assertNotEqual(new_code, code)
+                new_link = second.wait_for(r"^Browser remote: (\S+)$", after_seen=False).group(1)
+                self.assertNotEqual(new_link.split("#k=")[1], link.split("#k=")[1])
+                self.assertEqual(Client(second.port).exchange(b"PAIR:" + code.encode()), b"PAIR_FAILED")
+                self.assertTrue(Client(second.port).exchange(b"PAIR:" + new_code.encode()).startswith(b"PAIR_SUCCESS|"))
+
     def test_default_fallback_command_line_setting_and_failure(self):
         def on_free_port(start):
             # A port seen free can be taken before the server binds it; then another is tried.
