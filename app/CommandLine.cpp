@@ -48,7 +48,7 @@ QString usageText()
 {
     return QStringLiteral(
                "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
-               "                 [--verbose]\n"
+               "                 [--show-link] [--verbose]\n"
                "\n"
                "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
                "the six-digit code it shows, and drives the pointer and keyboard.\n"
@@ -65,6 +65,8 @@ QString usageText()
                "                     default: the WebPort setting, else %2; off: no browser\n"
                "                     remote this time\n"
                "  --minimized        start in the tray without opening the window (login start)\n"
+               "  --show-link        with --headless: print the browser remote's link with its\n"
+               "                     secret, and its QR code (else its address alone)\n"
                "  --verbose          trace what each part does on standard error (see\n"
                "                     QT_LOGGING_RULES for a part alone)\n"
                "  --help             show this text\n"
@@ -88,6 +90,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.minimized = true;
         } else if (argument == QLatin1String("--verbose")) {
             line.verbose = true;
+        } else if (argument == QLatin1String("--show-link")) {
+            line.showLink = true;
         } else if (const std::optional<QString> portValue = optionValue(arguments, i, u"--port")) {
             if (portValue->isNull())
                 return {std::nullopt, QStringLiteral("--port needs a port number")};

@@ -32,6 +32,9 @@ struct CommandLine
     bool webRemoteOff = false;
     // Every trace category on, on standard error.
     bool verbose = false;
+    // Headless: the browser remote's link with its secret, and its QR code, on standard output
+    // (which a user unit's journal keeps), rather than its address alone.
+    bool showLink = false;
     InputChoice input;
 };
 

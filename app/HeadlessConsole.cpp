@@ -16,16 +16,22 @@ constexpr std::chrono::minutes failureReportInterval{1};
 }
 
 HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
-                                 web::WebRemote* webRemote)
+                                 web::WebRemote* webRemote, bool showLink)
     : m_gate(gate), m_lastStatus(status.connectionStatus())
 {
     if (webRemote) {
         connect(webRemote, &web::WebRemote::listening, this, [](quint16 port) {
             console::line(QStringLiteral("Browser remote listening on port %1").arg(port));
         });
-        connect(webRemote, &web::WebRemote::linkChanged, this, [](const QString& link) {
+        connect(webRemote, &web::WebRemote::linkChanged, this, [showLink](const QString& link) {
             if (link.isEmpty())
                 return;
+            // Standard output ends up in journals and logs that outlive the secret's use.
+            if (!showLink) {
+                console::line(QStringLiteral("Browser remote: %1 (its link with the secret: --show-link)")
+                                  .arg(link.section(u'#', 0, 0)));
+                return;
+            }
             console::line(QStringLiteral("Browser remote: ") + link);
             // Console lines cannot hold a line break: one line per two rows of modules.
             const QStringList rows = web::QrCode::encode(link).halfBlocks().split(u'\n', Qt::SkipEmptyParts);

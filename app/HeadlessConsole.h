@@ -24,9 +24,10 @@ class HeadlessConsole : public QObject
 {
     Q_OBJECT
 public:
-    // With a browser remote, also its port, its link and the link's QR code when it listens.
+    // With a browser remote, also its port and address when it listens; with showLink its link,
+    // secret included, and the link's QR code instead.
     HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
-                    web::WebRemote* webRemote = nullptr);
+                    web::WebRemote* webRemote = nullptr, bool showLink = false);
 
 private:
     void reportFailures();

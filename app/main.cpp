@@ -61,7 +61,8 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
-    HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote());
+    HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote(),
+                            line.showLink);
     services->server().start();
     return QCoreApplication::exec();
 }

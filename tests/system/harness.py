@@ -37,7 +37,9 @@ class Server:
     a Wayland session, and never on this machine's /dev/uinput, unless the test says so."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
-                 port="0"):
+                 port="0", show_link=True):
+        if show_link and "--headless" in args:
+            args = (*args, "--show-link")
         if port is not None and not any(a.startswith("--port") for a in args):
             args = (*args, "--port", port)
         if port is not None and not any(a.startswith("--web-port") for a in args):

@@ -18,6 +18,7 @@ import threading
 import time
 import unittest
 
+from browser import stored_secret
 from harness import BIN, Client, Server, main, require
 
 WAITING = "Waiting for a connection..."
@@ -104,9 +105,13 @@ class Ports(unittest.TestCase):
                  "    s = socket.socket(socket.AF_INET6)\n    s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)\n"
                  "    s.bind(('::', port))\n    s.listen()\n    held.append(s)\nprint('held', flush=True)\n"
                  "sys.stdin.read()\n")
-        with Server() as first:  # its code and link, on ports of the system's choosing
-            code, link = first.code, first.wait_for(r"^Browser remote: (\S+)$", after_seen=False).group(1)
-            config_home = first.config_home
+        with Server(show_link=False) as first:  # its code and link, on ports of the system's choosing
+            # The link's secret stays out of standard output unless asked for.
+            self.assertIsNotNone(first.wait_for(r"^Browser remote: http://[^#\s]+/ \(its link with the secret: "
+                                                r"--show-link\)$", after_seen=False), first.lines)
+            code, config_home = first.code, first.config_home
+            link = "#k=" + stored_secret(config_home)
+            self.assertFalse([line for line in first.lines if stored_secret(config_home) in line])
             first.stop()
             squatter = subprocess.Popen(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                          "/usr/bin/python3", "-c", squat], stdin=subprocess.PIPE,
