@@ -131,7 +131,8 @@ class UinputInTheKernel(unittest.TestCase):
         # down; 12 pixels left is the horizontal wheel's negative side.
         self.assertEqual(seen["scroll"], [["WHEEL_HI", 144], ["WHEEL", 1], ["WHEEL_HI", -288], ["WHEEL", -2],
                                           ["HWHEEL_HI", -144], ["HWHEEL", -1]])
-        self.assertEqual(seen["keys"], [[28, 1], [28, 0], [29, 1], [47, 1], [47, 0], [29, 0], [115, 1], [115, 0]])
+        # Without Xwayland the focused window is not known: Paste is the chord that pastes in any window.
+        self.assertEqual(seen["keys"], [[28, 1], [28, 0], [42, 1], [110, 1], [110, 0], [42, 0], [115, 1], [115, 0]])
         # No window class is known there: Shift+Insert, which needs no letter of the layout.
         self.assertEqual(seen["layout"], [[42, 1], [110, 1], [110, 0], [42, 0]] * 2)
 
