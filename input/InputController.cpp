@@ -33,7 +33,8 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
     connect(&m_pasteWait, &QTimer::timeout, this, [this] {
         if (m_hold == Hold::UntilPasteFetched) {
             qCDebug(lcInput).noquote() << "paste not fetched in time: input goes on";
-            *m_awaitedPaste = true;
+            if (m_awaitedPaste)
+                *m_awaitedPaste = true;
             release();
         }
     });
@@ -478,7 +479,9 @@ void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
         // wait until it has it, or it lands before the text, or a next TYPE replaces it. Where the
         // fetch is not seen, the whole wait.
         m_hold = Hold::UntilPasteFetched;
-        m_awaitedPaste = unfetched;
+        // Only a fetch that would have been seen and was not tells that the window does not fetch;
+        // where fetches go unseen, the whole wait is the normal course of every paste.
+        m_awaitedPaste = m_backend.clipboard->reportsFetched() ? unfetched : nullptr;
         m_pasteWait.start(m_backend.clipboard->reportsFetched() ? pasteWaitMs : unseenFetchWaitMs);
     });
     m_placing = false;
