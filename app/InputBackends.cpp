@@ -4,6 +4,7 @@
 
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
+#include "platform/wayland/EisLink.h"
 #include "platform/wayland/PortalSink.h"
 #include "platform/wayland/WaylandParts.h"
 #include "platform/wayland/WaylandSession.h"
@@ -55,20 +56,34 @@ Candidate x11Candidate(input::InputAccess& access)
             }};
 }
 
-Candidate portalCandidate(const BackendNeeds& needs)
+// With preferLibei, the portal's session posts through libei where the portal hands that out
+// and Quillmote was built with it; the keymap the desktop sends then says what can be typed.
+Candidate portalCandidate(const BackendNeeds& needs, bool preferLibei)
 {
-    return {QStringLiteral("portal"), [needs](QObject* context, const Answer& answered) {
+    return {QStringLiteral("portal"), [needs, preferLibei](QObject* context, const Answer& answered) {
                 const QDBusConnection bus = QDBusConnection::sessionBus();
                 wayland::probeRemoteDesktopPortal(
                     bus, needs.desktop, context,
-                    [bus, needs, answered](std::optional<wayland::PortalOffer> offer, const QString& reason) {
+                    [bus, needs, preferLibei, answered](std::optional<wayland::PortalOffer> offer,
+                                                        const QString& reason) {
                         if (!offer) {
                             answered(reason);
                             return;
                         }
                         input::InputBackend backend;
-                        backend.sink =
-                            std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings, needs.access);
+                        wayland::EisConnector connector;
+                        if (preferLibei && offer->connectsToEis)
+                            connector = wayland::eisConnector();
+                        if (!connector) {
+                            backend.sink = std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings,
+                                                                                 needs.access);
+                            answered(std::move(backend));
+                            return;
+                        }
+                        auto layout = std::make_shared<wayland::LearnedLayout>();
+                        backend.keymap = std::make_unique<wayland::LearnedKeymap>(layout);
+                        backend.sink = std::make_unique<wayland::PortalSink>(
+                            bus, *offer, needs.settings, needs.access, std::move(connector), layout);
                         answered(std::move(backend));
                     });
             }};
@@ -132,7 +147,11 @@ Candidate withWaylandParts(Candidate candidate, WaylandParts parts)
                         input::InputBackend session = parts();
                         backend->clipboard = std::move(session.clipboard);
                         backend->windowManager = std::move(session.windowManager);
-                        backend->keymap = std::move(session.keymap);
+                        // A keymap of the backend's own (one the desktop sends) comes first once known.
+                        backend->keymap =
+                            backend->keymap ? std::make_unique<input::KeymapChain>(std::move(backend->keymap),
+                                                                                   std::move(session.keymap))
+                                            : std::move(session.keymap);
                     }
                     answered(std::move(opened));
                 });
@@ -173,7 +192,7 @@ void waylandAuto(const BackendNeeds& needs, const QString& why, QObject* context
 {
     const WaylandParts parts = waylandPartsNow(needs);
     const auto candidates = std::make_shared<const std::vector<Candidate>>(std::vector<Candidate>{
-        withWaylandParts(portalCandidate(needs), parts),
+        withWaylandParts(portalCandidate(needs, true), parts),
         withWaylandParts(uinputCandidate(needs.access), parts),
         withWaylandParts(noneCandidate(needs.access), parts),
     });
@@ -227,7 +246,7 @@ void createInputBackend(const InputChoice& choice, const BackendNeeds& needs, QO
         return;
     }
     case Backend::Portal:
-        withWaylandParts(portalCandidate(needs), waylandPartsNow(needs))
+        withWaylandParts(portalCandidate(needs, false), waylandPartsNow(needs))
             .open(context, announced(std::move(answer)));
         return;
     case Backend::Uinput:

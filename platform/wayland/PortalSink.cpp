@@ -9,7 +9,12 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QTimer>
+
+#include <fcntl.h>
 
 namespace quillmote::wayland {
 
@@ -44,6 +49,25 @@ void probeScrollStyle(const QDBusConnection& bus, const Desktop& desktop, QObjec
             done(kde.isValid() && kde.value() ? ScrollStyle::InvertedSmooth : ScrollStyle::Discrete);
         });
 }
+// Whether the portal has ConnectToEIS (version 2 on, where its frontend knows the call).
+void probeConnectToEis(const QDBusConnection& bus, uint version, QObject* context,
+                       std::function<void(bool)> done)
+{
+    if (version < 2) {
+        done(false);
+        return;
+    }
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QStringLiteral("Introspect"));
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [done](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         const QDBusReply<QString> xml = *finished;
+                         done(xml.isValid() && xml.value().contains(QLatin1String("\"ConnectToEIS\"")));
+                     });
+}
 } // namespace
 
 void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
@@ -77,16 +101,20 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop
                 return;
             }
             const uint version = properties.value(QStringLiteral("version")).toUInt();
-            probeScrollStyle(bus, desktop, context, [done, version](ScrollStyle scroll) {
-                done(PortalOffer{version, scroll}, {});
+            probeScrollStyle(bus, desktop, context, [bus, context, done, version](ScrollStyle scroll) {
+                probeConnectToEis(bus, version, context, [done, version, scroll](bool eis) {
+                    done(PortalOffer{version, scroll, eis}, {});
+                });
             });
         });
 }
 
 PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings,
-                       input::InputAccess& access)
+                       input::InputAccess& access, EisConnector connector,
+                       std::shared_ptr<LearnedLayout> layout)
     : m_bus(std::move(bus)), m_scroll(offer.scroll), m_settings(settings), m_version(offer.version),
-      m_access(access)
+      m_access(access), m_connector(std::move(connector)),
+      m_layout(layout ? std::move(layout) : std::make_shared<LearnedLayout>())
 {
     m_access.setRequester([this] { requestAccess(); });
     requestAccess();
@@ -173,6 +201,7 @@ void PortalSink::stopListening()
 
 void PortalSink::closeSession()
 {
+    m_eis.reset();
     m_queue.clear();
     if (m_sessionPath.isEmpty())
         return;
@@ -241,6 +270,8 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
                 QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
+        if (m_connector)
+            connectToEis();
         break;
     }
     default:
@@ -250,12 +281,54 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
 
 void PortalSink::onSessionClosed()
 {
+    m_eis.reset();
     m_sessionPath.clear();
     m_queue.clear();
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
     setState(State::Refused);
+}
+
+void PortalSink::connectToEis()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop,
+                                                       QStringLiteral("ConnectToEIS"));
+    call.setArguments({QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QVariantMap()});
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, session = m_sessionPath](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                if (session != m_sessionPath || m_state != State::Granted)
+                    return; // a session closed meanwhile
+                const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *finished;
+                QString why;
+                if (reply.isError())
+                    why = reply.error().message();
+                else if (UniqueFd fd(fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0)); !fd)
+                    why = QStringLiteral("no descriptor came");
+                else
+                    m_eis = m_connector(
+                        std::move(fd), m_layout,
+                        [this](const QString& lost) {
+                            console::line(
+                                QStringLiteral(
+                                    "The libei connection ended (%1); input goes through the portal's calls")
+                                    .arg(lost));
+                            // Not inside the link's own event handling.
+                            QTimer::singleShot(0, this, [this, link = m_eis.get()] {
+                                if (m_eis.get() == link)
+                                    m_eis.reset();
+                            });
+                        },
+                        &why);
+                if (m_eis)
+                    console::line(QStringLiteral("Input goes through libei"));
+                else
+                    console::line(
+                        QStringLiteral("No libei connection (%1); input goes through the portal's calls")
+                            .arg(why));
+            });
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
@@ -301,6 +374,9 @@ void PortalSink::post(const input::Event& event)
             requestAccess();
         return;
     }
+    // Through libei unless calls to the portal are still under way, which must keep their order.
+    if (m_eis && m_queue.empty() && !m_inFlight && m_eis->post(event))
+        return;
     std::visit(Overloaded{
                    [this](const input::PointerMotion& motion) {
                        if (motion.dx != 0 || motion.dy != 0)

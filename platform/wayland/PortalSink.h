@@ -5,6 +5,7 @@
 #include "input/EventSink.h"
 #include "input/InputAccess.h"
 #include "input/PointerState.h"
+#include "platform/wayland/EisLink.h"
 #include "util/Desktop.h"
 
 #include <QDBusConnection>
@@ -39,6 +40,8 @@ struct PortalOffer
 {
     uint version = 0;
     ScrollStyle scroll = ScrollStyle::Discrete;
+    // It hands out a libei connection for its session (ConnectToEIS).
+    bool connectsToEis = false;
 };
 
 // Asks the bus, without waiting for it, whether it has the portal; calls done with the offer,
@@ -51,6 +54,8 @@ void probeRemoteDesktopPortal(
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
 // desktop asks the user first; until the answer the sink is not trusted. A session the desktop
 // closes (screen lock, revoked) is asked for again on later input, at most once a minute.
+// Given a connector, the granted session's input goes through libei while the desktop's server
+// takes it, and through the portal's calls otherwise; the keymap it sends goes to `layout`.
 class PortalSink : public QObject, public input::EventSink
 {
     Q_OBJECT
@@ -59,10 +64,14 @@ public:
     static constexpr int requestTimeoutMs = 120'000;
 
     // Asks the desktop for a session at once; `access` follows the answer.
-    PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access);
+    PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access,
+               EisConnector connector = {}, std::shared_ptr<LearnedLayout> layout = {});
     ~PortalSink() override;
 
-    QString name() const override { return QStringLiteral("portal"); }
+    QString name() const override
+    {
+        return m_connector ? QStringLiteral("portal (libei)") : QStringLiteral("portal");
+    }
     bool movesRelatively() const override { return true; }
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
@@ -86,6 +95,7 @@ private:
     void sendNext();
     void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
+    void connectToEis();
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
@@ -107,6 +117,9 @@ private:
     bool m_inFlight = false;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;
+    EisConnector m_connector;
+    std::shared_ptr<LearnedLayout> m_layout;
+    std::unique_ptr<EisLink> m_eis;
 };
 
 } // namespace quillmote::wayland
