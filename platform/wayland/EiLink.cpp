@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillmote::wayland {
@@ -47,8 +48,8 @@ using Event = std::unique_ptr<ei_event, EventDeleter>;
 class EiLink : public EisLink
 {
 public:
-    EiLink(Ei context, std::shared_ptr<LearnedLayout> layout, std::function<void(const QString&)> lost)
-        : m_ei(std::move(context)), m_layout(std::move(layout)), m_lost(std::move(lost)),
+    EiLink(Ei context, std::shared_ptr<LearnedLayout> layout, EisEvents events)
+        : m_ei(std::move(context)), m_layout(std::move(layout)), m_events(std::move(events)),
           m_notifier(std::make_unique<QSocketNotifier>(ei_get_fd(m_ei.get()), QSocketNotifier::Read))
     {
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
@@ -74,7 +75,7 @@ private:
     // Released last: seats and devices hold on to the context.
     Ei m_ei;
     std::shared_ptr<LearnedLayout> m_layout;
-    std::function<void(const QString&)> m_lost;
+    EisEvents m_events;
     std::vector<Seat> m_seats;
     std::vector<Emulated> m_devices;
     std::unique_ptr<QSocketNotifier> m_notifier;
@@ -115,12 +116,12 @@ void EiLink::handle(ei_event* event)
         break;
     }
     case EI_EVENT_DEVICE_ADDED:
-        qCDebug(lcPlatform) << "libei device added:" << ei_device_get_name(device);
+        qCDebug(lcInput) << "libei device added:" << ei_device_get_name(device);
         m_devices.push_back({Device(ei_device_ref(device)), false});
         if (ei_keymap* keymap = ei_device_keyboard_get_keymap(device);
             keymap && ei_keymap_get_type(keymap) == EI_KEYMAP_TYPE_XKB) {
             m_layout->layout = XkbLayout::fromFd(ei_keymap_get_fd(keymap), ei_keymap_get_size(keymap));
-            qCDebug(lcPlatform) << "libei keymap" << (m_layout->layout ? "read" : "not readable");
+            qCDebug(lcInput) << "libei keymap" << (m_layout->layout ? "read" : "not readable");
         }
         break;
     case EI_EVENT_DEVICE_REMOVED:
@@ -128,13 +129,18 @@ void EiLink::handle(ei_event* event)
             m_devices.erase(emulated);
         break;
     case EI_EVENT_DEVICE_RESUMED:
+        qCDebug(lcInput) << "libei device resumed:" << ei_device_get_name(device);
         if (emulated != m_devices.end()) {
             ei_device_start_emulating(device, ++m_sequence);
             emulated->emulating = true;
         }
+        if (m_events.ready && deviceWith(EI_DEVICE_CAP_POINTER) && deviceWith(EI_DEVICE_CAP_BUTTON) &&
+            deviceWith(EI_DEVICE_CAP_SCROLL) && deviceWith(EI_DEVICE_CAP_KEYBOARD))
+            std::exchange(m_events.ready, {})();
         break;
     case EI_EVENT_DEVICE_PAUSED:
         // The server stopped taking its events; they go another way until it resumes.
+        qCDebug(lcInput) << "libei device paused:" << ei_device_get_name(device);
         if (emulated != m_devices.end())
             emulated->emulating = false;
         break;
@@ -145,7 +151,7 @@ void EiLink::handle(ei_event* event)
     case EI_EVENT_DISCONNECT:
         m_notifier->setEnabled(false);
         m_devices.clear();
-        m_lost(QStringLiteral("the desktop ended it"));
+        m_events.lost(QStringLiteral("the desktop ended it"));
         break;
     default:
         break;
@@ -238,7 +244,7 @@ bool EiLink::post(const input::Event& event)
 
 EisConnector eisConnector()
 {
-    return [](UniqueFd fd, std::shared_ptr<LearnedLayout> layout, std::function<void(const QString&)> lost,
+    return [](UniqueFd fd, std::shared_ptr<LearnedLayout> layout, EisEvents events,
               QString* error) -> std::unique_ptr<EisLink> {
         Ei context(ei_new_sender(nullptr));
         if (!context) {
@@ -252,7 +258,7 @@ EisConnector eisConnector()
                          .arg(QString::fromLocal8Bit(std::strerror(-failed)));
             return nullptr;
         }
-        return std::make_unique<EiLink>(std::move(context), std::move(layout), std::move(lost));
+        return std::make_unique<EiLink>(std::move(context), std::move(layout), std::move(events));
     };
 }
 

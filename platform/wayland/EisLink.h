@@ -24,13 +24,20 @@ public:
     virtual bool post(const input::Event& event) = 0;
 };
 
+// What a link tells its owner, from its own event handling (delete the link later, not inside).
+struct EisEvents
+{
+    // Once, when devices for the pointer, its buttons and wheel, and the keyboard take events.
+    std::function<void()> ready;
+    // At most once, with why the server dropped the connection.
+    std::function<void(const QString&)> lost;
+};
+
 // Connects through the descriptor the portal's ConnectToEIS gave. The keyboard's keymap, once
-// the server sends it, goes to `layout`; `lost` is called at most once, from the link's own
-// event handling (delete the link later, not inside it), with why the server dropped the
-// connection. Empty, with the reason in `error`, when the connection cannot be set up.
-using EisConnector =
-    std::function<std::unique_ptr<EisLink>(UniqueFd fd, std::shared_ptr<LearnedLayout> layout,
-                                           std::function<void(const QString&)> lost, QString* error)>;
+// the server sends it, goes to `layout`. Empty, with the reason in `error`, when the connection
+// cannot be set up.
+using EisConnector = std::function<std::unique_ptr<EisLink>(
+    UniqueFd fd, std::shared_ptr<LearnedLayout> layout, EisEvents events, QString* error)>;
 
 // Empty where Quillmote was built without libei.
 EisConnector eisConnector();

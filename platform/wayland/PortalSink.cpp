@@ -4,6 +4,7 @@
 
 #include "input/KeyTable.h"
 #include "util/Console.h"
+#include "util/Log.h"
 #include "util/Overloaded.h"
 #include "util/Settings.h"
 
@@ -116,6 +117,10 @@ PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& s
       m_access(access), m_connector(std::move(connector)),
       m_layout(layout ? std::move(layout) : std::make_shared<LearnedLayout>())
 {
+    m_eisWait.setSingleShot(true);
+    m_eisWait.setInterval(eisWaitMs);
+    connect(&m_eisWait, &QTimer::timeout, this,
+            [this] { stopHolding(QStringLiteral("its devices did not come in time")); });
     m_access.setRequester([this] { requestAccess(); });
     requestAccess();
 }
@@ -202,6 +207,9 @@ void PortalSink::stopListening()
 void PortalSink::closeSession()
 {
     m_eis.reset();
+    m_eisWait.stop();
+    m_holding = false;
+    m_held.clear();
     m_queue.clear();
     if (m_sessionPath.isEmpty())
         return;
@@ -282,6 +290,9 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
 void PortalSink::onSessionClosed()
 {
     m_eis.reset();
+    m_eisWait.stop();
+    m_holding = false;
+    m_held.clear();
     m_sessionPath.clear();
     m_queue.clear();
     console::line(QStringLiteral(
@@ -292,6 +303,9 @@ void PortalSink::onSessionClosed()
 
 void PortalSink::connectToEis()
 {
+    // Input waits for libei's devices rather than racing them through the portal's own ones.
+    m_holding = true;
+    m_eisWait.start();
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop,
                                                        QStringLiteral("ConnectToEIS"));
     call.setArguments({QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QVariantMap()});
@@ -310,25 +324,38 @@ void PortalSink::connectToEis()
                 else
                     m_eis = m_connector(
                         std::move(fd), m_layout,
-                        [this](const QString& lost) {
-                            console::line(
-                                QStringLiteral(
-                                    "The libei connection ended (%1); input goes through the portal's calls")
-                                    .arg(lost));
-                            // Not inside the link's own event handling.
-                            QTimer::singleShot(0, this, [this, link = m_eis.get()] {
-                                if (m_eis.get() == link)
-                                    m_eis.reset();
-                            });
-                        },
+                        {[this] { stopHolding({}); }, [this](const QString& lost) { onEisLost(lost); }},
                         &why);
-                if (m_eis)
-                    console::line(QStringLiteral("Input goes through libei"));
-                else
-                    console::line(
-                        QStringLiteral("No libei connection (%1); input goes through the portal's calls")
-                            .arg(why));
+                if (!m_eis)
+                    stopHolding(why);
             });
+}
+
+void PortalSink::onEisLost(const QString& why)
+{
+    console::line(
+        QStringLiteral("The libei connection ended (%1); input goes through the portal's calls").arg(why));
+    // Not inside the link's own event handling.
+    QTimer::singleShot(0, this, [this, link = m_eis.get()] {
+        if (m_eis.get() == link)
+            m_eis.reset();
+        stopHolding(QStringLiteral("the connection ended"));
+    });
+}
+
+void PortalSink::stopHolding(const QString& why)
+{
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_eisWait.stop();
+    if (why.isEmpty())
+        console::line(QStringLiteral("Input goes through libei"));
+    else
+        console::line(QStringLiteral("No libei input (%1); input goes through the portal's calls").arg(why));
+    const std::vector<input::Event> held = std::exchange(m_held, {});
+    for (const input::Event& event : held)
+        route(event);
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
@@ -374,9 +401,21 @@ void PortalSink::post(const input::Event& event)
             requestAccess();
         return;
     }
+    if (m_holding) {
+        if (m_held.size() < maxHeldEvents)
+            m_held.push_back(event);
+        return;
+    }
+    route(event);
+}
+
+void PortalSink::route(const input::Event& event)
+{
     // Through libei unless calls to the portal are still under way, which must keep their order.
     if (m_eis && m_queue.empty() && !m_inFlight && m_eis->post(event))
         return;
+    if (m_eis)
+        qCDebug(lcInput).noquote() << "through the portal's calls:" << input::describe(event);
     std::visit(Overloaded{
                    [this](const input::PointerMotion& motion) {
                        if (motion.dx != 0 || motion.dy != 0)

@@ -13,12 +13,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace quillmote {
 class Settings;
@@ -62,6 +64,9 @@ class PortalSink : public QObject, public input::EventSink
 public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
+    // How long input waits for libei's devices after the grant before the portal's calls take it.
+    static constexpr int eisWaitMs = 3000;
+    static constexpr std::size_t maxHeldEvents = 4096;
 
     // Asks the desktop for a session at once; `access` follows the answer.
     PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access,
@@ -96,6 +101,10 @@ private:
     void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
     void connectToEis();
+    void onEisLost(const QString& why);
+    // Input held while libei is being set up goes out; from here on, as it comes.
+    void stopHolding(const QString& why);
+    void route(const input::Event& event);
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
@@ -120,6 +129,9 @@ private:
     EisConnector m_connector;
     std::shared_ptr<LearnedLayout> m_layout;
     std::unique_ptr<EisLink> m_eis;
+    bool m_holding = false;
+    std::vector<input::Event> m_held;
+    QTimer m_eisWait;
 };
 
 } // namespace quillmote::wayland
