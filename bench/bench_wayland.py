@@ -164,14 +164,14 @@ def guest():
 def portal(kind, libei):
     """Round trips, typing and moves through the portal's calls, or through libei (auto); None
     when the portal hands out no libei connection."""
-    from test_wayland import GnomePortal, Stack
+    from test_wayland import GnomePortal, KdePortal, Stack
+    desktop = {"kde": KdePortal, "gnome": GnomePortal}[kind]
     stack = Stack(kind)
     try:
         mark = len(stack.lines())
         with Server(args=("--headless", "--input", "auto" if libei else "portal"), env=stack.env) as server:
-            if kind == "gnome":
-                GnomePortal.stack = stack
-                GnomePortal.answer_dialog(mark)
+            desktop.stack = stack
+            desktop.answer_dialog(mark)
             if not server.wait_for("^The desktop allows remote input$", timeout=20):
                 raise SystemExit(f"{kind}: input not allowed")
             if libei and not server.wait_for("^Input goes through libei$", timeout=5):

@@ -415,7 +415,7 @@ void PortalSink::route(const input::Event& event)
     if (m_eis && m_queue.empty() && !m_inFlight && m_eis->post(event))
         return;
     if (m_eis)
-        qCDebug(lcInput).noquote() << "through the portal's calls:" << input::describe(event);
+        qCDebug(lcInput).noquote() << "through the portal's calls:" << input::describe(event).c_str();
     std::visit(Overloaded{
                    [this](const input::PointerMotion& motion) {
                        if (motion.dx != 0 || motion.dy != 0)
