@@ -4,6 +4,7 @@
 
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
+#include "platform/wayland/EisLink.h"
 #include "platform/wayland/PortalClipboard.h"
 #include "platform/wayland/PortalSink.h"
 #include "platform/wayland/WaylandParts.h"
@@ -121,23 +122,37 @@ Candidate withWaylandParts(Candidate candidate, WaylandParts parts)
             }};
 }
 
-// The portal's session brings its own clipboard where the desktop has one; the Wayland
-// session's stays for what that one cannot do.
-Candidate portalCandidate(const BackendNeeds& needs, const WaylandParts& parts)
+// The portal's session: through libei where preferLibei, the portal hands that out and Quillmote
+// was built with it (the keymap the desktop sends then says what can be typed, first once known);
+// with its own clipboard where the desktop has one, the Wayland session's staying for what that
+// one cannot do.
+Candidate portalCandidate(const BackendNeeds& needs, const WaylandParts& parts, bool preferLibei)
 {
-    return {QStringLiteral("portal"), [needs, parts](QObject* context, const Answer& answered) {
+    return {QStringLiteral("portal"), [needs, parts, preferLibei](QObject* context, const Answer& answered) {
                 const QDBusConnection bus = QDBusConnection::sessionBus();
                 wayland::probeRemoteDesktopPortal(
                     bus, needs.desktop, context,
-                    [bus, needs, parts, answered](std::optional<wayland::PortalOffer> offer,
-                                                  const QString& reason) {
+                    [bus, needs, parts, preferLibei, answered](std::optional<wayland::PortalOffer> offer,
+                                                               const QString& reason) {
                         if (!offer) {
                             answered(reason);
                             return;
                         }
                         input::InputBackend backend = parts();
-                        auto sink =
-                            std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings, needs.access);
+                        wayland::EisConnector connector;
+                        if (preferLibei && offer->connectsToEis)
+                            connector = wayland::eisConnector();
+                        std::unique_ptr<wayland::PortalSink> sink;
+                        if (connector) {
+                            auto layout = std::make_shared<wayland::LearnedLayout>();
+                            backend.keymap = std::make_unique<input::KeymapChain>(
+                                std::make_unique<wayland::LearnedKeymap>(layout), std::move(backend.keymap));
+                            sink = std::make_unique<wayland::PortalSink>(
+                                bus, *offer, needs.settings, needs.access, std::move(connector), layout);
+                        } else {
+                            sink = std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings,
+                                                                         needs.access);
+                        }
                         backend.clipboard = std::make_unique<wayland::PortalClipboard>(
                             bus, *sink, std::move(backend.clipboard));
                         backend.sink = std::move(sink);
@@ -180,7 +195,7 @@ void waylandAuto(const BackendNeeds& needs, const QString& why, QObject* context
 {
     const WaylandParts parts = waylandPartsNow(needs);
     const auto candidates = std::make_shared<const std::vector<Candidate>>(std::vector<Candidate>{
-        portalCandidate(needs, parts),
+        portalCandidate(needs, parts, true),
         withWaylandParts(uinputCandidate(needs.access), parts),
         withWaylandParts(noneCandidate(needs.access), parts),
     });
@@ -234,7 +249,7 @@ void createInputBackend(const InputChoice& choice, const BackendNeeds& needs, QO
         return;
     }
     case Backend::Portal:
-        portalCandidate(needs, waylandPartsNow(needs)).open(context, announced(std::move(answer)));
+        portalCandidate(needs, waylandPartsNow(needs), false).open(context, announced(std::move(answer)));
         return;
     case Backend::Uinput:
         withWaylandParts(uinputCandidate(needs.access), waylandPartsWhenOpen(needs))

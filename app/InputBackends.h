@@ -33,7 +33,9 @@ struct BackendNeeds
 // The backend --input names. "auto" walks the candidates of the session in order and takes the
 // first one available: x11 in an X11 session; portal, then uinput in a Wayland session (never
 // x11 there: $DISPLAY is Xwayland, whose input only X clients see); none when all are passed
-// over. Its console line names the choice and why the others were passed over.
+// over. Its console line names the choice and why the others were passed over. Its portal posts
+// through libei where the portal offers that ("portal (libei)"); "portal" always through the
+// portal's own calls.
 //
 // Answers exactly once, with the backend or why the one named cannot be opened: before
 // returning where that is known at once, else from the event loop (the portal is asked without

@@ -1,9 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""MOVE -> ACK_MOVE round trips with the portal backend (headless KWin and mutter) and the uinput
-backend (Debian's kernel under QEMU) next to x11 on Xvfb, in one run. The guest emulates its CPU
-(TCG), so uinput is compared with the none backend measured in the same guest. On the portal,
-typing latency too: from TYPE: to the last key at the desktop's focused Xwayland window.
+"""MOVE -> ACK_MOVE round trips with the portal backend (headless KWin and mutter), through the
+portal's own calls and through libei where the portal hands that out, and the uinput backend
+(Debian's kernel under QEMU) next to x11 on Xvfb, in one run. The guest emulates its CPU (TCG),
+so uinput is compared with the none backend measured in the same guest. On the portal, and for
+XTest on Xvfb, typing latency too: from TYPE: to the last key at the focused X window, and what a
+character and a move cost there (2,000 typed characters, 500 moves).
 Usage: QUILLMOTE_BIN=... /usr/bin/python3 bench_wayland.py"""
 import base64
 import json
@@ -69,6 +71,52 @@ def typing(server, stack):
     return medians
 
 
+def moves_at_desktop(server, stack, n=500):
+    """Microseconds per move from the first of n MOVE:1,0 to the pointer's arrival n pixels on, as
+    the observer sees it (the median of three)."""
+    client = Client(server.port, timeout=10)
+    client.exchange(b"PAIR:" + server.code.encode(), timeout=10)
+    times = []
+    for _ in range(3):
+        client.exchange(b"MOVE:-5000,-5000", timeout=10)
+        time.sleep(0.5)
+        with open(stack.log) as log:
+            log.seek(0, os.SEEK_END)
+            seen, start = "", time.perf_counter()
+            for _ in range(n):
+                client.send(b"MOVE:1,0")
+            deadline = start + 60
+            while not re.search(rf"root={n},0 ", seen):
+                if time.perf_counter() > deadline:
+                    raise SystemExit(f"{n} moves did not all arrive")
+                time.sleep(0.002)
+                seen += log.read()
+            times.append((time.perf_counter() - start) * 1e6 / n)
+    client.close()
+    return sorted(times)[1]
+
+
+class XvfbObserver:
+    """The lab's observer window on Xvfb: what XTest's input looks like to the same measurements."""
+
+    def __init__(self, xvfb):
+        import tempfile
+        self.log = tempfile.mktemp(prefix="qm-xcover-")
+        lab = os.path.join(HERE, "..", "scripts", "lab", "wayland")
+        self.proc = subprocess.Popen(["/usr/bin/python3", "-u", os.path.join(lab, "xcover.py")],
+                                     env={**xvfb.env()}, stdout=open(self.log, "w"), stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while "mapped" not in open(self.log).read():
+            if time.monotonic() > deadline:
+                raise SystemExit("the observer did not map on Xvfb")
+            time.sleep(0.05)
+
+    def stop(self):
+        self.proc.kill()
+        self.proc.wait(10)
+        os.unlink(self.log)
+
+
 def acceleration(server):
     """What libinput's default (adaptive) profile makes of one 100-pixel move, and of ten 10-pixel
     moves 10 ms apart: the compositor's view of the device. libinput wants udev's database."""
@@ -113,18 +161,22 @@ def guest():
         json.dump(rows, f)
 
 
-def portal(kind):
-    from test_wayland import GnomePortal, Stack
+def portal(kind, libei):
+    """Round trips, typing and moves through the portal's calls, or through libei (auto); None
+    when the portal hands out no libei connection."""
+    from test_wayland import GnomePortal, KdePortal, Stack
+    desktop = {"kde": KdePortal, "gnome": GnomePortal}[kind]
     stack = Stack(kind)
     try:
         mark = len(stack.lines())
-        with Server(args=("--headless", "--input", "portal"), env=stack.env) as server:
-            if kind == "gnome":
-                GnomePortal.stack = stack
-                GnomePortal.answer_dialog(mark)
+        with Server(args=("--headless", "--input", "auto" if libei else "portal"), env=stack.env) as server:
+            desktop.stack = stack
+            desktop.answer_dialog(mark)
             if not server.wait_for("^The desktop allows remote input$", timeout=20):
                 raise SystemExit(f"{kind}: input not allowed")
-            return round_trips(server), typing(server, stack)
+            if libei and not server.wait_for("^Input goes through libei$", timeout=5):
+                return None
+            return round_trips(server), typing(server, stack), moves_at_desktop(server, stack)
     finally:
         stack.stop()
 
@@ -133,15 +185,25 @@ def main():
     rows = []
     xvfb = Xvfb()
     try:
-        with Server(args=("--headless", "--input", "x11"), env={"DISPLAY": xvfb.display}) as server:
-            x11 = round_trips(server)
+        observer = XvfbObserver(xvfb)
+        try:
+            with Server(args=("--headless", "--input", "x11"), env={"DISPLAY": xvfb.display}) as server:
+                x11 = round_trips(server)
+                typed = {"XTest (x11 on Xvfb)": (typing(server, observer), moves_at_desktop(server, observer))}
+        finally:
+            observer.stop()
     finally:
         xvfb.stop()
     rows.append(("x11 on Xvfb (baseline)", x11, x11))
-    typed = {}
-    for kind, label in (("kde", "portal on KWin 5.27 (headless)"), ("gnome", "portal on mutter 43 (headless)")):
-        moves, typed[label] = portal(kind)
-        rows.append((label, moves, x11))
+    for kind, desktop in (("kde", "KWin (headless)"), ("gnome", "mutter (headless)")):
+        for libei in (False, True):
+            label = f"{'libei' if libei else 'portal'} on {desktop}"
+            measured = portal(kind, libei)
+            if measured is None:
+                print(f"{label}: the portal hands out no libei connection", file=sys.stderr)
+                continue
+            moves, typed[label] = measured[0], measured[1:]
+            rows.append((label, moves, x11))
 
     lab = os.path.join(HERE, "..", "scripts", "lab", "uinput")
     work = os.environ.get("QUILLMOTE_LAB_DIR", "/var/tmp/quillmote-lab")
@@ -161,9 +223,14 @@ def main():
           f"{'p50/base':>9} {'p99/base':>9}")
     for label, (p50, p99), (b50, b99) in rows:
         print(f"{label:<44} {p50:9.1f} {p99:9.1f} {p50 / b50:8.2f}x {p99 / b99:8.2f}x")
-    print(f"\n{'TYPE: -> last key at the desktop (ms, median)':<44} {'10':>9} {'200':>9} {'2000':>9}")
-    for label, medians in typed.items():
-        print(f"{label:<44} " + " ".join(f"{medians[n]:9.1f}" for n in (10, 200, 2000)))
+    print(f"\n{'TYPE: -> last key at the desktop (ms, median)':<44} {'10':>9} {'200':>9} {'2000':>9} "
+          f"{'ms/char':>9} {'/XTest':>7} {'µs/move':>9} {'/XTest':>7}")
+    base_char = typed["XTest (x11 on Xvfb)"][0][2000] / 2000
+    base_move = typed["XTest (x11 on Xvfb)"][1]
+    for label, (medians, per_move) in typed.items():
+        per_char = medians[2000] / 2000
+        print(f"{label:<44} " + " ".join(f"{medians[n]:9.1f}" for n in (10, 200, 2000)) +
+              f" {per_char:9.3f} {per_char / base_char:6.2f}x {per_move:9.1f} {per_move / base_move:6.2f}x")
     accel = guest_rows.get("acceleration")
     print("\nuinput pointer through libinput's default profile (pixels on screen for pixels sent):")
     if accel:

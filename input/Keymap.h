@@ -5,6 +5,7 @@
 #include "input/Events.h"
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 
 namespace quillmote::input {
@@ -26,6 +27,8 @@ public:
     virtual ~Keymap() = default;
     // Looked up once per typed text, so that a layout switched meanwhile is followed.
     virtual CharacterKeys characterKeys() = 0;
+    // False while the layout is not known yet (one the desktop sends once connected).
+    virtual bool knowsLayout() { return true; }
 };
 
 // The US layout's printable ASCII characters: for where the user's layout cannot be read.
@@ -35,6 +38,24 @@ class UsKeymap : public Keymap
 {
 public:
     CharacterKeys characterKeys() override { return usCharacterKeys(); }
+};
+
+// The first keymap once it knows its layout, the other one until then.
+class KeymapChain : public Keymap
+{
+public:
+    KeymapChain(std::unique_ptr<Keymap> first, std::unique_ptr<Keymap> until)
+        : m_first(std::move(first)), m_until(std::move(until))
+    {
+    }
+    CharacterKeys characterKeys() override
+    {
+        return m_first->knowsLayout() || !m_until ? m_first->characterKeys() : m_until->characterKeys();
+    }
+
+private:
+    std::unique_ptr<Keymap> m_first;
+    std::unique_ptr<Keymap> m_until;
 };
 
 } // namespace quillmote::input

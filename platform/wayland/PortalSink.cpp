@@ -10,7 +10,12 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QTimer>
+
+#include <fcntl.h>
 
 namespace quillmote::wayland {
 
@@ -46,6 +51,25 @@ void probeScrollStyle(const QDBusConnection& bus, const Desktop& desktop, QObjec
             done(kde.isValid() && kde.value() ? ScrollStyle::InvertedSmooth : ScrollStyle::Discrete);
         });
 }
+// Whether the portal has ConnectToEIS (version 2 on, where its frontend knows the call).
+void probeConnectToEis(const QDBusConnection& bus, uint version, QObject* context,
+                       std::function<void(bool)> done)
+{
+    if (version < 2) {
+        done(false);
+        return;
+    }
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QStringLiteral("Introspect"));
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [done](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         const QDBusReply<QString> xml = *finished;
+                         done(xml.isValid() && xml.value().contains(QLatin1String("\"ConnectToEIS\"")));
+                     });
+}
 } // namespace
 
 void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop, QObject* context,
@@ -79,18 +103,27 @@ void probeRemoteDesktopPortal(const QDBusConnection& bus, const Desktop& desktop
                 return;
             }
             const uint version = properties.value(QStringLiteral("version")).toUInt();
-            const auto withScroll = [done, version](ScrollStyle scroll) {
-                done(PortalOffer{version, scroll}, {});
+            const auto offered = [bus, context, done, version](ScrollStyle scroll) {
+                const auto withEis = [done, version, scroll](bool eis) {
+                    done(PortalOffer{version, scroll, eis}, {});
+                };
+                probeConnectToEis(bus, version, context, withEis);
             };
-            probeScrollStyle(bus, desktop, context, withScroll);
+            probeScrollStyle(bus, desktop, context, offered);
         });
 }
 
 PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings,
-                       input::InputAccess& access)
+                       input::InputAccess& access, EisConnector connector,
+                       std::shared_ptr<LearnedLayout> layout)
     : m_bus(std::move(bus)), m_scroll(offer.scroll), m_settings(settings), m_version(offer.version),
-      m_access(access)
+      m_access(access), m_connector(std::move(connector)),
+      m_layout(layout ? std::move(layout) : std::make_shared<LearnedLayout>())
 {
+    m_eisWait.setSingleShot(true);
+    m_eisWait.setInterval(eisWaitMs);
+    connect(&m_eisWait, &QTimer::timeout, this,
+            [this] { stopHolding(QStringLiteral("its devices did not come in time")); });
     m_access.setRequester([this] { requestAccess(); });
     requestAccess();
 }
@@ -176,6 +209,10 @@ void PortalSink::stopListening()
 
 void PortalSink::closeSession()
 {
+    m_eis.reset();
+    m_eisWait.stop();
+    m_holding = false;
+    m_held.clear();
     m_queue.clear();
     if (m_sessionPath.isEmpty())
         return;
@@ -245,6 +282,8 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
         Q_EMIT sessionStarted(m_sessionPath, results.value(QStringLiteral("clipboard_enabled")).toBool());
+        if (m_connector)
+            connectToEis();
         break;
     }
     default:
@@ -274,6 +313,10 @@ void PortalSink::requestClipboardAndStart()
 
 void PortalSink::onSessionClosed()
 {
+    m_eis.reset();
+    m_eisWait.stop();
+    m_holding = false;
+    m_held.clear();
     m_sessionPath.clear();
     Q_EMIT sessionEnded();
     m_queue.clear();
@@ -281,6 +324,63 @@ void PortalSink::onSessionClosed()
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
     setState(State::Refused);
+}
+
+void PortalSink::connectToEis()
+{
+    // Input waits for libei's devices rather than racing them through the portal's own ones.
+    m_holding = true;
+    m_eisWait.start();
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop,
+                                                       QStringLiteral("ConnectToEIS"));
+    call.setArguments({QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QVariantMap()});
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, session = m_sessionPath](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                if (session != m_sessionPath || m_state != State::Granted)
+                    return; // a session closed meanwhile
+                const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *finished;
+                QString why;
+                if (reply.isError())
+                    why = reply.error().message();
+                else if (UniqueFd fd(fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0)); !fd)
+                    why = QStringLiteral("no descriptor came");
+                else
+                    m_eis = m_connector(
+                        std::move(fd), m_layout,
+                        {[this] { stopHolding({}); }, [this](const QString& lost) { onEisLost(lost); }},
+                        &why);
+                if (!m_eis)
+                    stopHolding(why);
+            });
+}
+
+void PortalSink::onEisLost(const QString& why)
+{
+    console::line(
+        QStringLiteral("The libei connection ended (%1); input goes through the portal's calls").arg(why));
+    // Not inside the link's own event handling.
+    QTimer::singleShot(0, this, [this, link = m_eis.get()] {
+        if (m_eis.get() == link)
+            m_eis.reset();
+        stopHolding(QStringLiteral("the connection ended"));
+    });
+}
+
+void PortalSink::stopHolding(const QString& why)
+{
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_eisWait.stop();
+    if (why.isEmpty())
+        console::line(QStringLiteral("Input goes through libei"));
+    else
+        console::line(QStringLiteral("No libei input (%1); input goes through the portal's calls").arg(why));
+    const std::vector<input::Event> held = std::exchange(m_held, {});
+    for (const input::Event& event : held)
+        route(event);
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
@@ -326,6 +426,21 @@ void PortalSink::post(const input::Event& event)
             requestAccess();
         return;
     }
+    if (m_holding) {
+        if (m_held.size() < maxHeldEvents)
+            m_held.push_back(event);
+        return;
+    }
+    route(event);
+}
+
+void PortalSink::route(const input::Event& event)
+{
+    // Through libei unless calls to the portal are still under way, which must keep their order.
+    if (m_eis && m_queue.empty() && !m_inFlight && m_eis->post(event))
+        return;
+    if (m_eis)
+        qCDebug(lcInput).noquote() << "through the portal's calls:" << input::describe(event).c_str();
     std::visit(Overloaded{
                    [this](const input::PointerMotion& motion) {
                        if (motion.dx != 0 || motion.dy != 0)

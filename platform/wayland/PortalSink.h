@@ -5,6 +5,7 @@
 #include "input/EventSink.h"
 #include "input/InputAccess.h"
 #include "input/PointerState.h"
+#include "platform/wayland/EisLink.h"
 #include "util/Desktop.h"
 
 #include <QDBusConnection>
@@ -12,12 +13,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace quillmote {
 class Settings;
@@ -39,6 +42,8 @@ struct PortalOffer
 {
     uint version = 0;
     ScrollStyle scroll = ScrollStyle::Discrete;
+    // It hands out a libei connection for its session (ConnectToEIS).
+    bool connectsToEis = false;
 };
 
 // Asks the bus, without waiting for it, whether it has the portal; calls done with the offer,
@@ -51,18 +56,27 @@ void probeRemoteDesktopPortal(
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
 // desktop asks the user first; until the answer the sink is not trusted. A session the desktop
 // closes (screen lock, revoked) is asked for again on later input, at most once a minute.
+// Given a connector, the granted session's input goes through libei while the desktop's server
+// takes it, and through the portal's calls otherwise; the keymap it sends goes to `layout`.
 class PortalSink : public QObject, public input::EventSink
 {
     Q_OBJECT
 public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
+    // How long input waits for libei's devices after the grant before the portal's calls take it.
+    static constexpr int eisWaitMs = 3000;
+    static constexpr std::size_t maxHeldEvents = 4096;
 
     // Asks the desktop for a session at once; `access` follows the answer.
-    PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access);
+    PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& settings, input::InputAccess& access,
+               EisConnector connector = {}, std::shared_ptr<LearnedLayout> layout = {});
     ~PortalSink() override;
 
-    QString name() const override { return QStringLiteral("portal"); }
+    QString name() const override
+    {
+        return m_connector ? QStringLiteral("portal (libei)") : QStringLiteral("portal");
+    }
     bool movesRelatively() const override { return true; }
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
@@ -93,6 +107,11 @@ private:
     void postWheel(const input::WheelScroll& wheel);
     // Asks for the session's clipboard where the portal has one, then starts the session.
     void requestClipboardAndStart();
+    void connectToEis();
+    void onEisLost(const QString& why);
+    // Input held while libei is being set up goes out; from here on, as it comes.
+    void stopHolding(const QString& why);
+    void route(const input::Event& event);
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
@@ -114,6 +133,12 @@ private:
     bool m_inFlight = false;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;
+    EisConnector m_connector;
+    std::shared_ptr<LearnedLayout> m_layout;
+    std::unique_ptr<EisLink> m_eis;
+    bool m_holding = false;
+    std::vector<input::Event> m_held;
+    QTimer m_eisWait;
 };
 
 } // namespace quillmote::wayland

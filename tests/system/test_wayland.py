@@ -70,6 +70,10 @@ class PortalDesktop:
     KIND = None
     LAYOUT = {}
     W_KEY = 25  # the X keycode of the key that gives w in the desktop's layout
+    # The portal's own calls (--input portal), or libei for its session as auto takes it where the
+    # portal hands that out: the same tests for both.
+    LIBEI = False
+    INPUT = ("--headless", "--input", "portal")
 
     @classmethod
     def setUpClass(cls):
@@ -77,12 +81,20 @@ class PortalDesktop:
         cls.stack = Stack(cls.KIND, cls.LAYOUT)
         try:
             mark = len(cls.stack.lines())
-            cls.server = Server(args=("--headless", "--input", "auto"),
-                                env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
-            assert cls.server.wait_for(r"^Input backend: portal \(Wayland session: ",
-                                       after_seen=False), cls.server.lines
+            cls.server = Server(args=cls.INPUT, env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
+            backend = cls.server.wait_for(r"^Input backend: portal( \(libei\))?( \(Wayland session: .*\))?$",
+                                          after_seen=False)
+            assert backend, cls.server.lines
+            if cls.LIBEI and not backend.group(1):
+                portal = cls.stack.run("gdbus", "introspect", "--session", "-d", "org.freedesktop.portal.Desktop",
+                                       "-o", "/org/freedesktop/portal/desktop").stdout
+                if b"ConnectToEIS" not in portal:
+                    raise unittest.SkipTest(f"the {cls.KIND} portal hands out no libei connection")
+                require(False, "built without libei (libei-dev)")
+            assert bool(backend.group(1)) == cls.LIBEI and bool(backend.group(2)) == cls.LIBEI, cls.server.lines
             cls.answer_dialog(mark)
             assert cls.server.wait_for("^The desktop allows remote input$", timeout=20), cls.server.lines
+            assert not cls.LIBEI or cls.server.wait_for("^Input goes through libei$"), cls.server.lines
         except BaseException:
             cls.tearDownClass()
             raise
@@ -243,7 +255,7 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             bus.close()
 
     def test_paste_without_xwayland_goes_through_wl_copy(self):
-        with Server(args=("--headless", "--input", "portal"), env={**self.stack.env, "DISPLAY": ""}) as server:
+        with Server(args=self.INPUT, env={**self.stack.env, "DISPLAY": ""}) as server:
             self.assertIsNotNone(server.wait_for("^The desktop allows remote input$", timeout=20), server.lines)
             client = server.paired_client()
             self.addCleanup(client.close)
@@ -325,6 +337,16 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
             time.sleep(0.2)
         self.rounds_into("gnome-terminal", ["gnome-terminal", "--app-id", app_id, "--wait", "--"], XWAYLAND_CLIPBOARD,
                          paste=True)
+
+
+class KdeLibei(KdePortal):
+    LIBEI = True
+    INPUT = ("--headless", "--input", "auto")
+
+
+class GnomeLibei(GnomePortal):
+    LIBEI = True
+    INPUT = ("--headless", "--input", "auto")
 
 
 if __name__ == "__main__":
