@@ -112,8 +112,9 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             throttle.recordFailure(neighbour);
         QVERIFY(!throttle.allows(neighbour));
-        QVERIFY(!throttle.allows(QHostAddress(QStringLiteral("2001:db8:5::4")))); // the prefix waits
-        QVERIFY(throttle.allowsProof(QHostAddress(QStringLiteral("2001:db8:5::4")))); // a link, not a guess
+        // The prefix waits for a code, not for a link's proof, which cannot be guessed.
+        QVERIFY(!throttle.allows(QHostAddress(QStringLiteral("2001:db8:5::4"))));
+        QVERIFY(throttle.allowsProof(QHostAddress(QStringLiteral("2001:db8:5::4"))));
         QVERIFY(throttle.allows(phone));
         throttle.recordFailure(phone); // its own mistakes count for it alone
         QVERIFY(throttle.allows(phone));
