@@ -72,6 +72,15 @@ std::optional<unsigned long> X11WindowManager::focusedWindow(X11Connection& conn
 
 std::optional<QString> X11WindowManager::focusedWindowClass()
 {
+    std::optional<QString> found = readFocusedWindowClass();
+    // Its round trips may have read events (a paste's clipboard request) along with their
+    // replies, which the socket will not signal again.
+    m_connection->processEventsSoon();
+    return found;
+}
+
+std::optional<QString> X11WindowManager::readFocusedWindowClass()
+{
     Display* display = m_connection->display();
     if (!display)
         return std::nullopt;

@@ -33,6 +33,8 @@ public:
                                       unsigned long type, long maxLength = 1024);
 
 private:
+    std::optional<QString> readFocusedWindowClass();
+
     std::shared_ptr<X11Connection> m_connection;
     bool m_showsDesktop;
 };
