@@ -96,9 +96,13 @@ if [ $portal = 1 ]; then
   wait_for 20 "xdg-desktop-portal-gnome" bus_has org.freedesktop.impl.portal.desktop.gnome || exit 1
   stamp "xdg-desktop-portal-gnome"
   start_portal
-  # The consent dialog, answered with the keyboard through mutter: Alt+I allows remote interaction
-  # (Space would untick the "Remember" box 48 shows ticked), Alt+S shares.
-  printf '#!/bin/sh\nexec %q %q down:56 key:23 up:56 sleep:0.2 down:56 key:31 up:56\n' "$PY" "$LAB_HERE/mutter-rd.py" \
+  # The consent dialog, answered with the keyboard through mutter: remote interaction allowed, then
+  # Alt+S shares. Where the portal can remember a grant (RemoteDesktop 2) the dialog shows a ticked
+  # "Remember This Selection" with the focus, which Space would untick: Alt+I there. 43's dialog
+  # (portal 1.16) has no such box, and no mnemonic on its switch, which has the focus: Space.
+  allow=key:57
+  [ "$LAB_RD_VERSION" -ge 2 ] && allow="down:56 key:23 up:56"
+  printf '#!/bin/sh\nexec %q %q %s sleep:0.2 down:56 key:31 up:56\n' "$PY" "$LAB_HERE/mutter-rd.py" "$allow" \
     > "$W/bin/answer-dialog"
   chmod +x "$W/bin/answer-dialog"
   export LAB_ANSWER=$W/bin/answer-dialog
