@@ -25,7 +25,7 @@ wayland=(
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard x11-utils xclip procps
   gnome-text-editor kwrite konsole xfce4-terminal
   plasma-wayland-protocols libwayland-dev libwayland-bin  # the lab's KWin fake-input client
-  nodejs python3-autopep8
+  git nodejs python3-autopep8
 )
 tests=(
   # tests: real outside observers and peers

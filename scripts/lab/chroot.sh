@@ -74,6 +74,14 @@ enter() {
   chmod 1777 "$root/tmp" "$root/tmp/.X11-unix"  # mutter refuses Xwayland in a 1755 one
   mount --bind "$here" "$root/$here"
   mount --make-private "$root/$here"
+  # A worktree's history is kept in the main checkout's .git: at its own path too, for git ls-files.
+  local git
+  git=$(git -C "$here" rev-parse --path-format=absolute --git-common-dir 2>/dev/null) || return 0
+  if [[ $git != "$here"/* ]]; then
+    mkdir -p "$root/$git"
+    mount --bind "$git" "$root/$git"
+    mount --make-private "$root/$git"
+  fi
 }
 
 in_root() {

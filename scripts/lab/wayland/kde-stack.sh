@@ -51,8 +51,17 @@ if [ $portal = 1 ] && [ "${kwin_major:-5}" -ge 6 ]; then
         $(pkg-config --cflags --libs wayland-client) || die "building kwin-key failed"
   fi
   allow+=("$W/bin/kwin-key")
-  # Share is the default button.
-  printf '#!/bin/sh\nexec %q 28\n' "$W/bin/kwin-key" > "$W/bin/answer-dialog"
+  # Share is the default button, but the dialog takes keys only a moment after it took the focus:
+  # Enter until the observer has the focus back (bounded).
+  cat > "$W/bin/answer-dialog" <<EOF
+#!/bin/sh
+for i in \$(seq 20); do
+  $(printf %q "$W/bin/kwin-key") 28 || exit 1
+  sleep 0.5
+  [ "\$(grep -E '^focus(in|out)\$' $(printf %q "$S/log/xcover.log") | tail -1)" = focusin ] && exit 0
+done
+exit 1
+EOF
   chmod +x "$W/bin/answer-dialog"
   export LAB_ANSWER=$W/bin/answer-dialog
 fi
