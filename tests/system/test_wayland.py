@@ -175,11 +175,10 @@ class PortalDesktop:
 
     def test_consent_is_remembered_across_a_restart(self):
         require(int(self.stack.env.get("LAB_RD_VERSION", 1)) >= 2, "the portal's RemoteDesktop has no restore tokens")
-        mark = len(self.stack.lines())  # the same settings: the token the first start was given
-        with Server(args=("--headless", "--input", "portal"), env={**self.stack.env, "XDG_CURRENT_DESKTOP":
-                    self.KIND.upper()}, config_home=self.server.config_home) as again:
+        # The same settings, so the token the first start was given; nobody answers a dialog now.
+        with Server(args=("--headless", "--input", "portal"), env=self.stack.env,
+                    config_home=self.server.config_home) as again:
             self.assertIsNotNone(again.wait_for("^The desktop allows remote input$", timeout=20), again.lines)
-        self.assertNotIn("focusout", self.stack.lines()[mark:], "a dialog was shown")
 
     def test_pointer_buttons_scroll_keys_and_paste(self):
         stack = self.stack
@@ -254,7 +253,9 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             bus.close()
 
     def test_paste_without_xwayland_goes_through_wl_copy(self):
+        mark = len(self.stack.lines())
         with Server(args=("--headless", "--input", "portal"), env={**self.stack.env, "DISPLAY": ""}) as server:
+            self.answer_dialog(mark)  # a start without the settings that hold the grant
             self.assertIsNotNone(server.wait_for("^The desktop allows remote input$", timeout=20), server.lines)
             client = server.paired_client()
             self.addCleanup(client.close)
