@@ -174,10 +174,10 @@ class PortalDesktop:
             time.sleep(0.2)
 
     def test_consent_is_remembered_across_a_restart(self):
-        require(int(self.stack.env.get("LAB_RD_VERSION", 1)) >= 2, "the portal's RemoteDesktop has no restore tokens")
-        # The same settings, so the token the first start was given; nobody answers a dialog now.
+        if int(self.stack.env.get("LAB_RD_VERSION", 1)) < 2:  # a skip under CI too: the version lacks it
+            self.skipTest("the portal's RemoteDesktop has no restore tokens (version 1)")
         with Server(args=("--headless", "--input", "portal"), env=self.stack.env,
-                    config_home=self.server.config_home) as again:
+                    config_home=self.server.config_home) as again:  # the grant's token; nobody answers a dialog
             self.assertIsNotNone(again.wait_for("^The desktop allows remote input$", timeout=20), again.lines)
 
     def test_pointer_buttons_scroll_keys_and_paste(self):
