@@ -61,6 +61,7 @@ unmount_all() {
 
 enter() {
   trap 'unmount_all' EXIT
+  trap 'exit 143' TERM INT HUP  # so that a stopped run unmounts too
   unmount_all  # a run killed before its trap may have left some
   mount -t proc proc "$root/proc"
   local d
