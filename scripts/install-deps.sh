@@ -3,8 +3,10 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
 # Installs the Debian packages that building, running and testing Quillmote need; with "run",
-# only what building and running need (no desktops, compositors or VM for the tests).
-# Only missing packages are installed, so running it again is cheap.
+# only what building and running need (no desktops, compositors or VM for the tests); with
+# "wayland", what building and the Wayland lab's tests need (the chroots of scripts/lab/chroot.sh).
+# Only missing packages are installed, so running it again is cheap. Debian 12 and 13, Debian
+# testing and Ubuntu 24.04: the names that differ between them are in one place, below.
 set -euo pipefail
 
 packages=(
@@ -16,26 +18,51 @@ packages=(
   # run
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
 )
+# tests: the Wayland desktops (headless mutter and KWin with their portals), their clients and
+# observers, and the format check (scripts/check-format.sh)
+wayland=(
+  xwayland mutter xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde
+  dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard x11-utils xclip procps
+  gnome-text-editor kwrite konsole xfce4-terminal
+  plasma-wayland-protocols libwayland-dev libwayland-bin  # the lab's KWin fake-input client
+  git nodejs python3-autopep8
+)
 tests=(
   # tests: real outside observers and peers
-  fonts-wqy-microhei avahi-utils xvfb xdotool xinput xclip x11-xserver-utils x11-utils trayer python3-zeroconf
-  iproute2 procps
+  fonts-wqy-microhei avahi-utils xvfb xdotool xinput x11-xserver-utils python3-zeroconf iproute2
   # tests: real desktop applications (XFCE's window manager and editor)
-  xfwm4 openbox mousepad xfce4-appfinder xfce4-terminal xfce4-clipman gir1.2-gtk-3.0 gir1.2-gtk-4.0
-  # tests: Wayland clients of the lab desktops
-  gnome-text-editor gnome-terminal kwrite konsole
-  # tests: Wayland desktops (headless mutter and KWin with their portals) and a real kernel for uinput
-  mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde qtwayland5
-  dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard qemu-system-x86 busybox-static cpio kmod
-  udev libinput-tools  # what libinput makes of the uinput pointer (make bench)
+  xfwm4 openbox mousepad xfce4-appfinder xfce4-clipman gir1.2-gtk-3.0 gir1.2-gtk-4.0
+  # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)
+  qemu-system-x86 busybox-static cpio kmod udev libinput-tools
   # tests: the browser remote in a real browser, its QR codes read back
   chromium zbar-tools x11-apps python3-websocket
-  # tests: the page's JavaScript parses, the Python scripts follow PEP 8 (scripts/check-format.sh)
-  nodejs python3-autopep8
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
+  # tests: the Wayland lab again on Debian 13 and testing (make test-debian13, make test-forky)
+  debootstrap
 )
-[[ "${1:-}" == run ]] || packages+=("${tests[@]}")
+# What differs between releases. Debian 13 and later: Qt 6 KDE applications need Qt's Wayland
+# plugin (only recommended), xdg-desktop-portal-kde needs KWin's screencast and input plugins
+# (kwin-common) and Plasma's consent dialog (plasma-workspace); Ptyxis replaced gnome-terminal;
+# libei is an optional build dependency.
+. /etc/os-release
+case ${VERSION_CODENAME:-} in
+  bookworm | jammy | noble)
+    wayland+=(qtwayland5 gnome-terminal)
+    tests+=(trayer) ;;
+  trixie)
+    wayland+=(qt6-wayland kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
+    packages+=(libei-dev libeis-dev liboeffis-dev)
+    tests+=(trayer) ;;
+  *)  # testing and unstable: as 13, without trayer
+    wayland+=(qt6-wayland kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
+    packages+=(libei-dev libeis-dev liboeffis-dev) ;;
+esac
+case ${1:-} in
+  run) ;;
+  wayland) packages+=("${wayland[@]}") ;;
+  *) packages+=("${wayland[@]}" "${tests[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 # gnome-stack.sh start [--portal] [DIR] | stop [DIR]
-# A headless GNOME session for input tests: mutter 43 --headless with a 1280x800 virtual monitor and
+# A headless GNOME session for input tests: mutter (43 to 50) --headless with a 1280x800 virtual monitor and
 # Xwayland, a fullscreen X window that logs the input it receives (xcover.py), a RemoteDesktop
 # session that holds a virtual pointer and keyboard, and with --portal xdg-desktop-portal +
 # xdg-desktop-portal-gnome. Private session bus. State in DIR/gnome; DIR is the argument, else
@@ -57,9 +57,13 @@ wait_for 30 "mutter on the bus" eval 'mutter_up && bus_has org.gnome.Mutter.Remo
 stamp "org.gnome.Mutter.RemoteDesktop"
 wait_for 10 "Wayland socket" eval 'mutter_up && [ -S "$S/run/$WAYLAND_DISPLAY" ]' || exit 1
 stamp "Wayland socket $WAYLAND_DISPLAY"
-xline() { grep -o 'Using public X11 display :[0-9]*, (using :[0-9]* ' "$mlog"; }
+# mutter 43 and 48 say "(using :M for ...", 50 "(using unix:/tmp/.X11-unix/XM for ...".
+xline() {
+  sed -nE 's/.*Using public X11 display :([0-9]+), \(using (unix:\/tmp\/\.X11-unix\/X|:)([0-9]+) .*/\1 \3/p' \
+    "$mlog" | grep .
+}
 wait_for 10 "Xwayland display" eval 'mutter_up && xline >/dev/null' || exit 1
-read -r pub priv <<< "$(xline | grep -o ':[0-9]*' | tr -d : | tr '\n' ' ')"
+read -r pub priv <<< "$(xline | head -1)"
 echo "$pub $priv" > "$S/xdisplays"
 # Another server may have taken :$xn since we looked; mutter then moves on, which is fine in range.
 [ "$pub" -ge "$LAB_XMIN" ] && [ "$priv" -le "$LAB_XMAX" ] || die "mutter took :$pub/:$priv, outside :$LAB_XMIN-:$LAB_XMAX"
@@ -85,14 +89,35 @@ if [ $portal = 1 ]; then
   # dialogs must be Wayland clients of this compositor.
   mkdir -p "$S/portals"; cp /usr/share/xdg-desktop-portal/portals/gnome.portal "$S/portals/"
   export XDG_CURRENT_DESKTOP=GNOME GDK_BACKEND=wayland XDG_DESKTOP_PORTAL_DIR=$S/portals
+  # Without a Wayland session type, xdg-desktop-portal-gnome 48 offers settings only.
+  export XDG_SESSION_TYPE=wayland
   start_bg pstore /usr/libexec/xdg-permission-store --replace
   start_bg xdpg /usr/libexec/xdg-desktop-portal-gnome --replace
   wait_for 20 "xdg-desktop-portal-gnome" bus_has org.freedesktop.impl.portal.desktop.gnome || exit 1
   stamp "xdg-desktop-portal-gnome"
-  start_bg xdp /usr/libexec/xdg-desktop-portal --replace
-  wait_for 20 "xdg-desktop-portal" bus_has org.freedesktop.portal.Desktop || exit 1
-  stamp "xdg-desktop-portal"
+  start_portal
+  # The consent dialog, answered with the keyboard through mutter: remote interaction allowed, then
+  # Alt+S shares. Where the portal can remember a grant (RemoteDesktop 2) the dialog shows a ticked
+  # "Remember This Selection" with the focus, which Space would untick: Alt+I there. 43's dialog
+  # (portal 1.16) has no such box, and no mnemonic on its switch, which has the focus: Space.
+  allow=key:57
+  [ "$LAB_RD_VERSION" -ge 2 ] && allow="down:56 key:23 up:56"
+  printf '#!/bin/sh\nexec %q %q %s sleep:0.2 down:56 key:31 up:56\n' "$PY" "$LAB_HERE/mutter-rd.py" "$allow" \
+    > "$W/bin/answer-dialog"
+  chmod +x "$W/bin/answer-dialog"
+  export LAB_ANSWER=$W/bin/answer-dialog
 fi
 
-write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY LAB_XCOVER_LOG
+# Ptyxis starts its commands through `systemd-run --user --scope`, which fails at once without a
+# user systemd manager (the stack has none): one first in PATH drops its options and runs the command.
+cat > "$W/bin/systemd-run" <<'EOF'
+#!/bin/sh
+while [ $# -gt 0 ]; do case $1 in --) shift; break ;; -*) shift ;; *) break ;; esac; done
+exec "$@"
+EOF
+chmod +x "$W/bin/systemd-run"
+export PATH=$W/bin:$PATH
+
+write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY LAB_XCOVER_LOG PATH \
+  ${LAB_RD_VERSION:+LAB_RD_VERSION} ${LAB_ANSWER:+LAB_ANSWER}
 echo "ready: . $S/env"

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 # kde-stack.sh start [--portal] [--allow-fake-input EXE]... [DIR] | stop [DIR]
-# A virtual KDE Plasma compositor for input tests: kwin_wayland 5.27 --virtual (1280x800) with a
+# A virtual KDE Plasma compositor for input tests: kwin_wayland (5.27 to 6) --virtual (1280x800) with a
 # rootless Xwayland, a fullscreen X window that logs the input it receives (xcover.py), and with
 # --portal xdg-desktop-portal + xdg-desktop-portal-kde. --allow-fake-input lets that executable
 # bind org_kde_kwin_fake_input. Private session bus. State in DIR/kde; DIR is the argument, else
@@ -38,6 +38,36 @@ trap '[ $? = 0 ] || stop_stack' EXIT   # a start that fails half-way leaves noth
 # it (containers), exec fails with EPERM. A plain copy runs everywhere.
 mkdir -p "$W/bin"
 [ -x "$W/bin/kwin_wayland" ] || cp "$(command -v kwin_wayland)" "$W/bin/kwin_wayland"
+# Plasma 6 asks for consent in a dialog of its own (5.27 does not): the lab answers it with a key
+# through KWin's fake input, which only the executables named below may use.
+kwin_major=$("$W/bin/kwin_wayland" --version 2>/dev/null | sed -n 's/^kwin \([0-9]*\)\..*/\1/p')
+if [ $portal = 1 ] && [ "${kwin_major:-5}" -ge 6 ]; then
+  proto=/usr/share/plasma-wayland-protocols/fake-input.xml
+  need wayland-scanner gcc "$proto"
+  if [ ! -x "$W/bin/kwin-key" ]; then
+    wayland-scanner client-header "$proto" "$W/bin/fake-input-client.h" &&
+      wayland-scanner private-code "$proto" "$W/bin/fake-input.c" &&
+      gcc -O1 -I"$W/bin" -o "$W/bin/kwin-key" "$LAB_HERE/kwin-key.c" "$W/bin/fake-input.c" \
+        $(pkg-config --cflags --libs wayland-client) || die "building kwin-key failed"
+  fi
+  allow+=("$W/bin/kwin-key")
+  # Share is the default button, but the dialog takes keys only a moment after it took the focus:
+  # Enter until the observer has the focus back (bounded).
+  cat > "$W/bin/answer-dialog" <<EOF
+#!/bin/sh
+for i in \$(seq 20); do
+  $(printf %q "$W/bin/kwin-key") 28 || exit 1
+  sleep 0.5
+  [ "\$(grep -E '^focus(in|out)\$' $(printf %q "$S/log/xcover.log") | tail -1)" = focusin ] && exit 0
+done
+exit 1
+EOF
+  chmod +x "$W/bin/answer-dialog"
+  export LAB_ANSWER=$W/bin/answer-dialog
+fi
+# KWin 6 grants restricted protocols (screencast, fake input) to a client it finds among the
+# applications through KSycoca, which reads Plasma's menu only with this prefix.
+[ -e /etc/xdg/menus/plasma-applications.menu ] && export XDG_MENU_PREFIX=plasma-
 
 # KWin reads these .desktop files into its service cache at start; one written later is not seen
 # until the cache notices it, and binds in between are refused.
@@ -95,10 +125,9 @@ if [ $portal = 1 ]; then
   start_bg xdpk "$xdpk"
   wait_for 20 "xdg-desktop-portal-kde" bus_has org.freedesktop.impl.portal.desktop.kde || exit 1
   stamp "xdg-desktop-portal-kde"
-  start_bg xdp /usr/libexec/xdg-desktop-portal --replace
-  wait_for 20 "xdg-desktop-portal" bus_has org.freedesktop.portal.Desktop || exit 1
-  stamp "xdg-desktop-portal"
+  start_portal
 fi
 
-write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY LAB_XCOVER_LOG
+write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY LAB_XCOVER_LOG \
+  ${LAB_RD_VERSION:+LAB_RD_VERSION} ${LAB_ANSWER:+LAB_ANSWER}
 echo "ready: . $S/env"

@@ -60,6 +60,23 @@ bus_has() {
     -m org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
 }
 
+# rd_version: the version of the portal's RemoteDesktop interface, once it is exported (1.20 takes
+# its bus name before it exports the interfaces). Asked only once the name has an owner, so that
+# the call does not start another portal through D-Bus activation.
+rd_version() {
+  bus_has org.freedesktop.portal.Desktop || return 1
+  gdbus call --session -d org.freedesktop.portal.Desktop -o /org/freedesktop/portal/desktop \
+    -m org.freedesktop.DBus.Properties.Get org.freedesktop.portal.RemoteDesktop version 2>/dev/null |
+    sed -n 's/.*uint32 \([0-9]*\).*/\1/p' | grep .
+}
+# start_portal: xdg-desktop-portal, once its backend runs; returns when RemoteDesktop answers.
+start_portal() {
+  start_bg xdp /usr/libexec/xdg-desktop-portal --replace
+  wait_for 20 "the RemoteDesktop portal" eval 'rd_version >/dev/null' || exit 1
+  export LAB_RD_VERSION=$(rd_version)
+  stamp "RemoteDesktop portal version $LAB_RD_VERSION"
+}
+
 # A zombie counts as gone: in containers PID 1 may reap orphans only every second or two, and a
 # compositor that is a zombie no longer serves its X display.
 alive() {
