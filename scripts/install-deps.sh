@@ -15,8 +15,8 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libxkbcommon-dev libglib2.0-dev
   qt6-websockets-dev libqrencode-dev
-  # run
-  avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme
+  # run (qt6-wayland: Quillmote's own window as a Wayland client; only a Recommends of Qt)
+  avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme qt6-wayland
 )
 # tests: the Wayland desktops (headless mutter and KWin with their portals), their clients and
 # observers, and the format check (scripts/check-format.sh)
@@ -41,21 +41,20 @@ tests=(
   # tests: the Wayland lab again on Debian 13 and testing (make test-debian13, make test-forky)
   debootstrap
 )
-# What differs between releases. Debian 13 and later: Qt 6 KDE applications need Qt's Wayland
-# plugin (only recommended), xdg-desktop-portal-kde needs KWin's screencast and input plugins
-# (kwin-common) and Plasma's consent dialog (plasma-workspace); Ptyxis replaced gnome-terminal;
-# libei is an optional build dependency.
+# What differs between releases. Debian 13 and later: xdg-desktop-portal-kde needs KWin's
+# screencast and input plugins (kwin-common) and Plasma's consent dialog (plasma-workspace);
+# Ptyxis replaced gnome-terminal; libei is an optional build dependency; testing has no trayer.
 . /etc/os-release
 case ${VERSION_CODENAME:-} in
   bookworm | jammy | noble)
     wayland+=(qtwayland5 gnome-terminal)
     tests+=(trayer) ;;
   trixie)
-    wayland+=(qt6-wayland kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
+    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
     packages+=(libei-dev libeis-dev liboeffis-dev)
     tests+=(trayer) ;;
   *)  # testing and unstable: as 13, without trayer
-    wayland+=(qt6-wayland kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
+    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
     packages+=(libei-dev libeis-dev liboeffis-dev) ;;
 esac
 case ${1:-} in
