@@ -5,7 +5,6 @@
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
 #include "platform/wayland/EisLink.h"
-#include "platform/wayland/PortalClipboard.h"
 #include "platform/wayland/PortalSink.h"
 #include "platform/wayland/WaylandParts.h"
 #include "platform/wayland/WaylandSession.h"
@@ -153,8 +152,6 @@ Candidate portalCandidate(const BackendNeeds& needs, const WaylandParts& parts, 
                             sink = std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings,
                                                                          needs.access);
                         }
-                        backend.clipboard = std::make_unique<wayland::PortalClipboard>(
-                            bus, *sink, std::move(backend.clipboard));
                         backend.sink = std::move(sink);
                         answered(std::move(backend));
                     });

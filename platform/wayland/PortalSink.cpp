@@ -23,7 +23,6 @@ namespace {
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QString clipboardInterface = QStringLiteral("org.freedesktop.portal.Clipboard");
 constexpr uint keyboardAndPointer = 1 | 2;
 // The portal remembers the grant and hands out a token to restore it without asking.
 constexpr uint persistUntilRevoked = 2;
@@ -222,7 +221,6 @@ void PortalSink::closeSession()
                                               QStringLiteral("org.freedesktop.portal.Session"),
                                               QStringLiteral("Close")));
     m_sessionPath.clear();
-    Q_EMIT sessionEnded();
 }
 
 void PortalSink::fail(const QString& why)
@@ -265,7 +263,8 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
     }
     case State::SelectingDevices:
         setState(State::Starting);
-        requestClipboardAndStart();
+        request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QString()},
+                {});
         break;
     case State::Starting: {
         const uint devices = results.value(QStringLiteral("devices")).toUInt();
@@ -281,7 +280,6 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
                 QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
-        Q_EMIT sessionStarted(m_sessionPath, results.value(QStringLiteral("clipboard_enabled")).toBool());
         if (m_connector)
             connectToEis();
         break;
@@ -291,26 +289,6 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
     }
 }
 
-void PortalSink::requestClipboardAndStart()
-{
-    const auto start = [this] {
-        if (m_state == State::Starting)
-            request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_sessionPath)), QString()},
-                    {});
-    };
-    // The clipboard must be asked for before Start; a portal without it just starts.
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, clipboardInterface,
-                                                       QStringLiteral("RequestClipboard"));
-    call << QVariant::fromValue(QDBusObjectPath(m_sessionPath)) << QVariantMap();
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [start](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        if (finished->isError())
-            qCDebug(lcPlatform).noquote() << "no portal clipboard:" << finished->error().message();
-        start();
-    });
-}
-
 void PortalSink::onSessionClosed()
 {
     m_eis.reset();
@@ -318,7 +296,6 @@ void PortalSink::onSessionClosed()
     m_holding = false;
     m_held.clear();
     m_sessionPath.clear();
-    Q_EMIT sessionEnded();
     m_queue.clear();
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));

@@ -84,11 +84,6 @@ public:
     // Asks the desktop again unless it granted access or is asking the user right now.
     void requestAccess();
 
-Q_SIGNALS:
-    // The desktop granted a session (with its clipboard where asked and allowed), or ended it.
-    void sessionStarted(const QString& sessionPath, bool clipboard);
-    void sessionEnded();
-
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
     void onSessionClosed();
@@ -105,8 +100,6 @@ private:
     void sendNext();
     void postKey(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym);
     void postWheel(const input::WheelScroll& wheel);
-    // Asks for the session's clipboard where the portal has one, then starts the session.
-    void requestClipboardAndStart();
     void connectToEis();
     void onEisLost(const QString& why);
     // Input held while libei is being set up goes out; from here on, as it comes.
