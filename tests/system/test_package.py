@@ -82,7 +82,7 @@ class Package(unittest.TestCase):
             ["dpkg-deb", "-f", self.deb, "Package", "Depends", "Recommends", "Section"], capture_output=True,
             check=True, timeout=30).stdout.decode().splitlines())
         self.assertEqual(fields["Package"], "quillmote")
-        self.assertEqual(fields["Recommends"], "avahi-daemon")
+        self.assertEqual(fields["Recommends"], "avahi-daemon, qt6-wayland")
         self.assertIn("libqt6core6", fields["Depends"])
         with open(os.path.join(self.root, "usr/lib/udev/rules.d/70-quillmote-uinput.rules")) as f:
             self.assertIn('KERNEL=="uinput", SUBSYSTEM=="misc", TAG+="uaccess", OPTIONS+="static_node=uinput"\n',
