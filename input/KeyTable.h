@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 
@@ -31,6 +32,31 @@ std::optional<std::uint32_t> keysymOf(std::uint16_t key);
 std::optional<std::uint32_t> characterKeysym(std::uint16_t key);
 // Whether a key change is a shortcut's letter: a letter or digit pressed with Control, Alt or Super.
 std::optional<std::uint32_t> shortcutKeysym(const KeyChange& change);
+
+// The key each held key went down as, where a layout chose another for it, so that its release
+// goes to the same key even when the layout changed meanwhile.
+class PressedKeys
+{
+public:
+    std::uint16_t press(std::uint16_t key, std::uint16_t chosen)
+    {
+        m_chosen[key] = chosen;
+        return chosen;
+    }
+    // The key to release: the one it went down as, else itself.
+    std::uint16_t release(std::uint16_t key)
+    {
+        const auto pressed = m_chosen.find(key);
+        if (pressed == m_chosen.end())
+            return key;
+        const std::uint16_t chosen = pressed->second;
+        m_chosen.erase(pressed);
+        return chosen;
+    }
+
+private:
+    std::map<std::uint16_t, std::uint16_t> m_chosen;
+};
 
 // A key of the US layout with its character alone and with Shift: the one place that says which
 // key a letter, a digit or a sign is on.

@@ -126,21 +126,13 @@ std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
 {
     const std::uint16_t code = change.key;
     // The release goes to the key that was pressed, without asking the layout again.
-    if (!change.down) {
-        const auto pressed = m_pressedAs.find(code);
-        if (pressed == m_pressedAs.end())
-            return code;
-        const std::uint16_t chosen = pressed->second;
-        m_pressedAs.erase(pressed);
-        return chosen;
-    }
+    if (!change.down)
+        return m_pressedAs.release(code);
     // A shortcut means its letter: where the layout is known, press the key that gives it.
     const std::optional<std::uint32_t> keysym = input::shortcutKeysym(change);
     if (!keysym || !m_layout)
         return code;
-    const std::uint16_t chosen = m_layout(*keysym).value_or(code);
-    m_pressedAs[code] = chosen;
-    return chosen;
+    return m_pressedAs.press(code, m_layout(*keysym).value_or(code));
 }
 
 void UinputSink::write(libevdev_uinput* device, unsigned type, unsigned code, int value)

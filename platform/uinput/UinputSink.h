@@ -4,13 +4,13 @@
 
 #include "input/EventSink.h"
 #include "input/InputAccess.h"
+#include "input/KeyTable.h"
 #include "input/PointerState.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -59,7 +59,7 @@ private:
     UinputDevice m_keyboard;
     LayoutLookup m_layout;
     // Keys pressed as another key of the layout, by their own code: their release follows.
-    std::map<std::uint16_t, std::uint16_t> m_pressedAs;
+    input::PressedKeys m_pressedAs;
     input::SubPixelMotion m_motion;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -83,7 +82,7 @@ private:
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;
     // The key each held key went down as, so that its release goes to the same one.
-    std::unordered_map<std::uint16_t, std::uint16_t> m_pressedAs;
+    input::PressedKeys m_pressedAs;
 };
 
 void EiLink::dispatch()
@@ -168,20 +167,12 @@ ei_device* EiLink::deviceWith(ei_device_capability capability) const
 
 std::uint16_t EiLink::keyFor(std::uint16_t key, bool down, std::optional<std::uint32_t> keysym)
 {
-    if (!down) {
-        const auto pressed = m_pressedAs.find(key);
-        if (pressed == m_pressedAs.end())
-            return key;
-        const std::uint16_t chosen = pressed->second;
-        m_pressedAs.erase(pressed);
-        return chosen;
-    }
+    if (!down)
+        return m_pressedAs.release(key);
     // A keysym is looked for in the desktop's own keymap; its key table code where it has none.
     if (!keysym || !m_layout->layout)
         return key;
-    const std::uint16_t chosen = m_layout->layout->keyFor(*keysym).value_or(key);
-    m_pressedAs[key] = chosen;
-    return chosen;
+    return m_pressedAs.press(key, m_layout->layout->keyFor(*keysym).value_or(key));
 }
 
 bool EiLink::post(const input::Event& event)
