@@ -49,6 +49,7 @@ QString usageText()
     return QStringLiteral(
                "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
                "                 [--show-link] [--verbose]\n"
+               "       quillmote --allow N | --deny N\n"
                "\n"
                "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
                "the six-digit code it shows, and drives the pointer and keyboard.\n"
@@ -70,6 +71,9 @@ QString usageText()
                "                     secret, and its QR code (else its address alone)\n"
                "  --verbose          trace what each part does on standard error (see\n"
                "                     QT_LOGGING_RULES for a part alone)\n"
+               "  --allow N          let the new device of the running server's request N pair\n"
+               "                     (the request is printed when the device sends the code)\n"
+               "  --deny N           refuse it\n"
                "  --help             show this text\n"
                "  --version          show the version\n")
         .arg(QUILLMOTE_DEFAULT_PORT)
@@ -93,6 +97,17 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.verbose = true;
         } else if (argument == QLatin1String("--show-link")) {
             line.showLink = true;
+        } else if (const std::optional<QString> answer = optionValue(arguments, i, u"--allow"),
+                   denial = answer ? std::nullopt : optionValue(arguments, i, u"--deny");
+                   answer || denial) {
+            const QString& value = answer ? *answer : *denial;
+            bool ok = false;
+            line.request = value.toInt(&ok);
+            if (!ok || line.request <= 0)
+                return {std::nullopt, QStringLiteral("%1 needs the number of a request")
+                                          .arg(answer ? QLatin1String("--allow") : QLatin1String("--deny"))};
+            line.action = CommandLine::Action::Answer;
+            line.allow = answer.has_value();
         } else if (const std::optional<QString> portValue = optionValue(arguments, i, u"--port")) {
             if (portValue->isNull())
                 return {std::nullopt, QStringLiteral("--port needs a port number")};

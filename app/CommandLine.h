@@ -20,8 +20,11 @@ struct InputChoice
 
 struct CommandLine
 {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, Help, Version, Answer };
     Action action = Action::Run;
+    // Answer: the running server's question about a new device, by its number (--allow, --deny).
+    int request = 0;
+    bool allow = false;
     bool headless = false;
     // Started at login: the tray icon only, no window (unless there is no tray).
     bool minimized = false;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/HeadlessConsole.h"
 
+#include "server/DeviceApproval.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -16,9 +17,22 @@ constexpr std::chrono::minutes failureReportInterval{1};
 }
 
 HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
-                                 web::WebRemote* webRemote, bool showLink)
+                                 web::WebRemote* webRemote, bool showLink, DeviceApproval* approval)
     : m_gate(gate), m_lastStatus(status.connectionStatus())
 {
+    if (approval) {
+        connect(approval, &DeviceApproval::requested, this, [](const DeviceApproval::Request& request) {
+            console::line(QStringLiteral("Allow %1 to control this computer? It sent the right code. "
+                                         "Answer within %2 s: quillmote --allow %3 (or --deny %3)")
+                              .arg(request.description())
+                              .arg(DeviceApproval::answerWithinMs / 1000)
+                              .arg(request.id));
+        });
+        connect(approval, &DeviceApproval::settled, this, [](int id, bool allowed) {
+            console::line(allowed ? QStringLiteral("Request %1: allowed").arg(id)
+                                  : QStringLiteral("Request %1: refused").arg(id));
+        });
+    }
     if (webRemote) {
         connect(webRemote, &web::WebRemote::listening, this, [](quint16 port) {
             console::line(QStringLiteral("Browser remote listening on port %1").arg(port));

@@ -11,6 +11,7 @@
 
 namespace quillmote {
 
+class DeviceApproval;
 class PairingGate;
 class RemoteServer;
 class ServerStatus;
@@ -26,8 +27,10 @@ class HeadlessConsole : public QObject
 public:
     // With a browser remote, also its port and address when it listens; with showLink its link,
     // secret included, and the link's QR code instead.
+    // With an approval, each question about a new device and how to answer it.
     HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
-                    web::WebRemote* webRemote = nullptr, bool showLink = false);
+                    web::WebRemote* webRemote = nullptr, bool showLink = false,
+                    DeviceApproval* approval = nullptr);
 
 private:
     void reportFailures();

@@ -11,7 +11,9 @@
 #include "platform/desktop/GnomeKeybindings.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
+#include "server/DeviceApproval.h"
 #include "server/HostAddresses.h"
+#include "server/NeighbourTable.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -90,6 +92,8 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
     }
     services->makeActions(desktop, toolFolders);
     services->m_gate = std::make_unique<PairingGate>(stored);
+    services->m_devices = std::make_unique<KnownDevices>(stored);
+    services->m_approval = std::make_unique<DeviceApproval>(*services->m_devices, &linkLayerAddressOf);
     services->m_server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
         .gate = *services->m_gate,
         .advertiserFactory = &avahi::createAdvertiser,
@@ -97,8 +101,9 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         .unpairedConnectionLimit = 0,
         .port = choosePort(line.port, stored, Settings::Key::Port, PortChoice::preferred()),
     });
-    services->m_dispatcher = std::make_unique<CommandDispatcher>(
-        *services->m_server, *services->m_gate, services->m_input.get(), services->m_actions.get());
+    services->m_dispatcher =
+        std::make_unique<CommandDispatcher>(*services->m_server, *services->m_gate, services->m_input.get(),
+                                            services->m_actions.get(), services->m_approval.get());
     services->m_receiveLoop =
         std::make_unique<ReceiveLoop>(*services->m_server, *services->m_gate, *services->m_dispatcher);
     services->m_status = std::make_unique<ServerStatus>(*services->m_server, *services->m_gate);
@@ -144,6 +149,7 @@ Services::~Services()
     m_server.reset();
     m_receiveLoop.reset();
     m_dispatcher.reset();
+    m_approval.reset();
     m_actions.reset();
     m_input.reset();
 }

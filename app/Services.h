@@ -14,6 +14,8 @@
 namespace quillmote {
 
 class CommandDispatcher;
+class DeviceApproval;
+class KnownDevices;
 class PairingGate;
 class ReceiveLoop;
 class RemoteServer;
@@ -50,6 +52,7 @@ public:
     input::InputAccess& access() { return *m_access; }
     host::HostAddresses& addresses() { return *m_addresses; }
     PairingGate& gate() { return *m_gate; }
+    DeviceApproval& approval() { return *m_approval; }
     RemoteServer& server() { return *m_server; }
     ServerStatus& status() { return *m_status; }
     web::WebRemote& webRemote() { return *m_webRemote; }
@@ -63,6 +66,8 @@ private:
     std::unique_ptr<input::InputAccess> m_access;
     std::unique_ptr<host::HostAddresses> m_addresses;
     std::unique_ptr<PairingGate> m_gate;
+    std::unique_ptr<KnownDevices> m_devices;
+    std::unique_ptr<DeviceApproval> m_approval;
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;
     std::unique_ptr<input::InputController> m_input;

@@ -5,10 +5,11 @@
 #include "app/HeadlessConsole.h"
 #include "app/Services.h"
 #include "app/SignalWatcher.h"
+#include "app/SingleInstance.h"
 #include "app/Translations.h"
-#include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayApplication.h"
+#include "server/DeviceApproval.h"
 #include "server/RemoteServer.h"
 #include "util/Console.h"
 #include "util/Log.h"
@@ -51,6 +52,36 @@ std::unique_ptr<Services> createServices(const CommandLine& line)
     return services;
 }
 
+// "allow N" and "deny N" from `quillmote --allow N` answer the server's question about a new device.
+void answerRequests(SingleInstance& instance, DeviceApproval& approval)
+{
+    instance.setHandler([&approval](QByteArrayView request) -> QByteArray {
+        const QList<QByteArray> words = request.toByteArray().split(' ');
+        bool ok = false;
+        const int number = words.size() == 2 ? words[1].toInt(&ok) : 0;
+        if (!ok || (words[0] != "allow" && words[0] != "deny"))
+            return {};
+        const bool allow = words[0] == "allow";
+        if (!approval.answer(number, allow))
+            return "no such request: it was answered, or waited too long";
+        return allow ? "allowed" : "refused";
+    });
+}
+
+int answerRequest(int argc, char* argv[], const CommandLine& line)
+{
+    QCoreApplication app(argc, argv);
+    SingleInstance instance;
+    const std::optional<QByteArray> reply =
+        instance.request(QByteArray(line.allow ? "allow " : "deny ") + QByteArray::number(line.request));
+    if (!reply) {
+        printError(QStringLiteral("no Quillmote of this user is running here"));
+        return 1;
+    }
+    std::printf("%s\n", reply->constData());
+    return *reply == "allowed" || *reply == "refused" ? 0 : 1;
+}
+
 int runHeadless(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
@@ -58,11 +89,16 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
     const std::unique_ptr<Services> services = createServices(line);
     if (!services)
         return 2;
+    SingleInstance instance;
+    if (!instance.listen())
+        console::line(
+            QStringLiteral("Could not claim the single-instance socket; --allow cannot reach this server."));
+    answerRequests(instance, services->approval());
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote(),
-                            line.showLink);
+                            line.showLink, &services->approval());
     services->server().start();
     return QCoreApplication::exec();
 }
@@ -76,7 +112,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ui::applicationIcon());
 
-    ui::SingleInstance instance;
+    SingleInstance instance;
     if (instance.notifyRunning()) {
         console::line(QStringLiteral("Quillmote is already running; its window was brought back."));
         return 0;
@@ -106,7 +142,8 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .quit = quit,
         .webRemote = &services->webRemote(),
     });
-    QObject::connect(&instance, &ui::SingleInstance::activationRequested, &trayApplication,
+    answerRequests(instance, services->approval());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &trayApplication,
                      [&trayApplication] { trayApplication.mainWindow().reopen(); });
     trayApplication.launch(line.minimized);
     return QApplication::exec();
@@ -132,6 +169,8 @@ int main(int argc, char* argv[])
         std::printf("quillmote %s\n", QUILLMOTE_VERSION);
         return 0;
     }
+    if (line.action == CommandLine::Action::Answer)
+        return answerRequest(argc, argv, line);
 
     // A closed standard output (say, piped into a reader that has exited) must not end the
     // server; a failed write of a console line is simply lost.

@@ -6,6 +6,7 @@
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
 #include "protocol/SystemCommands.h"
+#include "server/DeviceApproval.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "util/Log.h"
@@ -109,15 +110,25 @@ QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
 }
 
 CommandDispatcher::CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,
-                                     actions::DesktopActions* actions)
-    : m_server(&server), m_gate(gate), m_input(input), m_actions(actions)
+                                     actions::DesktopActions* actions, DeviceApproval* approval)
+    : m_server(&server), m_gate(gate), m_input(input), m_actions(actions), m_approval(approval)
 {
+    if (!m_approval)
+        return;
+    // A removed device is cut off at once.
+    connect(m_approval, &DeviceApproval::revoked, this, [this](const QList<quint64>& connections) {
+        for (const quint64 connection : connections) {
+            m_gate.unpair(connection);
+            if (m_server)
+                m_server->shutDown(connection);
+        }
+    });
 }
 
-QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message)
+QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message, Deferral* deferral)
 {
     if (message.startsWith(pairKeyword))
-        return pairWith(peer, message.mid(pairKeyword.size()));
+        return pairWith(peer, message.mid(pairKeyword.size()), deferral);
     if (!m_gate.isPaired(peer.identity)) {
         qCDebug(lcProtocol).noquote()
             << peer.identity << "not paired: ignored" << message.size() << "characters";
@@ -153,6 +164,8 @@ QString CommandDispatcher::dispatchCommand(const Peer& peer, QStringView message
 void CommandDispatcher::connectionEnded(const Peer& peer)
 {
     m_gate.unpair(peer.identity);
+    if (m_approval)
+        m_approval->forget(peer.identity);
     if (m_input)
         m_input->forget(peer.identity);
     if (m_buttonHolder != peer.identity)
@@ -162,13 +175,32 @@ void CommandDispatcher::connectionEnded(const Peer& peer)
         m_input->mouseUp();
 }
 
-QString CommandDispatcher::pairWith(const Peer& peer, QStringView code)
+QString CommandDispatcher::pairWith(const Peer& peer, QStringView code, Deferral* deferral)
 {
     if (!m_server)
         return {};
-    if (!m_gate.pairWithCode(peer.identity, peer.address, code))
+    if (!m_gate.checkCode(peer.identity, peer.address, code))
         return QStringLiteral("PAIR_FAILED");
-    return pairedReply(m_server->linkLayerAddress());
+    const auto succeed = [this, peer] {
+        m_gate.pair(peer.identity, peer.address);
+        return pairedReply(m_server->linkLayerAddress());
+    };
+    if (!m_approval)
+        return succeed();
+    const auto answered = [this, peer, succeed, reply = deferral ? deferral->reply : nullptr](bool allowed) {
+        if (m_server)
+            reply(allowed ? succeed() : QStringLiteral("PAIR_FAILED"));
+    };
+    switch (m_approval->admit(peer, deferral ? std::function<void(bool)>(answered) : nullptr)) {
+    case DeviceApproval::Verdict::Allowed:
+        return succeed();
+    case DeviceApproval::Verdict::Waiting:
+        deferral->deferred = true;
+        return {};
+    case DeviceApproval::Verdict::Refused:
+        break;
+    }
+    return QStringLiteral("PAIR_FAILED");
 }
 
 QString CommandDispatcher::pairedReply(const QString& linkLayerAddress)

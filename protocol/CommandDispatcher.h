@@ -11,11 +11,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace quillmote {
 
+class DeviceApproval;
 class PairingGate;
 class RemoteServer;
 namespace input {
@@ -32,18 +34,27 @@ class CommandDispatcher : public QObject
 {
     Q_OBJECT
 public:
+    // A reply that comes later: a new device's pairing waits for the user's answer.
+    struct Deferral
+    {
+        std::function<void(const QString& reply)> reply;
+        bool deferred = false; // set when `reply` will be called
+    };
+
     // Without an input controller the pointer and keyboard commands, and without desktop actions
-    // the system and application commands, are ignored like unknown ones.
+    // the system and application commands, are ignored like unknown ones; without an approval
+    // every device pairs with the code.
     CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,
-                      actions::DesktopActions* actions);
+                      actions::DesktopActions* actions, DeviceApproval* approval = nullptr);
 
     // A read cut into the commands it holds: each piece runs from one keyword to the next,
     // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
     // keyword is a piece of its own. A read with one command is one piece, unchanged.
     static QList<QStringView> splitCommands(QStringView message);
     // The reply to one message from a peer, whatever carries it; empty means that nothing is sent.
-    QString dispatchCommand(const Peer& peer, QStringView message);
-    QString pairWith(const Peer& peer, QStringView code);
+    // Without a deferral, a pairing that would wait for the user's answer fails.
+    QString dispatchCommand(const Peer& peer, QStringView message, Deferral* deferral = nullptr);
+    QString pairWith(const Peer& peer, QStringView code, Deferral* deferral = nullptr);
     // The reply to a pairing that succeeded, by code or by the browser's proof: the client
     // learns the host's link-layer address from it.
     static QString pairedReply(const QString& linkLayerAddress);
@@ -57,6 +68,7 @@ private:
     PairingGate& m_gate;
     input::InputController* m_input;
     actions::DesktopActions* m_actions;
+    DeviceApproval* m_approval;
     // The connection whose MOUSE_DOWN holds the left button, or 0.
     quint64 m_buttonHolder = 0;
     console::RepeatedLines m_repeatedLines;

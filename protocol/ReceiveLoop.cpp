@@ -134,10 +134,18 @@ void ReceiveLoop::serve(quint64 identity)
     const std::shared_ptr<Connection> connection = reader.connection;
     // The replies to what one turn handles leave in one write.
     QByteArray replies;
-    for (int handled = 0; handled < commandsPerTurn && !reader.commands.empty(); ++handled) {
+    // A pairing that waits for the user's answer holds the connection's later commands back.
+    CommandDispatcher::Deferral deferral{
+        [loop = QPointer<ReceiveLoop>(this), identity](const QString& reply) {
+            if (loop)
+                loop->resume(identity, reply);
+        },
+    };
+    for (int handled = 0; handled < commandsPerTurn && !reader.commands.empty() && !deferral.deferred;
+         ++handled) {
         const QStringView command = reader.commands.front();
         reader.commands.pop_front();
-        appendUtf8(replies, m_dispatcher.dispatchCommand(connection->peer(), command));
+        appendUtf8(replies, m_dispatcher.dispatchCommand(connection->peer(), command, &deferral));
     }
     if (!m_server)
         return;
@@ -145,6 +153,10 @@ void ReceiveLoop::serve(quint64 identity)
         reader.texts.clear();
     if (!replies.isEmpty())
         connection->send(replies);
+    if (deferral.deferred) {
+        reader.awaiting = true;
+        return;
+    }
     if (reader.commands.empty() && reader.endLine)
         takeCarry(reader); // the stream ended: what was carried is all there is
     if (!reader.commands.empty()) {
@@ -165,6 +177,17 @@ void ReceiveLoop::serve(quint64 identity)
         return;
     }
     receiveNext(connection);
+}
+
+void ReceiveLoop::resume(quint64 identity, const QString& reply)
+{
+    const auto it = m_readers.find(identity);
+    if (it == m_readers.end() || !std::exchange(it->awaiting, false))
+        return;
+    QByteArray bytes;
+    appendUtf8(bytes, reply);
+    it->connection->send(bytes);
+    serve(identity);
 }
 
 void ReceiveLoop::finish(quint64 identity)

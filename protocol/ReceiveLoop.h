@@ -60,6 +60,8 @@ private:
         std::deque<QStringView> commands;
         std::optional<QString> endLine;
         bool queued = false;
+        // Not read from, nor served, until the pending reply has gone out.
+        bool awaiting = false;
     };
 
     void onRead(const std::shared_ptr<Connection>& connection, const QByteArray& data, bool isComplete,
@@ -67,6 +69,7 @@ private:
     void absorb(Reader& reader, const QByteArray& data);
     void takeCarry(Reader& reader);
     void serve(quint64 identity);
+    void resume(quint64 identity, const QString& reply);
     void finish(quint64 identity);
     void queue(Reader& reader);
     void drain();

@@ -30,6 +30,14 @@ void PairingGate::drawNewPairingCode()
 
 bool PairingGate::pairWithCode(quint64 connection, const QHostAddress& source, QStringView code)
 {
+    if (!checkCode(connection, source, code))
+        return false;
+    pair(connection, source);
+    return true;
+}
+
+bool PairingGate::checkCode(quint64 connection, const QHostAddress& source, QStringView code)
+{
     // A throttled attempt is refused without looking at the code, so waiting is the only way on.
     const bool checked = m_throttle.allows(source);
     const bool placed = m_pairingCode != QLatin1String(placeholderCode);
@@ -41,7 +49,6 @@ bool PairingGate::pairWithCode(quint64 connection, const QHostAddress& source, Q
         notePairingFailure();
         return false;
     }
-    pair(connection, source);
     return true;
 }
 

@@ -43,6 +43,10 @@ public:
     // Pairs the connection when the text begins with the code and the throttle lets the source
     // have it checked.
     bool pairWithCode(quint64 connection, const QHostAddress& source, QStringView code);
+    // Whether the text begins with the code and the throttle let the source have it checked; the
+    // connection is not paired yet (pair() does that).
+    bool checkCode(quint64 connection, const QHostAddress& source, QStringView code);
+    void pair(quint64 connection, const QHostAddress& source);
     // Pairs the connection when `check` (a proof that cannot be guessed, such as an answer to a
     // challenge) holds. It is run only when the source's own limit allows; a wrong proof slows that
     // source but never draws on the code's shared budget, so it pairs even during an attack.
@@ -66,7 +70,6 @@ Q_SIGNALS:
     void pairedCountChanged(int count);
 
 private:
-    void pair(quint64 connection, const QHostAddress& source);
     void setPairingCode(const QString& code);
     void updateFailedPairingAttempts();
 

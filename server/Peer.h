@@ -15,6 +15,9 @@ struct Peer
     // address can be reused, an identity never.
     quint64 identity = 0;
     QHostAddress address;
+    // What the user is shown about the client when it asks to pair (a browser's name); empty for
+    // the phone app.
+    QString name = {};
 };
 
 // The next identity, for a connection of any kind.

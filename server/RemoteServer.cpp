@@ -138,6 +138,12 @@ void RemoteServer::admit(const std::shared_ptr<OpenConnection>& connection)
     m_openConnections.insert(connection->peer().identity, connection);
 }
 
+void RemoteServer::shutDown(quint64 identity)
+{
+    if (const std::shared_ptr<OpenConnection> connection = m_openConnections.take(identity).lock())
+        connection->shutdown();
+}
+
 void RemoteServer::dropLongestIdleUnpaired()
 {
     // A flood of idle connections that never pair must not use up the descriptors that a

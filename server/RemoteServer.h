@@ -57,6 +57,8 @@ public:
     // Counts an open connection, of any kind, against the bound on those that have not paired;
     // at the bound the longest-idle of them is shut down first. Held weakly.
     void admit(const std::shared_ptr<OpenConnection>& connection);
+    // Ends an open connection from our side, of any kind.
+    void shutDown(quint64 identity);
 
 Q_SIGNALS:
     // The code is placed and the listener is being set up.

@@ -108,6 +108,8 @@ std::optional<quint16> Settings::port(Key key) const
 
 bool Settings::flag(Key key, bool absent) const
 {
+    if (keys[static_cast<std::size_t>(key)].secret && !isOwn())
+        return absent;
     return QSettings(m_path, QSettings::IniFormat).value(name(key), absent).toBool();
 }
 

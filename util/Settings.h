@@ -25,6 +25,8 @@ public:
         WebPort,
         WebRemote,
         HasCompletedOnboarding,
+        Devices,
+        AskBeforeNewDevice,
     };
     struct KeyInfo
     {
@@ -32,7 +34,7 @@ public:
         QLatin1StringView name; // as stored in the file
         bool secret;            // only trusted from a file and folder of this user
     };
-    static constexpr std::array<KeyInfo, 7> keys{{
+    static constexpr std::array<KeyInfo, 9> keys{{
         {Key::SavedPairingCode, QLatin1StringView("SavedPairingCode"), true},
         {Key::WebRemoteSecret, QLatin1StringView("WebRemoteSecret"), true},
         {Key::PortalRestoreToken, QLatin1StringView("PortalRestoreToken"), true},
@@ -40,6 +42,9 @@ public:
         {Key::WebPort, QLatin1StringView("WebPort"), false},
         {Key::WebRemote, QLatin1StringView("WebRemote"), false},
         {Key::HasCompletedOnboarding, QLatin1StringView("hasCompletedOnboarding"), false},
+        // Who may pair without being asked about, and whether anyone is asked at all.
+        {Key::Devices, QLatin1StringView("Devices"), true},
+        {Key::AskBeforeNewDevice, QLatin1StringView("AskBeforeNewDevice"), true},
     }};
     static constexpr QLatin1StringView name(Key key) { return keys[static_cast<std::size_t>(key)].name; }
 
@@ -71,6 +76,7 @@ public:
     std::optional<QString> text(Key key) const;
     // A port setting; nothing when absent, and when it is not a port number (said on the console).
     std::optional<quint16> port(Key key) const;
+    // A flag; `absent` when it is not stored, and when it is secret and the file is not ours.
     bool flag(Key key, bool absent) const;
 
     Saved write(Key key, const QVariant& value) const;

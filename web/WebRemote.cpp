@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QNetworkRequest>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -101,12 +102,36 @@ private:
     bool m_done = false;
 };
 
+// "Firefox on Android": what the user is asked about, made of known words only, so that a
+// crafted User-Agent cannot put text of its own in front of the user.
+QString browserName(QByteArrayView userAgent)
+{
+    const auto has = [userAgent](const char* word) { return userAgent.contains(QByteArrayView(word)); };
+    const char* browser = has("Firefox/") || has("FxiOS/")    ? "Firefox"
+                          : has("SamsungBrowser/")            ? "Samsung Internet"
+                          : has("Edg/") || has("EdgA/")       ? "Edge"
+                          : has("Chrome/") || has("CriOS/")   ? "Chrome"
+                          : has("Safari/") && has("Version/") ? "Safari"
+                                                              : "A browser";
+    const char* system = has("Android")               ? "Android"
+                         : has("iPhone")              ? "iPhone"
+                         : has("iPad")                ? "iPad"
+                         : has("CrOS")                ? "ChromeOS"
+                         : has("Windows")             ? "Windows"
+                         : has("Macintosh")           ? "macOS"
+                         : has("Linux") || has("X11") ? "Linux"
+                                                      : nullptr;
+    return system ? QStringLiteral("%1 on %2").arg(QLatin1String(browser), QLatin1String(system))
+                  : QLatin1String(browser);
+}
+
 // One WebSocket of a page.
 class WebSession : public OpenConnection
 {
 public:
     WebSession(QWebSocket* socket, QByteArray challenge)
-        : m_peer{nextConnectionIdentity(), plainAddress(socket->peerAddress())},
+        : m_peer{nextConnectionIdentity(), plainAddress(socket->peerAddress()),
+                 browserName(socket->request().rawHeader("User-Agent"))},
           m_socket(socket, &deleteLaterDeleter), m_challenge(std::move(challenge)),
           m_lastActivity(Clock::now())
     {
@@ -386,7 +411,16 @@ void WebRemote::handleMessage(quint64 identity, const QString& message)
                 : throttled ? QStringLiteral("PAIR_THROTTLED")
                             : QStringLiteral("PAIR_FAILED");
     } else {
-        reply = m_dispatcher.dispatchCommand(session.peer(), message);
+        CommandDispatcher::Deferral deferral{
+            [this, identity](const QString& later) {
+                if (const std::shared_ptr<WebSession> waiting = m_sessions.value(identity))
+                    waiting->send(later);
+            },
+        };
+        reply = m_dispatcher.dispatchCommand(session.peer(), message, &deferral);
+        // The page tells its user to answer on the computer; the phone app has no such word.
+        if (deferral.deferred)
+            reply = QStringLiteral("PAIR_PENDING");
     }
     // The session may have ended while the command ran (a search spins the event loop).
     if (!reply.isEmpty() && m_sessions.contains(session.peer().identity))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "app/Translations.h"
 #include "app/ui/DashboardView.h"
 #include "app/ui/LoginStart.h"
@@ -9,7 +10,6 @@
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/PermissionRow.h"
 #include "app/ui/ServiceNotice.h"
-#include "app/ui/SingleInstance.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrayPanelView.h"
 #include "app/ui/WebRemoteCard.h"
@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -252,18 +253,18 @@ private Q_SLOTS:
         QVERIFY(dashboard.loginStartNote()->isHidden());
     }
 
-    void singleInstance_secondLaunchShowsTheFirst_inAPrivateFolder()
+    void singleInstance_secondLaunchShowsTheFirst_answersRequests_inAPrivateFolder()
     {
         QTemporaryDir tmp;
         const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        const QByteArray oldTmp = qgetenv("TMPDIR");
+        const QByteArray cache = qgetenv("XDG_CACHE_HOME");
         qunsetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", tmp.path().toUtf8());
+        qputenv("XDG_CACHE_HOME", tmp.path().toUtf8());
         const auto restore = qScopeGuard([&] {
             qputenv("XDG_RUNTIME_DIR", runtime);
-            qputenv("TMPDIR", oldTmp);
+            qputenv("XDG_CACHE_HOME", cache);
         });
-        const QString folder = tmp.filePath(QStringLiteral("quillmote-%1").arg(getuid()));
+        const QString folder = tmp.filePath(QStringLiteral("quillmote"));
         {
             SingleInstance first;
             QVERIFY(!first.notifyRunning(200));
@@ -272,30 +273,32 @@ private Q_SLOTS:
             QCOMPARE(stat(QFile::encodeName(folder).constData(), &st), 0);
             QCOMPARE(st.st_mode & 0777, 0700u);
             QSignalSpy shown(&first, &SingleInstance::activationRequested);
+            first.setHandler([](QByteArrayView request) {
+                return request == "allow 3" ? QByteArray("allowed") : QByteArray();
+            });
             SingleInstance second;
             QVERIFY(second.notifyRunning());
             QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
             QVERIFY(!second.listen());
+            // What --allow sends, answered on the event loop; the blocking client is the program's.
+            QLocalSocket client;
+            client.connectToServer(first.name());
+            QVERIFY(client.waitForConnected(1000));
+            client.write("allow 3\n");
+            QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), 2000);
+            QCOMPARE(client.readLine(), QByteArray("allowed\n"));
         }
         if (getuid() != 0) {
             if (qgetenv("CI") == "true")
-                QFAIL("needs root to plant another user's socket");
-            QSKIP("needs root to plant another user's socket");
+                QFAIL("needs root to plant another user's folder");
+            QSKIP("needs root to plant another user's folder");
         }
-        // Another user's socket in the fallback place is neither obeyed nor replaced; the
-        // instances find each other without it.
-        QVERIFY(QDir(folder).removeRecursively());
-        QLocalServer planted;
-        QVERIFY(planted.listen(folder));
+        // Another user's folder in the fallback place is neither obeyed nor used; each launch
+        // then runs on its own rather than talk to a stranger.
+        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
         QCOMPARE(chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
         SingleInstance first;
-        QVERIFY(!first.notifyRunning(200));
-        QVERIFY(first.listen());
-        QSignalSpy shown(&first, &SingleInstance::activationRequested);
-        SingleInstance second;
-        QVERIFY(second.notifyRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
-        QVERIFY(QFileInfo::exists(folder));
+        QVERIFY(first.name().isEmpty() && !first.listen() && !first.notifyRunning(200));
     }
 
     void commandLine_data()

@@ -105,6 +105,63 @@ private Q_SLOTS:
         spinEventLoop(100);
         QCOMPARE(input.events().size(), pressed.size() + 3);
     }
+
+    void newDevice_pairsOnlyOnceAllowed_knownAtOnce_removedOrUnansweredRefused()
+    {
+        ControllerFixture input;
+        ServerFixture f(&steady_clock::now, &input.controller, {}, true);
+        f.server->start();
+        QList<DeviceApproval::Request> asked;
+        connect(&f.approval, &DeviceApproval::requested, this,
+                [&asked](const DeviceApproval::Request& request) { asked << request; });
+        LoopbackClient phone(f.port(), "127.0.3.1"), sameDevice(f.port(), "127.0.3.1");
+        QCOMPARE(phone.exchange("PAIR:000000"), QByteArray("PAIR_FAILED")); // a wrong code asks nobody
+        // The right code waits for the answer; commands sent meanwhile wait behind it.
+        phone.send(f.pairCommand());
+        QVERIFY(phone.staysSilent());
+        sameDevice.send(f.pairCommand());
+        QVERIFY(sameDevice.staysSilent(100));
+        phone.send("MOVE:1,1");
+        QCOMPARE(asked.size(), 1); // one question per device
+        QCOMPARE(asked[0].description(), QStringLiteral("Phone app (127.0.3.1)"));
+        QCOMPARE(f.gate.pairedCount(), 0);
+        QVERIFY(f.approval.answer(asked[0].id, true));
+        QVERIFY(!f.approval.answer(asked[0].id, true));
+        QByteArray replies = phone.receive();
+        if (replies == f.pairedReply())
+            replies += phone.receive();
+        QCOMPARE(replies, f.pairedReply() + "ACK_MOVE");
+        QCOMPARE(sameDevice.receive(), f.pairedReply());
+        // Known from now on, also to a server that reads the same settings.
+        QCOMPARE(LoopbackClient(f.port(), "127.0.3.1").exchange(f.pairCommand()), f.pairedReply());
+        QCOMPARE(KnownDevices(f.settings).devices().size(), 1);
+        // Removed: cut off at once, and asked about again.
+        QVERIFY(f.devices.remove(QStringLiteral("127.0.3.1")));
+        QVERIFY(phone.isEndedByServer() && sameDevice.isEndedByServer());
+        LoopbackClient back(f.port(), "127.0.3.1");
+        QVERIFY(back.exchange(f.pairCommand(), 100).isEmpty());
+        QCOMPARE(asked.size(), 2);
+        // Refused by the user, or not answered within the bound.
+        LoopbackClient refused(f.port(), "127.0.3.2");
+        refused.send(f.pairCommand());
+        QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 3, 2000);
+        QVERIFY(f.approval.answer(asked[2].id, false));
+        QCOMPARE(refused.receive(), QByteArray("PAIR_FAILED"));
+        QCOMPARE(back.receive(3000), QByteArray("PAIR_FAILED")); // never answered
+        // A flood of new devices with the code asks a bounded number of questions.
+        std::vector<std::unique_ptr<LoopbackClient>> flood;
+        for (int i = 0; i < DeviceApproval::maxRequests + 2; ++i) {
+            flood.push_back(std::make_unique<LoopbackClient>(
+                f.port(), qPrintable(QStringLiteral("127.0.4.%1").arg(i + 1))));
+            flood.back()->send(f.pairCommand());
+        }
+        QCOMPARE(flood.back()->receive(), QByteArray("PAIR_FAILED"));
+        QCOMPARE(f.approval.requests().size(), DeviceApproval::maxRequests);
+        // Asking switched off: a new device pairs and is listed.
+        f.devices.setAsksAboutNewDevices(false);
+        QCOMPARE(LoopbackClient(f.port(), "127.0.5.1").exchange(f.pairCommand()), f.pairedReply());
+        QVERIFY(f.devices.find(QStringLiteral("127.0.5.1")));
+    }
 };
 
 QTEST_GUILESS_MAIN(ReceiveLoopTest)

@@ -4,6 +4,7 @@
 
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
+#include "server/DeviceApproval.h"
 #include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
@@ -24,7 +25,8 @@ namespace quillmote::test {
 struct ServerFixture
 {
     explicit ServerFixture(PairingThrottle::Clock clock = &std::chrono::steady_clock::now,
-                           input::InputController* input = nullptr, PortChoice port = {})
+                           input::InputController* input = nullptr, PortChoice port = {},
+                           bool asksAboutNewDevices = false)
         : gate(settings, std::move(clock))
     {
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
@@ -39,7 +41,8 @@ struct ServerFixture
             .name = QStringLiteral("Test Host"),
             .port = port,
         });
-        dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr);
+        dispatcher = std::make_unique<CommandDispatcher>(*server, gate, input, nullptr,
+                                                         asksAboutNewDevices ? &approval : nullptr);
         receiveLoop = std::make_unique<ReceiveLoop>(*server, gate, *dispatcher);
         status = std::make_unique<ServerStatus>(*server, gate);
     }
@@ -61,6 +64,9 @@ struct ServerFixture
     bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
     PairingGate gate;
+    KnownDevices devices{settings};
+    // Loopback clients stand for devices, each by its address; an answer is waited for 1 s.
+    DeviceApproval approval{devices, [](const QHostAddress&) { return QString(); }, 1000, true};
     std::unique_ptr<RemoteServer> server;
     std::unique_ptr<CommandDispatcher> dispatcher;
     std::unique_ptr<ReceiveLoop> receiveLoop;

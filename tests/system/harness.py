@@ -37,7 +37,7 @@ class Server:
     a Wayland session, and never on this machine's /dev/uinput, unless the test says so."""
 
     def __init__(self, *, args=("--headless", "--input", "none"), prefix=(), env=None, config_home=None, cwd=None,
-                 port="0", show_link=True):
+                 port="0", show_link=True, ask_new_devices=False):
         if show_link and "--headless" in args:
             args = (*args, "--show-link")
         if port is not None and not any(a.startswith("--port") for a in args):
@@ -46,6 +46,13 @@ class Server:
             args = (*args, "--web-port", port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
+        if self._own_config and not ask_new_devices:
+            # Phones made of namespaces pair without a question unless the test is about that.
+            os.makedirs(os.path.join(self.config_home, "Quillmote"), mode=0o700)
+            settings = os.open(os.path.join(self.config_home, "Quillmote", "Quillmote.conf"),
+                               os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+            os.write(settings, b"[General]\nAskBeforeNewDevice=false\n")
+            os.close(settings)
         full_env = {**os.environ, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/quillmote-test-bus",
                     "XDG_CONFIG_HOME": self.config_home, "XDG_SESSION_TYPE": "", "WAYLAND_DISPLAY": "",
                     "QUILLMOTE_UINPUT_DEVICE": "/nonexistent/uinput"}

@@ -15,10 +15,10 @@ import tempfile
 import time
 import unittest
 
-from harness import HERE, Server, main, require
+from harness import BIN, HERE, Server, main, require
 
 SUFFIX = str(os.getpid())
-PAIR_CLIENT = ("import socket,sys;s=socket.create_connection(('127.0.0.1',int(sys.argv[1])),timeout=3);"
+PAIR_CLIENT = ("import socket,sys;s=socket.create_connection((sys.argv[3],int(sys.argv[1])),timeout=3);"
                "s.sendall(sys.argv[2].encode());print(s.recv(256).decode())")
 SERVICE_UP = "^Status: Service advertised$"
 
@@ -57,8 +57,8 @@ class Namespace:
         if address:
             self.ip("addr", "add", address, "dev", name)
 
-    def pair(self, port, code):
-        out = run(*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(port), "PAIR:" + code)
+    def pair(self, port, code, host="127.0.0.1"):
+        out = run(*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(port), "PAIR:" + code, host)
         return out.stdout.decode().strip("\n")
 
     def delete(self):
@@ -142,6 +142,60 @@ class VanishedPhone(unittest.TestCase):
             self.assertIsNotNone(server.wait_for("^连接错误: ", timeout=90), server.lines)
             self.assertLess(time.monotonic() - cut, 75)
             self.assertIsNotNone(server.wait_for("^Status: Waiting for a connection...$", timeout=5))
+
+
+class NewDevices(unittest.TestCase):
+    """The right code from a device that never paired pairs it only once the user allows it."""
+
+    def test_asked_once_allowed_and_remembered_refused_or_left_unanswered(self):
+        require_root_tools()
+        host, phone, other = Namespace("nd-srv"), Namespace("nd-phone"), Namespace("nd-other")
+        for ns in (host, phone, other):
+            self.addCleanup(ns.delete)
+        for dev, ns, mac, net in (("qmnd0", phone, "02:00:00:00:0a:01", "192.0.2"),
+                                  ("qmnd2", other, "02:00:00:00:0a:02", "198.51.100")):
+            peer = dev[:-1] + str(int(dev[-1]) + 1)
+            run("ip", "link", "add", dev, "netns", host.name, "type", "veth", "peer", "name", peer, "netns", ns.name,
+                "address", mac)
+            for side, d, address in ((host, dev, net + ".1/24"), (ns, peer, net + ".2/24")):
+                side.ip("addr", "add", address, "dev", d)
+                side.ip("link", "set", d, "up")
+        runtime = tempfile.mkdtemp(prefix="quillmote-run-")
+        self.addCleanup(shutil.rmtree, runtime, True)
+        env = {"XDG_RUNTIME_DIR": runtime}
+
+        def answer(*args):
+            done = subprocess.run([BIN, *args], env={**os.environ, **env}, capture_output=True, timeout=10)
+            return done.returncode, done.stdout.decode().strip()
+
+        def pair_waiting(ns, address, server):
+            script = (f"import socket,sys;s=socket.create_connection(('{address}',int(sys.argv[1])),timeout=70);"
+                      "s.sendall(sys.argv[2].encode());print(s.recv(256).decode(),flush=True)")
+            client = subprocess.Popen([*ns.exec_prefix(), "/usr/bin/python3", "-c", script, str(server.port),
+                                       "PAIR:" + server.code], stdout=subprocess.PIPE)
+            self.addCleanup(client.wait, 5)
+            self.addCleanup(client.kill)
+            return client
+
+        with Server(prefix=host.exec_prefix(), env=env, ask_new_devices=True) as server:
+            client = pair_waiting(phone, "192.0.2.1", server)
+            asked = server.wait_for(r"^Allow Phone app \(192\.0\.2\.2, 02:00:00:00:0a:01\) to control this computer\? "
+                                    r".* quillmote --allow (\d+) \(or --deny \1\)$")
+            self.assertIsNotNone(asked, server.lines)
+            time.sleep(0.5)
+            self.assertIsNone(client.poll())  # no reply before the answer
+            self.assertEqual(answer("--allow", asked.group(1)), (0, "allowed"))
+            self.assertTrue(client.stdout.readline().startswith(b"PAIR_SUCCESS|"))
+            self.assertTrue(phone.pair(server.port, server.code, "192.0.2.1").startswith("PAIR_SUCCESS|"))  # known
+            refused = pair_waiting(other, "198.51.100.1", server)
+            asked = server.wait_for(r"^Allow Phone app \(198\.51\.100\.2, 02:00:00:00:0a:02\).* --allow (\d+) ")
+            self.assertEqual(answer("--deny", asked.group(1)), (0, "refused"))
+            self.assertEqual(refused.stdout.readline(), b"PAIR_FAILED\n")
+            self.assertEqual(answer("--allow", asked.group(1))[0], 1)  # answered already
+            # Remembered: a server started on the same settings lets the phone pair at once.
+            with Server(prefix=host.exec_prefix(), config_home=server.config_home) as again:
+                self.assertTrue(phone.pair(again.port, again.code, "192.0.2.1").startswith("PAIR_SUCCESS|"))
+        self.assertEqual(answer("--allow", "1")[0], 1)  # nobody to answer
 
 
 class DnsSd(unittest.TestCase):

@@ -49,6 +49,7 @@ private Q_SLOTS:
         QTest::newRow("web switch") << Key::WebRemote << QByteArray("WebRemote=false") << false;
         QTest::newRow("done") << Key::HasCompletedOnboarding << QByteArray("hasCompletedOnboarding=true")
                               << false;
+        QTest::newRow("ask") << Key::AskBeforeNewDevice << QByteArray("AskBeforeNewDevice=false") << true;
     }
     void everyKey_storedUnderItsName_privately_secretsOnlyFromOurFile()
     {
@@ -72,6 +73,7 @@ private Q_SLOTS:
         // Whoever owns the folder could have put a code, a link or a grant of their own there.
         GIVE_AWAY_FOLDER_OR_SKIP(settings);
         QCOMPARE(settings.text(key).has_value(), !secret);
+        QCOMPARE(settings.flag(key, true), secret || value != QLatin1String("false"));
         QCOMPARE(settings.write(key, value + u'9'), Settings::Saved::Foreign);
     }
 

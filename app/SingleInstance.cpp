@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Quillmote developers
-#include "app/ui/SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include "util/Console.h"
 
@@ -13,13 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quillmote::ui {
+namespace quillmote {
 
 namespace {
-constexpr char request[] = "show\n";
-
 // A folder only this user can enter: created 0700, or one that already is that and is ours.
-// Anything else in a shared folder may have been planted by another user.
+// Anything else may have been planted by another user.
 bool isPrivateFolder(const QString& folder)
 {
     const QByteArray path = QFile::encodeName(folder);
@@ -30,25 +28,25 @@ bool isPrivateFolder(const QString& folder)
            (st.st_mode & 077) == 0;
 }
 
-// The session's own runtime folder when there is one (private to the user, gone at logout),
-// else a private per-user folder in the temporary folder. When that folder is not private (another
-// user may have planted it), a name in the kernel's abstract namespace, which needs no folder;
-// the peers' credentials are checked either way.
-QString defaultName(bool* abstract)
+// The session's own runtime folder (private to the user, gone at logout), else a private folder
+// in the user's cache. Never a shared place such as /tmp or the abstract namespace: another user
+// could take the name first, and every launch would then start a server of its own.
+QString defaultName()
 {
-    *abstract = false;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists())
         return runtime + QStringLiteral("/quillmote.socket");
-    const QString folder = QDir::tempPath() + QStringLiteral("/quillmote-%1").arg(::getuid());
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty())
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    QDir().mkpath(cache);
+    const QString folder = cache + QStringLiteral("/quillmote");
     if (isPrivateFolder(folder))
         return folder + QStringLiteral("/instance.socket");
-    console::line(
-        QStringLiteral("%1 is not a folder private to this user; the single-instance socket is kept "
-                       "out of the file system instead.")
-            .arg(folder));
-    *abstract = true;
-    return QStringLiteral("quillmote-instance-%1").arg(::getuid());
+    console::line(QStringLiteral("%1 is not a folder private to this user; a second launch will start "
+                                 "another server, and --allow cannot reach this one.")
+                      .arg(folder));
+    return {};
 }
 
 bool peerIsThisUser(qintptr descriptor)
@@ -61,12 +59,11 @@ bool peerIsThisUser(qintptr descriptor)
 } // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), m_name(name.isEmpty() ? defaultName(&m_abstract) : std::move(name))
+    : QObject(parent), m_name(name.isEmpty() ? defaultName() : std::move(name))
 {
     // Only this user may connect: the socket lives in a per-user place, with per-user rights,
     // and the peer's credentials are checked as well.
-    m_server.setSocketOptions(m_abstract ? QLocalServer::AbstractNamespaceOption
-                                         : QLocalServer::UserAccessOption);
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -76,25 +73,56 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
                 continue;
             }
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains('\n'))
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > maxRequest)
+                        socket->abort();
+                    return;
+                }
+                const QByteArray line = socket->readLine(maxRequest).trimmed();
+                QByteArray reply;
+                if (line == "show") {
                     Q_EMIT activationRequested();
+                    reply = "shown";
+                } else if (m_handler) {
+                    reply = m_handler(line);
+                }
+                socket->write((reply.isEmpty() ? QByteArray("unknown request") : reply) + '\n');
                 socket->disconnectFromServer();
             });
         }
     });
 }
 
+std::optional<QByteArray> SingleInstance::request(QByteArrayView line, int timeoutMs)
+{
+    if (m_name.isEmpty())
+        return std::nullopt;
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs) || !peerIsThisUser(socket.socketDescriptor()))
+        return std::nullopt;
+    socket.write(line.toByteArray() + '\n');
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return std::nullopt;
+    while (!socket.canReadLine() && socket.waitForReadyRead(timeoutMs)) {
+        if (socket.bytesAvailable() > maxRequest)
+            return std::nullopt;
+    }
+    if (!socket.canReadLine())
+        return std::nullopt;
+    return socket.readLine(maxRequest).trimmed();
+}
+
 bool SingleInstance::notifyRunning(int timeoutMs)
 {
     if (m_name.isEmpty())
         return false;
+    // Written is enough: the running instance shows itself whether or not we wait for its word.
     QLocalSocket socket;
-    if (m_abstract)
-        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs) || !peerIsThisUser(socket.socketDescriptor()))
         return false;
-    socket.write(request);
+    socket.write("show\n");
     return socket.waitForBytesWritten(timeoutMs);
 }
 
@@ -104,16 +132,13 @@ bool SingleInstance::listen()
         return false;
     // Listening would silently take the name from a running instance, so ask first.
     QLocalSocket probe;
-    if (m_abstract)
-        probe.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     probe.connectToServer(m_name);
     if (probe.waitForConnected(200) && peerIsThisUser(probe.socketDescriptor()))
         return false;
     probe.abort();
     // Whatever is left is the socket file of an instance that ended without removing it.
-    if (!m_abstract)
-        QLocalServer::removeServer(m_name);
+    QLocalServer::removeServer(m_name);
     return m_server.listen(m_name);
 }
 
-} // namespace quillmote::ui
+} // namespace quillmote
