@@ -3,9 +3,11 @@
 #include "app/Services.h"
 
 #include "actions/DesktopActions.h"
+#include "app/DeviceNotifications.h"
 #include "app/InputBackends.h"
 #include "input/InputController.h"
 #include "platform/avahi/AvahiAdvertiser.h"
+#include "platform/desktop/ActionNotifications.h"
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "platform/desktop/GnomeKeybindings.h"
@@ -141,9 +143,17 @@ void Services::makeActions(const Desktop& desktop, const QStringList& toolFolder
     });
 }
 
+void Services::notifyAboutDevices()
+{
+    m_notifications = std::make_unique<desktop::ActionNotifications>(QDBusConnection::sessionBus());
+    m_deviceNotifications = std::make_unique<DeviceNotifications>(*m_approval, *m_notifications);
+}
+
 // The server goes first: its connections' pending reads refer to the receive loop.
 Services::~Services()
 {
+    m_deviceNotifications.reset();
+    m_notifications.reset();
     m_status.reset();
     m_webRemote.reset();
     m_server.reset();

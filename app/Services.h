@@ -15,6 +15,7 @@ namespace quillmote {
 
 class CommandDispatcher;
 class DeviceApproval;
+class DeviceNotifications;
 class KnownDevices;
 class PairingGate;
 class ReceiveLoop;
@@ -25,6 +26,9 @@ class HostAddresses;
 }
 namespace web {
 class WebRemote;
+}
+namespace desktop {
+class ActionNotifications;
 }
 namespace input {
 class InputAccess;
@@ -53,6 +57,8 @@ public:
     host::HostAddresses& addresses() { return *m_addresses; }
     PairingGate& gate() { return *m_gate; }
     DeviceApproval& approval() { return *m_approval; }
+    // Asks about new devices in desktop notifications as well (the desktop application).
+    void notifyAboutDevices();
     RemoteServer& server() { return *m_server; }
     ServerStatus& status() { return *m_status; }
     web::WebRemote& webRemote() { return *m_webRemote; }
@@ -68,6 +74,8 @@ private:
     std::unique_ptr<PairingGate> m_gate;
     std::unique_ptr<KnownDevices> m_devices;
     std::unique_ptr<DeviceApproval> m_approval;
+    std::unique_ptr<desktop::ActionNotifications> m_notifications;
+    std::unique_ptr<DeviceNotifications> m_deviceNotifications;
     std::unique_ptr<actions::AppCatalogue> m_catalogue;
     std::unique_ptr<actions::UserActivity> m_userActivity;
     std::unique_ptr<input::InputController> m_input;

@@ -141,8 +141,10 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); },
         .quit = quit,
         .webRemote = &services->webRemote(),
+        .approval = &services->approval(),
     });
     answerRequests(instance, services->approval());
+    services->notifyAboutDevices();
     QObject::connect(&instance, &SingleInstance::activationRequested, &trayApplication,
                      [&trayApplication] { trayApplication.mainWindow().reopen(); });
     trayApplication.launch(line.minimized);

@@ -76,6 +76,10 @@
 <context>
     <name>quillmote::ui::DashboardView</name>
     <message>
+        <source>设备…</source>
+        <translation>Devices…</translation>
+    </message>
+    <message>
         <source>配对码</source>
         <comment>Pairing Code Label</comment>
         <translation>Pairing Code</translation>
@@ -277,6 +281,77 @@ sudo systemctl enable --now avahi-daemon</translation>
     <message>
         <source>用手机相机扫描</source>
         <translation>Scan it with a phone's camera</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::DeviceNotifications</name>
+    <message>
+        <source>允许新设备？</source>
+        <translation>Allow a new device?</translation>
+    </message>
+    <message>
+        <source>允许 %1 控制这台电脑？它发来了正确的配对码。</source>
+        <translation>Allow %1 to control this computer? It sent the right pairing code.</translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>拒绝</source>
+        <translation>Deny</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::DeviceRequestNotice</name>
+    <message>
+        <source>允许 %1 控制这台电脑？它发来了正确的配对码。</source>
+        <translation>Allow %1 to control this computer? It sent the right pairing code.</translation>
+    </message>
+    <message>
+        <source>（还有 %1 个设备在等待）</source>
+        <translation> (%1 more waiting)</translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>拒绝</source>
+        <translation>Deny</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::DevicesDialog</name>
+    <message>
+        <source>设备</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>新设备配对前询问</source>
+        <translation>Ask before a new device pairs</translation>
+    </message>
+    <message>
+        <source>发来正确配对码但从未配对过的设备，须在这台电脑上允许后才能控制它。</source>
+        <translation>A device that never paired before must be allowed here before the right code gives it control.</translation>
+    </message>
+    <message>
+        <source>还没有设备用配对码配对过。</source>
+        <translation>No device has paired with the code yet.</translation>
+    </message>
+    <message>
+        <source>%1
+%2 · 上次连接 %3</source>
+        <translation>%1
+%2 · last seen %3</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>移除 %1</source>
+        <translation>Remove %1</translation>
     </message>
 </context>
 </TS>

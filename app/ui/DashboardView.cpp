@@ -4,12 +4,15 @@
 
 #include "app/ui/AddressLabel.h"
 #include "app/ui/Card.h"
+#include "app/ui/DeviceRequestNotice.h"
+#include "app/ui/DevicesDialog.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/LoginStart.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/WebRemoteCard.h"
+#include "server/DeviceApproval.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -92,6 +95,10 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     mainLayout->addWidget(m_serviceNotice);
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
     mainLayout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
+    if (m_context.approval) {
+        m_deviceRequest = new DeviceRequestNotice(*m_context.approval, main);
+        mainLayout->addWidget(m_deviceRequest);
+    }
     buildWarningAndLoginStart(main, mainLayout);
     mainLayout->addStretch();
     if (m_context.webRemote) {
@@ -178,6 +185,18 @@ void DashboardView::buildWarningAndLoginStart(QWidget* parent, QVBoxLayout* layo
         renderLoginStartNote();
     });
     layout->addWidget(m_loginStart, 0, Qt::AlignHCenter);
+    if (m_context.approval) {
+        m_devices = new QPushButton(tr("设备…"), parent);
+        m_devices->setFont(fonts::caption());
+        m_devices->setFlat(true);
+        m_devices->setCursor(Qt::PointingHandCursor);
+        connect(m_devices, &QPushButton::clicked, this, [this] {
+            auto* dialog = new DevicesDialog(m_context.approval->devices(), this);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+        });
+        layout->addWidget(m_devices, 0, Qt::AlignHCenter);
+    }
     m_loginStartNote = new QLabel(parent);
     m_loginStartNote->setFont(fonts::caption());
     m_loginStartNote->setForegroundRole(QPalette::PlaceholderText);

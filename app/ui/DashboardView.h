@@ -16,6 +16,7 @@ class QVBoxLayout;
 
 namespace quillmote::ui {
 
+class DeviceRequestNotice;
 class PairingAttemptsNotice;
 class WebRemoteCard;
 
@@ -59,6 +60,9 @@ public:
     QLabel* closeHint() const { return m_closeHint; }
     QPushButton* quitButton() const { return m_quit; }
     PairingAttemptsNotice* attemptsNotice() const { return m_attempts; }
+    // Null without an approval, like the button that opens the list of devices.
+    DeviceRequestNotice* deviceRequestNotice() const { return m_deviceRequest; }
+    QPushButton* devicesButton() const { return m_devices; }
     QCheckBox* loginStartSwitch() const { return m_loginStart; }
     // Shown while the login start runs a program in a build folder.
     QLabel* loginStartNote() const { return m_loginStartNote; }
@@ -95,6 +99,8 @@ private:
     QLabel* m_closeHint;
     QPushButton* m_quit;
     PairingAttemptsNotice* m_attempts;
+    DeviceRequestNotice* m_deviceRequest = nullptr;
+    QPushButton* m_devices = nullptr;
     QCheckBox* m_loginStart;
     QLabel* m_loginStartNote;
     QLabel* m_address;

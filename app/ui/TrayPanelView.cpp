@@ -4,6 +4,7 @@
 
 #include "app/ui/AddressLabel.h"
 #include "app/ui/Card.h"
+#include "app/ui/DeviceRequestNotice.h"
 #include "app/ui/Fonts.h"
 #include "app/ui/PairingAttemptsNotice.h"
 #include "app/ui/ServiceNotice.h"
@@ -46,6 +47,8 @@ TrayPanelView::TrayPanelView(ViewContext context, std::function<void()> showMain
     layout->addWidget(new ServiceNotice(m_context.server, this));
     m_attempts = new PairingAttemptsNotice(m_context.gate, this);
     layout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
+    if (m_context.approval)
+        layout->addWidget(new DeviceRequestNotice(*m_context.approval, this));
     layout->addWidget(makeDivider(this));
     buildPermissionLines(layout);
     m_quit = new QPushButton(tr("退出", "Quit Button"), this);

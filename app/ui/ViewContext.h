@@ -10,6 +10,7 @@
 
 namespace quillmote {
 
+class DeviceApproval;
 class PairingGate;
 class RemoteServer;
 class ServerStatus;
@@ -43,6 +44,8 @@ struct ViewContext
     std::function<void()> quit;
     // The browser remote, whose link the dashboard shows; none in views that do without it.
     web::WebRemote* webRemote = nullptr;
+    // The questions about new devices and the list of known ones; none in views that do without.
+    DeviceApproval* approval = nullptr;
 };
 
 // Calls update after every change the server, its gate, its status or the input access publish,

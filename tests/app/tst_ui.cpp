@@ -4,6 +4,8 @@
 #include "app/SingleInstance.h"
 #include "app/Translations.h"
 #include "app/ui/DashboardView.h"
+#include "app/ui/DeviceRequestNotice.h"
+#include "app/ui/DevicesDialog.h"
 #include "app/ui/LoginStart.h"
 #include "app/ui/MainView.h"
 #include "app/ui/OnboardingView.h"
@@ -64,7 +66,9 @@ struct Desktop
                 fixture.addresses,
                 fixture.settings,
                 [this](const QUrl& url) { openedUrls << url; },
-                [this] { ++quitRequests; }};
+                [this] { ++quitRequests; },
+                nullptr,
+                &fixture.approval};
     }
     void establish() { Q_EMIT fixture.lastAdvertiser->established(QStringLiteral("Test Host")); }
     const Listener* listener() const { return fixture.server->listener(); }
@@ -194,6 +198,41 @@ private Q_SLOTS:
         QCOMPARE(v.panel.codeLabel()->text(), v.d.fixture.gate.pairingCode());
         QCOMPARE(v.d.fixture.settings.text(Settings::Key::SavedPairingCode),
                  v.d.fixture.gate.pairingCode()); // stored like the first one
+    }
+
+    void dashboardAndPanel_newDeviceAllowedOrDenied_thenListedAndRemoved()
+    {
+        Views v;
+        v.d.fixture.devices.setAsksAboutNewDevices(true);
+        DeviceRequestNotice* notice = v.dashboard.deviceRequestNotice();
+        QVERIFY(!notice->isVisible());
+        QList<bool> answers;
+        const auto ask = [&](const char* address) {
+            const Peer peer{nextConnectionIdentity(), QHostAddress(QLatin1String(address)),
+                            QStringLiteral("Firefox on Android")};
+            return v.d.fixture.approval.admit(peer, [&answers](bool allowed) { answers << allowed; });
+        };
+        QCOMPARE(ask("192.0.2.5"), DeviceApproval::Verdict::Waiting);
+        QCOMPARE(ask("192.0.2.6"), DeviceApproval::Verdict::Waiting);
+        QVERIFY(notice->isVisible() &&
+                notice->textLabel()->text().contains(QLatin1String("Firefox on Android (192.0.2.5)")));
+        QTest::mouseClick(notice->allowButton(), Qt::LeftButton);
+        QVERIFY(notice->textLabel()->text().contains(QLatin1String("192.0.2.6"))); // the next question
+        QTest::mouseClick(notice->denyButton(), Qt::LeftButton);
+        QCOMPARE(answers, (QList<bool>{true, false}));
+        QVERIFY(!notice->isVisible());
+
+        QTest::mouseClick(v.dashboard.devicesButton(), Qt::LeftButton);
+        auto* dialog = v.dashboard.findChild<DevicesDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->rows().size(), 1); // the allowed one
+        QVERIFY(dialog->rows()[0]->findChild<QLabel*>()->text().contains(QLatin1String("192.0.2.5")));
+        QTest::mouseClick(dialog->rows()[0]->findChild<QPushButton*>(), Qt::LeftButton);
+        QTRY_VERIFY(v.d.fixture.devices.devices().isEmpty() && dialog->rows().isEmpty());
+        QCOMPARE(ask("192.0.2.5"), DeviceApproval::Verdict::Waiting); // removed: asked about again
+        dialog->askSwitch()->click();
+        QVERIFY(!v.d.fixture.settings.flag(Settings::Key::AskBeforeNewDevice, true));
+        QCOMPARE(ask("192.0.2.7"), DeviceApproval::Verdict::Allowed);
     }
 
     void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()

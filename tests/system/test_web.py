@@ -13,7 +13,7 @@ import time
 import unittest
 
 from browser import Chromium, Hosts, WebSocket, answer, http, stored_secret, until, web_port
-from harness import Client, Server, Xvfb, main, require
+from harness import BIN, Client, Server, Xvfb, main, require
 from test_headless import summary
 
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
@@ -147,11 +147,24 @@ class Page(unittest.TestCase):
         self.addCleanup(self.browser.close)
 
     def start(self, backend, env=None):
+        os.makedirs(os.path.join(self.tmp, "run"), mode=0o700, exist_ok=True)
         server = Server(args=("--headless", "--input", backend), port=None, prefix=self.hosts.pc.exec_prefix(),
                         config_home=os.path.join(self.tmp, "config"),
-                        env={"XDG_DATA_DIRS": os.path.join(self.tmp, "share"), **(env or {})})
+                        env={"XDG_DATA_DIRS": os.path.join(self.tmp, "share"), **self.runtime(), **(env or {})})
         self.addCleanup(server.__exit__)
         return server
+
+    def runtime(self):
+        return {"XDG_RUNTIME_DIR": os.path.join(self.tmp, "run")}
+
+    def answer(self, server, verb):
+        """Answers the server's question about the phone as its user would, from the console."""
+        asked = server.wait_for(r"^Allow Chrome on \w+ \(198\.51\.100\.\d+, [0-9a-f:]{17}\) to control this computer\? "
+                                r".* --allow (\d+) ")
+        self.assertIsNotNone(asked, server.lines)
+        done = subprocess.run([BIN, verb, asked.group(1)], env={**os.environ, **self.runtime()}, capture_output=True,
+                              timeout=10)
+        self.assertEqual(done.returncode, 0, done)
 
     def open_from_headless_qr(self, server, one_to_one=False):
         link = server.wait_for(r"^Browser remote: (http://\S+)$", after_seen=False)
@@ -175,11 +188,18 @@ class Page(unittest.TestCase):
         self.open_from_headless_qr(server, one_to_one=True)
         b.tap_on("#settings-button", "#forget")
         b.wait_until("!document.querySelector('#code-sheet').hidden && document.body.dataset.state === 'needsCode'")
-        for code, outcome in (("000000", "/not accepted/.test(document.querySelector('#code-message').textContent)"),
-                              (server.code, CONNECTED)):
+        # A wrong code; then the right one from a phone the computer has never seen, which pairs only once
+        # the user there allows it (the link's secret was the user's leave; a code may have been overheard).
+        message = "document.querySelector('#code-message').textContent"
+        for code, verb, outcome in (("000000", None, f"/not accepted/.test({message})"),
+                                    (server.code, "--deny", f"/did not allow/.test({message})"),
+                                    (server.code, "--allow", CONNECTED)):
             b.tap_on("#code")
             b.call("Input.insertText", {"text": code})
             b.tap_on("#code-form [type=submit]")
+            if verb:
+                b.wait_until("document.body.dataset.state === 'approval'")
+                self.answer(server, verb)
             b.wait_until(outcome)
         xvfb.run("xdotool", "mousemove", "300", "200")
         time.sleep(0.3)

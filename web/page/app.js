@@ -28,6 +28,8 @@
       wrongCode: "That code was not accepted. Check the code Quillmote shows and try again.",
       staleLink: "This link is no longer valid. Scan the new QR code, or enter the code.",
       throttled: "Refused for now; retrying…",
+      approval: "Allow this phone on the computer…",
+      notAllowed: "The computer did not allow this phone. Ask its user to allow it, then pair again.",
       forgotten: "This browser no longer remembers the computer.",
     },
     zh: {
@@ -49,6 +51,8 @@
       wrongCode: "配对码不正确。请核对 Quillmote 显示的配对码后重试。",
       staleLink: "此链接已失效。请扫描新的二维码，或输入配对码。",
       throttled: "暂时被拒绝，正在重试…",
+      approval: "请在电脑上允许这台手机…",
+      notAllowed: "电脑没有允许这台手机。请电脑的用户允许后再配对。",
       forgotten: "此浏览器已不再记住这台电脑。",
     },
   };
@@ -101,6 +105,7 @@
   // The computer refused the link for now (too many attempts from this network): said until it
   // pairs or refuses for good.
   let refusedForNow = false;
+  let awaitingApproval = false; // sent the right code; the computer's user has not answered yet
   let code = null; // a code typed on this page, kept only in memory to pair again after a reconnect
   let backoff = 500;
   let reconnectTimer = 0;
@@ -137,6 +142,7 @@
     ws = null;
     paired = false;
     authSent = false;
+    awaitingApproval = false;
     resetGestures();
     if (socket) {
       socket.onclose = socket.onmessage = null;
@@ -184,6 +190,7 @@
       }
     } else if (message.startsWith("PAIR_SUCCESS|")) {
       paired = true;
+      awaitingApproval = false;
       refusedForNow = false;
       backoff = 500;
       setState("connected");
@@ -192,9 +199,18 @@
       // The secret is good as far as anyone knows: kept, and answered again on a later connection.
       refusedForNow = true;
       dropSocket();
+    } else if (message === "PAIR_PENDING") {
+      // A phone the computer has not seen before: its user answers there.
+      awaitingApproval = true;
+      $("#code-sheet").hidden = true;
+      setState("approval");
     } else if (message === "PAIR_FAILED") {
       refusedForNow = false;
-      if (authSent) {
+      if (awaitingApproval) {
+        awaitingApproval = false;
+        code = null;
+        askForCode(t("notAllowed"));
+      } else if (authSent) {
         authSent = false;
         store.remove(SECRET);
         askForCode(t("staleLink"));
