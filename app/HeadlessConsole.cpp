@@ -3,6 +3,7 @@
 #include "app/HeadlessConsole.h"
 
 #include "server/DeviceApproval.h"
+#include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 #include "server/ServerStatus.h"
@@ -17,9 +18,19 @@ constexpr std::chrono::minutes failureReportInterval{1};
 }
 
 HeadlessConsole::HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
-                                 web::WebRemote* webRemote, bool showLink, DeviceApproval* approval)
+                                 web::WebRemote* webRemote, bool showLink, DeviceApproval* approval,
+                                 host::HostAddresses* addresses)
     : m_gate(gate), m_lastStatus(status.connectionStatus())
 {
+    if (addresses) {
+        connect(addresses, &host::HostAddresses::openWifiChanged, this, [](const QString& network) {
+            if (!network.isEmpty())
+                console::line(
+                    QStringLiteral("This computer is on the open Wi-Fi network \"%1\": anyone near can read "
+                                   "what the phone app sends, the pairing code and typed text included.")
+                        .arg(network));
+        });
+    }
     if (approval) {
         connect(approval, &DeviceApproval::requested, this, [](const DeviceApproval::Request& request) {
             console::line(QStringLiteral("Allow %1 to control this computer? It sent the right code. "

@@ -12,6 +12,9 @@
 namespace quillmote {
 
 class DeviceApproval;
+namespace host {
+class HostAddresses;
+}
 class PairingGate;
 class RemoteServer;
 class ServerStatus;
@@ -30,7 +33,7 @@ public:
     // With an approval, each question about a new device and how to answer it.
     HeadlessConsole(RemoteServer& server, PairingGate& gate, ServerStatus& status,
                     web::WebRemote* webRemote = nullptr, bool showLink = false,
-                    DeviceApproval* approval = nullptr);
+                    DeviceApproval* approval = nullptr, host::HostAddresses* addresses = nullptr);
 
 private:
     void reportFailures();

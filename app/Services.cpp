@@ -11,6 +11,7 @@
 #include "platform/desktop/DBusUserActivity.h"
 #include "platform/desktop/GioAppCatalogue.h"
 #include "platform/desktop/GnomeKeybindings.h"
+#include "platform/desktop/NetworkManagerWifi.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ReceiveLoop.h"
 #include "server/DeviceApproval.h"
@@ -82,6 +83,8 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
     // Awaiting while the backend is chosen; from then on the backend says.
     services->m_access = std::make_unique<input::InputAccess>(input::InputAccess::State::Awaiting);
     services->m_addresses = std::make_unique<host::HostAddresses>();
+    services->m_wifi =
+        std::make_unique<desktop::NetworkManagerWifi>(QDBusConnection::systemBus(), *services->m_addresses);
     // Input waits for the backend's answer behind a sink that is never ready.
     input::InputBackend waiting;
     waiting.sink = std::make_unique<input::PendingSink>();

@@ -29,7 +29,8 @@ class WebRemote;
 }
 namespace desktop {
 class ActionNotifications;
-}
+class NetworkManagerWifi;
+} // namespace desktop
 namespace input {
 class InputAccess;
 class InputController;
@@ -71,6 +72,7 @@ private:
     Settings m_settings;
     std::unique_ptr<input::InputAccess> m_access;
     std::unique_ptr<host::HostAddresses> m_addresses;
+    std::unique_ptr<desktop::NetworkManagerWifi> m_wifi;
     std::unique_ptr<PairingGate> m_gate;
     std::unique_ptr<KnownDevices> m_devices;
     std::unique_ptr<DeviceApproval> m_approval;

@@ -98,7 +98,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
     HeadlessConsole console(services->server(), services->gate(), services->status(), &services->webRemote(),
-                            line.showLink, &services->approval());
+                            line.showLink, &services->approval(), &services->addresses());
     services->server().start();
     return QCoreApplication::exec();
 }

@@ -85,6 +85,14 @@ QStringList HostAddresses::hostNames() const
     return names;
 }
 
+void HostAddresses::setOpenWifi(const QString& network)
+{
+    if (network == m_openWifi)
+        return;
+    m_openWifi = network;
+    Q_EMIT openWifiChanged(network);
+}
+
 void HostAddresses::watch(const QObject* watcher, bool on)
 {
     if (on)

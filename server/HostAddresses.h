@@ -55,9 +55,15 @@ public:
     static std::vector<InterfaceAddress> readAddresses();
     static QString readDefaultRoute();
 
+    // The name of an unencrypted Wi-Fi network this computer is on, where the desktop's network
+    // service tells (empty otherwise): anyone near can read what the phone app sends there.
+    const QString& openWifi() const { return m_openWifi; }
+    void setOpenWifi(const QString& network);
+
 Q_SIGNALS:
     // An interface or an address came or went.
     void changed();
+    void openWifiChanged(const QString& network);
 
 private:
     void listen(bool on);
@@ -67,6 +73,7 @@ private:
     QSet<const QObject*> m_watchers;
     UniqueFd m_socket;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    QString m_openWifi;
 };
 
 } // namespace quillmote::host

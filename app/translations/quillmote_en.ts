@@ -248,6 +248,10 @@ sudo systemctl enable --now avahi-daemon</translation>
         <source>网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。</source>
         <translation>Another program on the network calls itself “%1” (%2): that is not this computer, which is advertised as “%3”.</translation>
     </message>
+    <message>
+        <source>这台电脑连接的 Wi-Fi“%1”没有加密：附近的任何人都能看到手机应用发送的内容，包括配对码和输入的文字。</source>
+        <translation>This computer is on the open Wi-Fi network “%1”: anyone near can read what the phone app sends, the pairing code and typed text included.</translation>
+    </message>
 </context>
 <context>
     <name>quillmote::ui::PermissionRow</name>

@@ -91,7 +91,7 @@ DashboardView::DashboardView(ViewContext context, QWidget* parent)
     mainLayout->addWidget(buildStatusCapsule(main), 0, Qt::AlignHCenter);
     m_address = new AddressLabel(m_context.server, m_context.addresses, main);
     mainLayout->addWidget(m_address);
-    m_serviceNotice = new ServiceNotice(m_context.server, main);
+    m_serviceNotice = new ServiceNotice(m_context.server, &m_context.addresses, main);
     mainLayout->addWidget(m_serviceNotice);
     m_attempts = new PairingAttemptsNotice(m_context.gate, main);
     mainLayout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it

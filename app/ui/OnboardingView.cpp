@@ -32,7 +32,7 @@ OnboardingView::OnboardingView(ViewContext context, std::function<void()> onComp
     layout->setSpacing(12);
     layout->addLayout(buildHeader());
     layout->addWidget(buildPermissionCard());
-    m_serviceNotice = new ServiceNotice(m_context.server, this);
+    m_serviceNotice = new ServiceNotice(m_context.server, nullptr, this);
     layout->addWidget(m_serviceNotice);
     layout->addLayout(buildStartButton());
     // On Linux nothing is granted here: the row's button checks the listener again.

@@ -4,13 +4,17 @@
 
 #include "app/ui/Fonts.h"
 #include "app/ui/ViewContext.h"
+#include "server/HostAddresses.h"
 #include "server/Listener.h"
 #include "server/RemoteServer.h"
 
 namespace quillmote::ui {
 
-ServiceNotice::ServiceNotice(RemoteServer& server, QWidget* parent) : QLabel(parent), m_server(server)
+ServiceNotice::ServiceNotice(RemoteServer& server, host::HostAddresses* addresses, QWidget* parent)
+    : QLabel(parent), m_server(server), m_addresses(addresses)
 {
+    if (addresses)
+        connect(addresses, &host::HostAddresses::openWifiChanged, this, &ServiceNotice::render);
     setFont(fonts::caption());
     setWordWrap(true);
     setAlignment(Qt::AlignCenter);
@@ -39,6 +43,10 @@ void ServiceNotice::render()
     for (auto it = m_server.impostors().cbegin(); it != m_server.impostors().cend(); ++it)
         notices << tr("网络上另一个程序也叫“%1”（%2），那不是这台电脑；本机广播为“%3”。")
                        .arg(it.key(), it.value(), listener ? listener->advertisedName() : QString());
+    if (m_addresses && !m_addresses->openWifi().isEmpty())
+        notices << tr("这台电脑连接的 "
+                      "Wi-Fi“%1”没有加密：附近的任何人都能看到手机应用发送的内容，包括配对码和输入的文字。")
+                       .arg(m_addresses->openWifi());
     setText(notices.join(QStringLiteral("\n\n")));
     setVisible(!notices.isEmpty());
 }

@@ -6,7 +6,10 @@
 
 namespace quillmote {
 class RemoteServer;
+namespace host {
+class HostAddresses;
 }
+} // namespace quillmote
 
 namespace quillmote::ui {
 
@@ -17,12 +20,15 @@ class ServiceNotice : public QLabel
 {
     Q_OBJECT
 public:
-    explicit ServiceNotice(RemoteServer& server, QWidget* parent = nullptr);
+    // With the addresses, also an open Wi-Fi network this computer is on.
+    explicit ServiceNotice(RemoteServer& server, host::HostAddresses* addresses = nullptr,
+                           QWidget* parent = nullptr);
 
 private:
     void render();
 
     RemoteServer& m_server;
+    host::HostAddresses* m_addresses;
 };
 
 } // namespace quillmote::ui

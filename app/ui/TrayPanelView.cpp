@@ -44,7 +44,7 @@ TrayPanelView::TrayPanelView(ViewContext context, std::function<void()> showMain
     layout->addLayout(buildStatusRow());
     m_address = new AddressLabel(m_context.server, m_context.addresses, this);
     layout->addWidget(m_address);
-    layout->addWidget(new ServiceNotice(m_context.server, this));
+    layout->addWidget(new ServiceNotice(m_context.server, &m_context.addresses, this));
     m_attempts = new PairingAttemptsNotice(m_context.gate, this);
     layout->addWidget(m_attempts); // its full width: a wrapped line needs the height that width gives it
     if (m_context.approval)

@@ -235,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(ask("192.0.2.7"), DeviceApproval::Verdict::Allowed);
     }
 
-    void serviceNotice_namesThePortPhonesMustUse_andAnImpostor()
+    void serviceNotice_namesThePortPhonesMustUse_anImpostor_andAnOpenWifi()
     {
         const int squatter = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const auto close = qScopeGuard([squatter] { ::close(squatter); });
@@ -247,7 +247,7 @@ private Q_SLOTS:
             QSKIP("the usual port is taken by something else already");
         ServerFixture f(&std::chrono::steady_clock::now, nullptr, PortChoice::preferred());
         f.server->start();
-        ServiceNotice notice(*f.server);
+        ServiceNotice notice(*f.server, &f.addresses);
         QVERIFY(notice.text().contains(QString::number(PortChoice::defaultPort)) &&
                 notice.text().contains(QString::number(f.port())));
         Q_EMIT f.lastAdvertiser->established(QStringLiteral("Test Host #2"));
@@ -256,6 +256,10 @@ private Q_SLOTS:
                 notice.text().contains(QLatin1String("Test Host #2")));
         Q_EMIT f.lastAdvertiser->impostorGone(QStringLiteral("Test Host"));
         QVERIFY(!notice.text().contains(QLatin1String("192.0.2.9")));
+        f.addresses.setOpenWifi(QStringLiteral("Café Libre"));
+        QVERIFY(notice.text().contains(QStringLiteral("Wi-Fi“Café Libre”")));
+        f.addresses.setOpenWifi({});
+        QVERIFY(!notice.text().contains(QLatin1String("Wi-Fi")));
     }
 
     void loginStart_switchWritesAValidEntryAndRemovesIt()

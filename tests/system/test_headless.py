@@ -268,6 +268,47 @@ class Console(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 3.0)
 
 
+class OpenWifi(unittest.TestCase):
+    """What NetworkManager tells about the Wi-Fi network, as its D-Bus interface says it (python-dbusmock's
+    template on a private system bus)."""
+
+    def test_an_open_network_is_named_and_a_protected_one_is_not(self):
+        require(shutil.which("dbus-daemon") is not None, "dbus-daemon is not installed")
+        try:
+            import dbus
+            import dbusmock
+        except ImportError:
+            require(False, "python3-dbusmock is not installed")
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                              "--nopidfile"], capture_output=True, timeout=10, check=True).stdout.decode().split()
+        self.addCleanup(os.kill, int(bus[1]), signal.SIGTERM)
+        env = {**os.environ, "DBUS_SYSTEM_BUS_ADDRESS": bus[0]}
+        nm = subprocess.Popen(["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "networkmanager"],
+                              env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(nm.wait, 5)
+        self.addCleanup(nm.terminate)
+        system = dbus.bus.BusConnection(bus[0])
+        deadline = time.monotonic() + 10
+        while not system.name_has_owner("org.freedesktop.NetworkManager"):
+            self.assertLess(time.monotonic(), deadline, "NetworkManager's stand-in never came up")
+            time.sleep(0.1)
+        mock = dbus.Interface(system.get_object("org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager"),
+                              dbusmock.MOCK_IFACE)
+        device = mock.AddWiFiDevice("wlan0", "wlan0", 100)
+
+        def join(name, security):
+            point = mock.AddAccessPoint(device, name, name, "02:00:00:00:0c:01", 2, 2412, 54000, 80, security)
+            mock.AddActiveConnection([device], mock.AddWiFiConnection(device, name, name, ""), point, name, 2)
+
+        join("Home", 0x100)  # a pre-shared key
+        with Server(env={"DBUS_SYSTEM_BUS_ADDRESS": bus[0]}) as server:
+            server.settle(1.0)
+            self.assertFalse([line for line in server.lines if "Wi-Fi" in line])
+            join("Cafe", 0)  # joined later, without a reload
+            self.assertIsNotNone(server.wait_for(r'^This computer is on the open Wi-Fi network "Cafe": anyone near '
+                                                 r"can read what the phone app sends"), server.lines)
+
+
 class Files(unittest.TestCase):
     def test_settings_and_record_file_are_private(self):
         with tempfile.TemporaryDirectory() as tmp:
