@@ -49,7 +49,7 @@ QString usageText()
     return QStringLiteral(
                "Usage: quillmote [--headless] [--input BACKEND] [--port N] [--web-port N|off] [--minimized]\n"
                "                 [--show-link] [--verbose]\n"
-               "       quillmote --allow N | --deny N\n"
+               "       quillmote --allow N | --deny N | --new-link\n"
                "\n"
                "Remote control for this desktop: a phone finds it on the local network, pairs with\n"
                "the six-digit code it shows, and drives the pointer and keyboard.\n"
@@ -74,6 +74,8 @@ QString usageText()
                "  --allow N          let the new device of the running server's request N pair\n"
                "                     (the request is printed when the device sends the code)\n"
                "  --deny N           refuse it\n"
+               "  --new-link         draw a new browser remote link in the running server: every\n"
+               "                     browser paired with the old one is cut off\n"
                "  --help             show this text\n"
                "  --version          show the version\n")
         .arg(QUILLMOTE_DEFAULT_PORT)
@@ -95,6 +97,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments)
             line.minimized = true;
         } else if (argument == QLatin1String("--verbose")) {
             line.verbose = true;
+        } else if (argument == QLatin1String("--new-link")) {
+            line.action = CommandLine::Action::NewLink;
         } else if (argument == QLatin1String("--show-link")) {
             line.showLink = true;
         } else if (const std::optional<QString> answer = optionValue(arguments, i, u"--allow"),

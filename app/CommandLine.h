@@ -20,7 +20,7 @@ struct InputChoice
 
 struct CommandLine
 {
-    enum class Action { Run, Help, Version, Answer };
+    enum class Action { Run, Help, Version, Answer, NewLink };
     Action action = Action::Run;
     // Answer: the running server's question about a new device, by its number (--allow, --deny).
     int request = 0;

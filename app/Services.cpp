@@ -121,6 +121,7 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         .addresses = *services->m_addresses,
         .port = choosePort(line.webPort, stored, Settings::Key::WebPort, {web::WebRemote::defaultPort, true}),
         .enabled = webEnabled,
+        .approval = services->m_approval.get(),
     });
     // The page pairs with the code too: it listens once the code is placed and the server listens.
     web::WebRemote* webRemote = services->m_webRemote.get();

@@ -13,6 +13,7 @@
 #include "server/RemoteServer.h"
 #include "util/Console.h"
 #include "util/Log.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -52,10 +53,15 @@ std::unique_ptr<Services> createServices(const CommandLine& line)
     return services;
 }
 
-// "allow N" and "deny N" from `quillmote --allow N` answer the server's question about a new device.
-void answerRequests(SingleInstance& instance, DeviceApproval& approval)
+// "allow N" and "deny N" from `quillmote --allow N` answer the server's question about a new device;
+// "new-link" draws a new browser remote link.
+void answerRequests(SingleInstance& instance, DeviceApproval& approval, web::WebRemote& webRemote)
 {
-    instance.setHandler([&approval](QByteArrayView request) -> QByteArray {
+    instance.setHandler([&approval, &webRemote](QByteArrayView request) -> QByteArray {
+        if (request == "new-link") {
+            webRemote.newLink();
+            return "new link drawn";
+        }
         const QList<QByteArray> words = request.toByteArray().split(' ');
         bool ok = false;
         const int number = words.size() == 2 ? words[1].toInt(&ok) : 0;
@@ -72,14 +78,16 @@ int answerRequest(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
     SingleInstance instance;
-    const std::optional<QByteArray> reply =
-        instance.request(QByteArray(line.allow ? "allow " : "deny ") + QByteArray::number(line.request));
+    const std::optional<QByteArray> reply = instance.request(
+        line.action == CommandLine::Action::NewLink
+            ? QByteArray("new-link")
+            : QByteArray(line.allow ? "allow " : "deny ") + QByteArray::number(line.request));
     if (!reply) {
         printError(QStringLiteral("no Quillmote of this user is running here"));
         return 1;
     }
     std::printf("%s\n", reply->constData());
-    return *reply == "allowed" || *reply == "refused" ? 0 : 1;
+    return *reply == "allowed" || *reply == "refused" || *reply == "new link drawn" ? 0 : 1;
 }
 
 int runHeadless(int argc, char* argv[], const CommandLine& line)
@@ -93,7 +101,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& line)
     if (!instance.listen())
         console::line(
             QStringLiteral("Could not claim the single-instance socket; --allow cannot reach this server."));
-    answerRequests(instance, services->approval());
+    answerRequests(instance, services->approval(), services->webRemote());
 
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
@@ -143,7 +151,7 @@ int runDesktop(int argc, char* argv[], const CommandLine& line)
         .webRemote = &services->webRemote(),
         .approval = &services->approval(),
     });
-    answerRequests(instance, services->approval());
+    answerRequests(instance, services->approval(), services->webRemote());
     services->notifyAboutDevices();
     QObject::connect(&instance, &SingleInstance::activationRequested, &trayApplication,
                      [&trayApplication] { trayApplication.mainWindow().reopen(); });
@@ -171,7 +179,7 @@ int main(int argc, char* argv[])
         std::printf("quillmote %s\n", QUILLMOTE_VERSION);
         return 0;
     }
-    if (line.action == CommandLine::Action::Answer)
+    if (line.action == CommandLine::Action::Answer || line.action == CommandLine::Action::NewLink)
         return answerRequest(argc, argv, line);
 
     // A closed standard output (say, piped into a reader that has exited) must not end the

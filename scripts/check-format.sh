@@ -10,9 +10,12 @@ cd "$(dirname "$0")/.."
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${files[@]}"
 echo "format: ${#files[@]} files follow .clang-format"
-mapfile -t scripts < <(git ls-files 'web/page/*.js')
-for f in "${scripts[@]}"; do node --check "$f"; done
+mapfile -t scripts < <(git ls-files 'web/page/*.js' | grep -v '^web/page/vendor/')
+for f in "${scripts[@]}"; do
+  if grep -q '^import ' "$f"; then node --experimental-default-type=module --check "$f"; else node --check "$f"; fi
+done
 echo "syntax: ${#scripts[@]} page scripts parse"
+scripts/vendor-page-crypto.sh
 mapfile -t python < <(git ls-files '*.py')
 python3 -c 'import ast, sys
 for path in sys.argv[1:]:

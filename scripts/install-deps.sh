@@ -14,7 +14,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libavahi-client-dev libevdev-dev libx11-dev libxtst-dev libxrandr-dev libxi-dev libxkbcommon-dev libglib2.0-dev
-  qt6-websockets-dev libqrencode-dev
+  qt6-websockets-dev libqrencode-dev libsodium-dev
   # run (qt6-wayland: Quillmote's own window as a Wayland client; only a Recommends of Qt)
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme qt6-wayland
 )
@@ -37,7 +37,7 @@ tests=(
   # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)
   qemu-system-x86 busybox-static cpio kmod udev libinput-tools
   # tests: the browser remote in a real browser, its QR codes read back
-  chromium zbar-tools x11-apps python3-websocket
+  chromium zbar-tools x11-apps python3-websocket tcpdump python3-cryptography
   # tests: the package, checked as Debian and the desktops would
   dpkg-dev lintian desktop-file-utils python3-firewall systemd
   # tests: the Wayland lab again on Debian 13 and testing (make test-debian13, make test-forky)

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 ceiling=${1:-35}
 count() { if [ $# -gt 0 ]; then cat "$@" | wc -l; else echo 0; fi; }
 mapfile -t test_files < <(git ls-files tests | grep -v -x 'tests/mutants/faults.txt')
-mapfile -t code_files < <(git ls-files | grep -v -E '^(tests|bench)/' | grep -E '\.(cpp|h)$|^web/page/.*\.(js|html|css)$')
+mapfile -t code_files < <(git ls-files | grep -v -E '^(tests|bench)/' | grep -E '\.(cpp|h)$|^web/page/.*\.(js|html|css)$' | grep -v '^web/page/vendor/')
 tests=$(count "${test_files[@]}")
 code=$(count "${code_files[@]}")
 permille=$((1000 * tests / code))

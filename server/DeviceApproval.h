@@ -50,6 +50,8 @@ public:
     Verdict admit(const Peer& peer, std::function<void(bool allowed)> answered);
     // False when no such request is open.
     bool answer(int id, bool allow);
+    // A connection paired as a known device some other way (a browser's key): cut off with it.
+    void admitted(quint64 connection, const QString& deviceId) { m_admitted.insert(connection, deviceId); }
     // The connection has ended: it no longer waits for an answer.
     void forget(quint64 connection);
     QList<Request> requests() const;

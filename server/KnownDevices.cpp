@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -43,6 +44,7 @@ QList<Device> parsed(const QString& text)
             .linkLayerAddress = entry.value(QLatin1String("linkLayerAddress")).toString(),
             .addresses = entry.value(QLatin1String("addresses")).toVariant().toStringList(),
             .lastSeen = QDateTime::fromString(entry.value(QLatin1String("lastSeen")).toString(), Qt::ISODate),
+            .key = QByteArray::fromBase64(entry.value(QLatin1String("key")).toString().toLatin1()),
         };
         if (!device.id.isEmpty() && devices.size() < KnownDevices::maxDevices)
             devices << device;
@@ -79,8 +81,12 @@ void KnownDevices::remember(const QString& name, const QString& linkLayerAddress
             m_devices.erase(
                 std::min_element(m_devices.begin(), m_devices.end(),
                                  [](const Device& a, const Device& b) { return a.lastSeen < b.lastSeen; }));
-        m_devices << Device{
-            .id = id, .name = name, .linkLayerAddress = linkLayerAddress, .addresses = {}, .lastSeen = {}};
+        m_devices << Device{.id = id,
+                            .name = name,
+                            .linkLayerAddress = linkLayerAddress,
+                            .addresses = {},
+                            .lastSeen = {},
+                            .key = {}};
         it = std::prev(m_devices.end());
     }
     it->name = name.isEmpty() ? it->name : name;
@@ -91,6 +97,51 @@ void KnownDevices::remember(const QString& name, const QString& linkLayerAddress
     it->lastSeen = QDateTime::currentDateTimeUtc();
     save();
     Q_EMIT changed();
+}
+
+QString KnownDevices::addBrowser(const QString& name, const QHostAddress& address, const QByteArray& key)
+{
+    if (m_devices.size() >= maxDevices)
+        m_devices.erase(
+            std::min_element(m_devices.begin(), m_devices.end(),
+                             [](const Device& a, const Device& b) { return a.lastSeen < b.lastSeen; }));
+    QByteArray id(8, Qt::Uninitialized);
+    for (char& byte : id)
+        byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
+    m_devices << Device{.id = QString::fromLatin1(id.toHex()),
+                        .name = name,
+                        .linkLayerAddress = {},
+                        .addresses = {plain(address)},
+                        .lastSeen = QDateTime::currentDateTimeUtc(),
+                        .key = key};
+    save();
+    Q_EMIT changed();
+    return m_devices.constLast().id;
+}
+
+void KnownDevices::seen(const QString& id, const QHostAddress& address)
+{
+    const auto it =
+        std::find_if(m_devices.begin(), m_devices.end(), [&](const Device& d) { return d.id == id; });
+    if (it == m_devices.end())
+        return;
+    it->addresses.removeAll(plain(address));
+    it->addresses.prepend(plain(address));
+    while (it->addresses.size() > maxAddresses)
+        it->addresses.removeLast();
+    it->lastSeen = QDateTime::currentDateTimeUtc();
+    save();
+    Q_EMIT changed();
+}
+
+void KnownDevices::removeBrowsers()
+{
+    QStringList browsers;
+    for (const Device& device : std::as_const(m_devices))
+        if (!device.key.isEmpty())
+            browsers << device.id;
+    for (const QString& id : browsers)
+        remove(id);
 }
 
 bool KnownDevices::remove(const QString& id)
@@ -122,6 +173,7 @@ void KnownDevices::save() const
             {QStringLiteral("linkLayerAddress"), device.linkLayerAddress},
             {QStringLiteral("addresses"), QJsonArray::fromStringList(device.addresses)},
             {QStringLiteral("lastSeen"), device.lastSeen.toString(Qt::ISODate)},
+            {QStringLiteral("key"), QString::fromLatin1(device.key.toBase64())},
         };
     m_settings.write(Key::Devices, QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact)));
 }

@@ -13,8 +13,9 @@
 
 namespace quillmote {
 
-// A device that paired with the code: known by its link-layer address where the kernel knows
-// one, else by its address.
+// A device that paired: a phone that sent the code, known by its link-layer address where the
+// kernel knows one, else by its address; or a browser that paired with the link, known by the
+// key of its own it was given then.
 struct Device
 {
     QString id;
@@ -22,6 +23,7 @@ struct Device
     QString linkLayerAddress; // empty when none could be learned
     QStringList addresses;    // the latest first
     QDateTime lastSeen;       // UTC
+    QByteArray key;           // a browser's; empty for a phone
 };
 
 // The devices the user let pair, and whether a new one is asked about; kept in the settings.
@@ -39,8 +41,14 @@ public:
     const Device* find(const QString& id) const;
     // Adds the device, or notes that it was seen now and where.
     void remember(const QString& name, const QString& linkLayerAddress, const QHostAddress& address);
+    // A browser that paired with the link, under a new id, with its key.
+    QString addBrowser(const QString& name, const QHostAddress& address, const QByteArray& key);
+    // Notes that the device was seen now, there.
+    void seen(const QString& id, const QHostAddress& address);
     // False when no such device is known.
     bool remove(const QString& id);
+    // Every browser: a new link means that none of them may pair without it.
+    void removeBrowsers();
 
     bool asksAboutNewDevices() const { return m_asks; }
     void setAsksAboutNewDevices(bool asks);

@@ -3,6 +3,7 @@
 #include "web/WebRemote.h"
 
 #include "protocol/CommandDispatcher.h"
+#include "server/DeviceApproval.h"
 #include "server/HostAddresses.h"
 #include "server/PairingGate.h"
 #include "server/Peer.h"
@@ -12,8 +13,10 @@
 #include "util/Log.h"
 #include "util/Settings.h"
 #include "web/HttpRequest.h"
+#include "web/SecureChannel.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -143,14 +146,21 @@ public:
     QWebSocket& socket() { return *m_socket; }
     const QByteArray& challenge() const { return m_challenge; }
     void touch() { m_lastActivity = Clock::now(); }
+    // Sealed once the page paired with a key; in clear for a page paired with the code.
     void send(const QString& text)
     {
         if (m_socket->bytesToWrite() > WebRemote::maxUnsentBytes) {
             m_socket->abort();
             return;
         }
-        m_socket->sendTextMessage(text);
+        if (m_channel)
+            m_socket->sendBinaryMessage(m_channel->seal(text.toUtf8()));
+        else
+            m_socket->sendTextMessage(text);
     }
+    SecureChannel* channel() { return m_channel.get(); }
+    void secure(std::unique_ptr<SecureChannel> channel) { m_channel = std::move(channel); }
+    QString deviceId;
     QTimer& pings() { return m_pings; }
 
 private:
@@ -159,18 +169,18 @@ private:
     QByteArray m_challenge;
     Clock::time_point m_lastActivity;
     QTimer m_pings;
+    std::unique_ptr<SecureChannel> m_channel;
 };
 
 WebRemote::WebRemote(Dependencies dependencies)
     : m_server(dependencies.server), m_gate(dependencies.gate), m_dispatcher(dependencies.dispatcher),
-      m_settings(dependencies.settings), m_addresses(dependencies.addresses), m_port(dependencies.port),
-      m_enabled(dependencies.enabled), m_secret(m_settings),
-      m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
+      m_approval(dependencies.approval), m_settings(dependencies.settings),
+      m_addresses(dependencies.addresses), m_port(dependencies.port), m_enabled(dependencies.enabled),
+      m_secret(m_settings), m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
 {
-    const QStringList names = QDir(QStringLiteral(":/web")).entryList(QDir::Files);
     m_files << "/";
-    for (const QString& name : names)
-        m_files << "/" + name.toLatin1();
+    for (QDirIterator it(QStringLiteral(":/web"), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        m_files << it.next().mid(QStringLiteral(":/web").size()).toLatin1();
     m_upgrader.setHandshakeTimeout(headTimeoutMs);
     connect(&m_listener, &QTcpServer::newConnection, this, &WebRemote::acceptPending);
     m_resumeTimer.setSingleShot(true);
@@ -276,6 +286,8 @@ void WebRemote::saveEnabled()
 void WebRemote::newLink()
 {
     m_secret.replace();
+    if (m_approval)
+        m_approval->devices().removeBrowsers();
     announceLink();
 }
 
@@ -370,7 +382,7 @@ void WebRemote::acceptWebSocket()
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, identity](const QString& message) { handleMessage(identity, message); });
         connect(socket, &QWebSocket::binaryMessageReceived, this,
-                [socket] { socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported); });
+                [this, identity](const QByteArray& sealed) { handleSealed(identity, sealed); });
         connect(socket, &QWebSocket::pong, this, [raw] { raw->touch(); });
         connect(socket, &QWebSocket::disconnected, this, [this, identity] { endSession(identity); });
         raw->pings().setInterval(pingIntervalMs);
@@ -391,40 +403,109 @@ void WebRemote::handleMessage(quint64 identity, const QString& message)
     const std::shared_ptr<WebSession> held = m_sessions.value(identity);
     if (!held)
         return;
-    WebSession& session = *held;
+    // Once sealed, always sealed: a message in clear is not the page's.
+    if (held->channel()) {
+        held->socket().close(QWebSocketProtocol::CloseCodePolicyViolated);
+        return;
+    }
+    handleCommand(*held, message);
+}
+
+void WebRemote::handleSealed(quint64 identity, const QByteArray& sealed)
+{
+    const std::shared_ptr<WebSession> held = m_sessions.value(identity);
+    if (!held)
+        return;
+    if (!held->channel()) {
+        held->socket().close(QWebSocketProtocol::CloseCodeDatatypeNotSupported);
+        return;
+    }
+    // Altered, replayed, reordered or dropped on the way: the channel cannot be trusted any more.
+    const std::optional<QByteArray> opened = held->channel()->open(sealed);
+    if (!opened) {
+        qCDebug(lcWeb) << identity << "a sealed message did not open";
+        held->socket().close(QWebSocketProtocol::CloseCodePolicyViolated);
+        return;
+    }
+    handleCommand(*held, QString::fromUtf8(*opened));
+}
+
+void WebRemote::handleCommand(WebSession& session, const QString& message)
+{
     session.touch();
     constexpr QLatin1StringView auth("AUTH:");
     if (message == QLatin1String("PING")) {
         session.send(QStringLiteral("PONG"));
         return;
     }
-    QString reply;
     if (message.startsWith(auth)) {
-        const QByteArray answer = message.mid(auth.size()).toLatin1();
-        const QByteArray& secret = m_secret.secret();
-        bool throttled = false;
-        const bool paired = m_gate.pairWithProof(
-            session.peer().identity, session.peer().address,
-            [&] { return LinkSecret::answers(secret, session.challenge(), answer); }, &throttled);
-        // Refused for now is not a wrong link: the page keeps its secret and tries again later.
-        reply = paired      ? CommandDispatcher::pairedReply(m_server.linkLayerAddress())
-                : throttled ? QStringLiteral("PAIR_THROTTLED")
-                            : QStringLiteral("PAIR_FAILED");
-    } else {
-        CommandDispatcher::Deferral deferral{
-            [this, identity](const QString& later) {
-                if (const std::shared_ptr<WebSession> waiting = m_sessions.value(identity))
-                    waiting->send(later);
-            },
-        };
-        reply = m_dispatcher.dispatchCommand(session.peer(), message, &deferral);
-        // The page tells its user to answer on the computer; the phone app has no such word.
-        if (deferral.deferred)
-            reply = QStringLiteral("PAIR_PENDING");
+        if (!session.channel())
+            authenticate(session, QStringView(message).mid(auth.size()));
+        return;
     }
+    const quint64 identity = session.peer().identity;
+    CommandDispatcher::Deferral deferral{
+        [this, identity](const QString& later) {
+            if (const std::shared_ptr<WebSession> waiting = m_sessions.value(identity))
+                waiting->send(later);
+        },
+    };
+    QString reply = m_dispatcher.dispatchCommand(session.peer(), message, &deferral);
+    // The page tells its user to answer on the computer; the phone app has no such word.
+    if (deferral.deferred)
+        reply = QStringLiteral("PAIR_PENDING");
     // The session may have ended while the command ran (a search spins the event loop).
-    if (!reply.isEmpty() && m_sessions.contains(session.peer().identity))
+    if (!reply.isEmpty() && m_sessions.contains(identity))
         session.send(reply);
+}
+
+void WebRemote::authenticate(WebSession& session, QStringView answer)
+{
+    // ANSWER|NONCE with the link's secret, ANSWER|NONCE|DEVICE with a browser's own key: the
+    // answer is the challenge's HMAC under that key, the nonce the page's half of the channel.
+    const QList<QStringView> parts = answer.split(u'|');
+    const QByteArray nonce = parts.size() >= 2 ? QByteArray::fromHex(parts[1].toLatin1()) : QByteArray();
+    QString deviceId;
+    QByteArray key;
+    if (parts.size() == 3 && m_approval) {
+        deviceId = parts[2].toString();
+        if (const Device* device = m_approval->devices().find(deviceId))
+            key = device->key;
+    } else if (parts.size() == 2) {
+        key = m_secret.secret();
+    }
+    bool throttled = false;
+    const bool paired = m_gate.pairWithProof(
+        session.peer().identity, session.peer().address,
+        [&] {
+            return !key.isEmpty() && nonce.size() == SecureChannel::clientNonceBytes &&
+                   LinkSecret::answers(key, session.challenge(), parts[0].toLatin1());
+        },
+        &throttled);
+    if (!paired) {
+        // Refused for now is not a wrong key: the page keeps it and tries again later.
+        session.send(throttled ? QStringLiteral("PAIR_THROTTLED") : QStringLiteral("PAIR_FAILED"));
+        return;
+    }
+    session.secure(std::make_unique<SecureChannel>(key, session.challenge(), nonce));
+    // The first sealed message: the page knows the server holds the key too.
+    session.send(CommandDispatcher::pairedReply(m_server.linkLayerAddress()));
+    if (!m_approval)
+        return;
+    KnownDevices& devices = m_approval->devices();
+    if (deviceId.isEmpty()) {
+        // A key of its own, so that the link (in the browser's history, say) is needed only once.
+        const QByteArray deviceKey = LinkSecret::draw() + LinkSecret::draw();
+        deviceId = devices.addBrowser(session.peer().name, session.peer().address, deviceKey);
+        session.send(
+            QStringLiteral("DEVICE:%1|%2")
+                .arg(deviceId, QString::fromLatin1(deviceKey.toBase64(QByteArray::Base64UrlEncoding |
+                                                                      QByteArray::OmitTrailingEquals))));
+    } else {
+        devices.seen(deviceId, session.peer().address);
+    }
+    session.deviceId = deviceId;
+    m_approval->admitted(session.peer().identity, deviceId);
 }
 
 void WebRemote::endSession(quint64 identity)

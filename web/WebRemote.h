@@ -19,6 +19,7 @@
 namespace quillmote {
 
 class CommandDispatcher;
+class DeviceApproval;
 class PairingGate;
 class RemoteServer;
 class Settings;
@@ -60,6 +61,9 @@ public:
         PortChoice port = {defaultPort, true};
         // Off: nothing listens until setEnabled(true).
         bool enabled = true;
+        // Where browsers that pair with the link get keys of their own; without it they keep
+        // pairing with the link.
+        DeviceApproval* approval = nullptr;
     };
 
     explicit WebRemote(Dependencies dependencies);
@@ -75,7 +79,8 @@ public:
     void start();
     // Turns the browser remote on or off, and keeps the choice in the settings (WebRemote=).
     void setEnabled(bool enabled);
-    // Draws a new secret: phones with the old link must scan the new one.
+    // Draws a new secret and removes every browser that paired with the old one: their pages
+    // are closed at once and must scan the new link.
     void newLink();
 
 Q_SIGNALS:
@@ -90,6 +95,9 @@ private:
     void readHead(std::shared_ptr<HttpExchange> exchange);
     void acceptWebSocket();
     void handleMessage(quint64 identity, const QString& message);
+    void handleSealed(quint64 identity, const QByteArray& sealed);
+    void handleCommand(WebSession& session, const QString& message);
+    void authenticate(WebSession& session, QStringView answer);
     void endSession(quint64 identity);
     void saveEnabled();
     void announceLink();
@@ -97,6 +105,7 @@ private:
     RemoteServer& m_server;
     PairingGate& m_gate;
     CommandDispatcher& m_dispatcher;
+    DeviceApproval* m_approval;
     const Settings& m_settings;
     host::HostAddresses& m_addresses;
     PortChoice m_port;

@@ -35,9 +35,41 @@ def web_port(server):
     return int(server._required(r"^Browser remote listening on port (\d+)$"))
 
 
+def key_bytes(text):
+    return base64.urlsafe_b64decode(text + "=" * (-len(text) % 4))
+
+
 def answer(secret_text, challenge):
-    secret = base64.urlsafe_b64decode(secret_text + "=" * (-len(secret_text) % 4))
-    return hmac.new(secret, challenge.encode(), hashlib.sha256).hexdigest()
+    return hmac.new(key_bytes(secret_text), challenge.encode(), hashlib.sha256).hexdigest()
+
+
+class Channel:
+    """The page's half of the sealed channel, written again from its description (python3-cryptography)."""
+
+    def __init__(self, key, challenge, nonce):
+        from cryptography.hazmat.primitives.ciphers.aead import ChaCha20Poly1305
+        material = bytes.fromhex(challenge) + nonce
+        self.up, self.down = (ChaCha20Poly1305(hmac.new(key, label + material, hashlib.sha256).digest())
+                              for label in (b"quillmote up", b"quillmote down"))
+        self.sent = self.received = 0
+
+    @staticmethod
+    def nonce(number):
+        return bytes(4) + number.to_bytes(8, "little")
+
+    def seal(self, text):
+        plain = text.encode()
+        bucket = 32
+        while bucket < len(plain) and bucket < 4096:
+            bucket *= 2
+        size = bucket if len(plain) <= bucket else -(-len(plain) // 4096) * 4096
+        self.sent += 1
+        return self.up.encrypt(self.nonce(self.sent - 1), plain.ljust(size, b"\0"), None)
+
+    def open(self, sealed):
+        plain = self.down.decrypt(self.nonce(self.received), sealed, None)
+        self.received += 1
+        return plain.split(b"\0", 1)[0].decode()
 
 
 def stored_secret(config_home):
@@ -156,7 +188,7 @@ class WebSocket:
         import websocket
         self.errors = (websocket.WebSocketTimeoutException, websocket.WebSocketConnectionClosedException, OSError)
         host_header = host_header or f"127.0.0.1:{port}"
-        self.ws, self.status, self.challenge = websocket.WebSocket(), 101, None
+        self.ws, self.status, self.challenge, self.channel, self.device = websocket.WebSocket(), 101, None, None, None
         try:
             self.ws.connect(f"ws://127.0.0.1:{port}/ws", host=host_header, timeout=3,
                             origin=f"http://{host_header}" if origin is None else origin, suppress_origin=origin == "",
@@ -168,17 +200,39 @@ class WebSocket:
         self.challenge = self.receive()[len("CHALLENGE:"):]
 
     def send(self, payload, binary=False):
+        """Sealed once the channel is, unless binary bytes are given as they are."""
+        if self.channel and not binary:
+            payload, binary = self.channel.seal(payload), True
         self.ws.send(payload, opcode=2 if binary else 1)
 
     def receive(self, timeout=2.0):
-        """The next text message; "" for silence, None once the server closed the connection."""
+        """The next message, opened; "" for silence, None once the server closed the connection."""
         self.ws.settimeout(timeout)
         try:
-            return self.ws.recv() or None
+            message = self.ws.recv()
         except self.errors[0]:
             return ""
         except self.errors[1:]:
             return None
+        if isinstance(message, bytes) and message:
+            self.last_sealed = message
+            return (self.channel or self.opening).open(message)
+        return message or None
+
+    def authenticate(self, key_text, device=None, answer_text=None):
+        """Answers the challenge with the link's secret or a device key as the page does; the reply, opened."""
+        key, nonce = key_bytes(key_text), os.urandom(16)
+        self.opening = Channel(key, self.challenge, nonce)
+        mac = answer_text or hmac.new(key, self.challenge.encode(), hashlib.sha256).hexdigest()
+        self.send(f"AUTH:{mac}|{nonce.hex()}" + (f"|{device}" if device else ""))
+        reply = self.receive()
+        if reply and reply.startswith("PAIR_SUCCESS|"):
+            self.channel = self.opening
+            if device is None:  # a browser paired with the link is given a key of its own
+                given = self.receive()
+                assert given.startswith("DEVICE:"), given
+                self.device = given[len("DEVICE:"):].split("|")
+        return reply
 
     def closed(self, timeout=3.0):
         """Whether the server closes the connection within timeout, whatever it sends before."""

@@ -3,6 +3,7 @@
 """The browser remote: every refusal from a raw socket on loopback; the page in headless Chromium
 on a phone made of a network namespace (so that, as on a real phone, it is not a secure context),
 driven by emulated touches against the record backend, and once against x11 on Xvfb."""
+import base64
 import json
 import os
 import shutil
@@ -32,6 +33,39 @@ def wait_events(path, start, condition, timeout=5.0):
     return got
 
 
+def websocket_payloads(capture, port):
+    """The payload of each WebSocket frame in a tcpdump capture (IPv4 over Ethernet), unmasked as its
+    receiver reads it, by direction ("up" to the port, "down" from it): what anyone on the Wi-Fi can read."""
+    with open(capture, "rb") as f:
+        data = f.read()
+    streams, at = {}, 24
+    while at + 16 <= len(data):
+        length = int.from_bytes(data[at + 8:at + 12], "little")
+        ip, at = data[at + 16 + 14:at + 16 + length], at + 16 + length
+        if len(ip) < 20 or ip[9] != 6:
+            continue
+        tcp = ip[(ip[0] & 15) * 4:int.from_bytes(ip[2:4], "big")]
+        source, target = int.from_bytes(tcp[0:2], "big"), int.from_bytes(tcp[2:4], "big")
+        if port in (source, target):
+            key = ("up", source) if target == port else ("down", target)
+            streams[key] = streams.get(key, b"") + tcp[(tcp[12] >> 4) * 4:]
+    frames = {"up": [], "down": []}
+    for (direction, client), stream in streams.items():
+        if not streams.get(("up", client), b"").startswith(b"GET /ws ") or b"\r\n\r\n" not in stream:
+            continue  # a request for one of the page's files
+        stream = stream[stream.index(b"\r\n\r\n") + 4:]
+        while len(stream) >= 2:
+            size, head = stream[1] & 127, 2
+            if size >= 126:
+                head = 4 if size == 126 else 10
+                size = int.from_bytes(stream[2:head], "big")
+            mask = stream[head:head + 4] if stream[1] & 128 else bytes(4)
+            head += 4 if stream[1] & 128 else 0
+            frames[direction].append(bytes(b ^ mask[i % 4] for i, b in enumerate(stream[head:head + size])))
+            stream = stream[head + size:]
+    return frames
+
+
 def decode_terminal_qr(rows, folder):
     """The half blocks drawn as a dark terminal shows them (in its light text colour), read by zbarimg."""
     require(shutil.which("zbarimg") is not None, "zbarimg (zbar-tools) is not installed")
@@ -51,7 +85,8 @@ class Refusals(unittest.TestCase):
         self.tmp = tempfile.mkdtemp(prefix="quillmote-web-")
         self.addCleanup(shutil.rmtree, self.tmp, True)
         self.record = os.path.join(self.tmp, "events.jsonl")
-        self.server = Server(args=("--headless", "--input", "record:" + self.record))
+        os.chmod(self.tmp, 0o700)  # also its single-instance socket's folder, which --new-link reaches
+        self.server = Server(args=("--headless", "--input", "record:" + self.record), env={"XDG_RUNTIME_DIR": self.tmp})
         self.addCleanup(self.server.__exit__)
         self.port = web_port(self.server)
         self.paired = self.server.paired_client()
@@ -91,8 +126,9 @@ class Refusals(unittest.TestCase):
         for command in ("MOVE:5,5", "KEY:ENTER", "CLICK:LEFT", "TYPE:aGk="):
             self.assertEqual(ws.exchange(command, timeout=0.3), "", command)  # nothing before pairing
         for wrong in (answer(secret, other.challenge), answer(secret, ws.challenge).upper()):
-            self.assertEqual(ws.exchange("AUTH:" + wrong), "PAIR_FAILED")
-        self.assertEqual(ws.exchange("AUTH:" + answer(secret, ws.challenge)), "PAIR_SUCCESS|" + self.mac)
+            self.assertEqual(ws.exchange(f"AUTH:{wrong}|{'00' * 16}"), "PAIR_FAILED")
+        self.assertEqual(ws.exchange(f"AUTH:{answer(secret, ws.challenge)}"), "PAIR_FAILED")  # no nonce: no channel
+        self.assertEqual(ws.authenticate(secret), "PAIR_SUCCESS|" + self.mac)
         for command, reply in (("MOVE:2,3", "ACK_MOVE"), ("KEY:F13", "ACK_KEY"), ("PING", "PONG"),
                                ("SCROLL:0,1", ""), ("PAIR:000000", "PAIR_FAILED"), ("MOVE:1,0", "ACK_MOVE")):
             self.assertEqual(ws.exchange(command, timeout=2 if reply else 0.3), reply, command)
@@ -114,6 +150,46 @@ class Refusals(unittest.TestCase):
         self.assertEqual(self.paired.exchange(b"MOVE:1,0"), b"ACK_MOVE")
         self.assertEqual([e[1] for e in events(self.record) if e[0] == "mouse"], [5, 5, 1, 2, 5, 5])
 
+    def test_sealed_channel_device_keys_and_a_new_link(self):
+        """Paired with the link, every message is sealed; what is altered, replayed or sent in clear ends the
+        channel; the browser's own key pairs it later, until a new link is drawn."""
+        secret, before = stored_secret(self.server.config_home), len(events(self.record))
+
+        def altered(ws, sealed):
+            ws.send(sealed[:-1] + bytes([sealed[-1] ^ 1]), binary=True)
+
+        def replayed(ws, sealed):
+            ws.send(sealed, binary=True)
+            ws.send(sealed, binary=True)
+
+        def in_clear(ws, sealed):
+            ws.ws.send("MOVE:1,1")
+
+        for spoil in (altered, replayed, in_clear):
+            ws = WebSocket(self.port)
+            self.assertEqual(ws.authenticate(secret), "PAIR_SUCCESS|" + self.mac)
+            spoil(ws, ws.channel.seal("MOVE:1,1"))
+            self.assertTrue(ws.closed(), spoil.__name__)
+        ws = WebSocket(self.port)
+        self.assertEqual(ws.authenticate(secret), "PAIR_SUCCESS|" + self.mac)
+        self.assertEqual(ws.exchange("MOVE:7,7"), "ACK_MOVE")
+        self.assertEqual(len(events(self.record)), before + 2)  # the replay above was refused, the first taken
+        device_id, device_key = ws.device
+        self.assertRegex(device_id, "^[0-9a-f]{16}$")
+        again = WebSocket(self.port)
+        self.assertEqual(again.authenticate(device_key, device_id), "PAIR_SUCCESS|" + self.mac)
+        self.assertIsNone(again.device)  # no second key
+        self.assertEqual(WebSocket(self.port).authenticate(device_key, "0" * 16), "PAIR_FAILED")
+        done = subprocess.run([BIN, "--new-link"], env={**os.environ, "XDG_RUNTIME_DIR": self.tmp},
+                              capture_output=True, timeout=10)
+        self.assertEqual((done.returncode, done.stdout), (0, b"new link drawn\n"), done)
+        for cut in (ws, again):
+            self.assertTrue(cut.closed(timeout=1.0))
+        self.assertNotEqual(stored_secret(self.server.config_home), secret)
+        for key, device in ((secret, None), (device_key, device_id)):
+            self.assertEqual(WebSocket(self.port).authenticate(key, device), "PAIR_FAILED")
+        self.assertEqual(self.paired.exchange(b"MOVE:1,0"), b"ACK_MOVE")  # the phone app is not a browser
+
     def test_link_pairs_while_the_code_is_under_attack_and_unpaired_pages_share_the_bound(self):
         for i in range(2, 12):  # wrong codes from many sources spend the budget they share ...
             for _ in range(3):
@@ -121,8 +197,7 @@ class Refusals(unittest.TestCase):
         newcomer = Client(self.server.port, source="127.0.2.1")
         self.assertEqual(newcomer.exchange(b"PAIR:" + self.server.code.encode()), b"PAIR_FAILED")
         ws = WebSocket(self.port, source="127.0.2.2")  # ... which the link's answer never draws on
-        self.assertEqual(ws.exchange("AUTH:" + answer(stored_secret(self.server.config_home), ws.challenge)),
-                         "PAIR_SUCCESS|" + self.mac)
+        self.assertEqual(ws.authenticate(stored_secret(self.server.config_home)), "PAIR_SUCCESS|" + self.mac)
         with Server(prefix=("sh", "-c", 'ulimit -n 96 && exec "$0" "$@"')) as server:  # (96 - 32) / 2 = 32
             sockets = [WebSocket(web_port(server)) for _ in range(40)]
             self.assertIsNotNone(server.wait_for("^Dropping the longest-idle unpaired connection from 127.0.0.1$"))
@@ -180,6 +255,36 @@ class Page(unittest.TestCase):
             self.browser.open(PAGE)
         return link.group(1)
 
+    def test_nothing_typed_or_commanded_through_the_link_is_readable_on_the_wifi(self):
+        require(shutil.which("tcpdump") is not None, "tcpdump is not installed")
+        capture = os.path.join(self.tmp, "wifi.pcap")
+        dump = subprocess.Popen([*self.hosts.pc.exec_prefix(), "tcpdump", "-i", "qm0", "--immediate-mode", "-U",
+                                 "-w", capture, "tcp"],
+                                stderr=subprocess.PIPE, stdout=subprocess.DEVNULL)
+        self.addCleanup(dump.wait, 5)
+        self.addCleanup(dump.terminate)
+        self.assertIn(b"listening on", dump.stderr.readline())
+        record = os.path.join(self.tmp, "events.jsonl")
+        server, b = self.start("record:" + record), self.browser
+        self.open_from_headless_qr(server)
+        b.wait_until(CONNECTED)
+        password = "my bank password hunter2"
+        b.tap_on("#tabs [data-view=keys-view]", "#text")
+        b.call("Input.insertText", {"text": password})
+        b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")
+        wait_events(record, 0, lambda e: ("clipboard", password) in e)
+        time.sleep(0.5)
+        dump.terminate()
+        dump.wait(5)
+        frames = websocket_payloads(capture, 61918)
+        self.assertTrue(frames["down"][0].startswith(b"CHALLENGE:"), frames)  # the capture holds the channel
+        self.assertTrue(frames["up"][0].startswith(b"AUTH:"), frames)
+        readable = b"".join(frames["up"] + frames["down"])
+        for clear in (password.encode(), base64.b64encode(password.encode()), b"TYPE:", b"KEY:", b"ACK_", b"PAIR_",
+                      b"DEVICE:", b"PING", b"PONG"):
+            self.assertNotIn(clear, readable, clear)
+        self.assertGreaterEqual(len(frames["up"]), 4)  # answer, text, key and pings, all sealed
+
     def test_code_entry_without_the_secret_and_the_x11_pointer_following_the_finger(self):
         require(shutil.which("Xvfb") and shutil.which("xdotool"), "Xvfb and xdotool are needed")
         xvfb = Xvfb()
@@ -221,7 +326,9 @@ class PageOnRecord(unittest.TestCase):
         cls.record = os.path.join(cls.page.tmp, "events.jsonl")
         cls.server, cls.b = cls.page.start("record:" + cls.record), cls.page.browser
         cls.link = cls.page.open_from_headless_qr(cls.server)
+        cls.b.wait_until(CONNECTED)
         cls.first_look = cls.b.js("[location.href, localStorage.getItem('quillmote.secret'),"
+                                  " JSON.parse(localStorage.getItem('quillmote.device')).id,"
                                   " document.querySelector('#code-sheet').hidden, isSecureContext]")
         cls.page.open_from_headless_qr(cls.server, one_to_one=True)
         cls.x, cls.y = cls.b.center("#pad")
@@ -244,8 +351,11 @@ class PageOnRecord(unittest.TestCase):
             b.touch("touchMove", (x + 4 * i, y))
             time.sleep(0.02)
 
-    def test_the_secret_leaves_the_address_bar_for_storage_and_no_code_is_asked_for(self):
-        self.assertEqual(self.first_look, [PAGE, self.link.split("#k=")[1], True, False])
+    def test_the_secret_leaves_the_address_bar_for_a_key_of_the_browser_s_own_and_no_code_is_asked_for(self):
+        device = self.first_look[2]
+        with open(os.path.join(self.server.config_home, "Quillmote", "Quillmote.conf"), encoding="utf-8") as f:
+            self.assertIn(f'\\"id\\":\\"{device}\\"', f.read())
+        self.assertEqual(self.first_look, [PAGE, None, device, True, False])
 
     def test_a_tap_clicks_and_a_two_finger_tap_clicks_the_right_button(self):
         x, y = self.x, self.y

@@ -29,6 +29,7 @@
       staleLink: "This link is no longer valid. Scan the new QR code, or enter the code.",
       throttled: "Refused for now; retrying…",
       approval: "Allow this phone on the computer…",
+      notPrivate: "Not private: paired with the code, this connection crosses the Wi-Fi unencrypted. Scan the QR code on the computer for a private one.",
       notAllowed: "The computer did not allow this phone. Ask its user to allow it, then pair again.",
       forgotten: "This browser no longer remembers the computer.",
     },
@@ -52,6 +53,7 @@
       staleLink: "此链接已失效。请扫描新的二维码，或输入配对码。",
       throttled: "暂时被拒绝，正在重试…",
       approval: "请在电脑上允许这台手机…",
+      notPrivate: "不私密：用配对码配对时，连接以明文经过 Wi-Fi。扫描电脑上的二维码即可获得加密连接。",
       notAllowed: "电脑没有允许这台手机。请电脑的用户允许后再配对。",
       forgotten: "此浏览器已不再记住这台电脑。",
     },
@@ -85,11 +87,17 @@
     },
   };
   const SECRET = "quillmote.secret";
-  // The fragment never reaches the server; it is kept here and taken out of the address bar, so
-  // that it is neither in the history nor shown to someone looking over the shoulder.
+  // This browser's own key once the link paired it ({id, key}): the link is needed only once.
+  const DEVICE = "quillmote.device";
+  // The fragment never reaches the server; it is kept here and taken out of the address bar, out
+  // of sight. The browser's history keeps the link as opened: a new link makes that one worthless.
   if (location.hash) {
     const secret = new URLSearchParams(location.hash.slice(1)).get("k");
-    if (secret && /^[A-Za-z0-9_-]{22}$/.test(secret)) store.set(SECRET, secret);
+    if (secret && /^[A-Za-z0-9_-]{22}$/.test(secret)) {
+      // A link opened is a pairing asked for: it wins over a key this browser may hold.
+      store.set(SECRET, secret);
+      store.remove(DEVICE);
+    }
     history.replaceState(null, "", location.pathname + location.search);
   }
   const settings = {
@@ -120,10 +128,36 @@
     document.body.dataset.state = state;
   }
 
+  // Paired with a key, every message is sealed; paired with the code, they go in clear.
+  let sealing = null;
+  let opening = null; // the channel whose first sealed message (the server's proof) is awaited
+  function transmit(message) {
+    ws.send(sealing ? sealing.seal(message) : message);
+  }
+
   function send(message) {
     if (!ws || ws.readyState !== WebSocket.OPEN || (!paired && !/^(PAIR:|AUTH:|PING$)/.test(message))) return false;
-    ws.send(message);
+    transmit(message);
     return true;
+  }
+
+  function received(socket, data) {
+    if (typeof data === "string") {
+      // In clear after sealing began is not the server's.
+      if (sealing) dropSocket();
+      else receive(data);
+      return;
+    }
+    const channel = sealing || opening;
+    let text;
+    try {
+      text = channel.open(new Uint8Array(data));
+    } catch (e) {
+      dropSocket();
+      return;
+    }
+    sealing = channel;
+    receive(text);
   }
 
   function connect() {
@@ -133,7 +167,8 @@
     const socket = new WebSocket("ws://" + location.host + "/ws");
     ws = socket;
     socket.onopen = () => { lastHeard = Date.now(); };
-    socket.onmessage = (event) => { if (ws === socket) receive(String(event.data)); };
+    socket.binaryType = "arraybuffer";
+    socket.onmessage = (event) => { if (ws === socket) received(socket, event.data); };
     socket.onclose = () => { if (ws === socket) dropSocket(); };
   }
 
@@ -143,6 +178,7 @@
     paired = false;
     authSent = false;
     awaitingApproval = false;
+    sealing = opening = null;
     resetGestures();
     if (socket) {
       socket.onclose = socket.onmessage = null;
@@ -162,7 +198,16 @@
 
   function sendPing() {
     lastPing = Date.now();
-    ws.send("PING");
+    transmit("PING");
+  }
+
+  function storedDevice() {
+    try {
+      const device = JSON.parse(store.get(DEVICE) || "null");
+      return device && typeof device.id === "string" && typeof device.key === "string" ? device : null;
+    } catch (e) {
+      return null;
+    }
   }
 
   function base64UrlBytes(text) {
@@ -174,22 +219,31 @@
     lastHeard = Date.now();
     if (message.startsWith("CHALLENGE:")) {
       const secret = store.get(SECRET);
+      const device = storedDevice();
       // A PAIR_FAILED on this socket then says whether the link or a typed code was refused.
       authSent = false;
-      if (secret) {
-        const crypto = window.QuillmoteCrypto;
-        const answer = crypto.hex(crypto.hmacSha256(base64UrlBytes(secret), new TextEncoder().encode(message.slice(10))));
+      if (device || secret) {
+        const crypto = window.QuillmoteChannel;
+        const key = base64UrlBytes(device ? device.key : secret);
+        const challenge = message.slice(10);
+        const nonce = crypto.randomBytes(16);
+        opening = crypto.channel(key, challenge, nonce);
         authSent = true;
         setState("pairing");
-        ws.send("AUTH:" + answer);
+        ws.send("AUTH:" + crypto.answer(key, challenge) + "|" + crypto.hex(nonce) + (device ? "|" + device.id : ""));
       } else if (code) {
         setState("pairing");
         ws.send("PAIR:" + code);
       } else {
         askForCode(t("codeMessage"));
       }
+    } else if (message.startsWith("DEVICE:") && sealing) {
+      const [id, key] = message.slice(7).split("|");
+      store.set(DEVICE, JSON.stringify({ id, key }));
+      store.remove(SECRET);
     } else if (message.startsWith("PAIR_SUCCESS|")) {
       paired = true;
+      $("#privacy").hidden = Boolean(sealing);
       awaitingApproval = false;
       refusedForNow = false;
       backoff = 500;
@@ -211,8 +265,10 @@
         code = null;
         askForCode(t("notAllowed"));
       } else if (authSent) {
+        // A key that no longer pairs (a new link, or removed on the computer) is forgotten.
         authSent = false;
         store.remove(SECRET);
+        store.remove(DEVICE);
         askForCode(t("staleLink"));
       } else if (!paired) {
         code = null;
@@ -576,6 +632,7 @@
   $("#settings-done").addEventListener("click", () => { $("#settings").hidden = true; });
   $("#forget").addEventListener("click", () => {
     store.remove(SECRET);
+    store.remove(DEVICE);
     code = null;
     $("#settings").hidden = true;
     if (ws) {
