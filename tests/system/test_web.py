@@ -8,13 +8,14 @@ import os
 import shutil
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 from browser import Chromium, Hosts, WebSocket, answer, http, stored_secret, until, web_port
 from harness import Client, Server, Xvfb, main, require
-from test_headless import summary
+from test_headless import CLICK, summary
 
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
 PAGE = "http://198.51.100.1:61918/"
@@ -30,6 +31,15 @@ def wait_events(path, start, condition, timeout=5.0):
     got = until(lambda: (lambda e: condition(e) and e)(events(path, start)), timeout)
     assert got, f"events never matched: {events(path, start)}"
     return got
+
+
+def swipe(b, x, y, dy):
+    """Two fingers moved by dy in 20 steps, and stopped before they are lifted (no momentum)."""
+    b.touch("touchStart", (x - 30, y), (x + 30, y))
+    for i in range(1, 21):
+        b.touch("touchMove", (x - 30, y + dy * i / 20), (x + 30, y + dy * i / 20))
+    time.sleep(0.1)
+    b.touch("touchEnd")
 
 
 def decode_terminal_qr(rows, folder):
@@ -187,6 +197,13 @@ class Page(unittest.TestCase):
         b.stroke((x - 100, y - 100), (150, 90), seconds=1.0)
         self.assertEqual(until(lambda: (lambda at: at == (450, 290) and at)(xvfb.pointer())) or xvfb.pointer(),
                          (450, 290))
+        # A click of the wheel per 60 pixels: 200 up scroll 3 down (natural scrolling), 100 back one up.
+        from test_x11 import RawEvents
+        raw = RawEvents(xvfb)
+        self.addCleanup(raw.stop)
+        swipe(b, x, y, -200)
+        swipe(b, x, y, 100)
+        self.assertEqual([d for k, d in raw.events(0.5) if k == "RawButtonPress"], [5, 5, 5, 4])
         b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
 
 
@@ -227,10 +244,20 @@ class PageOnRecord(unittest.TestCase):
     def test_the_secret_leaves_the_address_bar_for_storage_and_no_code_is_asked_for(self):
         self.assertEqual(self.first_look, [PAGE, self.link.split("#k=")[1], True, False])
 
-    def test_a_tap_clicks_and_a_two_finger_tap_clicks_the_right_button(self):
-        x, y = self.x, self.y
-        self.assertEqual(self.expect(2, lambda: self.b.tap((x, y))),
-                         [("mouse", 1, 0, 1, 0.0, 0.0), ("mouse", 2, 0, 1, 0.0, 0.0)])
+    def test_a_tap_clicks_at_its_lift_two_click_twice_and_a_two_finger_tap_clicks_the_right_button(self):
+        x, y, lags = self.x, self.y, []
+        for _ in range(5):  # from the lift's dispatch to the click in the record
+            n = len(events(self.record))
+            self.b.touch("touchStart", (x, y))
+            ident, lifted = self.b.touch("touchEnd", wait=False), time.monotonic()
+            clicked = until(lambda: len(events(self.record, n)) >= 2, timeout=2, every=0.001)
+            lags.append(time.monotonic() - lifted)
+            self.b.answer(ident)
+            self.assertEqual(clicked and events(self.record, n), CLICK)
+            time.sleep(0.4)  # no double tap
+        print(f"tap to click: {sorted(round(1000 * lag) for lag in lags)} ms", file=sys.stderr)
+        self.assertLess(sorted(lags)[2], 0.03)
+        self.assertEqual([e[1] for e in self.expect(4, lambda: (self.b.tap((x, y)), self.b.tap((x, y))))], [1, 2, 1, 2])
         self.assertEqual([e[1] for e in self.expect(2, lambda: self.b.tap((x - 30, y), (x + 30, y)))], [3, 4])
 
     def test_a_stroke_moves_the_pointer_by_the_finger_s_path_once_per_frame(self):
@@ -241,20 +268,17 @@ class PageOnRecord(unittest.TestCase):
         self.assertGreater(len(moves), 40, "moves are sent once per frame, not at 30 Hz")
 
     def test_a_double_tap_and_hold_drags(self):
-        drag = self.expect(12, lambda: (self.double_tap_and_hold(), self.b.touch("touchEnd")))
-        self.assertEqual((drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (1, {6}, 2))
+        got = self.expect(14, lambda: (self.double_tap_and_hold(), self.b.touch("touchEnd")))
+        click, drag = got[:2], got[2:]  # the first tap clicked at once
+        self.assertEqual((click, drag[0][1], {e[1] for e in drag[1:-1]}, drag[-1][1]), (CLICK, 1, {6}, 2))
         self.assertAlmostEqual(sum(e[4] for e in drag[1:-1]), 40.0, delta=0.01)
 
-    def test_two_fingers_moved_up_scroll_down(self):
-        b, x, y, n = self.b, self.x, self.y, len(events(self.record))
-        b.touch("touchStart", (x - 30, y), (x + 30, y))
-        for i in range(1, 21):
-            b.touch("touchMove", (x - 30, y - 5 * i), (x + 30, y - 5 * i))
-        b.touch("touchEnd")
-        time.sleep(0.5)
-        scrolled = events(self.record, n)
-        self.assertEqual({e[0] for e in scrolled}, {"scroll"})
-        self.assertLess(sum(e[1] for e in scrolled), 0, "natural scrolling: fingers up scroll down")
+    def test_two_fingers_scroll_by_their_distance_there_and_back(self):
+        for dy in (-200, 100):  # natural scrolling: fingers up scroll down
+            n = len(events(self.record))
+            swipe(self.b, self.x, self.y, dy)
+            scrolled = wait_events(self.record, n, lambda e: abs(sum(s[1] for s in e) - dy) <= 1)
+            self.assertEqual({e[0] for e in scrolled}, {"scroll"})
 
     def test_typed_text_is_pasted_and_a_key_pressed(self):
         got = self.expect(7, lambda: (self.b.tap_on("#tabs [data-view=keys-view]", "#text"),
@@ -277,7 +301,7 @@ class PageOnRecord(unittest.TestCase):
     def test_the_network_lost_mid_drag_lets_the_button_go_and_the_page_comes_back(self):
         b, hosts = self.b, self.page.hosts
         self.addCleanup(hosts.phone_link, True)
-        self.assertEqual(self.expect(1, lambda: self.double_tap_and_hold(0)), [("mouse", 1, 0, 1, 0.0, 0.0)])
+        self.assertEqual(self.expect(3, lambda: self.double_tap_and_hold(0)), CLICK + CLICK[:1])
         self.assertEqual(self.expect(1, lambda: hosts.phone_link(False), timeout=10)[-1][1], 2)
         b.touch("touchEnd")
         self.assertIsNotNone(self.server.wait_for(r"^Status: Waiting for a connection", timeout=5))

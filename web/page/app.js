@@ -2,8 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 // The browser remote: a touchpad, keys, actions and applications, speaking the phone app's
 // commands over one WebSocket, one command per message.
-"use strict";
-(function () {
+import { TAP_SLOP, Touchpad } from "./gestures.js";
+
+{
   const $ = (selector) => document.querySelector(selector);
 
   // ---- texts: Chinese for Chinese readers, English for everyone else ----
@@ -242,23 +243,25 @@
   window.addEventListener("online", reconnectNow);
   window.addEventListener("offline", () => setState("offline"));
 
-  // ---- the touchpad ----
-  const TAP_MS = 250;
-  const TAP_SLOP = 10;
-  const DOUBLE_TAP_MS = 300;
-  const HOLD_MS = 180;
-  const SCROLL_GAIN = 0.35;
+  // ---- the touchpad: what the fingers mean is decided in gestures.js ----
   const pad = $("#pad");
-  const touches = new Map();
-  let gesture = null;
-  let tapTimer = 0;
-  let lastTapEnd = 0;
+  const touchpad = new Touchpad(settings);
   let holdTimer = 0;
-  let dragging = false;
-  let leftHeld = false;
-  // Motion waiting for the next frame, fractions included: nothing the finger did is dropped.
-  let moveX = 0, moveY = 0, scrollX = 0, scrollY = 0;
   let frameRequested = false;
+
+  // Button commands go out at once; motion waits for the next frame.
+  function sendDecided() {
+    for (const message of touchpad.take()) send(message);
+    clearTimeout(holdTimer);
+    const holdAt = touchpad.holdAt;
+    if (holdAt !== null) {
+      holdTimer = setTimeout(() => {
+        touchpad.hold(performance.now());
+        sendDecided();
+      }, Math.max(0, holdAt - performance.now()));
+    }
+    $("#left-button").classList.toggle("held", touchpad.leftHeld);
+  }
 
   function schedule() {
     if (!frameRequested) {
@@ -267,13 +270,11 @@
     }
   }
 
-  // Two decimals are sent; what rounding leaves stays for the next frame.
-  const cents = (value) => Math.round(value * 100) / 100;
-
-  function flush() {
+  function flush(now) {
     frameRequested = false;
     if (!paired || !ws) {
-      moveX = moveY = scrollX = scrollY = 0;
+      touchpad.frame(now);
+      touchpad.take();
       return;
     }
     // A slow network holds motion here, summed, rather than in a queue that lags behind the finger.
@@ -281,139 +282,41 @@
       schedule();
       return;
     }
-    const mx = cents(moveX), my = cents(moveY);
-    if (mx !== 0 || my !== 0) {
-      moveX -= mx;
-      moveY -= my;
-      send((dragging || leftHeld ? "DRAG:" : "MOVE:") + mx + "," + my);
-    }
-    const sx = cents(scrollX), sy = cents(scrollY);
-    if (sx !== 0 || sy !== 0) {
-      scrollX -= sx;
-      scrollY -= sy;
-      send("SCROLL:" + sx + "," + sy);
-    }
-  }
-
-  function gain(distance, elapsed) {
-    if (!settings.acceleration) return settings.speed;
-    const velocity = distance / Math.max(elapsed, 4); // CSS pixels per millisecond
-    return settings.speed * Math.min(2.5, Math.max(1, 0.7 + velocity * 0.9));
-  }
-
-  function startDrag() {
-    clearTimeout(holdTimer);
-    if (dragging || !gesture) return;
-    flush();
-    dragging = true;
-    send("MOUSE_DOWN");
+    if (touchpad.frame(now)) schedule();
+    sendDecided();
   }
 
   function releaseButtons() {
-    if (dragging || leftHeld) {
-      flush();
-      send("MOUSE_UP");
-    }
-    dragging = false;
-    leftHeld = false;
-    $("#left-button").classList.remove("held");
+    touchpad.releaseButtons();
+    sendDecided();
   }
 
   function resetGestures() {
-    touches.clear();
-    gesture = null;
-    clearTimeout(tapTimer);
+    touchpad.reset();
     clearTimeout(holdTimer);
-    dragging = false;
-    leftHeld = false;
-    moveX = moveY = scrollX = scrollY = 0;
     pad.classList.remove("active");
     $("#left-button").classList.remove("held");
   }
 
+  const points = (event) => Array.from(event.changedTouches, (t) => ({ id: t.identifier, x: t.clientX, y: t.clientY }));
   pad.addEventListener("touchstart", (event) => {
     event.preventDefault();
-    const now = performance.now();
-    for (const touch of event.changedTouches)
-      touches.set(touch.identifier, { x: touch.clientX, y: touch.clientY, time: now });
-    if (!gesture) {
-      // A touch soon after a tap: a double tap, or the start of a drag.
-      const afterTap = tapTimer !== 0 && now - lastTapEnd < DOUBLE_TAP_MS;
-      if (afterTap) {
-        clearTimeout(tapTimer);
-        tapTimer = 0;
-        holdTimer = setTimeout(startDrag, HOLD_MS);
-      }
-      gesture = { start: now, fingers: 0, moved: 0, scrolled: false, afterTap };
-      pad.classList.add("active");
-    }
-    gesture.fingers = Math.max(gesture.fingers, touches.size);
-    if (touches.size > 1) clearTimeout(holdTimer);
+    touchpad.start(points(event), performance.now());
+    pad.classList.add("active");
+    sendDecided();
   }, { passive: false });
-
   pad.addEventListener("touchmove", (event) => {
     event.preventDefault();
-    if (!gesture) return;
-    const now = performance.now();
-    let sumX = 0, sumY = 0, count = 0, elapsed = 0;
-    for (const touch of event.changedTouches) {
-      const last = touches.get(touch.identifier);
-      if (!last) continue;
-      sumX += touch.clientX - last.x;
-      sumY += touch.clientY - last.y;
-      elapsed = Math.max(elapsed, now - last.time);
-      count++;
-      touches.set(touch.identifier, { x: touch.clientX, y: touch.clientY, time: now });
-    }
-    if (count === 0) return;
-    const dx = sumX / count, dy = sumY / count;
-    gesture.moved += Math.hypot(dx, dy);
-    if (gesture.fingers >= 2) {
-      // Scrolling until every finger is lifted, so that lifting one does not move the pointer.
-      if (touches.size >= 2) {
-        gesture.scrolled = true;
-        const sign = settings.natural ? 1 : -1;
-        scrollX += sign * dx * SCROLL_GAIN;
-        scrollY += sign * dy * SCROLL_GAIN;
-        schedule();
-      }
-      return;
-    }
-    if (gesture.afterTap && !dragging && gesture.moved > TAP_SLOP / 2) startDrag();
-    const g = gain(Math.hypot(dx, dy), elapsed);
-    moveX += dx * g;
-    moveY += dy * g;
+    touchpad.move(points(event), performance.now());
+    sendDecided();
     schedule();
   }, { passive: false });
-
   function touchEnd(event) {
     event.preventDefault();
-    for (const touch of event.changedTouches) touches.delete(touch.identifier);
-    if (!gesture || touches.size > 0) return;
-    const now = performance.now();
-    const ended = gesture;
-    gesture = null;
-    pad.classList.remove("active");
-    clearTimeout(holdTimer);
-    const isTap = now - ended.start < TAP_MS && ended.moved < TAP_SLOP && !ended.scrolled;
-    if (dragging) {
-      flush();
-      dragging = false;
-      send("MOUSE_UP");
-    } else if (isTap && ended.fingers === 1 && ended.afterTap) {
-      send("CLICK:DOUBLE");
-    } else if (isTap && ended.fingers === 1) {
-      // Waits a moment: a second touch makes it a double click or a drag instead.
-      lastTapEnd = now;
-      tapTimer = setTimeout(() => {
-        tapTimer = 0;
-        send("CLICK:LEFT");
-      }, DOUBLE_TAP_MS);
-    } else if (isTap && ended.fingers === 2) {
-      send("CLICK:RIGHT");
-    } else if (isTap && ended.fingers === 3) {
-      send("CLICK:MIDDLE");
-    }
+    touchpad.end(points(event).map((p) => p.id), performance.now());
+    if (!touchpad.gesture) pad.classList.remove("active");
+    sendDecided();
+    schedule();
   }
   pad.addEventListener("touchend", touchEnd, { passive: false });
   pad.addEventListener("touchcancel", touchEnd, { passive: false });
@@ -427,12 +330,14 @@
     if (!mouseLast) return;
     const dx = event.clientX - mouseLast.x, dy = event.clientY - mouseLast.y;
     mouseLast = { x: event.clientX, y: event.clientY, moved: mouseLast.moved + Math.hypot(dx, dy) };
-    moveX += dx * settings.speed;
-    moveY += dy * settings.speed;
+    touchpad.pointer(dx, dy);
     schedule();
   });
   window.addEventListener("mouseup", () => {
-    if (mouseLast && mouseLast.moved < TAP_SLOP) send("CLICK:LEFT");
+    if (mouseLast && mouseLast.moved < TAP_SLOP) {
+      touchpad.click();
+      sendDecided();
+    }
     mouseLast = null;
   });
 
@@ -440,18 +345,12 @@
   leftButton.addEventListener("pointerdown", (event) => {
     event.preventDefault();
     leftButton.setPointerCapture(event.pointerId);
-    if (leftHeld || dragging) return;
-    flush();
-    leftHeld = true;
-    leftButton.classList.add("held");
-    send("MOUSE_DOWN");
+    touchpad.pressLeft();
+    sendDecided();
   });
   const leftUp = () => {
-    if (!leftHeld) return;
-    flush();
-    leftHeld = false;
-    leftButton.classList.remove("held");
-    send("MOUSE_UP");
+    touchpad.releaseLeft();
+    sendDecided();
   };
   leftButton.addEventListener("pointerup", leftUp);
   leftButton.addEventListener("pointercancel", leftUp);
@@ -575,4 +474,4 @@
 
   setState("connecting");
   connect();
-})();
+}
