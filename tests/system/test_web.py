@@ -20,6 +20,30 @@ from test_headless import CLICK, summary
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
 PAGE = "http://198.51.100.1:61918/"
 CONNECTED = "document.body.dataset.state === 'connected'"
+# Every text and placeholder whose contrast with what is behind it (the backgrounds blended up to an
+# opaque one) is below WCAG AA's 4.5:1, shown or not.
+LOW_CONTRAST = """(() => {
+  const rgba = (c) => { const m = c.match(/[\\d.]+/g).map(Number); return [m[0], m[1], m[2], m.length > 3 ? m[3] : 1]; };
+  const over = (top, under) => top.map((v, i) => (i < 3 ? v * top[3] + under[i] * (1 - top[3]) : 1));
+  const behind = (e) => {
+    const layers = [];
+    for (; e && layers.every((c) => c[3] < 1); e = e.parentElement)
+      layers.push(rgba(getComputedStyle(e).backgroundColor));
+    return layers.reduceRight((under, c) => over(c, under), [255, 255, 255, 1]);
+  };
+  const lum = (c) => c.slice(0, 3).map((v) => v / 255).map((v) => (v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4))
+    .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+  const ratio = (a, b) => (Math.max(lum(a), lum(b)) + 0.05) / (Math.min(lum(a), lum(b)) + 0.05);
+  const low = [];
+  for (const e of document.querySelectorAll("body *")) {
+    const text = [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
+    for (const color of [text && getComputedStyle(e).color, e.placeholder && getComputedStyle(e, "::placeholder").color]) {
+      const r = color && ratio(over(rgba(color), behind(e)), behind(e));
+      if (color && r < 4.5) low.push((e.id || e.className || e.tagName) + " " + r.toFixed(2));
+    }
+  }
+  return low;
+})()"""
 
 
 def events(path, start=0):
@@ -280,6 +304,53 @@ class PageOnRecord(unittest.TestCase):
             scrolled = wait_events(self.record, n, lambda e: abs(sum(s[1] for s in e) - dy) <= 1)
             self.assertEqual({e[0] for e in scrolled}, {"scroll"})
 
+    def test_views_are_history_entries_tabs_say_which_is_shown_texts_are_readable_and_nothing_covers_or_overflows(self):
+        b = self.b
+
+        def phone(width, height): return b.call("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 2, "mobile": True})
+
+        def scheme(value): return b.call("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": value}]})
+        self.addCleanup(phone, 390, 844)
+        self.addCleanup(scheme, "light")
+
+        def tabs():
+            nodes = b.call("Accessibility.getFullAXTree")["nodes"]
+            props = [{p["name"]: p["value"].get("value") for p in n.get("properties", [])} for n in nodes]
+            return ([n["role"]["value"] for n in nodes].count("tablist"),
+                    [(n["name"]["value"], p.get("selected"), bool(p.get("controls")))
+                     for n, p in zip(nodes, props) if n["role"]["value"] == "tab"])
+        b.js("window.sameDocument = true")
+        b.tap_on("#tabs [data-view=keys-view]")
+        # Only the shown view is in the tree, so only its tab controls anything.
+        self.assertEqual(tabs(), (1, [("Touchpad", False, False), ("Keyboard", True, True), ("Actions", False, False),
+                                      ("Apps", False, False)]))
+        history = b.call("Page.getNavigationHistory")
+        b.call("Page.navigateToHistoryEntry", {"entryId": history["entries"][history["currentIndex"] - 1]["id"]})
+        b.wait_until("!document.querySelector('#pad-view').hidden && document.querySelector('#keys-view').hidden")
+        self.assertEqual(b.js("[window.sameDocument, document.body.dataset.state]"), [True, "connected"])
+        self.assertEqual(tabs()[1][:2], [("Touchpad", True, True), ("Keyboard", False, False)])
+        for value in ("light", "dark"):
+            scheme(value)
+            self.assertEqual(b.js(LOW_CONTRAST), [], value)
+        # On its side, the phone shows the status and the buttons beside the pad; at 320 px, no button
+        # leaves the screen or its row, nor its text the button.
+        phone(844, 390)
+        b.wait_until("innerWidth === 844")
+        self.assertEqual(b.js("(() => { const pad = document.querySelector('#pad').getBoundingClientRect();"
+                              " return [...document.querySelectorAll('#bar > *')].filter((e) => { const r = e.getBoundingClientRect();"
+                              " return r.width && r.right > pad.left && r.left < pad.right && r.bottom > pad.top && r.top < pad.bottom;"
+                              " }).map((e) => e.id); })()"), [])
+        phone(320, 640)
+        b.wait_until("innerWidth === 320")
+        for view in ("pad-view", "keys-view", "actions-view", "apps-view"):
+            b.tap_on(f"#tabs [data-view={view}]")
+            self.assertEqual(b.js("[...document.querySelectorAll('button')].filter((e) => e.offsetParent).filter((e) => {"
+                                  " const r = e.getBoundingClientRect(); return r.left < 0 || r.right > innerWidth"
+                                  " || e.scrollWidth > e.clientWidth || e.parentElement.scrollWidth > e.parentElement.clientWidth;"
+                                  " }).map((e) => e.textContent)"), [], view)
+
     def test_typed_text_is_pasted_and_a_key_pressed(self):
         got = self.expect(7, lambda: (self.b.tap_on("#tabs [data-view=keys-view]", "#text"),
                                       self.b.call("Input.insertText", {"text": "你好，世界 😀"}),
@@ -299,8 +370,14 @@ class PageOnRecord(unittest.TestCase):
         self.assertTrue(until(lambda: os.path.exists(self.page.marker), 10), "the application was not opened")
 
     def test_the_network_lost_mid_drag_lets_the_button_go_and_the_page_comes_back(self):
+        """Also a network lost for 3 s, too short for the connection to die: the page says so, then connected."""
         b, hosts = self.b, self.page.hosts
         self.addCleanup(hosts.phone_link, True)
+        hosts.phone_link(False)
+        b.wait_until("document.body.dataset.state === 'offline'", timeout=3)
+        time.sleep(3 - 0.5)
+        hosts.phone_link(True)
+        b.wait_until(CONNECTED, timeout=5)
         self.assertEqual(self.expect(3, lambda: self.double_tap_and_hold(0)), CLICK + CLICK[:1])
         self.assertEqual(self.expect(1, lambda: hosts.phone_link(False), timeout=10)[-1][1], 2)
         b.touch("touchEnd")

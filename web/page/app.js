@@ -11,7 +11,7 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
   const texts = {
     en: {
       connected: "Connected", connecting: "Connecting…", pairing: "Pairing…", reconnecting: "Reconnecting…",
-      offline: "Offline", needsCode: "Enter the code", settings: "Settings", pad: "Touchpad",
+      offline: "Offline", needsCode: "Enter the code", settings: "Settings", fullscreen: "Full screen", pad: "Touchpad",
       padHint: "Tap to click · two fingers: right click, scroll · double-tap and hold to drag",
       left: "Left", right: "Right", typeHere: "Type text for the computer", send: "Send", enter: "Enter",
       backspace: "⌫ Backspace", tab: "Tab", esc: "Esc", space: "Space", delete: "Delete", up: "Up", down: "Down",
@@ -33,7 +33,7 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
     },
     zh: {
       connected: "已连接", connecting: "正在连接…", pairing: "正在配对…", reconnecting: "正在重新连接…",
-      offline: "离线", needsCode: "请输入配对码", settings: "设置", pad: "触控板",
+      offline: "离线", needsCode: "请输入配对码", settings: "设置", fullscreen: "全屏", pad: "触控板",
       padHint: "轻点：点击 · 双指：右键、滚动 · 轻点两下并按住：拖动",
       left: "左键", right: "右键", typeHere: "输入要发送到电脑的文字", send: "发送", enter: "回车",
       backspace: "⌫ 退格", tab: "Tab", esc: "Esc", space: "空格", delete: "删除", up: "上", down: "下",
@@ -167,6 +167,8 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
 
   function receive(message) {
     lastHeard = Date.now();
+    // Whatever the browser said about the network meanwhile, an answer proves the link works.
+    if (paired && document.body.dataset.state !== "connected") setState("connected");
     if (message.startsWith("CHALLENGE:")) {
       const secret = store.get(SECRET);
       // A PAIR_FAILED on this socket then says whether the link or a typed code was refused.
@@ -435,13 +437,53 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
   });
 
   // ---- tabs and settings ----
-  for (const tab of document.querySelectorAll("#tabs button")) {
+  // A view other than the pad is an entry in the history, so that the phone's Back returns to the pad.
+  const tabs = document.querySelectorAll("#tabs [role=tab]");
+  let pushedHere = false;
+  function showView(id) {
+    for (const tab of tabs) {
+      const selected = tab.dataset.view === id;
+      tab.classList.toggle("selected", selected);
+      tab.setAttribute("aria-selected", String(selected));
+      tab.tabIndex = selected ? 0 : -1;
+    }
+    for (const view of document.querySelectorAll(".view")) view.hidden = view.id !== id;
+    releaseButtons();
+  }
+  for (const tab of tabs) {
     tab.addEventListener("click", () => {
-      for (const other of document.querySelectorAll("#tabs button")) other.classList.toggle("selected", other === tab);
-      for (const view of document.querySelectorAll(".view")) view.hidden = view.id !== tab.dataset.view;
-      releaseButtons();
+      const id = tab.dataset.view, current = history.state && history.state.view;
+      if (id === (current || "pad-view")) return;
+      if (id === "pad-view" && pushedHere) {
+        history.back(); // popstate shows the pad
+        return;
+      }
+      if (current || id === "pad-view") history.replaceState(id === "pad-view" ? null : { view: id }, "");
+      else history.pushState({ view: id }, "");
+      pushedHere = pushedHere || !current;
+      showView(id);
     });
   }
+  window.addEventListener("popstate", (event) => {
+    pushedHere = false;
+    showView((event.state && event.state.view) || "pad-view");
+  });
+  if (history.state && history.state.view) showView(history.state.view); // a reload shows the same view
+
+  const fullscreen = $("#fullscreen-button");
+  const root = document.documentElement;
+  const requestFullscreen = root.requestFullscreen || root.webkitRequestFullscreen;
+  const exitFullscreen = document.exitFullscreen || document.webkitExitFullscreen;
+  const fullscreenElement = () => document.fullscreenElement || document.webkitFullscreenElement;
+  // iPhones have no fullscreen for pages: the button is shown only where it works.
+  fullscreen.hidden = !(requestFullscreen && (document.fullscreenEnabled || document.webkitFullscreenEnabled));
+  fullscreen.addEventListener("click", () => {
+    const done = fullscreenElement() ? exitFullscreen.call(document) : requestFullscreen.call(root, { navigationUI: "hide" });
+    if (done && done.catch) done.catch(() => {});
+  });
+  for (const name of ["fullscreenchange", "webkitfullscreenchange"])
+    document.addEventListener(name, () => fullscreen.setAttribute("aria-pressed", String(!!fullscreenElement())));
+
   const speed = $("#speed"), acceleration = $("#acceleration"), natural = $("#natural");
   speed.value = settings.speed;
   acceleration.checked = settings.acceleration;
