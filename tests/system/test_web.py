@@ -268,7 +268,7 @@ class PageOnRecord(unittest.TestCase):
     def test_the_secret_leaves_the_address_bar_for_storage_and_no_code_is_asked_for(self):
         self.assertEqual(self.first_look, [PAGE, self.link.split("#k=")[1], True, False])
 
-    def test_a_tap_clicks_at_its_lift_two_click_twice_and_a_two_finger_tap_clicks_the_right_button(self):
+    def test_a_tap_clicks_at_its_lift_two_taps_click_twice_and_a_two_finger_tap_clicks_the_right_button(self):
         x, y, lags = self.x, self.y, []
         for _ in range(5):  # from the lift's dispatch to the click in the record
             n = len(events(self.record))
@@ -304,7 +304,7 @@ class PageOnRecord(unittest.TestCase):
             scrolled = wait_events(self.record, n, lambda e: abs(sum(s[1] for s in e) - dy) <= 1)
             self.assertEqual({e[0] for e in scrolled}, {"scroll"})
 
-    def test_views_are_history_entries_tabs_say_which_is_shown_texts_are_readable_and_nothing_covers_or_overflows(self):
+    def test_views_and_sheets_are_history_entries_tabs_say_which_is_shown_texts_are_readable_and_nothing_covers_or_overflows(self):
         b = self.b
 
         def phone(width, height): return b.call("Emulation.setDeviceMetricsOverride", {
@@ -326,8 +326,14 @@ class PageOnRecord(unittest.TestCase):
         # Only the shown view is in the tree, so only its tab controls anything.
         self.assertEqual(tabs(), (1, [("Touchpad", False, False), ("Keyboard", True, True), ("Actions", False, False),
                                       ("Apps", False, False)]))
-        history = b.call("Page.getNavigationHistory")
-        b.call("Page.navigateToHistoryEntry", {"entryId": history["entries"][history["currentIndex"] - 1]["id"]})
+
+        def back():
+            history = b.call("Page.getNavigationHistory")
+            b.call("Page.navigateToHistoryEntry", {"entryId": history["entries"][history["currentIndex"] - 1]["id"]})
+        b.tap_on("#settings-button")
+        back()  # closes the sheet first
+        b.wait_until("document.querySelector('#settings').hidden && !document.querySelector('#keys-view').hidden")
+        back()
         b.wait_until("!document.querySelector('#pad-view').hidden && document.querySelector('#keys-view').hidden")
         self.assertEqual(b.js("[window.sameDocument, document.body.dataset.state]"), [True, "connected"])
         self.assertEqual(tabs()[1][:2], [("Touchpad", True, True), ("Keyboard", False, False)])

@@ -378,10 +378,10 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
     else if (send("TYPE:" + base64(field.value))) field.value = "";
   });
 
-  $("#sleep-button").addEventListener("click", () => { $("#confirm-sheet").hidden = false; });
-  $("#confirm-no").addEventListener("click", () => { $("#confirm-sheet").hidden = true; });
+  $("#sleep-button").addEventListener("click", () => openSheet("#confirm-sheet"));
+  $("#confirm-no").addEventListener("click", closeSheet);
   $("#confirm-yes").addEventListener("click", () => {
-    $("#confirm-sheet").hidden = true;
+    closeSheet();
     send("CMD:SLEEP");
   });
 
@@ -464,11 +464,25 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
       showView(id);
     });
   }
+  // A sheet is an entry too: Back closes it.
+  const sheets = ["#settings", "#confirm-sheet"];
+  function openSheet(sheet) {
+    $(sheet).hidden = false;
+    history.pushState({ ...history.state, sheet }, "");
+  }
+  function closeSheet() {
+    for (const sheet of sheets) $(sheet).hidden = true;
+    if (history.state && history.state.sheet) history.back();
+  }
   window.addEventListener("popstate", (event) => {
-    pushedHere = false;
-    showView((event.state && event.state.view) || "pad-view");
+    const state = event.state || {};
+    pushedHere = pushedHere && !!state.view; // still above the pad's entry
+    for (const sheet of sheets) $(sheet).hidden = state.sheet !== sheet;
+    showView(state.view || "pad-view");
   });
-  if (history.state && history.state.view) showView(history.state.view); // a reload shows the same view
+  // A reload shows the same view, without the sheet.
+  if (history.state && history.state.sheet) history.replaceState(history.state.view ? { view: history.state.view } : null, "");
+  if (history.state && history.state.view) showView(history.state.view);
 
   const fullscreen = $("#fullscreen-button");
   const root = document.documentElement;
@@ -497,12 +511,12 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
     settings.natural = natural.checked;
     store.set("quillmote.natural", String(natural.checked));
   });
-  $("#settings-button").addEventListener("click", () => { $("#settings").hidden = false; });
-  $("#settings-done").addEventListener("click", () => { $("#settings").hidden = true; });
+  $("#settings-button").addEventListener("click", () => openSheet("#settings"));
+  $("#settings-done").addEventListener("click", closeSheet);
   $("#forget").addEventListener("click", () => {
     store.remove(SECRET);
     code = null;
-    $("#settings").hidden = true;
+    closeSheet();
     if (ws) {
       releaseButtons();
       ws.onclose = ws.onmessage = null;
