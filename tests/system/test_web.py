@@ -19,7 +19,7 @@ from test_headless import CLICK, summary
 
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
 PAGE = "http://198.51.100.1:61918/"
-CONNECTED = "document.body.dataset.state === 'connected'"
+CONNECTED = "document.body && document.body.dataset.state === 'connected'"
 # Every text and placeholder whose contrast with what is behind it (the backgrounds blended up to an
 # opaque one) is below WCAG AA's 4.5:1, shown or not.
 LOW_CONTRAST = """(() => {
@@ -408,7 +408,7 @@ class PageOnRecord(unittest.TestCase):
             self.b.js(wrong_answer)
             self.b.wait_until("window.wrong === 'PAIR_FAILED'", timeout=3)
         self.b.js("location.reload()")
-        self.b.wait_until("document.body.dataset.state === 'throttled'", timeout=5)
+        self.b.wait_until("document.body && document.body.dataset.state === 'throttled'", timeout=5)
         self.b.wait_until(CONNECTED, timeout=15)
         self.assertEqual(self.b.js("localStorage.getItem('quillmote.secret')"), secret)
 
