@@ -19,7 +19,7 @@ packages=(
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme qt6-wayland
 )
 # tests: the Wayland desktops (headless mutter and KWin with their portals), their clients and
-# observers, and the format check (scripts/check-format.sh)
+# observers, the format check (scripts/check-format.sh) and, with node, the page's gesture tests
 wayland=(
   xwayland mutter xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde
   dbus-daemon libglib2.0-bin gcc python3-dbus python3-xlib wl-clipboard x11-utils xclip procps

@@ -8,18 +8,20 @@
 #include "web/WebRemote.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QVBoxLayout>
+#include <QtMath>
 
 namespace quillmote::ui {
 
 namespace {
 constexpr int qrPixels = 112;
+// The column less the layout's right margin.
+constexpr int linkWidth = WebRemoteCard::columnWidth - 16;
 
 // Black on white whatever the theme, with the quiet zone cameras need, in whole pixels per
 // module so that the edges stay sharp.
@@ -72,19 +74,23 @@ WebRemoteCard::WebRemoteCard(web::WebRemote& remote, QWidget* parent) : QWidget(
     m_hint->setForegroundRole(QPalette::PlaceholderText);
     m_hint->setWordWrap(true);
     layout->addWidget(m_hint);
-    // A link has no spaces to wrap at: a field shows it whole when scrolled, and copies it whole.
-    m_link = new QLineEdit(this);
+    // A link has no spaces to wrap at: shown whole, broken anywhere over the lines it needs, and
+    // selected and copied whole.
+    m_link = new QTextEdit(this);
     m_link->setReadOnly(true);
-    m_link->setFrame(false);
+    m_link->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_link->setFrameShape(QFrame::NoFrame);
     m_link->setFont(fonts::caption2());
-    m_link->setBackgroundRole(QPalette::Window);
-    auto* linkRow = new QHBoxLayout;
-    linkRow->setSpacing(4);
-    linkRow->addWidget(m_link, 1);
+    m_link->viewport()->setAutoFillBackground(false);
+    m_link->setWordWrapMode(QTextOption::WrapAnywhere);
+    m_link->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_link->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_link->document()->setDocumentMargin(0);
+    m_link->setFixedWidth(linkWidth);
+    layout->addWidget(m_link);
     m_newLink = new QPushButton(tr("新链接"), this);
     m_newLink->setToolTip(tr("生成新的链接和二维码；使用旧链接的手机需要重新扫描"));
-    linkRow->addWidget(m_newLink);
-    layout->addLayout(linkRow);
+    layout->addWidget(m_newLink, 0, Qt::AlignRight);
     layout->addStretch();
 
     connect(m_enabled, &QCheckBox::toggled, this, [this](bool enabled) { m_remote.setEnabled(enabled); });
@@ -101,8 +107,9 @@ void WebRemoteCard::render()
         m_enabled->setChecked(m_remote.isEnabled());
     }
     m_newLink->setEnabled(!link.isEmpty());
-    m_link->setText(link);
-    m_link->setCursorPosition(0);
+    m_link->setPlainText(link);
+    m_link->document()->setTextWidth(linkWidth);
+    m_link->setFixedHeight(qCeil(m_link->document()->size().height()));
     m_link->setVisible(!link.isEmpty());
     if (link.isEmpty()) {
         m_qr->clear();

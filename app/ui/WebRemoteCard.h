@@ -6,7 +6,7 @@
 
 class QCheckBox;
 class QLabel;
-class QLineEdit;
+class QTextEdit;
 class QPushButton;
 
 namespace quillmote::web {
@@ -16,7 +16,7 @@ class WebRemote;
 namespace quillmote::ui {
 
 // The browser remote beside the dashboard's code: the link's QR code for the phone's camera, the
-// link under it, "New link", and the switch that turns the browser remote on and off. A column
+// whole link under it, "New link", and the switch that turns the browser remote on and off. A column
 // of its own, so that the window grows wider rather than taller than small screens allow.
 class WebRemoteCard : public QWidget
 {
@@ -27,7 +27,7 @@ public:
     explicit WebRemoteCard(web::WebRemote& remote, QWidget* parent = nullptr);
 
     QLabel* qrLabel() const { return m_qr; }
-    QLineEdit* linkField() const { return m_link; }
+    QTextEdit* linkField() const { return m_link; }
     QPushButton* newLinkButton() const { return m_newLink; }
     QCheckBox* enabledSwitch() const { return m_enabled; }
 
@@ -38,7 +38,7 @@ private:
     QCheckBox* m_enabled;
     QLabel* m_qr;
     QLabel* m_hint;
-    QLineEdit* m_link;
+    QTextEdit* m_link;
     QPushButton* m_newLink;
 };
 

@@ -25,7 +25,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPushButton>
@@ -33,6 +32,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 
 #include <array>
 #include <netinet/in.h>
@@ -419,12 +419,13 @@ private Q_SLOTS:
                                  settings.text(Settings::Key::WebRemoteSecret).value_or(QString());
             return settings.flag(Settings::Key::WebRemote, true) == on && remote.isListening() == on &&
                    card->enabledSwitch()->isChecked() == on && card->qrLabel()->pixmap().isNull() != on &&
-                   (on ? card->linkField()->text().endsWith(link) : card->linkField()->text().isEmpty());
+                   (on ? card->linkField()->toPlainText().endsWith(link)
+                       : card->linkField()->toPlainText().isEmpty());
         };
-        const QString first = card->linkField()->text();
+        const QString first = card->linkField()->toPlainText();
         QVERIFY(shows(true));
         card->newLinkButton()->click();
-        QVERIFY(shows(true) && card->linkField()->text() != first);
+        QVERIFY(shows(true) && card->linkField()->toPlainText() != first);
         card->enabledSwitch()->click();
         QVERIFY(shows(false));
     }

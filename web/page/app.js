@@ -2,15 +2,16 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 // The browser remote: a touchpad, keys, actions and applications, speaking the phone app's
 // commands over one WebSocket, one command per message.
-"use strict";
-(function () {
+import { TAP_SLOP, Touchpad } from "./gestures.js";
+
+{
   const $ = (selector) => document.querySelector(selector);
 
   // ---- texts: Chinese for Chinese readers, English for everyone else ----
   const texts = {
     en: {
       connected: "Connected", connecting: "Connecting…", pairing: "Pairing…", reconnecting: "Reconnecting…",
-      offline: "Offline", needsCode: "Enter the code", settings: "Settings", pad: "Touchpad",
+      offline: "Offline", needsCode: "Enter the code", settings: "Settings", fullscreen: "Full screen", pad: "Touchpad",
       padHint: "Tap to click · two fingers: right click, scroll · double-tap and hold to drag",
       left: "Left", right: "Right", typeHere: "Type text for the computer", send: "Send", enter: "Enter",
       backspace: "⌫ Backspace", tab: "Tab", esc: "Esc", space: "Space", delete: "Delete", up: "Up", down: "Down",
@@ -35,7 +36,7 @@
     },
     zh: {
       connected: "已连接", connecting: "正在连接…", pairing: "正在配对…", reconnecting: "正在重新连接…",
-      offline: "离线", needsCode: "请输入配对码", settings: "设置", pad: "触控板",
+      offline: "离线", needsCode: "请输入配对码", settings: "设置", fullscreen: "全屏", pad: "触控板",
       padHint: "轻点：点击 · 双指：右键、滚动 · 轻点两下并按住：拖动",
       left: "左键", right: "右键", typeHere: "输入要发送到电脑的文字", send: "发送", enter: "回车",
       backspace: "⌫ 退格", tab: "Tab", esc: "Esc", space: "空格", delete: "删除", up: "上", down: "下",
@@ -217,6 +218,8 @@
 
   function receive(message) {
     lastHeard = Date.now();
+    // Whatever the browser said about the network meanwhile, an answer proves the link works.
+    if (paired && document.body.dataset.state !== "connected") setState("connected");
     if (message.startsWith("CHALLENGE:")) {
       const secret = store.get(SECRET);
       const device = storedDevice();
@@ -314,23 +317,25 @@
   window.addEventListener("online", reconnectNow);
   window.addEventListener("offline", () => setState("offline"));
 
-  // ---- the touchpad ----
-  const TAP_MS = 250;
-  const TAP_SLOP = 10;
-  const DOUBLE_TAP_MS = 300;
-  const HOLD_MS = 180;
-  const SCROLL_GAIN = 0.35;
+  // ---- the touchpad: what the fingers mean is decided in gestures.js ----
   const pad = $("#pad");
-  const touches = new Map();
-  let gesture = null;
-  let tapTimer = 0;
-  let lastTapEnd = 0;
+  const touchpad = new Touchpad(settings);
   let holdTimer = 0;
-  let dragging = false;
-  let leftHeld = false;
-  // Motion waiting for the next frame, fractions included: nothing the finger did is dropped.
-  let moveX = 0, moveY = 0, scrollX = 0, scrollY = 0;
   let frameRequested = false;
+
+  // Button commands go out at once; motion waits for the next frame.
+  function sendDecided() {
+    for (const message of touchpad.take()) send(message);
+    clearTimeout(holdTimer);
+    const holdAt = touchpad.holdAt;
+    if (holdAt !== null) {
+      holdTimer = setTimeout(() => {
+        touchpad.hold(performance.now());
+        sendDecided();
+      }, Math.max(0, holdAt - performance.now()));
+    }
+    $("#left-button").classList.toggle("held", touchpad.leftHeld);
+  }
 
   function schedule() {
     if (!frameRequested) {
@@ -339,13 +344,11 @@
     }
   }
 
-  // Two decimals are sent; what rounding leaves stays for the next frame.
-  const cents = (value) => Math.round(value * 100) / 100;
-
-  function flush() {
+  function flush(now) {
     frameRequested = false;
     if (!paired || !ws) {
-      moveX = moveY = scrollX = scrollY = 0;
+      touchpad.frame(now);
+      touchpad.take();
       return;
     }
     // A slow network holds motion here, summed, rather than in a queue that lags behind the finger.
@@ -353,139 +356,41 @@
       schedule();
       return;
     }
-    const mx = cents(moveX), my = cents(moveY);
-    if (mx !== 0 || my !== 0) {
-      moveX -= mx;
-      moveY -= my;
-      send((dragging || leftHeld ? "DRAG:" : "MOVE:") + mx + "," + my);
-    }
-    const sx = cents(scrollX), sy = cents(scrollY);
-    if (sx !== 0 || sy !== 0) {
-      scrollX -= sx;
-      scrollY -= sy;
-      send("SCROLL:" + sx + "," + sy);
-    }
-  }
-
-  function gain(distance, elapsed) {
-    if (!settings.acceleration) return settings.speed;
-    const velocity = distance / Math.max(elapsed, 4); // CSS pixels per millisecond
-    return settings.speed * Math.min(2.5, Math.max(1, 0.7 + velocity * 0.9));
-  }
-
-  function startDrag() {
-    clearTimeout(holdTimer);
-    if (dragging || !gesture) return;
-    flush();
-    dragging = true;
-    send("MOUSE_DOWN");
+    if (touchpad.frame(now)) schedule();
+    sendDecided();
   }
 
   function releaseButtons() {
-    if (dragging || leftHeld) {
-      flush();
-      send("MOUSE_UP");
-    }
-    dragging = false;
-    leftHeld = false;
-    $("#left-button").classList.remove("held");
+    touchpad.releaseButtons();
+    sendDecided();
   }
 
   function resetGestures() {
-    touches.clear();
-    gesture = null;
-    clearTimeout(tapTimer);
+    touchpad.reset();
     clearTimeout(holdTimer);
-    dragging = false;
-    leftHeld = false;
-    moveX = moveY = scrollX = scrollY = 0;
     pad.classList.remove("active");
     $("#left-button").classList.remove("held");
   }
 
+  const points = (event) => Array.from(event.changedTouches, (t) => ({ id: t.identifier, x: t.clientX, y: t.clientY }));
   pad.addEventListener("touchstart", (event) => {
     event.preventDefault();
-    const now = performance.now();
-    for (const touch of event.changedTouches)
-      touches.set(touch.identifier, { x: touch.clientX, y: touch.clientY, time: now });
-    if (!gesture) {
-      // A touch soon after a tap: a double tap, or the start of a drag.
-      const afterTap = tapTimer !== 0 && now - lastTapEnd < DOUBLE_TAP_MS;
-      if (afterTap) {
-        clearTimeout(tapTimer);
-        tapTimer = 0;
-        holdTimer = setTimeout(startDrag, HOLD_MS);
-      }
-      gesture = { start: now, fingers: 0, moved: 0, scrolled: false, afterTap };
-      pad.classList.add("active");
-    }
-    gesture.fingers = Math.max(gesture.fingers, touches.size);
-    if (touches.size > 1) clearTimeout(holdTimer);
+    touchpad.start(points(event), performance.now());
+    pad.classList.add("active");
+    sendDecided();
   }, { passive: false });
-
   pad.addEventListener("touchmove", (event) => {
     event.preventDefault();
-    if (!gesture) return;
-    const now = performance.now();
-    let sumX = 0, sumY = 0, count = 0, elapsed = 0;
-    for (const touch of event.changedTouches) {
-      const last = touches.get(touch.identifier);
-      if (!last) continue;
-      sumX += touch.clientX - last.x;
-      sumY += touch.clientY - last.y;
-      elapsed = Math.max(elapsed, now - last.time);
-      count++;
-      touches.set(touch.identifier, { x: touch.clientX, y: touch.clientY, time: now });
-    }
-    if (count === 0) return;
-    const dx = sumX / count, dy = sumY / count;
-    gesture.moved += Math.hypot(dx, dy);
-    if (gesture.fingers >= 2) {
-      // Scrolling until every finger is lifted, so that lifting one does not move the pointer.
-      if (touches.size >= 2) {
-        gesture.scrolled = true;
-        const sign = settings.natural ? 1 : -1;
-        scrollX += sign * dx * SCROLL_GAIN;
-        scrollY += sign * dy * SCROLL_GAIN;
-        schedule();
-      }
-      return;
-    }
-    if (gesture.afterTap && !dragging && gesture.moved > TAP_SLOP / 2) startDrag();
-    const g = gain(Math.hypot(dx, dy), elapsed);
-    moveX += dx * g;
-    moveY += dy * g;
+    touchpad.move(points(event), performance.now());
+    sendDecided();
     schedule();
   }, { passive: false });
-
   function touchEnd(event) {
     event.preventDefault();
-    for (const touch of event.changedTouches) touches.delete(touch.identifier);
-    if (!gesture || touches.size > 0) return;
-    const now = performance.now();
-    const ended = gesture;
-    gesture = null;
-    pad.classList.remove("active");
-    clearTimeout(holdTimer);
-    const isTap = now - ended.start < TAP_MS && ended.moved < TAP_SLOP && !ended.scrolled;
-    if (dragging) {
-      flush();
-      dragging = false;
-      send("MOUSE_UP");
-    } else if (isTap && ended.fingers === 1 && ended.afterTap) {
-      send("CLICK:DOUBLE");
-    } else if (isTap && ended.fingers === 1) {
-      // Waits a moment: a second touch makes it a double click or a drag instead.
-      lastTapEnd = now;
-      tapTimer = setTimeout(() => {
-        tapTimer = 0;
-        send("CLICK:LEFT");
-      }, DOUBLE_TAP_MS);
-    } else if (isTap && ended.fingers === 2) {
-      send("CLICK:RIGHT");
-    } else if (isTap && ended.fingers === 3) {
-      send("CLICK:MIDDLE");
-    }
+    touchpad.end(points(event).map((p) => p.id), performance.now());
+    if (!touchpad.gesture) pad.classList.remove("active");
+    sendDecided();
+    schedule();
   }
   pad.addEventListener("touchend", touchEnd, { passive: false });
   pad.addEventListener("touchcancel", touchEnd, { passive: false });
@@ -499,12 +404,14 @@
     if (!mouseLast) return;
     const dx = event.clientX - mouseLast.x, dy = event.clientY - mouseLast.y;
     mouseLast = { x: event.clientX, y: event.clientY, moved: mouseLast.moved + Math.hypot(dx, dy) };
-    moveX += dx * settings.speed;
-    moveY += dy * settings.speed;
+    touchpad.pointer(dx, dy);
     schedule();
   });
   window.addEventListener("mouseup", () => {
-    if (mouseLast && mouseLast.moved < TAP_SLOP) send("CLICK:LEFT");
+    if (mouseLast && mouseLast.moved < TAP_SLOP) {
+      touchpad.click();
+      sendDecided();
+    }
     mouseLast = null;
   });
 
@@ -512,18 +419,12 @@
   leftButton.addEventListener("pointerdown", (event) => {
     event.preventDefault();
     leftButton.setPointerCapture(event.pointerId);
-    if (leftHeld || dragging) return;
-    flush();
-    leftHeld = true;
-    leftButton.classList.add("held");
-    send("MOUSE_DOWN");
+    touchpad.pressLeft();
+    sendDecided();
   });
   const leftUp = () => {
-    if (!leftHeld) return;
-    flush();
-    leftHeld = false;
-    leftButton.classList.remove("held");
-    send("MOUSE_UP");
+    touchpad.releaseLeft();
+    sendDecided();
   };
   leftButton.addEventListener("pointerup", leftUp);
   leftButton.addEventListener("pointercancel", leftUp);
@@ -549,10 +450,10 @@
     else if (send("TYPE:" + base64(field.value))) field.value = "";
   });
 
-  $("#sleep-button").addEventListener("click", () => { $("#confirm-sheet").hidden = false; });
-  $("#confirm-no").addEventListener("click", () => { $("#confirm-sheet").hidden = true; });
+  $("#sleep-button").addEventListener("click", () => openSheet("#confirm-sheet"));
+  $("#confirm-no").addEventListener("click", closeSheet);
   $("#confirm-yes").addEventListener("click", () => {
-    $("#confirm-sheet").hidden = true;
+    closeSheet();
     send("CMD:SLEEP");
   });
 
@@ -608,13 +509,67 @@
   });
 
   // ---- tabs and settings ----
-  for (const tab of document.querySelectorAll("#tabs button")) {
+  // A view other than the pad is an entry in the history, so that the phone's Back returns to the pad.
+  const tabs = document.querySelectorAll("#tabs [role=tab]");
+  let pushedHere = false;
+  function showView(id) {
+    for (const tab of tabs) {
+      const selected = tab.dataset.view === id;
+      tab.classList.toggle("selected", selected);
+      tab.setAttribute("aria-selected", String(selected));
+      tab.tabIndex = selected ? 0 : -1;
+    }
+    for (const view of document.querySelectorAll(".view")) view.hidden = view.id !== id;
+    releaseButtons();
+  }
+  for (const tab of tabs) {
     tab.addEventListener("click", () => {
-      for (const other of document.querySelectorAll("#tabs button")) other.classList.toggle("selected", other === tab);
-      for (const view of document.querySelectorAll(".view")) view.hidden = view.id !== tab.dataset.view;
-      releaseButtons();
+      const id = tab.dataset.view, current = history.state && history.state.view;
+      if (id === (current || "pad-view")) return;
+      if (id === "pad-view" && pushedHere) {
+        history.back(); // popstate shows the pad
+        return;
+      }
+      if (current || id === "pad-view") history.replaceState(id === "pad-view" ? null : { view: id }, "");
+      else history.pushState({ view: id }, "");
+      pushedHere = pushedHere || !current;
+      showView(id);
     });
   }
+  // A sheet is an entry too: Back closes it.
+  const sheets = ["#settings", "#confirm-sheet"];
+  function openSheet(sheet) {
+    $(sheet).hidden = false;
+    history.pushState({ ...history.state, sheet }, "");
+  }
+  function closeSheet() {
+    for (const sheet of sheets) $(sheet).hidden = true;
+    if (history.state && history.state.sheet) history.back();
+  }
+  window.addEventListener("popstate", (event) => {
+    const state = event.state || {};
+    pushedHere = pushedHere && !!state.view; // still above the pad's entry
+    for (const sheet of sheets) $(sheet).hidden = state.sheet !== sheet;
+    showView(state.view || "pad-view");
+  });
+  // A reload shows the same view, without the sheet.
+  if (history.state && history.state.sheet) history.replaceState(history.state.view ? { view: history.state.view } : null, "");
+  if (history.state && history.state.view) showView(history.state.view);
+
+  const fullscreen = $("#fullscreen-button");
+  const root = document.documentElement;
+  const requestFullscreen = root.requestFullscreen || root.webkitRequestFullscreen;
+  const exitFullscreen = document.exitFullscreen || document.webkitExitFullscreen;
+  const fullscreenElement = () => document.fullscreenElement || document.webkitFullscreenElement;
+  // iPhones have no fullscreen for pages: the button is shown only where it works.
+  fullscreen.hidden = !(requestFullscreen && (document.fullscreenEnabled || document.webkitFullscreenEnabled));
+  fullscreen.addEventListener("click", () => {
+    const done = fullscreenElement() ? exitFullscreen.call(document) : requestFullscreen.call(root, { navigationUI: "hide" });
+    if (done && done.catch) done.catch(() => {});
+  });
+  for (const name of ["fullscreenchange", "webkitfullscreenchange"])
+    document.addEventListener(name, () => fullscreen.setAttribute("aria-pressed", String(!!fullscreenElement())));
+
   const speed = $("#speed"), acceleration = $("#acceleration"), natural = $("#natural");
   speed.value = settings.speed;
   acceleration.checked = settings.acceleration;
@@ -628,13 +583,13 @@
     settings.natural = natural.checked;
     store.set("quillmote.natural", String(natural.checked));
   });
-  $("#settings-button").addEventListener("click", () => { $("#settings").hidden = false; });
-  $("#settings-done").addEventListener("click", () => { $("#settings").hidden = true; });
+  $("#settings-button").addEventListener("click", () => openSheet("#settings"));
+  $("#settings-done").addEventListener("click", closeSheet);
   $("#forget").addEventListener("click", () => {
     store.remove(SECRET);
     store.remove(DEVICE);
     code = null;
-    $("#settings").hidden = true;
+    closeSheet();
     if (ws) {
       releaseButtons();
       ws.onclose = ws.onmessage = null;
@@ -648,4 +603,4 @@
 
   setState("connecting");
   connect();
-})();
+}
