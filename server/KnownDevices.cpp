@@ -75,48 +75,42 @@ const Device* KnownDevices::find(const QString& id) const
 void KnownDevices::remember(const QString& name, const QString& linkLayerAddress, const QHostAddress& address)
 {
     const QString id = idFor(linkLayerAddress, address);
-    auto it = std::find_if(m_devices.begin(), m_devices.end(), [&](const Device& d) { return d.id == id; });
-    if (it == m_devices.end()) {
-        if (m_devices.size() >= maxDevices)
-            m_devices.erase(
-                std::min_element(m_devices.begin(), m_devices.end(),
-                                 [](const Device& a, const Device& b) { return a.lastSeen < b.lastSeen; }));
-        m_devices << Device{.id = id,
-                            .name = name,
-                            .linkLayerAddress = linkLayerAddress,
-                            .addresses = {},
-                            .lastSeen = {},
-                            .key = {}};
-        it = std::prev(m_devices.end());
-    }
-    it->name = name.isEmpty() ? it->name : name;
-    it->addresses.removeAll(plain(address));
-    it->addresses.prepend(plain(address));
-    while (it->addresses.size() > maxAddresses)
-        it->addresses.removeLast();
-    it->lastSeen = QDateTime::currentDateTimeUtc();
-    save();
-    Q_EMIT changed();
+    const auto it =
+        std::find_if(m_devices.begin(), m_devices.end(), [&](const Device& d) { return d.id == id; });
+    if (it == m_devices.end())
+        add({.id = id,
+             .name = name,
+             .linkLayerAddress = linkLayerAddress,
+             .addresses = {},
+             .lastSeen = {},
+             .key = {}});
+    else if (!name.isEmpty())
+        it->name = name;
+    seen(id, address);
 }
 
 QString KnownDevices::addBrowser(const QString& name, const QHostAddress& address, const QByteArray& key)
+{
+    QByteArray id(8, Qt::Uninitialized);
+    for (char& byte : id)
+        byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
+    add({.id = QString::fromLatin1(id.toHex()),
+         .name = name,
+         .linkLayerAddress = {},
+         .addresses = {},
+         .lastSeen = {},
+         .key = key});
+    seen(m_devices.constLast().id, address);
+    return m_devices.constLast().id;
+}
+
+void KnownDevices::add(Device device)
 {
     if (m_devices.size() >= maxDevices)
         m_devices.erase(
             std::min_element(m_devices.begin(), m_devices.end(),
                              [](const Device& a, const Device& b) { return a.lastSeen < b.lastSeen; }));
-    QByteArray id(8, Qt::Uninitialized);
-    for (char& byte : id)
-        byte = static_cast<char>(QRandomGenerator::system()->bounded(256));
-    m_devices << Device{.id = QString::fromLatin1(id.toHex()),
-                        .name = name,
-                        .linkLayerAddress = {},
-                        .addresses = {plain(address)},
-                        .lastSeen = QDateTime::currentDateTimeUtc(),
-                        .key = key};
-    save();
-    Q_EMIT changed();
-    return m_devices.constLast().id;
+    m_devices << std::move(device);
 }
 
 void KnownDevices::seen(const QString& id, const QHostAddress& address)

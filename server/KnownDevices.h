@@ -58,6 +58,8 @@ Q_SIGNALS:
     void removed(const QString& id);
 
 private:
+    // Makes room by dropping the device unseen the longest.
+    void add(Device device);
     void save() const;
 
     const Settings& m_settings;

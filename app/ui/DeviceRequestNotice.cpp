@@ -19,16 +19,7 @@ DeviceRequestNotice::DeviceRequestNotice(DeviceApproval& approval, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    auto* line = new QHBoxLayout;
-    line->setSpacing(6);
-    auto* symbol = new QLabel(this);
-    symbol->setPixmap(symbolIcon(Symbol::Warning, colors::orange).pixmap(QSize(14, 14), devicePixelRatioF()));
-    m_text = new QLabel(this);
-    m_text->setFont(fonts::caption());
-    m_text->setWordWrap(true);
-    line->addWidget(symbol, 0, Qt::AlignTop);
-    line->addWidget(m_text, 1);
-    layout->addLayout(line);
+    m_text = addWarningLine(layout, this);
     auto* buttons = new QHBoxLayout;
     m_deny = new QPushButton(tr("拒绝"), this);
     m_allow = new QPushButton(tr("允许"), this);

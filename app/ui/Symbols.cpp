@@ -2,7 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/ui/Symbols.h"
 
+#include "app/ui/Fonts.h"
+
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -148,6 +151,19 @@ QIcon applicationIcon()
     if (!icon.availableSizes().isEmpty() || !icon.pixmap(64).isNull())
         return icon;
     return QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
+}
+
+QLabel* addWarningLine(QBoxLayout* layout, QWidget* parent)
+{
+    auto* line = new QHBoxLayout;
+    line->setSpacing(6);
+    auto* text = new QLabel(parent);
+    text->setFont(fonts::caption());
+    text->setWordWrap(true);
+    line->addWidget(new SymbolLabel(Symbol::Warning, colors::orange, 14, parent), 0, Qt::AlignTop);
+    line->addWidget(text, 1);
+    layout->addLayout(line);
+    return text;
 }
 
 } // namespace quillmote::ui

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QLabel>
 
+class QBoxLayout;
+
 namespace quillmote::ui {
 
 // The few symbols the views use, drawn here so that they look the same under every icon theme.
@@ -28,6 +30,9 @@ private:
     QColor m_color;
     int m_size;
 };
+
+// An orange warning sign beside a caption that wraps, added to `layout`: the caption to fill in.
+QLabel* addWarningLine(QBoxLayout* layout, QWidget* parent);
 
 // The application's icon from the program's resources, or a generic computer when it is missing.
 QIcon applicationIcon();
