@@ -26,12 +26,11 @@ wayland=(
   gnome-text-editor kwrite konsole xfce4-terminal
   plasma-wayland-protocols libwayland-dev libwayland-bin  # the lab's KWin fake-input client
   git nodejs python3-autopep8
+  python3-dbusmock  # NetworkManager's D-Bus interface with a chosen Wi-Fi network (system_headless)
 )
 tests=(
   # tests: real outside observers and peers
   fonts-wqy-microhei avahi-utils xvfb xdotool xinput x11-xserver-utils python3-zeroconf iproute2
-  # tests: NetworkManager's D-Bus interface with a chosen Wi-Fi network (python-dbusmock's template)
-  python3-dbusmock
   # tests: real desktop applications (XFCE's window manager and editor)
   xfwm4 openbox mousepad xfce4-appfinder xfce4-clipman gir1.2-gtk-3.0 gir1.2-gtk-4.0
   # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)
