@@ -340,6 +340,9 @@ class Page(unittest.TestCase):
                 b.wait_until("document.body.dataset.state === 'approval'")
                 self.answer(server, verb)
             b.wait_until(outcome)
+        # Paired with the code, the channel is in clear, and the page says so and what to do instead.
+        self.assertTrue(b.js("!document.querySelector('#privacy').hidden && "
+                             "/Scan the QR code/.test(document.querySelector('#privacy').textContent)"))
         xvfb.run("xdotool", "mousemove", "300", "200")
         time.sleep(0.3)
         x, y = b.center("#pad")
@@ -370,7 +373,8 @@ class PageOnRecord(unittest.TestCase):
         cls.b.wait_until(CONNECTED)
         cls.first_look = cls.b.js("[location.href, localStorage.getItem('quillmote.secret'),"
                                   " JSON.parse(localStorage.getItem('quillmote.device')).id,"
-                                  " document.querySelector('#code-sheet').hidden, isSecureContext]")
+                                  " document.querySelector('#code-sheet').hidden && document.querySelector('#privacy').hidden,"
+                                  " isSecureContext]")
         cls.page.open_from_headless_qr(cls.server, one_to_one=True)
         cls.x, cls.y = cls.b.center("#pad")
 
