@@ -18,8 +18,8 @@
 namespace quillmote::uinput {
 
 namespace {
-// The high-resolution wheel axes count 120 per notch; a notch is 10 pixels.
-constexpr int hiResPerPixel = 12;
+// The high-resolution wheel axes count 120 per notch.
+constexpr int hiResPerPixel = 120 / input::WheelSteps::pixelsPerNotch;
 
 struct EvdevDeleter
 {

@@ -27,7 +27,8 @@ constexpr uint keyboardAndPointer = 1 | 2;
 // The portal remembers the grant and hands out a token to restore it without asking.
 constexpr uint persistUntilRevoked = 2;
 constexpr int callTimeoutMs = 3000;
-constexpr int pixelsPerNotch = input::WheelSteps::pixelsPerNotch;
+// KDE's smooth axis counts 10 per wheel notch, as libinput's legacy wheel values do.
+constexpr int smoothPerNotch = 10;
 
 // KDE's portal takes scroll steps differently: known from the desktop's name or, failing that,
 // from its portal backend on the bus.
@@ -462,7 +463,7 @@ void PortalSink::postWheel(const input::WheelScroll& wheel)
     QVariantMap options;
     options.insert(QStringLiteral("finish"), true);
     call.setArguments({QVariant::fromValue(QDBusObjectPath(m_sessionPath)), options,
-                       double(right * pixelsPerNotch), double(-down * pixelsPerNotch)});
+                       double(right * smoothPerNotch), double(-down * smoothPerNotch)});
     m_bus.send(call);
 }
 

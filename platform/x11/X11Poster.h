@@ -40,12 +40,8 @@ private:
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;
-    // A wheel click scrolls 45 to 95 pixels in GTK, Qt and Firefox windows (GTK: the page height
-    // to the power 2/3; Qt: three lines; Firefox: about 95): a click per 60 pixels keeps all of
-    // them within twice the distance the phone asked for.
-    static constexpr int pixelsPerClick = 60;
-    input::WheelSteps m_wheelVertical{pixelsPerClick};
-    input::WheelSteps m_wheelHorizontal{pixelsPerClick};
+    input::WheelSteps m_wheelVertical;
+    input::WheelSteps m_wheelHorizontal;
 };
 
 } // namespace quillmote::x11

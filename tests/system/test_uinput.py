@@ -84,7 +84,7 @@ def guest(binary):
         events = paired(server)
         seen["motion"] = events(b"MOVE:100,-50", b"MOVE:0.5,0.25", b"MOVE:0.5,0.75")
         seen["buttons"] = events(b"CLICK:LEFT", b"CLICK:RIGHT", b"MOUSE_DOWN", b"DRAG:5,0", b"MOUSE_UP")
-        seen["scroll"] = events(b"SCROLL:0,10", b"SCROLL:0,-20", b"SCROLL:10,0")
+        seen["scroll"] = events(b"SCROLL:0,55", b"SCROLL:0,-110", b"SCROLL:55,0")
         seen["keys"] = events(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
 
     # An X display, as Xwayland offers one, with V and X swapped in its keymap: the shortcut's
@@ -127,10 +127,10 @@ class UinputInTheKernel(unittest.TestCase):
         self.assertEqual(seen["motion"], [["X", 100], ["Y", -50], ["X", 1], ["Y", 1]])
         self.assertEqual(seen["buttons"], [["BTN_LEFT", 1], ["BTN_LEFT", 0], ["BTN_RIGHT", 1], ["BTN_RIGHT", 0],
                                            ["BTN_LEFT", 1], ["X", 5], ["BTN_LEFT", 0]])
-        # 12 pixels up: 144 high-resolution units and one notch; then -24 with 2 kept: two notches
-        # down; 12 pixels left is the horizontal wheel's negative side.
-        self.assertEqual(seen["scroll"], [["WHEEL_HI", 144], ["WHEEL", 1], ["WHEEL_HI", -288], ["WHEEL", -2],
-                                          ["HWHEEL_HI", -144], ["HWHEEL", -1]])
+        # 66 pixels up: 132 high-resolution units and one notch of 60; then -132 with the 6 kept
+        # dropped: two notches down; 66 pixels left is the horizontal wheel's negative side.
+        self.assertEqual(seen["scroll"], [["WHEEL_HI", 132], ["WHEEL", 1], ["WHEEL_HI", -264], ["WHEEL", -2],
+                                          ["HWHEEL_HI", -132], ["HWHEEL", -1]])
         # Without Xwayland the focused window is not known: Paste is the chord that pastes in any window.
         self.assertEqual(seen["keys"], [[28, 1], [28, 0], [42, 1], [110, 1], [110, 0], [42, 0], [115, 1], [115, 0]])
         # No window class is known there: Shift+Insert, which needs no letter of the layout.

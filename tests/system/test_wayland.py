@@ -207,9 +207,9 @@ class PortalDesktop:
                          ["press detail=1", "release detail=1"] * 3)
         self.assertIsNotNone(stack.expect(mark, r"^motion detail=0 root=116,51 "))
 
-        # 12 pixels up: one notch; -24 more with the 2 kept: two down; sideways the same.
+        # 66 pixels up: one notch of 60; -132 more, the 6 kept dropped: two down; sideways the same.
         mark = len(stack.lines())
-        self.send(b"SCROLL:0,10", b"SCROLL:0,-20", b"SCROLL:10,0", b"SCROLL:-10,0", b"KEY:ESC")
+        self.send(b"SCROLL:0,55", b"SCROLL:0,-110", b"SCROLL:55,0", b"SCROLL:-55,0", b"KEY:ESC")
         lines = self.input_lines(mark, r"^keyrelease detail=9 ")
         self.assertEqual([line for line in lines if line.startswith("press")],
                          ["press detail=4", "press detail=5", "press detail=5", "press detail=6", "press detail=7"])
