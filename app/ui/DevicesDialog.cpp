@@ -66,8 +66,8 @@ void DevicesDialog::render()
         remove->setAccessibleName(tr("移除 %1").arg(device.name));
         connect(remove, &QPushButton::clicked, this, [this, id = device.id] {
             // Queued: the row that holds this button goes away with the list.
-            QMetaObject::invokeMethod(
-                this, [this, id] { m_devices.remove(id); }, Qt::QueuedConnection);
+            const auto removeDevice = [this, id] { m_devices.remove(id); };
+            QMetaObject::invokeMethod(this, removeDevice, Qt::QueuedConnection);
         });
         line->addWidget(text, 1);
         line->addWidget(remove);
