@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""The browser remote: MOVE -> ACK_MOVE round trips over its WebSocket next to the TCP protocol
-in the same run (one Python client for both, doing the same per message), and what one
+"""The browser remote: MOVE -> ACK_MOVE round trips over its WebSocket, in clear (paired with the
+code) and sealed (paired with the link), next to the TCP protocol in the same run (one Python
+client for all, doing the same per message but the sealing), and what one
 finger stroke in headless Chromium becomes: moves per second against the touch events and the
 animation frames of the same run, and the share of the stroke's distance that was recorded.
 Usage: QUILLMOTE_BIN=... /usr/bin/python3 bench_web.py"""
@@ -13,7 +14,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "system"))
-from browser import CHROMIUM, Chromium, WebSocket, web_port  # noqa: E402
+from browser import CHROMIUM, Chromium, WebSocket, stored_secret, web_port  # noqa: E402
 from harness import Client, Server  # noqa: E402
 
 MOVES = 5000
@@ -40,34 +41,65 @@ def frame(text, opcode=1):
     return bytes([0x80 | opcode, 0x80 | len(text)]) + b"\0\0\0\0" + text.encode()
 
 
+def frames_from(sock):
+    """The server's frames one at a time (short ones: the replies and pings of this bench), its
+    pings answered as a browser would; bytes of the next frame are kept for the next call."""
+    pending = bytearray()
+
+    def next_frame():
+        while True:
+            while len(pending) < 2 or len(pending) < 2 + (pending[1] & 127):
+                pending.extend(sock.recv(4096))
+            size = 2 + (pending[1] & 127)
+            opcode, payload = pending[0] & 15, bytes(pending[2:size])
+            del pending[:size]
+            if opcode != 9:
+                return payload
+            sock.sendall(frame("", 10))
+    return next_frame
+
+
 def websocket_exchange(sock):
-    frames = {m: frame(m) for m in ("MOVE:1,0", "MOVE:-1,0")}
+    frames, next_frame = {m: frame(m) for m in ("MOVE:1,0", "MOVE:-1,0")}, frames_from(sock)
 
     def exchange(message):
         sock.sendall(frames[message])
-        reply = sock.recv(4096)
-        while reply.startswith(b"\x89"):  # the server's ping, answered as a browser would
-            sock.sendall(frame("", 10))
-            reply = reply[2:] or sock.recv(4096)
-        return reply[2:].decode()
+        return next_frame().decode()
+    return exchange
+
+
+def sealed_exchange(ws):
+    channel, sock = ws.channel, ws.ws.sock
+    next_frame = frames_from(sock)
+
+    def exchange(message):
+        sealed = channel.seal(message)
+        sock.sendall(bytes([0x82, 0x80 | len(sealed)]) + b"\0\0\0\0" + sealed)
+        return channel.open(next_frame())
     return exchange
 
 
 def round_trips():
     with Server() as server:
         tcp = server.paired_client()
-        ws = WebSocket(web_port(server))
+        ws, sealed = WebSocket(web_port(server)), WebSocket(web_port(server))
         ws.exchange("PAIR:" + server.code)
-        ws.ws.sock.settimeout(5)
+        sealed.authenticate(stored_secret(server.config_home))
+        for socket in (ws, sealed):
+            socket.ws.sock.settimeout(5)
         results = {}
-        for _ in range(2):  # alternated, so that neither gets the warmer machine
+        for _ in range(2):  # alternated, so that none gets the warmer machine
             results["tcp"] = timed(lambda m: tcp.exchange(m.encode(), timeout=5))
             results["ws"] = timed(websocket_exchange(ws.ws.sock))
+            results["sealed"] = timed(sealed_exchange(sealed))
         tcp.close()
         ws.ws.close()
-    (t50, t99), (w50, w99) = results["tcp"], results["ws"]
+        sealed.ws.close()
+    (t50, t99), (w50, w99), (s50, s99) = results["tcp"], results["ws"], results["sealed"]
     print(f"MOVE round trip, input none, p50 / p99: WebSocket {w50:.1f} / {w99:.1f} us, "
-          f"TCP {t50:.1f} / {t99:.1f} us ({w50 / t50:.2f} / {w99 / t99:.2f} x TCP)")
+          f"TCP {t50:.1f} / {t99:.1f} us ({w50 / t50:.2f} / {w99 / t99:.2f} x TCP); "
+          f"sealed WebSocket {s50:.1f} / {s99:.1f} us ({s50 / w50:.2f} / {s99 / w99:.2f} x in clear, "
+          "the client's own sealing included)")
 
 
 def stroke():
