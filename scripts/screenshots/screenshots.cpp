@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
                      [&webRemote] { webRemote.start(); });
     const ui::ViewContext context{*fixture.server,   fixture.gate,     *fixture.status,    access,
                                   fixture.addresses, fixture.settings, [](const QUrl&) {}, [] {},
-                                  &webRemote};
+                                  &webRemote,        &fixture.approval};
     bool ok = true;
 
     ui::TrayApplication trayApplication(context);
