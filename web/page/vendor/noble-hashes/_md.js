@@ -41,7 +41,7 @@ export function Maj(a, b, c) {
 /**
  * Merkle-Damgard hash construction base class.
  * Could be used to create MD5, RIPEMD, SHA1, SHA2.
- * Accepts only byte-aligned `Uint8Array` input, even when the underlying spec describes bit
+ * Accepts only byte-aligned `Uint8Array` input, even when the underlying standard describes bit
  * strings with partial-byte tails.
  * @param blockLen - internal block size in bytes
  * @param outputLen - digest size in bytes

@@ -662,7 +662,7 @@ export function randomBytes(bytesLength = 32) {
     // Web Cryptography API Level 2 §10.1.1:
     // if `byteLength > 65536`, throw `QuotaExceededError`.
     // Keep the guard explicit so callers can see the quota in code
-    // instead of discovering it by reading the spec or host errors.
+    // instead of discovering it by reading the standard or host errors.
     // This wrapper surfaces the same quota as a stable library RangeError.
     if (bytesLength > 65536)
         throw new RangeError(`"bytesLength" expected <= 65536, got ${bytesLength}`);
