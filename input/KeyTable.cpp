@@ -118,6 +118,39 @@ std::optional<std::uint16_t> keyNamed(QStringView name)
     return std::nullopt;
 }
 
+std::optional<Chord> chordNamed(QStringView name)
+{
+    struct Named
+    {
+        const char16_t* name;
+        Modifier modifier;
+    };
+    static constexpr Named modifiers[] = {
+        {u"CTRL", Control}, {u"SHIFT", Shift}, {u"ALT", Alt}, {u"SUPER", Super}};
+    Chord chord{0, 0};
+    for (qsizetype plus = name.indexOf(u'+'); plus > 0; plus = name.indexOf(u'+')) {
+        const QStringView part = name.left(plus);
+        const auto found = std::find_if(std::begin(modifiers), std::end(modifiers),
+                                        [part](const Named& m) { return part == QStringView(m.name); });
+        if (found == std::end(modifiers) || (chord.modifiers & found->modifier))
+            return std::nullopt;
+        chord.modifiers |= found->modifier;
+        name = name.mid(plus + 1);
+    }
+    if (chord.modifiers == 0)
+        return std::nullopt;
+    const char16_t single = name.size() == 1 ? name.front().unicode() : u'\0';
+    std::optional<std::uint16_t> key;
+    if ((single >= u'A' && single <= u'Z') || (single >= u'0' && single <= u'9'))
+        key = letterOrDigitKey(QChar(single).toLower().unicode());
+    else
+        key = keyNamed(name);
+    if (!key)
+        return std::nullopt;
+    chord.key = *key;
+    return chord;
+}
+
 std::optional<std::uint16_t> volumeKeyNamed(QStringView name)
 {
     return find(std::begin(volumeKeys), std::end(volumeKeys), name);

@@ -20,6 +20,14 @@ namespace quillmote::input {
 // "KEY:" names: ENTER, ESC, …, DELETE, HOME, F1–F12; COMMAND is the Control key. Empty for names the table
 // lacks.
 std::optional<std::uint16_t> keyNamed(QStringView name);
+// A "KEY:" chord: modifiers (CTRL, SHIFT, ALT, SUPER) each followed by "+", then a name above or one
+// capital letter or digit: "CTRL+C", "CTRL+SHIFT+T", "ALT+F4". Empty unless every part is known, once.
+struct Chord
+{
+    std::uint16_t key;
+    ModifierSet modifiers;
+};
+std::optional<Chord> chordNamed(QStringView name);
 // "VOLUME:" names: UP, DOWN, MUTE, as media keys.
 std::optional<std::uint16_t> volumeKeyNamed(QStringView name);
 // "KEY:" names of media keys: PLAY_PAUSE, NEXT_TRACK, PREVIOUS_TRACK.

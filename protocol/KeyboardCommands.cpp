@@ -33,6 +33,8 @@ QString handleKey(input::InputController& input, QStringView rest)
         input.pressPaste();
     else if (const std::optional<std::uint16_t> key = input::keyNamed(rest))
         input.pressKey(*key);
+    else if (const std::optional<input::Chord> chord = input::chordNamed(rest))
+        input.pressKey(chord->key, chord->modifiers);
     else if (const std::optional<std::uint16_t> media = input::mediaKeyNamed(rest))
         input.pressMediaKey(*media);
     return QStringLiteral("ACK_KEY");

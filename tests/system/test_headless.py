@@ -442,6 +442,10 @@ COMMANDS = [  # message, reply, events (summarised)
     *[(b"KEY:" + name.encode(), b"ACK_KEY", key(code)) for name, code in (
         ("BACKSPACE", 51), ("SPACE", 49), ("TAB", 48), ("DOWN", 125), ("LEFT", 123), ("RIGHT", 124), ("DELETE", 0x75),
         ("HOME", 0x73), ("END", 0x77), ("PAGE_UP", 0x74), ("PAGE_DOWN", 0x79), ("F1", 0x7A), ("F12", 0x6F))],
+    *[(b"KEY:" + chord, b"ACK_KEY", key(code, flags)) for chord, code, flags in (
+        (b"CTRL+C", 8, 0x100000), (b"CTRL+SHIFT+T", 17, 0x120000), (b"ALT+F4", 0x76, 0x80000), (b"SUPER+D", 2, 0x40000),
+        (b"SHIFT+TAB", 48, 0x20000), (b"CTRL+ALT+SHIFT+SUPER+7", 26, 0x1e0000))],
+    *[(b"KEY:" + bad, b"ACK_KEY", []) for bad in (b"CTRL+c", b"CTRL+", b"+C", b"CTRL+CTRL+C", b"CTRL+SHIFT", b"CTRL+@")],
     (b"KEY:NEXT_TRACK", b"ACK_KEY", [("system", 0x110a00), ("system", 0x110b00)]), (b"KEY:enter", b"ACK_KEY", []),
     (b"CLICK:MIDDLE", b"ACK_CLICK", [("mouse", 25, 2, 1, 0.0, 0.0), ("mouse", 26, 2, 1, 0.0, 0.0)]),
     (b"JUMP:1,2", b"", []),
