@@ -21,6 +21,9 @@ using input::Super;
 
 constexpr KeyChord superTap{KEY_LEFTMETA, 0};
 constexpr KeyChord superD{KEY_D, Super};
+// The workspace beside this one: every desktop below but KDE binds these by default.
+constexpr KeyChord workspaceLeft{KEY_LEFT, Control | Alt};
+constexpr KeyChord workspaceRight{KEY_RIGHT, Control | Alt};
 
 ToolCommand tool(const char* program, std::initializer_list<const char*> arguments = {})
 {
@@ -41,9 +44,18 @@ ToolCommand sessionCall(const char* service, const char* path, const char* metho
     return command;
 }
 
+// KWin's own actions by name: they work whatever keys the user bound to them.
+ToolCommand kwinShortcut(const char* name)
+{
+    const QByteArray argument = QByteArrayLiteral("string:") + name;
+    return sessionCall("org.kde.kglobalaccel", "/component/kwin",
+                       "org.kde.kglobalaccel.Component.invokeShortcut", {argument.constData()});
+}
+
 const Unavailable noLauncher{QStringLiteral("application launcher")};
 const Unavailable noOverview{QStringLiteral("window overview")};
 const Unavailable noShowDesktop{QStringLiteral("way to show the desktop")};
+const Unavailable noWorkspaces{QStringLiteral("workspace switching")};
 
 struct DesktopActions
 {
@@ -51,6 +63,8 @@ struct DesktopActions
     SystemAction launcher;
     SystemAction overview;
     SystemAction showDesktop;
+    SystemAction workspaceLeft = noWorkspaces;
+    SystemAction workspaceRight = noWorkspaces;
 };
 
 // What each desktop itself offers, a command before a chord. Budgie and Cinnamon come before
@@ -58,16 +72,17 @@ struct DesktopActions
 const std::vector<DesktopActions>& desktopActions()
 {
     static const std::vector<DesktopActions> table{
-        {u"Budgie", tool("budgie-run-dialog"), noOverview, superD},
-        {u"Cinnamon", superTap, KeyChord{KEY_UP, Control | Alt}, superD},
+        {u"Budgie", tool("budgie-run-dialog"), noOverview, superD, workspaceLeft, workspaceRight},
+        {u"Cinnamon", superTap, KeyChord{KEY_UP, Control | Alt}, superD, workspaceLeft, workspaceRight},
         {u"KDE", sessionCall("org.kde.krunner", "/App", "org.kde.krunner.App.display"),
-         sessionCall("org.kde.kglobalaccel", "/component/kwin",
-                     "org.kde.kglobalaccel.Component.invokeShortcut", {"string:Overview"}),
-         superD},
-        {u"XFCE", tool("xfce4-appfinder"), noOverview, KeyChord{KEY_D, Control | Alt}},
-        {u"LXQt", KeyChord{KEY_F2, Alt}, noOverview, noShowDesktop},
-        {u"MATE", tool("mate-panel", {"--run-dialog"}), noOverview, noShowDesktop},
-        {u"GNOME", superTap, superTap, superD},
+         kwinShortcut("Overview"), superD, kwinShortcut("Switch One Desktop to the Left"),
+         kwinShortcut("Switch One Desktop to the Right")},
+        {u"XFCE", tool("xfce4-appfinder"), noOverview, KeyChord{KEY_D, Control | Alt}, workspaceLeft,
+         workspaceRight},
+        {u"LXQt", KeyChord{KEY_F2, Alt}, noOverview, noShowDesktop, workspaceLeft, workspaceRight},
+        {u"MATE", tool("mate-panel", {"--run-dialog"}), noOverview, noShowDesktop, workspaceLeft,
+         workspaceRight},
+        {u"GNOME", superTap, superTap, superD, workspaceLeft, workspaceRight},
     };
     return table;
 }
@@ -142,6 +157,8 @@ DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const
         .showDesktop = actions.showDesktop,
         .launcher = actions.launcher,
         .overview = actions.overview,
+        .workspaceLeft = actions.workspaceLeft,
+        .workspaceRight = actions.workspaceRight,
         // F5 reloads in every browser and file manager; Control+R does not everywhere.
         .reload = KeyChord{KEY_F5, 0},
         .screenSaver = {QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}},
@@ -168,7 +185,8 @@ void DesktopProfile::resolveTools(const QStringList& folders)
         if (!found.isEmpty())
             program = found;
     };
-    for (SystemAction* action : {&showDesktop, &launcher, &overview, &reload}) {
+    for (SystemAction* action :
+         {&showDesktop, &launcher, &overview, &workspaceLeft, &workspaceRight, &reload}) {
         if (auto* tool = std::get_if<ToolCommand>(action))
             resolve(tool->program);
     }

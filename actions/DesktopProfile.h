@@ -51,6 +51,8 @@ struct DesktopProfile
     SystemAction showDesktop;       // "DOCK", where the window manager cannot toggle it itself
     SystemAction launcher;          // "SPOTLIGHT"
     SystemAction overview;          // "MISSION_CONTROL"
+    SystemAction workspaceLeft;     // "WORKSPACE_LEFT": the workspace beside this one
+    SystemAction workspaceRight;    // "WORKSPACE_RIGHT"
     SystemAction reload;            // "REFRESH"
     ToolCommand screenSaver;        // "SCREENSAVER" and "DISPLAY_SLEEP"
     ToolCommand sleep;              // "SLEEP"

@@ -19,12 +19,17 @@ struct NamedCommand
 };
 
 // Compared exactly, in this order.
-const std::array<NamedCommand, 10> namedCommands{{
+const std::array<NamedCommand, 12> namedCommands{{
     {QLatin1StringView("DOCK"), QLatin1StringView("ACK_DOCK"), [](DesktopActions& a) { a.showDesktop(); }},
     {QLatin1StringView("SPOTLIGHT"), QLatin1StringView("ACK_SPOTLIGHT"),
      [](DesktopActions& a) { a.perform(a.profile().launcher); }},
     {QLatin1StringView("MISSION_CONTROL"), QLatin1StringView("ACK_MISSION_CONTROL"),
      [](DesktopActions& a) { a.perform(a.profile().overview); }},
+    // Added for the browser remote's three-finger swipes; the phone app never sends them.
+    {QLatin1StringView("WORKSPACE_LEFT"), QLatin1StringView("ACK_WORKSPACE_LEFT"),
+     [](DesktopActions& a) { a.perform(a.profile().workspaceLeft); }},
+    {QLatin1StringView("WORKSPACE_RIGHT"), QLatin1StringView("ACK_WORKSPACE_RIGHT"),
+     [](DesktopActions& a) { a.perform(a.profile().workspaceRight); }},
     {QLatin1StringView("REFRESH"), QLatin1StringView("ACK_REFRESH"),
      [](DesktopActions& a) { a.perform(a.profile().reload); }},
     {QLatin1StringView("CLOSE_WINDOW"), QLatin1StringView("ACK_CLOSE_WINDOW"),

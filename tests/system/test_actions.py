@@ -157,23 +157,27 @@ class SystemCommands(unittest.TestCase):
                                         (58, False, 0), (55, False, 0)])  # Ctrl+Alt+D: no window manager here
             self.assertEqual(keys[6:8], [(96, True, 0), (96, False, 0)])  # F5
 
-    def test_each_desktop_has_its_own_launcher_overview_and_show_desktop(self):
+    def test_each_desktop_has_its_own_launcher_overview_show_desktop_and_workspaces(self):
         f = Fixture(tools=("dbus-send", "budgie-run-dialog", "mate-panel"))
         self.addCleanup(f.close)
         bus, super_d = "dbus-send\t--session\t--type=method_call\t--dest=", [59, 2]
-        # Keys pressed (modifiers first) or the tool started, for each of the three commands.
+        kwin = bus + "org.kde.kglobalaccel\t/component/kwin\torg.kde.kglobalaccel.Component.invokeShortcut\tstring:"
+        sideways = ([55, 58, 123], [55, 58, 124])  # Control+Alt+Left and Right
+        # Keys pressed (modifiers first) or the tool started, for each of the five commands.
         # GNOME binds no show-desktop key by default: its overview, never a Super+D no one grabs.
-        table = {"ubuntu:GNOME": ([59], [59], [59]),
-                 "KDE": (bus + "org.kde.krunner\t/App\torg.kde.krunner.App.display", bus + "org.kde.kglobalaccel"
-                         "\t/component/kwin\torg.kde.kglobalaccel.Component.invokeShortcut\tstring:Overview", super_d),
-                 "X-Cinnamon": ([59], [55, 58, 126], super_d), "Budgie:GNOME": ("budgie-run-dialog", None, super_d),
-                 "LXQt": ([58, 120], None, None), "MATE": ("mate-panel\t--run-dialog", None, None),
-                 "": (None, None, None)}
+        table = {"ubuntu:GNOME": ([59], [59], [59], *sideways),
+                 "KDE": (bus + "org.kde.krunner\t/App\torg.kde.krunner.App.display", kwin + "Overview", super_d,
+                         kwin + "Switch One Desktop to the Left", kwin + "Switch One Desktop to the Right"),
+                 "X-Cinnamon": ([59], [55, 58, 126], super_d, *sideways),
+                 "Budgie:GNOME": ("budgie-run-dialog", None, super_d, *sideways),
+                 "LXQt": ([58, 120], None, None, *sideways), "MATE": ("mate-panel\t--run-dialog", None, None, *sideways),
+                 "": (None, None, None, None, None)}
         for desktop, expected in table.items():
             f.env["XDG_CURRENT_DESKTOP"] = desktop
             with self.subTest(desktop), f.server() as server:
                 client = paired(self, server)
-                for message, want in zip((b"CMD:SPOTLIGHT", b"CMD:MISSION_CONTROL", b"CMD:DOCK"), expected):
+                for message, want in zip((b"CMD:SPOTLIGHT", b"CMD:MISSION_CONTROL", b"CMD:DOCK", b"CMD:WORKSPACE_LEFT",
+                                          b"CMD:WORKSPACE_RIGHT"), expected):
                     events, calls = len(f.events()), len(read_lines(f.calls))
                     self.assertTrue(client.exchange(message).startswith(b"ACK_"))
                     wanted_calls = [want] if isinstance(want, str) else []

@@ -165,6 +165,12 @@ class Mousepad(Session):
         self.assertEqual(self.saved_text("text"), "text")
 
     def launcher_and_overview(self):
+        # The workspace beside this one, through xfwm4's own keys, and back.
+        for command, workspace in ((b"CMD:WORKSPACE_RIGHT", "1"), (b"CMD:WORKSPACE_LEFT", "0")):
+            self.send_all([command])
+            self.assertTrue(self.wait(lambda: subprocess.run(["xdotool", "get_desktop"], env=self.env, text=True,
+                                                             capture_output=True, timeout=5).stdout.strip() == workspace),
+                            command)
         # XFCE has no overview: nothing may be pressed. Its launcher is a window of its own.
         require(shutil.which("xfce4-appfinder") is not None, "xfce4-appfinder is not installed")
         self.send_all([b"CMD:MISSION_CONTROL", b"CMD:SPOTLIGHT"])

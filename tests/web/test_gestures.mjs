@@ -79,12 +79,14 @@ test("two fingers scroll by their distance there and back; a flick keeps going u
   assert.deepEqual(p.run(5).filter((m) => m.startsWith("SCROLL")), []);
 });
 
-test("three fingers swiped up show the overview once, swiped down the desktop", () => {
-  for (const [dy, command] of [[-120, "CMD:MISSION_CONTROL"], [120, "CMD:DOCK"]]) {
+test("three fingers swiped show the overview, the desktop or the workspace beside, once; a diagonal does nothing", () => {
+  for (const [dx, dy, commands] of [[0, -120, ["CMD:MISSION_CONTROL"]], [0, 120, ["CMD:DOCK"]],
+    [-150, 20, ["CMD:WORKSPACE_RIGHT"]], [150, -20, ["CMD:WORKSPACE_LEFT"]], [100, 100, []]]) {
     const p = pad();
-    p.touch("start", [100, 300], [150, 300], [200, 300]);
-    for (let i = 1; i <= 12; i++) p.at(10), p.touch("move", [100, 300 + dy * i / 12], [150, 300 + dy * i / 12], [200, 300 + dy * i / 12]);
-    p.touch("end", [100, 300 + dy], [150, 300 + dy], [200, 300 + dy]);
-    assert.deepEqual(p.run(), [command]);
+    const at = (i) => [100, 150, 200].map((x) => [x + dx * i / 12, 300 + dy * i / 12]);
+    p.touch("start", ...at(0));
+    for (let i = 1; i <= 12; i++) p.at(10), p.touch("move", ...at(i));
+    p.touch("end", ...at(12));
+    assert.deepEqual(p.run(), commands, `${dx},${dy}`);
   }
 });

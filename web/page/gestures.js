@@ -7,7 +7,7 @@ export const TAP_MS = 250; // held longer, a touch is not a tap
 export const TAP_SLOP = 10; // CSS pixels a tapping finger may wander
 export const DOUBLE_TAP_MS = 300; // a touch this soon after a tap may become a drag
 export const HOLD_MS = 180; // held this long after a tap, the button goes down
-export const SWIPE = 60; // CSS pixels three fingers travel to switch views
+export const SWIPE = 60; // CSS pixels three fingers travel to switch views or workspaces
 // The computer scales scrolls by 1.2: sent divided by it, content follows the finger.
 export const SCROLL_PER_PIXEL = 1 / 1.2;
 // Momentum: a flick faster than this (CSS pixels per ms) keeps scrolling, slowing with this time
@@ -112,10 +112,13 @@ export class Touchpad {
   swipe(g, dx, dy) {
     g.sumX += dx;
     g.sumY += dy;
-    // Once per gesture: up shows the overview, down the desktop.
-    if (g.swiped || Math.abs(g.sumY) < SWIPE || Math.abs(g.sumY) < 2 * Math.abs(g.sumX)) return;
+    const across = Math.abs(g.sumX), along = Math.abs(g.sumY);
+    // Once per gesture: up shows the overview, down the desktop; sideways the workspace beside
+    // this one comes in the way the fingers go, as on a laptop's touchpad.
+    if (g.swiped || Math.max(across, along) < SWIPE || Math.max(across, along) < 2 * Math.min(across, along)) return;
     g.swiped = true;
-    this.queue.push(g.sumY < 0 ? "CMD:MISSION_CONTROL" : "CMD:DOCK");
+    if (along > across) this.queue.push(g.sumY < 0 ? "CMD:MISSION_CONTROL" : "CMD:DOCK");
+    else this.queue.push(g.sumX < 0 ? "CMD:WORKSPACE_RIGHT" : "CMD:WORKSPACE_LEFT");
   }
 
   end(ids, now) {
