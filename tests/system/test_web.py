@@ -6,6 +6,7 @@ driven by emulated touches against the record backend, and once against x11 on X
 import base64
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -303,9 +304,9 @@ class Page(unittest.TestCase):
         self.open_from_headless_qr(server)
         b.wait_until(CONNECTED)
         password = "my bank password hunter2"
-        b.tap_on("#tabs [data-view=keys-view]", "#text")
+        b.tap_on("#tabs [data-view=keys-view]", "#live")
         b.call("Input.insertText", {"text": password})
-        b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")
+        b.tap_on("[data-send='KEY:F5']")
         wait_events(record, 0, lambda e: ("clipboard", password) in e)
         time.sleep(0.5)
         dump.terminate()
@@ -491,11 +492,76 @@ class PageOnRecord(unittest.TestCase):
                                   " || e.scrollWidth > e.clientWidth || e.parentElement.scrollWidth > e.parentElement.clientWidth;"
                                   " }).map((e) => e.textContent)"), [], view)
 
-    def test_typed_text_is_pasted_and_a_key_pressed(self):
-        got = self.expect(7, lambda: (self.b.tap_on("#tabs [data-view=keys-view]", "#text"),
-                                      self.b.call("Input.insertText", {"text": "你好，世界 😀"}),
-                                      self.b.tap_on("#type-form [type=submit]", "[data-send='KEY:F5']")))
-        self.assertEqual((got[0], got[-2:]), (("clipboard", "你好，世界 😀"), [("key", 96, True, 0), ("key", 96, False, 0)]))
+    def typed(self, start):
+        """The text an editor on the computer holds after the events since start: pasted runs, Enter, Backspace."""
+        text = ""
+        for e in events(self.record, start):
+            if e[0] == "clipboard":
+                text += e[1]
+            elif e[:3] == ("key", 36, True):
+                text += "\n"
+            elif e[:3] == ("key", 51, True):
+                text = re.sub(r"(?:\u200d?.[\u0300-\u036f\ufe0f\U0001f3fb-\U0001f3ff]*)\Z", "", text, flags=re.S)
+        return text
+
+    def test_the_phone_s_keyboard_types_live_whatever_it_composes_and_the_draft_sends_at_once(self):
+        b = self.b
+        b.tap_on("#tabs [data-view=keys-view]", "#live")
+        with open(os.path.join(os.path.dirname(__file__), "..", "web", "keyboard-traces.json"), encoding="utf-8") as f:
+            traces = json.load(f)["traces"]
+        # Each trace's events dispatched on the page's field as the keyboard's browser dispatches them,
+        # then a line break between traces.
+        replay = """(async (steps) => {
+          const field = document.querySelector('#live');
+          for (const s of steps) {
+            if (s[0] === 'input') {
+              const at = field.value.length - (s[5] || 0);
+              field.value = field.value.slice(0, at - s[2]) + s[3] + field.value.slice(at);
+              field.dispatchEvent(new InputEvent('input', {inputType: s[1], data: s[3] || null, isComposing: s[4]}));
+            } else if (s[0].startsWith('composition')) {
+              field.dispatchEvent(new CompositionEvent(s[0], {data: s[1] || ''}));
+            } else {
+              const e = new KeyboardEvent(s[0], {key: s[1], isComposing: s[3], cancelable: true});
+              Object.defineProperty(e, 'keyCode', {value: s[2]});
+              field.dispatchEvent(e);
+            }
+            await new Promise((done) => setTimeout(done, 5));
+          }
+        })(%s)"""
+        n = len(events(self.record))
+        steps = [step for t in traces for step in t["steps"] + [["input", "insertLineBreak", 0, "\n", False]]]
+        b.call("Runtime.evaluate", {"expression": replay % json.dumps(steps), "awaitPromise": True}, timeout=30)
+        expected = "\n".join(t["text"] for t in traces) + "\n"
+        until(lambda: self.typed(n) == expected, timeout=10)
+        self.assertEqual(self.typed(n), expected)
+        # Chromium's own composition and keys: pinyin composed and committed, ⌫, Enter, ⌫ in the emptied field.
+        n = len(events(self.record))
+        for text in ("n", "ni", "nihao"):
+            b.call("Input.imeSetComposition", {"text": text, "selectionStart": len(text), "selectionEnd": len(text)})
+        b.call("Input.insertText", {"text": "你好"})
+        for down, key, code, text in ((True, "Backspace", 8, ""), (True, "Enter", 13, "\r"), (True, "Backspace", 8, "")):
+            b.call("Input.dispatchKeyEvent", {"type": "keyDown", "key": key, "code": key, "windowsVirtualKeyCode": code,
+                                              "text": text})
+            b.call("Input.dispatchKeyEvent", {"type": "keyUp", "key": key, "code": key, "windowsVirtualKeyCode": code})
+        b.call("Input.insertText", {"text": "ok"})
+        until(lambda: self.typed(n) == "你ok", timeout=5)
+        self.assertEqual(self.typed(n), "你ok")
+        self.assertIn(("clipboard", "hao"), events(self.record, n))  # the composition went out as it grew
+        # Ctrl latched, then c from the keyboard: a chord; ← held repeats; the draft goes as one text.
+        n = len(events(self.record))
+        b.tap_on("[data-latch=CTRL]")
+        b.call("Input.insertText", {"text": "c"})
+        b.touch("touchStart", b.center("[data-send='KEY:LEFT']"))
+        time.sleep(0.8)
+        b.touch("touchEnd")
+        b.tap_on("#draft-button", "#text")
+        b.call("Input.insertText", {"text": "你好，\n世界 😀"})
+        b.tap_on("#type-form [type=submit]")
+        got = wait_events(self.record, n, lambda e: ("clipboard", "你好，\n世界 😀") in e)
+        keys = [e[1:] for e in got if e[0] == "key" and e[2]]
+        self.assertEqual(keys[:3], [(55, True, 0), (8, True, 0x100000), (123, True, 0)], got)
+        self.assertGreaterEqual(keys.count((123, True, 0)), 4, "a held ← repeats")
+        self.assertEqual(self.b.js("document.querySelector('[data-latch=CTRL]').getAttribute('aria-pressed')"), "false")
 
     def test_action_buttons_press_system_keys(self):
         buttons = ("#tabs [data-view=actions-view]", "[data-send='VOLUME:MUTE']", "[data-send='KEY:PLAY_PAUSE']")

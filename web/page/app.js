@@ -3,6 +3,7 @@
 // The browser remote: a touchpad, keys, actions and applications, speaking the phone app's
 // commands over one WebSocket, one command per message.
 import { TAP_SLOP, Touchpad } from "./gestures.js";
+import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
 
 {
   const $ = (selector) => document.querySelector(selector);
@@ -13,10 +14,12 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
       connected: "Connected", connecting: "Connecting…", pairing: "Pairing…", reconnecting: "Reconnecting…",
       offline: "Offline", needsCode: "Enter the code", settings: "Settings", fullscreen: "Full screen", pad: "Touchpad",
       padHint: "Tap to click · two fingers: right click, scroll · double-tap and hold to drag",
-      left: "Left", right: "Right", typeHere: "Type text for the computer", send: "Send", enter: "Enter",
+      left: "Left", right: "Right", typeHere: "Write a draft, then send it at once", send: "Send", enter: "Enter",
+      typeLive: "Tap here and type: each key goes to the computer", modifiers: "Modifier keys, for the next key",
+      super: "Super", draft: "Draft several lines",
       backspace: "⌫ Backspace", tab: "Tab", esc: "Esc", space: "Space", delete: "Delete", up: "Up", down: "Down",
       leftKey: "Left", rightKey: "Right", home: "Home", end: "End", pageUp: "Page Up", pageDown: "Page Down",
-      paste: "Paste", ctrl: "Ctrl", showDesktop: "Show desktop", launcher: "Launcher", overview: "Overview",
+      paste: "Paste", selectAll: "Select all", showDesktop: "Show desktop", launcher: "Launcher", overview: "Overview",
       closeWindow: "Close window", refresh: "Refresh", mute: "Mute", volumeDown: "Volume −", volumeUp: "Volume +",
       previous: "Previous", playPause: "Play/Pause", next: "Next", screenSaver: "Screen saver",
       wake: "Wake", sleep: "Sleep", sleepQuestion: "Put the computer to sleep?", cancel: "Cancel",
@@ -38,10 +41,12 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
       connected: "已连接", connecting: "正在连接…", pairing: "正在配对…", reconnecting: "正在重新连接…",
       offline: "离线", needsCode: "请输入配对码", settings: "设置", fullscreen: "全屏", pad: "触控板",
       padHint: "轻点：点击 · 双指：右键、滚动 · 轻点两下并按住：拖动",
-      left: "左键", right: "右键", typeHere: "输入要发送到电脑的文字", send: "发送", enter: "回车",
+      left: "左键", right: "右键", typeHere: "先写草稿，再一次发送", send: "发送", enter: "回车",
+      typeLive: "点此输入：每个按键都直接发送到电脑", modifiers: "修饰键，作用于下一个按键",
+      super: "徽标键", draft: "写多行草稿",
       backspace: "⌫ 退格", tab: "Tab", esc: "Esc", space: "空格", delete: "删除", up: "上", down: "下",
       leftKey: "左", rightKey: "右", home: "Home", end: "End", pageUp: "上一页", pageDown: "下一页",
-      paste: "粘贴", ctrl: "Ctrl", showDesktop: "显示桌面", launcher: "启动器", overview: "窗口概览",
+      paste: "粘贴", selectAll: "全选", showDesktop: "显示桌面", launcher: "启动器", overview: "窗口概览",
       closeWindow: "关闭窗口", refresh: "刷新", mute: "静音", volumeDown: "音量 −", volumeUp: "音量 +",
       previous: "上一首", playPause: "播放/暂停", next: "下一首", screenSaver: "屏幕保护",
       wake: "唤醒", sleep: "睡眠", sleepQuestion: "让电脑进入睡眠？", cancel: "取消",
@@ -181,6 +186,8 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
     awaitingApproval = false;
     sealing = opening = null;
     resetGestures();
+    // What the computer holds is unknown after a drop: the field starts again from nothing.
+    $("#live").value = live.clear();
     if (socket) {
       socket.onclose = socket.onmessage = null;
       try { socket.close(); } catch (e) { /* already closed */ }
@@ -431,21 +438,95 @@ import { TAP_SLOP, Touchpad } from "./gestures.js";
   $("#right-button").addEventListener("click", () => send("CLICK:RIGHT"));
 
   // ---- keys, actions, text ----
-  document.addEventListener("click", (event) => {
-    const target = event.target.closest("[data-send]");
-    if (target) send(target.dataset.send);
+  const liveField = $("#live");
+  const live = new LiveText();
+  let composing = false;
+  liveField.value = SENTINEL;
+  const latchButtons = document.querySelectorAll("[data-latch]");
+  function showLive() {
+    for (const button of latchButtons) button.setAttribute("aria-pressed", String(live.latched.includes(button.dataset.latch)));
+    $("#live-hint").hidden = liveField.value.replaceAll(SENTINEL, "") !== "";
+  }
+  function liveChanged() {
+    const { messages, reset } = live.change(liveField.value, composing);
+    // Text the computer did not get is not shown as sent: the field starts again from nothing.
+    const next = messages.every((message) => send(message)) ? reset : live.clear();
+    if (next !== null) {
+      liveField.value = next;
+      liveField.setSelectionRange(next.length, next.length);
+    }
+    showLive();
+  }
+  liveField.addEventListener("compositionstart", () => { composing = true; });
+  liveField.addEventListener("compositionend", () => {
+    composing = false;
+    liveChanged();
+  });
+  liveField.addEventListener("input", (event) => {
+    composing = event.isComposing;
+    liveChanged();
+  });
+  liveField.addEventListener("focus", () => liveField.setSelectionRange(liveField.value.length, liveField.value.length));
+  // Keys without text (arrows, Tab, F5, chords) from a keyboard plugged into the phone or tablet.
+  liveField.addEventListener("keydown", (event) => {
+    const name = keyName(event, live.latched);
+    if (!name) return;
+    event.preventDefault();
+    send(name);
+    live.latched = [];
+    showLive();
+  });
+  for (const button of latchButtons) {
+    button.addEventListener("click", () => {
+      const modifier = button.dataset.latch;
+      live.latched = live.latched.includes(modifier) ? live.latched.filter((m) => m !== modifier) : live.latched.concat(modifier);
+      showLive();
+    });
+  }
+  showLive();
+  // A key button keeps the focus where it is, so that the phone's keyboard stays open under it.
+  $("#keys-view").addEventListener("mousedown", (event) => {
+    if (event.target.closest("button")) event.preventDefault();
   });
 
-  function base64(text) {
-    const bytes = new TextEncoder().encode(text);
-    let binary = "";
-    for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    return btoa(binary);
+  // A key with latched modifiers is a chord; PASTE and media keys are whole chords of their own.
+  function keyMessage(message) {
+    if (!live.latched.length || !/^KEY:[A-Z]/.test(message) || /^KEY:(PASTE|COMMAND|.*_TRACK|PLAY_PAUSE|.*\+)/.test(message)) return message;
+    const chord = "KEY:" + live.latched.join("+") + "+" + message.slice(4);
+    live.latched = [];
+    showLive();
+    return chord;
   }
+  document.addEventListener("click", (event) => {
+    const target = event.target.closest("[data-send]");
+    // Repeating keys went out at the press; a click from the keyboard or a screen reader has no press.
+    if (target && (!target.hasAttribute("data-repeat") || event.detail === 0)) send(keyMessage(target.dataset.send));
+  });
+  // Held, ⌫ and the arrows repeat as a keyboard's keys do.
+  let repeatTimer = 0;
+  const stopRepeat = () => clearTimeout(repeatTimer);
+  document.addEventListener("pointerdown", (event) => {
+    const target = event.target.closest("[data-repeat]");
+    if (!target) return;
+    stopRepeat();
+    const message = keyMessage(target.dataset.send);
+    const again = (delay) => {
+      if (send(message)) repeatTimer = setTimeout(() => again(60), delay);
+    };
+    again(450);
+  });
+  for (const name of ["pointerup", "pointercancel", "pointerleave", "blur"]) window.addEventListener(name, stopRepeat, true);
+
+  $("#draft-button").addEventListener("click", () => {
+    const form = $("#type-form");
+    form.hidden = !form.hidden;
+    $("#draft-button").setAttribute("aria-pressed", String(!form.hidden));
+    (form.hidden ? liveField : $("#text")).focus();
+  });
   $("#type-form").addEventListener("submit", (event) => {
     event.preventDefault();
     const field = $("#text");
-    // An empty field sends Enter itself, so a form on the computer can be submitted from here.
+    // An empty draft sends Enter itself, so a form on the computer can be submitted from here.
     if (field.value === "") send("KEY:ENTER");
     else if (send("TYPE:" + base64(field.value))) field.value = "";
   });
