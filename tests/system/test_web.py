@@ -9,6 +9,7 @@ import os
 import re
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -99,6 +100,25 @@ def swipe(b, x, y, dy):
         b.touch("touchMove", (x - 30, y + dy * i / 20), (x + 30, y + dy * i / 20))
     time.sleep(0.1)
     b.touch("touchEnd")
+
+
+def text_rows(display, window):
+    """Dark pixels in each row of the middle half of a window, read from its image (xwd)."""
+    data = subprocess.run(["xwd", "-silent", "-id", window], env={"DISPLAY": display}, capture_output=True, timeout=10,
+                          check=True).stdout
+    header = struct.unpack(">25I", data[:100])
+    width, height, stride = header[4], header[5], header[12]
+    pixels = data[header[0] + 12 * header[19]:]
+    return [sum(1 for x in range(width // 4, 3 * width // 4) if pixels[y * stride + 4 * x + 1] < 128)
+            for y in range(height)]
+
+
+def scrolled(before, after, top, bottom):
+    """How far the text between rows top and bottom moved up, in pixels: the best-matching shift."""
+    def mismatch(shift):
+        pairs = [(before[y + shift], after[y]) for y in range(top, bottom) if top <= y + shift < bottom]
+        return sum(abs(a - b) for a, b in pairs) / len(pairs) if len(pairs) > 60 else float("inf")
+    return min(range(top - bottom, bottom - top), key=mismatch)
 
 
 def decode_terminal_qr(rows, folder):
@@ -351,10 +371,27 @@ class Page(unittest.TestCase):
         self.assertEqual(until(lambda: (lambda at: at == (450, 290) and at)(xvfb.pointer())) or xvfb.pointer(),
                          (450, 290))
         # A click of the wheel per 60 pixels: 200 up scroll 3 down (natural scrolling), 100 back one up.
+        # Mousepad, under the pointer, moves its text by about the finger's distance, as a laptop's
+        # touchpad scrolls it (libinput: about a pixel per pixel).
+        require(shutil.which("mousepad") and shutil.which("xwd"), "mousepad and xwd are needed")
+        document = os.path.join(self.tmp, "lines.txt")
+        with open(document, "w", encoding="utf-8") as f:
+            f.write("".join(f"{i:03d} " + "x" * (i * 7 % 53) + "\n" for i in range(400)))
+        editor = subprocess.Popen(["mousepad", document], env={**xvfb.env(), "HOME": self.tmp}, stderr=subprocess.DEVNULL)
+        self.addCleanup(editor.wait, 5)
+        self.addCleanup(editor.terminate)
+        window = until(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "mousepad"], text=True,
+                                              env=xvfb.env(), capture_output=True, timeout=5).stdout.split()[-1:], 15)
+        self.assertTrue(window, "Mousepad did not open")
         from test_x11 import RawEvents
         raw = RawEvents(xvfb)
         self.addCleanup(raw.stop)
+        time.sleep(1)
+        before = text_rows(xvfb.display, window[0])
         swipe(b, x, y, -200)
+        self.assertEqual([d for k, d in raw.events(0.5) if k == "RawButtonPress"], [5, 5, 5])
+        distance = scrolled(before, text_rows(xvfb.display, window[0]), 120, 440)
+        self.assertTrue(100 <= distance <= 400, distance)
         swipe(b, x, y, 100)
         self.assertEqual([d for k, d in raw.events(0.5) if k == "RawButtonPress"], [5, 5, 5, 4])
         b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
