@@ -377,7 +377,8 @@ class Page(unittest.TestCase):
         document = os.path.join(self.tmp, "lines.txt")
         with open(document, "w", encoding="utf-8") as f:
             f.write("".join(f"{i:03d} " + "x" * (i * 7 % 53) + "\n" for i in range(400)))
-        editor = subprocess.Popen(["mousepad", document], env={**xvfb.env(), "HOME": self.tmp}, stderr=subprocess.DEVNULL)
+        editor = subprocess.Popen(["mousepad", document], env={**xvfb.env(), "HOME": self.tmp},
+                                  stderr=subprocess.DEVNULL)
         self.addCleanup(editor.wait, 5)
         self.addCleanup(editor.terminate)
         window = until(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "mousepad"], text=True,
