@@ -23,6 +23,7 @@ from test_headless import CLICK, summary
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
 PAGE = "http://198.51.100.1:61918/"
 CONNECTED = "document.body && document.body.dataset.state === 'connected'"
+CONTROLS = ("button", "textbox", "searchbox", "slider", "checkbox", "tab", "switch", "combobox")
 # Every text and placeholder whose contrast with what is behind it (the backgrounds blended up to an
 # opaque one) is below WCAG AA's 4.5:1, shown or not.
 LOW_CONTRAST = """(() => {
@@ -525,6 +526,18 @@ class PageOnRecord(unittest.TestCase):
         b.wait_until("innerWidth === 320")
         for view in ("pad-view", "keys-view", "actions-view", "apps-view"):
             b.tap_on(f"#tabs [data-view={view}]")
+            # Every control has a name, and shows where the focus is to someone using a keyboard.
+            nodes = [n for n in b.call("Accessibility.getFullAXTree")["nodes"] if not n.get("ignored")]
+            self.assertEqual([n["role"]["value"] for n in nodes if n["role"]["value"] in CONTROLS
+                              and not n.get("name", {}).get("value")], [], view)
+            for kind in ("keyDown", "keyUp"):  # what the browser takes as a keyboard being used
+                b.call("Input.dispatchKeyEvent", {"type": kind, "key": "Shift", "code": "ShiftLeft",
+                                                  "windowsVirtualKeyCode": 16})
+            self.assertEqual(b.js("[...document.querySelectorAll('button, input, textarea')].filter((e) => e.offsetParent)"
+                                  ".filter((e) => { e.focus(); const s = getComputedStyle(e); return document.activeElement !== e"
+                                  " || s.outlineStyle === 'none' || !parseFloat(s.outlineWidth); })"
+                                  ".map((e) => e.id || e.textContent)"), [], view)
+            b.js("document.activeElement.blur()")
             self.assertEqual(b.js("[...document.querySelectorAll('button')].filter((e) => e.offsetParent).filter((e) => {"
                                   " const r = e.getBoundingClientRect(); return r.left < 0 || r.right > innerWidth"
                                   " || e.scrollWidth > e.clientWidth || e.parentElement.scrollWidth > e.parentElement.clientWidth;"
