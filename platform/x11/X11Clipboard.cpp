@@ -29,6 +29,8 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, bool bridg
         m_clipboard = Selection{m_clipboard.atom, false, false, {}, {}};
         m_primary = Selection{XA_PRIMARY, false, false, {}, {}};
         m_conversions.clear();
+        m_incoming.reset();
+        m_outgoing.clear();
         m_restore.stop();
         if (m_pendingDone)
             std::exchange(m_pendingDone, {})(false);
@@ -37,8 +39,8 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, bool bridg
     });
     connect(m_connection.get(), &X11Connection::eventReceived, this, &X11Clipboard::onEvent);
     m_saveTimeout.setSingleShot(true);
-    m_saveTimeout.setInterval(saveTimeoutMs);
     connect(&m_saveTimeout, &QTimer::timeout, this, &X11Clipboard::finishSaving);
+    m_clock.start();
     m_restore.setSingleShot(true);
     connect(&m_restore, &QTimer::timeout, this, &X11Clipboard::restore);
     m_bridgeSettle.setSingleShot(true);
@@ -65,6 +67,8 @@ void X11Clipboard::setUp()
     if (!display)
         return;
     m_window = XCreateSimpleWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, 0);
+    // Content too large for one request arrives as a series of property changes.
+    XSelectInput(display, m_window, PropertyChangeMask);
     m_clipboard = Selection{XInternAtom(display, "CLIPBOARD", False), false, false, {}, {}};
     m_primary = Selection{XA_PRIMARY, false, false, {}, {}};
     m_targets = XInternAtom(display, "TARGETS", False);
@@ -123,14 +127,11 @@ void X11Clipboard::startSaving(std::vector<Selection*> selections, std::function
     m_pendingDone = std::move(done);
     m_saving = std::move(selections);
     m_conversions.clear();
+    m_incoming.reset();
     m_savedBytes = 0;
     for (Selection* selection : m_saving)
         save(*selection);
-    if (m_conversions.empty()) {
-        finishSaving();
-        return;
-    }
-    m_saveTimeout.start();
+    m_saveStarted.start();
     convertNext();
 }
 
@@ -148,10 +149,19 @@ void X11Clipboard::save(Selection& selection)
         m_conversions.push_back({selection.atom, m_targets});
 }
 
+bool X11Clipboard::waitForOwner()
+{
+    const qint64 left = saveTotalMs - m_saveStarted.elapsed();
+    if (left <= 0)
+        return false;
+    m_saveTimeout.start(static_cast<int>(std::min<qint64>(saveStepMs, left)));
+    return true;
+}
+
 void X11Clipboard::convertNext()
 {
     Display* display = m_connection->display();
-    if (m_conversions.empty() || !display) {
+    if (m_conversions.empty() || !display || !waitForOwner()) {
         finishSaving();
         return;
     }
@@ -179,8 +189,15 @@ void X11Clipboard::onConverted(XEvent* event)
         const int status = XGetWindowProperty(display, m_window, m_saveProperty, 0, most, True,
                                               AnyPropertyType, &type, &format, &count, &after, &raw);
         const XData<unsigned char> data(raw);
-        // INCR (larger than one request) and whatever does not fit is not kept.
-        if (status == Success && data && type != m_incr && after == 0 && format != 0) {
+        // Larger than one request: deleting the announcement (above) asked for the first piece.
+        if (status == Success && data && type == m_incr && after == 0) {
+            m_incoming = Incoming{conversion.selection, {conversion.target, None, 8, {}}};
+            if (!waitForOwner())
+                finishSaving();
+            return;
+        }
+        // Whatever does not fit is not kept.
+        if (status == Success && data && after == 0 && format != 0) {
             if (conversion.target == m_targets && type == XA_ATOM)
                 addTargets(*selection, reinterpret_cast<const long*>(data.get()), count);
             else if (conversion.target != m_targets) {
@@ -192,6 +209,74 @@ void X11Clipboard::onConverted(XEvent* event)
         }
     }
     convertNext();
+}
+
+void X11Clipboard::onPieceArrived(XEvent* event)
+{
+    const XPropertyEvent& change = event->xproperty;
+    if (!m_incoming || change.atom != m_saveProperty || change.state != PropertyNewValue)
+        return;
+    Display* display = m_connection->display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    const long most = static_cast<long>((maxSavedBytes - m_savedBytes - m_incoming->target.data.size()) / 4);
+    const int status = XGetWindowProperty(display, m_window, m_saveProperty, 0, std::max(most, 0L), True,
+                                          AnyPropertyType, &type, &format, &count, &after, &raw);
+    const XData<unsigned char> data(raw);
+    if (status == Success && type == None)
+        return; // gone already: not a piece
+    Incoming& incoming = *m_incoming;
+    // A piece that does not fit leaves this target out; the owner, not asked for more, gives up.
+    if (status != Success || after != 0 || (count > 0 && format == 0)) {
+        m_incoming.reset();
+        convertNext();
+        return;
+    }
+    if (count > 0) {
+        incoming.target.type = type;
+        incoming.target.format = format;
+        incoming.target.data.append(reinterpret_cast<const char*>(data.get()), propertyBytes(format, count));
+        if (!waitForOwner())
+            finishSaving();
+        return;
+    }
+    // The empty piece: the whole has come.
+    if (Selection* selection = selectionOf(incoming.selection); selection && selection->saved) {
+        m_savedBytes += incoming.target.data.size();
+        selection->saved->push_back(std::move(incoming.target));
+    }
+    m_incoming.reset();
+    convertNext();
+}
+
+void X11Clipboard::onPieceTaken(XEvent* event)
+{
+    const XPropertyEvent& change = event->xproperty;
+    const auto transfer = std::find_if(m_outgoing.begin(), m_outgoing.end(), [&change](const Outgoing& o) {
+        return o.requestor == change.window && o.property == change.atom;
+    });
+    if (transfer == m_outgoing.end() || change.state != PropertyDelete)
+        return;
+    Display* display = m_connection->display();
+    const Target& target = transfer->target;
+    const QByteArray piece = target.data.mid(transfer->offset, servePieceBytes);
+    const int unit = target.format == 32 ? int(sizeof(long)) : target.format / 8;
+    XChangeProperty(display, transfer->requestor, transfer->property, target.type, target.format,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(piece.constData()),
+                    static_cast<int>(piece.size() / unit));
+    transfer->offset += piece.size();
+    transfer->lastTaken = m_clock.elapsed();
+    // The empty piece ends it.
+    if (piece.isEmpty()) {
+        const unsigned long requestor = transfer->requestor;
+        m_outgoing.erase(transfer);
+        if (std::none_of(m_outgoing.begin(), m_outgoing.end(),
+                         [requestor](const Outgoing& o) { return o.requestor == requestor; }))
+            XSelectInput(display, requestor, NoEventMask);
+    }
+    XFlush(display);
 }
 
 void X11Clipboard::addTargets(Selection& selection, const long* atoms, unsigned long count)
@@ -223,6 +308,7 @@ void X11Clipboard::finishSaving()
 {
     m_saveTimeout.stop();
     m_conversions.clear();
+    m_incoming.reset();
     if (!m_pendingDone)
         return;
     Display* display = m_connection->display();
@@ -268,10 +354,13 @@ void X11Clipboard::finishSaving()
 
 std::vector<X11Clipboard::Target> X11Clipboard::textTargets(const QByteArray& utf8) const
 {
-    return {{m_utf8, m_utf8, 8, utf8},
-            {m_plainUtf8, m_plainUtf8, 8, utf8},
-            {m_text, m_utf8, 8, utf8},
-            {XA_STRING, XA_STRING, 8, QString::fromUtf8(utf8).toLatin1()}};
+    std::vector<Target> targets{
+        {m_utf8, m_utf8, 8, utf8}, {m_plainUtf8, m_plainUtf8, 8, utf8}, {m_text, m_utf8, 8, utf8}};
+    // STRING is Latin-1: offered only for text it carries whole, so that no one pastes question marks.
+    const QString text = QString::fromUtf8(utf8);
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xff; }))
+        targets.push_back({XA_STRING, XA_STRING, 8, text.toLatin1()});
+    return targets;
 }
 
 void X11Clipboard::restore()
@@ -355,6 +444,14 @@ void X11Clipboard::onEvent(XEvent* event)
         answer(event);
     } else if (event->type == SelectionNotify && event->xselection.requestor == m_window) {
         onConverted(event);
+    } else if (event->type == PropertyNotify && event->xproperty.window == m_window) {
+        onPieceArrived(event);
+    } else if (event->type == PropertyNotify) {
+        onPieceTaken(event);
+    } else if (event->type == DestroyNotify) {
+        // A requestor gone mid-transfer takes nothing more.
+        std::erase_if(m_outgoing,
+                      [event](const Outgoing& o) { return o.requestor == event->xdestroywindow.window; });
     }
 }
 
@@ -400,11 +497,23 @@ void X11Clipboard::answer(XEvent* event)
             // the hint that keeps clipboard managers away.
             const bool counts = selection->transient && fetchCounts(request.requestor);
             if (!selection->transient || counts || isBridge(request.requestor)) {
-                const int unit = target->format == 32 ? int(sizeof(long)) : target->format / 8;
-                XChangeProperty(display, request.requestor, property, target->type, target->format,
-                                PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(target->data.constData()),
-                                static_cast<int>(target->data.size() / unit));
+                const qint64 now = m_clock.elapsed();
+                std::erase_if(m_outgoing,
+                              [now](const Outgoing& o) { return now - o.lastTaken > pieceTransferMs; });
+                if (target->data.size() > servePieceBytes && m_outgoing.size() < maxPieceTransfers) {
+                    // Announced with its size; the pieces follow as the requestor takes each.
+                    XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
+                    const long size = static_cast<long>(target->data.size());
+                    XChangeProperty(display, request.requestor, property, m_incr, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(&size), 1);
+                    m_outgoing.push_back({request.requestor, property, *target, 0, now});
+                } else {
+                    const int unit = target->format == 32 ? int(sizeof(long)) : target->format / 8;
+                    XChangeProperty(display, request.requestor, property, target->type, target->format,
+                                    PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(target->data.constData()),
+                                    static_cast<int>(target->data.size() / unit));
+                }
                 reply.property = property;
                 fetched = counts;
             }

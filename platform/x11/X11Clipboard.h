@@ -6,6 +6,7 @@
 #include "platform/x11/X11Connection.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -23,7 +24,9 @@ namespace quillmote::x11 {
 // clipboard, whose X connection ends the process when the X server goes away.
 //
 // Before taking a selection it copies what its owner offers (every target but redundant image
-// encodings, within saveTimeoutMs and maxSavedBytes); once the focused application fetched the
+// encodings, within maxSavedBytes; an owner may take saveStepMs to answer each request and
+// saveTotalMs for all of them; content too large for one request arrives in pieces, ICCCM's INCR);
+// once the focused application fetched the
 // text (and restoreGraceMs more, for applications that fetch twice), or after restoreAfterMs,
 // it serves that copy instead. The pasted text goes only to the focused application's client
 // (or, bridged, to the compositor's bridge while a Wayland window has the focus): a clipboard
@@ -33,7 +36,14 @@ class X11Clipboard : public QObject, public input::ClipboardOwner
 {
     Q_OBJECT
 public:
-    static constexpr int saveTimeoutMs = 300;
+    static constexpr int saveStepMs = 500;
+    static constexpr int saveTotalMs = 3000;
+    // Content larger than this is handed out in pieces (INCR): requests have a size limit.
+    static constexpr qsizetype servePieceBytes = 128 << 10;
+    // Requestors taking content in pieces at once; more get the whole at once. One that took
+    // nothing for pieceTransferMs is given up.
+    static constexpr std::size_t maxPieceTransfers = 8;
+    static constexpr qint64 pieceTransferMs = 10000;
     static constexpr qsizetype maxSavedBytes = 16 << 20;
     static constexpr int restoreGraceMs = 300;
     static constexpr int restoreAfterMs = 3000;
@@ -81,6 +91,11 @@ private:
     void save(Selection& selection);
     void convertNext();
     void onConverted(_XEvent* event);
+    // A piece of content arriving in pieces, or a requestor taking one it was given.
+    void onPieceArrived(_XEvent* event);
+    void onPieceTaken(_XEvent* event);
+    // Waits saveStepMs more for the owner, within saveTotalMs; false once that has run out.
+    bool waitForOwner();
     void addTargets(Selection& selection, const long* atoms, unsigned long count);
     void finishSaving();
     std::vector<Target> textTargets(const QByteArray& utf8) const;
@@ -113,6 +128,25 @@ private:
     std::vector<Selection*> m_saving;
     qsizetype m_savedBytes = 0;
     QTimer m_saveTimeout;
+    QElapsedTimer m_saveStarted;
+    // A target the owner sends in pieces, gathered until its empty last piece.
+    struct Incoming
+    {
+        unsigned long selection = 0;
+        Target target;
+    };
+    std::optional<Incoming> m_incoming;
+    // Content handed out in pieces: the next one goes when the requestor deleted the last.
+    struct Outgoing
+    {
+        unsigned long requestor = 0;
+        unsigned long property = 0;
+        Target target;
+        qsizetype offset = 0;
+        qint64 lastTaken = 0; // on m_clock
+    };
+    std::vector<Outgoing> m_outgoing;
+    QElapsedTimer m_clock;
     QByteArray m_pendingText;
     // The primary selection is to serve the clipboard's copy, not a text.
     bool m_mirroring = false;

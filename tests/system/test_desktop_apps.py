@@ -7,6 +7,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -25,6 +26,38 @@ LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 
 # A 1x1 PNG, offered as an image by the "user's" clipboard.
 PNG = base64.b64decode(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
+
+
+# An owner that answers each request 100 ms late, offering its text in five targets.
+SLOW_OWNER = r"""
+import sys, time
+from Xlib import X, Xatom, display
+from Xlib.protocol import event
+d = display.Display()
+w = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+names = ["TARGETS", "UTF8_STRING", "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8"]
+atoms = [d.intern_atom(n) for n in names]
+w.set_selection_owner(d.intern_atom("CLIPBOARD"), X.CurrentTime)
+d.flush()
+print("owner", flush=True)
+while True:
+    e = d.next_event()
+    if e.type == X.SelectionClear:
+        break
+    if e.type != X.SelectionRequest:
+        continue
+    time.sleep(0.1)
+    prop = e.property or e.target
+    if e.target == atoms[0]:
+        e.requestor.change_property(prop, Xatom.ATOM, 32, atoms)
+    elif e.target in atoms:
+        e.requestor.change_property(prop, e.target, 8, sys.argv[1].encode())
+    else:
+        prop = X.NONE
+    e.requestor.send_event(event.SelectionNotify(time=e.time, requestor=e.requestor, selection=e.selection,
+                                                 target=e.target, property=prop))
+    d.flush()
+"""
 
 
 class Session(unittest.TestCase):
@@ -194,6 +227,21 @@ class Mousepad(Session):
         self.assertEqual(self.saved_text(expected, timeout=15), expected)
         self.assert_given_back("clipboard", "the user's text".encode())
         self.assert_given_back("primary", b"selected by the user")
+
+    def test_a_pasted_text_gives_back_a_large_image_and_a_slow_owner_s_text(self):
+        image = PNG + os.urandom(8_400_000)  # more than one request carries: handed over in pieces
+        self.offer("clipboard", image, "image/png")
+        self.send_all([type_command("two\nlines 中文\n")])
+        self.assertEqual(self.saved_text("two\nlines 中文\n"), "two\nlines 中文\n")
+        self.assert_given_back("clipboard", image, "image/png")
+        owner = subprocess.Popen([sys.executable, "-c", SLOW_OWNER, "copied slowly"], env=self.env, text=True,
+                                 stdout=subprocess.PIPE)
+        self.addCleanup(owner.wait, 5)
+        self.addCleanup(owner.kill)
+        self.assertEqual(owner.stdout.readline(), "owner\n")
+        self.send_all([type_command("and\nmore")])
+        self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore"), "two\nlines 中文\nand\nmore")
+        self.assert_given_back("clipboard", b"copied slowly")
 
 
 class OpenboxMousepad(Mousepad):

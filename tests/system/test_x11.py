@@ -136,7 +136,8 @@ class X11Backend(unittest.TestCase):
                     b"TAB": ["Tab"], b"UP": ["Up"], b"DOWN": ["Down"], b"LEFT": ["Left"], b"RIGHT": ["Right"],
                     b"COMMAND": ["Control_L"], b"PASTE": ["Shift_L", "Insert"], b"F13": [],
                     b"VOLUME:UP": ["XF86AudioRaiseVolume"], b"VOLUME:DOWN": ["XF86AudioLowerVolume"],
-                    b"VOLUME:MUTE": ["XF86AudioMute"], b"VOLUME:up": []}
+                    b"VOLUME:MUTE": ["XF86AudioMute"], b"VOLUME:up": [],
+                    b"CTRL+SHIFT+T": ["Control_L", "Shift_L", "t"], b"ALT+F4": ["Alt_L", "F4"]}
         for name, keysyms in expected.items():
             raw = RawEvents(self.xvfb)
             self.send(name if name.startswith(b"VOLUME:") else b"KEY:" + name,
@@ -145,6 +146,21 @@ class X11Backend(unittest.TestCase):
             raw.stop()
             self.assertEqual(self.keys(events), keysyms, name)
             self.assertEqual(self.keys(events, "RawKeyRelease"), list(reversed(keysyms)), name)
+
+    def test_a_pasted_text_is_offered_only_in_the_targets_that_carry_it(self):
+        # No window has the focus: a TARGETS request is not the paste, and the text stays up to 3 s.
+        def clipboard(target):
+            return subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target], env=self.xvfb.env(),
+                                  capture_output=True, timeout=5).stdout
+        for text, latin1 in (("中文\nok", False), ("Grüße\n", True)):
+            self.send(b"TYPE:" + base64.b64encode(text.encode()), b"ACK_TYPE")
+            deadline = time.monotonic() + 2
+            while b"UTF8_STRING" not in clipboard("TARGETS") and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertEqual(b"STRING" in clipboard("TARGETS").split(), latin1, text)
+            self.assertEqual(clipboard("STRING"), text.encode("latin-1") if latin1 else b"", text)
+            self.assertEqual(clipboard("UTF8_STRING"), text.encode(), text)
+            time.sleep(0.5)  # given back after its fetch
 
     def test_scrolling_a_gtk_window_goes_about_as_far_as_asked(self):
         require(subprocess.run(["/usr/bin/python3", "-c", GTK_PROBE], capture_output=True).returncode == 0,
