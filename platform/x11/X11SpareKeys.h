@@ -30,7 +30,7 @@ class X11SpareKeys : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int rebindAfterMs = 60;
+    static constexpr int rebindAfterMs = 250;
     static constexpr int restoreAfterMs = 1500;
 
     // Where a lent character is: its keycode, and whether Shift selects it.

@@ -23,7 +23,9 @@ def type_command(text):
 # those the layout lacks on keys lent for the moment, none through the clipboard.
 LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
          "Ünïcödé spëlt ñ, Grüße ça va € ½", "Привет, мир! Ёж", "第二行 with tail", "🙂",
-         "mix: Жук, 中文, é, 🎉 end", "last line."]
+         "mix: Жук, 中文, é, 🎉 end", "last line.",
+         # More distinct characters than there are spare keys: typed in parts, keys lent again.
+         "".join(chr(0x4e00 + 37 * i) for i in range(90))]
 # The layouts typed in: a Russian-only one lacks the Latin letters.
 LAYOUTS = ["us", "de", "fr", "ru"]
 # A 1x1 PNG, offered as an image by the "user's" clipboard.
@@ -217,8 +219,9 @@ class Mousepad(Session):
             before = self.set_layout(layout)
             self.send_rounds()
             expected += "\n".join(LINES) + "\n"
+            # Saving presses Control: only once the keys are given back, that is, all was typed.
+            self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=8), f"{layout}: keymap not restored")
             self.assertEqual(self.saved_text(expected, timeout=15), expected, layout)
-            self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=5), f"{layout}: keymap not restored")
         # Typed, not pasted: the owners kept their selections throughout.
         self.assertIsNone(clipboard.poll(), "the clipboard was taken")
         self.assertIsNone(primary.poll(), "the primary selection was taken")
