@@ -2,14 +2,17 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 //
 // Typing latency with the x11 backend on Xvfb: from a TYPE: sent by a paired client to the last
-// character of the text in a focused X window of this process, for 10, 200 and 2,000 characters,
-// typed (text the layout has) and pasted (Chinese: fetched from the clipboard on Control+V, as
-// an editor does). Against, in the same run and window: the floor for typed text, XTest key
+// character of the text in a focused X window of this process, for 10, 200 and 2,000 characters:
+// text the layout has; Chinese, which it lacks, typed on spare keys lent for the moment; and the
+// same Chinese with a line break, which is still pasted (fetched from the clipboard on Control+V,
+// as an editor does). Against, in the same run and window: the floor for typed text, XTest key
 // events for its characters sent from this process; and `xdotool type` with no delay, the usual
-// way scripts type text, which maps a spare key for each character the layout lacks.
+// way scripts type text, which maps a spare key for each character the layout lacks. Last, 200
+// distinct Chinese characters, more than there are spare keys: typed in parts.
 #include "BenchSupport.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -23,6 +26,7 @@
 #include <optional>
 #include <poll.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace bench;
@@ -147,7 +151,7 @@ std::string sample(const char* const* words, std::size_t n)
     return out;
 }
 const char* const typedCharacters[] = {"T", "h", "e", " ", "q", "u", "i", "c", "k", "."};
-const char* const pastedCharacters[] = {"键", "盘", "输", "入", "的", "文", "字", "测", "试", "。"};
+const char* const lentCharacters[] = {"键", "盘", "输", "入", "的", "文", "字", "测", "试", "。"};
 
 std::vector<double> viaQuillmote(Receiver& receiver, Client& client, const std::string& text, std::size_t n,
                                  int runs)
@@ -251,10 +255,13 @@ int main()
     std::printf("%-44s %10s %12s %12s %10s\n", "TYPE: -> whole text in the window, p50 (ms)", "quillmote",
                 "XTest floor", "xdotool type", "vs floor");
     bool whole = true;
-    for (const auto& [kind, words] :
-         {std::pair{"typed", typedCharacters}, std::pair{"pasted (Chinese)", pastedCharacters}}) {
-        for (const std::size_t n : {std::size_t{10}, std::size_t{200}, std::size_t{2000}}) {
-            const std::string text = sample(words, n);
+    for (const auto& [kind, words, lineBreak] :
+         {std::tuple{"typed", typedCharacters, false},
+          std::tuple{"Chinese, lent keys", lentCharacters, false},
+          std::tuple{"Chinese + line break, pasted", lentCharacters, true}}) {
+        for (const std::size_t sampled : {std::size_t{10}, std::size_t{200}, std::size_t{2000}}) {
+            const std::string text = sample(words, sampled) + (lineBreak ? "\n" : "");
+            const std::size_t n = sampled + lineBreak;
             const int runs = n == 2000 ? 5 : 15;
             const std::optional<double> ours = median(viaQuillmote(receiver, client, text, n, runs));
             const bool typed = words == typedCharacters;
@@ -265,7 +272,7 @@ int main()
                 median(viaXdotool(receiver, xvfb.display(), text, n, n == 2000 ? 3 : runs));
             whole = whole && ours;
             char label[64];
-            std::snprintf(label, sizeof label, "%s, %zu characters", kind, n);
+            std::snprintf(label, sizeof label, "%s, %zu characters", kind, sampled);
             std::printf("%-44s %10s %12s %12s", label, shown(ours).c_str(),
                         typed ? shown(floor).c_str() : "-", shown(scripted).c_str());
             if (ours && floor)
@@ -273,6 +280,12 @@ int main()
             std::printf("\n");
         }
     }
+    std::string distinct;
+    for (char32_t c = 0x4e00; c < 0x4e00 + 200 * 37; c += 37)
+        distinct += QString::fromUcs4(&c, 1).toStdString();
+    const std::optional<double> parts = median(viaQuillmote(receiver, client, distinct, 200, 5));
+    whole = whole && parts;
+    std::printf("%-44s %10s %12s %12s\n", "Chinese, 200 distinct (in parts)", shown(parts).c_str(), "-", "-");
     std::printf("\n%-44s every text arrived whole: %s\n", "targets", whole ? "met" : "MISSED");
     return whole ? 0 : 1;
 }

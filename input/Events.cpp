@@ -50,10 +50,13 @@ std::string describe(const Event& event)
                     << " clicks=" << e.clickCount << " at=(" << e.at.x << "," << e.at.y << ")}";
             else if constexpr (std::is_same_v<T, WheelScroll>)
                 out << "wheel{vertical=" << e.vertical << " horizontal=" << e.horizontal << "}";
-            else if constexpr (std::is_same_v<T, KeyChange>)
+            else if constexpr (std::is_same_v<T, KeyChange>) {
                 out << "key{" << e.key << (e.down ? " down" : " up") << " modifiers=" << int(e.modifiers)
-                    << (e.byPlace ? " by place" : "") << "}";
-            else if constexpr (std::is_same_v<T, MediaKey>)
+                    << (e.byPlace ? " by place" : "");
+                if (e.character != 0)
+                    out << " U+" << std::hex << std::uppercase << std::uint32_t(e.character) << std::dec;
+                out << "}";
+            } else if constexpr (std::is_same_v<T, MediaKey>)
                 out << "media{" << e.key << (e.down ? " down" : " up") << "}";
             else
                 out << "clipboard{\"" << e.text.toStdString() << "\"" << (e.alsoPrimary ? " +primary" : "")

@@ -80,13 +80,15 @@ struct WheelScroll
 // An evdev key (KEY_*) with the modifiers held while it goes down; modifier keys come as keys of
 // their own, with no modifiers. A key that types a character (byPlace) is the place the active
 // layout has that character on, pressed as it is; the other keys stand for their meaning, which
-// backends find in the user's layout through the key table's keysym.
+// backends find in the user's layout through the key table's keysym. A character the layout lacks
+// (key 0) is typed only by a sink whose keymap said it can: it lends the character a spare key.
 struct KeyChange
 {
     std::uint16_t key = 0;
     bool down = false;
     ModifierSet modifiers = 0;
     bool byPlace = false;
+    char32_t character = 0;
     bool operator==(const KeyChange&) const = default;
 };
 

@@ -290,8 +290,8 @@ void InputController::appendKeyStroke(std::vector<Event>& events, const KeyStrok
         if (stroke.modifiers & m)
             events.emplace_back(KeyChange{modifierKey(m), true, 0});
     }
-    events.emplace_back(KeyChange{stroke.key, true, stroke.modifiers, byPlace});
-    events.emplace_back(KeyChange{stroke.key, false, stroke.modifiers, byPlace});
+    events.emplace_back(KeyChange{stroke.key, true, stroke.modifiers, byPlace, stroke.character});
+    events.emplace_back(KeyChange{stroke.key, false, stroke.modifiers, byPlace, stroke.character});
     for (auto m = std::rbegin(modifierOrder); m != std::rend(modifierOrder); ++m) {
         if (stroke.modifiers & *m)
             events.emplace_back(KeyChange{modifierKey(*m), false, 0});
@@ -361,7 +361,7 @@ void InputController::closeWindow()
     perform([this] { postKeyStroke(KEY_W, focusIsTerminal() ? Control | Shift : Control); });
 }
 
-std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys)
+std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys, bool typesAny)
 {
     const bool lineBreak = text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0x2028)) ||
                            text.contains(QChar(0x2029));
@@ -373,13 +373,17 @@ std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* ke
         const QStringView character = QStringView(text).mid(i, length);
         const char32_t code = character.toUcs4().value(0);
         // Control characters (a tab) are pasted: typed, they would move the focus.
-        const auto found = code < 0x20 || (code >= 0x7f && code < 0xa0) ? keys->end() : keys->find(code);
-        const bool typed = found != keys->end();
+        const bool control = code < 0x20 || (code >= 0x7f && code < 0xa0);
+        const auto found = control ? keys->end() : keys->find(code);
+        // A lone surrogate is no character: it cannot be typed.
+        const bool lent =
+            typesAny && !control && found == keys->end() && !(length == 1 && text[i].isSurrogate());
+        const bool typed = found != keys->end() || lent;
         if (runs.empty() || runs.back().strokes.empty() == typed)
             runs.push_back({});
         runs.back().text += character;
         if (typed)
-            runs.back().strokes.push_back(found->second);
+            runs.back().strokes.push_back(lent ? KeyStroke{0, 0, code} : found->second);
         i += length;
     }
     return runs;
@@ -410,7 +414,8 @@ std::vector<TextRun> InputController::splitForTyping(const QString& text)
     std::optional<CharacterKeys> keys;
     if (m_backend.keymap)
         keys = m_backend.keymap->characterKeys();
-    return input::splitForTyping(text, keys ? &*keys : nullptr);
+    return input::splitForTyping(text, keys ? &*keys : nullptr,
+                                 keys && m_backend.keymap->typesAnyCharacter());
 }
 
 bool InputController::willPaste(const std::vector<TextRun>& runs)

@@ -24,14 +24,15 @@ namespace quillmote::input {
 // a backend that is not ready yet.
 // A text as the backend's layout can enter it: runs of typed characters and pasted ones, in
 // order. A text with a line break is pasted whole: an Enter typed in a chat would send its first
-// line early. Without a layout everything is pasted.
+// line early. Without a layout everything is pasted. Where the sink types any character
+// (typesAny), those the layout lacks are typed too, as strokes of their own character.
 struct TextRun
 {
     QString text;
     std::vector<KeyStroke> strokes; // empty for a pasted run
     bool operator==(const TextRun&) const = default;
 };
-std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys);
+std::vector<TextRun> splitForTyping(const QString& text, const CharacterKeys* keys, bool typesAny = false);
 
 class InputController : public QObject
 {

@@ -6,6 +6,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Keymap.h"
 #include "platform/x11/X11Poster.h"
+#include "platform/x11/X11SpareKeys.h"
 #include "platform/x11/X11WindowManager.h"
 #include "platform/x11/XResources.h"
 
@@ -31,10 +32,12 @@ std::optional<input::InputBackend> openBackend(const QByteArray& displayName, in
     QObject::connect(connection.get(), &X11Connection::connected, &access,
                      [&access] { access.setState(State::Granted); });
     input::InputBackend backend;
-    backend.sink = std::make_unique<X11Poster>(connection);
+    // The poster types on the keys it lends; the keymap leaves them out of the layout.
+    const auto spareKeys = std::make_shared<X11SpareKeys>(connection);
+    backend.sink = std::make_unique<X11Poster>(connection, spareKeys);
     backend.clipboard = std::make_unique<X11Clipboard>(connection);
     backend.windowManager = std::make_unique<X11WindowManager>(connection);
-    backend.keymap = std::make_unique<X11Keymap>(connection);
+    backend.keymap = std::make_unique<X11Keymap>(connection, spareKeys);
     return backend;
 }
 

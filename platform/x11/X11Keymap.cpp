@@ -38,6 +38,7 @@ std::optional<unsigned> levelModifiers(const XkbKeyTypeRec& type, int level)
 
 input::CharacterKeys X11Keymap::characterKeys()
 {
+    m_typesAny = false;
     Display* display = m_connection->display();
     if (!display)
         return input::usCharacterKeys();
@@ -56,7 +57,11 @@ input::CharacterKeys X11Keymap::characterKeys()
     input::CharacterKeys keys;
     for (int keycode = keyboard->min_key_code; keycode <= keyboard->max_key_code && keycode >= 8; ++keycode) {
         const int groups = XkbKeyNumGroups(keyboard.get(), keycode);
-        if (groups == 0)
+        const bool lent =
+            m_spareKeys && keycode <= 255 && m_spareKeys->lends(static_cast<std::uint8_t>(keycode));
+        if (m_spareKeys && (groups == 0 || lent) && keycode <= 255)
+            m_typesAny = true;
+        if (groups == 0 || lent)
             continue;
         const int group = state.group < groups ? state.group : 0;
         const XkbKeyTypeRec& type = *XkbKeyKeyType(keyboard.get(), keycode, group);

@@ -9,13 +9,22 @@
 
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace quillmote::x11 {
 
-X11Poster::X11Poster(std::shared_ptr<X11Connection> connection)
-    : m_connection(std::move(connection)), m_pointer(m_connection)
+X11Poster::X11Poster(std::shared_ptr<X11Connection> connection, std::shared_ptr<X11SpareKeys> spareKeys)
+    : m_connection(std::move(connection)), m_spareKeys(std::move(spareKeys)), m_pointer(m_connection)
 {
+    m_waitingTimer.setSingleShot(true);
+    connect(&m_waitingTimer, &QTimer::timeout, this, [this] { writeLending(std::exchange(m_waiting, {})); });
+    // What waited for the lost display is not typed into another one.
+    connect(m_connection.get(), &X11Connection::lost, this, [this] {
+        m_waiting.clear();
+        m_waitingTimer.stop();
+    });
     connect(m_connection.get(), &X11Connection::connected, this, &X11Poster::setUp);
     connect(m_connection.get(), &X11Connection::lost, this, [this] { m_monitors.invalidate(); });
     connect(m_connection.get(), &X11Connection::eventReceived, this, &X11Poster::onEvent);
@@ -110,8 +119,20 @@ void X11Poster::postWheel(Display* display, input::WheelSteps& steps, std::int32
     }
 }
 
+namespace {
+bool lendsKey(const input::Event& event)
+{
+    const auto* key = std::get_if<input::KeyChange>(&event);
+    return key && key->character != 0;
+}
+} // namespace
+
 void X11Poster::post(const input::Event& event)
 {
+    if (!m_waiting.empty() || lendsKey(event)) {
+        postAll({event});
+        return;
+    }
     Display* display = m_connection->display();
     if (display && write(display, event))
         XFlush(display);
@@ -119,6 +140,14 @@ void X11Poster::post(const input::Event& event)
 
 void X11Poster::postAll(const std::vector<input::Event>& events)
 {
+    if (!m_waiting.empty()) {
+        m_waiting.insert(m_waiting.end(), events.begin(), events.end());
+        return;
+    }
+    if (m_spareKeys && std::any_of(events.begin(), events.end(), lendsKey)) {
+        writeLending(events);
+        return;
+    }
     Display* display = m_connection->display();
     if (!display)
         return;
@@ -128,6 +157,38 @@ void X11Poster::postAll(const std::vector<input::Event>& events)
         written = write(display, event) || written;
     if (written)
         XFlush(display);
+}
+
+void X11Poster::writeLending(std::vector<input::Event> events)
+{
+    const std::size_t lent = m_spareKeys->lend(events, 0);
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    bool written = false;
+    for (std::size_t i = 0; i < lent; ++i)
+        written = write(display, events[i]) || written;
+    if (written)
+        XFlush(display);
+    m_spareKeys->pressed();
+    if (lent < events.size()) {
+        m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(lent), events.end());
+        m_waitingTimer.start(m_spareKeys->waitMs());
+    }
+}
+
+void X11Poster::writeCharacter(Display* display, const input::KeyChange& key)
+{
+    const std::optional<X11SpareKeys::Place> place =
+        m_spareKeys ? m_spareKeys->place(key.character) : std::nullopt;
+    if (!place)
+        return;
+    const KeyCode shift = place->shifted ? m_spareKeys->shiftKeycode() : 0;
+    if (key.down && shift != 0)
+        XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    XTestFakeKeyEvent(display, place->keycode, key.down ? True : False, CurrentTime);
+    if (!key.down && shift != 0)
+        XTestFakeKeyEvent(display, shift, False, CurrentTime);
 }
 
 bool X11Poster::write(Display* display, const input::Event& event)
@@ -152,8 +213,11 @@ bool X11Poster::write(Display* display, const input::Event& event)
                               postWheel(display, m_wheelHorizontal, wheel.horizontal, 6, 7);
                               return true;
                           },
-                          [display](const input::KeyChange& key) {
-                              postKey(display, key.key, key.down, key.byPlace);
+                          [&](const input::KeyChange& key) {
+                              if (key.character != 0)
+                                  writeCharacter(display, key);
+                              else
+                                  postKey(display, key.key, key.down, key.byPlace);
                               return true;
                           },
                           [display](const input::MediaKey& media) {

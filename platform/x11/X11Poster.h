@@ -6,20 +6,26 @@
 #include "input/PointerState.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pointer.h"
+#include "platform/x11/X11SpareKeys.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace quillmote::x11 {
 
 // Real input on the display through XTest, with the active RandR monitors as the displays.
-// Posts nothing while the display is lost.
+// Posts nothing while the display is lost. Characters the layout lacks are typed on keys lent by
+// spareKeys; a text with more of them than there are spare keys goes in parts, and what is posted
+// meanwhile waits behind them, in order.
 class X11Poster : public QObject, public input::EventSink
 {
     Q_OBJECT
 public:
-    explicit X11Poster(std::shared_ptr<X11Connection> connection);
+    explicit X11Poster(std::shared_ptr<X11Connection> connection,
+                       std::shared_ptr<X11SpareKeys> spareKeys = {});
 
     QString name() const override { return QStringLiteral("x11"); }
     std::optional<input::Point> pointerLocation() override { return m_pointer.location(); }
@@ -32,11 +38,17 @@ private:
     bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
+    // Writes what the lent keys allow now and keeps the rest for later.
+    void writeLending(std::vector<input::Event> events);
+    void writeCharacter(_XDisplay* display, const input::KeyChange& key);
     static void postKey(_XDisplay* display, std::uint16_t key, bool down, bool byPlace);
     static void postWheel(_XDisplay* display, input::WheelSteps& steps, std::int32_t pixels,
                           unsigned positiveButton, unsigned negativeButton);
 
     std::shared_ptr<X11Connection> m_connection;
+    std::shared_ptr<X11SpareKeys> m_spareKeys;
+    std::vector<input::Event> m_waiting;
+    QTimer m_waitingTimer;
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;

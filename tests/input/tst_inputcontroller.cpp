@@ -90,8 +90,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withLayout");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("runs");
+        QTest::addColumn<bool>("typesAny");
         const auto row = [](const char* name, const QString& text, const QString& runs,
-                            bool withLayout = true) { QTest::newRow(name) << withLayout << text << runs; };
+                            bool withLayout = true, bool typesAny = false) {
+            QTest::newRow(name) << withLayout << text << runs << typesAny;
+        };
         row("all typed", u"aA a"_s, u"typed:aA a"_s);
         row("unknown characters pasted between", u"aééa"_s, u"typed:a|pasted:éé|typed:a"_s);
         row("a tab pasted though the layout has it", u"a\ta"_s, u"typed:a|pasted:\t|typed:a"_s);
@@ -100,22 +103,30 @@ private Q_SLOTS:
         row("a lone surrogate at the end", u"a"_s + QChar(0xd83d), u"typed:a|pasted:"_s + QChar(0xd83d));
         for (const char16_t lineBreak : {u'\n', u'\r', u'\x2028', u'\x2029'})
             QTest::addRow("line break U+%04X pastes it all", lineBreak)
-                << true << u"a"_s + QChar(lineBreak) + u"a"_s << u"pasted:a"_s + QChar(lineBreak) + u"a"_s;
+                << true << u"a"_s + QChar(lineBreak) + u"a"_s << u"pasted:a"_s + QChar(lineBreak) + u"a"_s
+                << true;
         row("no layout pastes it all", u"aa"_s, u"pasted:aa"_s, false);
+        // A sink that lends keys types what the layout lacks, but neither controls nor a lone surrogate.
+        row("lent keys type what the layout lacks", u"aé中🎉"_s, u"typed:aé中🎉"_s, true, true);
+        row("lent keys leave controls pasted", u"é	"_s, u"typed:é|pasted:	"_s, true, true);
+        row("lent keys and a lone surrogate", u"é"_s + QChar(0xdc00), u"typed:é|pasted:"_s + QChar(0xdc00),
+            true, true);
     }
     void splitForTyping()
     {
         QFETCH(bool, withLayout);
         QFETCH(QString, text);
         QFETCH(QString, runs);
+        QFETCH(bool, typesAny);
         QStringList got;
-        for (const TextRun& run : quillmote::input::splitForTyping(text, withLayout ? &layout : nullptr)) {
+        for (const TextRun& run :
+             quillmote::input::splitForTyping(text, withLayout ? &layout : nullptr, typesAny)) {
             got << (run.strokes.empty() ? u"pasted:"_s : u"typed:"_s) + run.text;
             if (run.strokes.empty())
                 continue;
             std::vector<KeyStroke> strokes;
             for (const char32_t c : run.text.toUcs4())
-                strokes.push_back(layout.at(c));
+                strokes.push_back(layout.contains(c) ? layout.at(c) : KeyStroke{0, 0, c});
             QCOMPARE(run.strokes, strokes);
         }
         QCOMPARE(got.join(u'|'), runs);

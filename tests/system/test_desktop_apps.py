@@ -20,9 +20,15 @@ def type_command(text):
     return b"TYPE:" + base64.b64encode(text.encode())
 
 
-# English, Chinese, emoji and mixed lines: typed, pasted, and both in one line.
+# English, accented Latin, Cyrillic, Chinese, emoji and mixed lines: on X11 every one typed as keys,
+# those the layout lacks on keys lent for the moment, none through the clipboard.
 LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 and more", "mixed 混合 text 末尾",
-         "Ünïcödé spëlt ñ", "第二行 with tail", "🙂", "last line."]
+         "Ünïcödé spëlt ñ, Grüße ça va € ½", "Привет, мир! Ёж", "第二行 with tail", "🙂",
+         "mix: Жук, 中文, é, 🎉 end", "last line.",
+         # More distinct characters than there are spare keys: typed in parts, keys lent again.
+         "".join(chr(0x4e00 + 37 * i) for i in range(90))]
+# The layouts typed in: a Russian-only one lacks the Latin letters.
+LAYOUTS = ["us", "de", "fr", "ru"]
 # A 1x1 PNG, offered as an image by the "user's" clipboard.
 PNG = base64.b64decode(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")
@@ -128,6 +134,29 @@ class Session(unittest.TestCase):
         return subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
                               capture_output=True, timeout=5).stdout.split()
 
+    def own(self, selection, data, target=None):
+        """An owner that keeps the selection in the foreground and ends once another client takes it."""
+        args = ["xclip", "-quiet", "-selection", selection, "-i"] + (["-t", target] if target else [])
+        proc = subprocess.Popen(args, stdin=subprocess.PIPE, env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        proc.stdin.write(data)
+        proc.stdin.close()
+        self.addCleanup(lambda: (proc.kill(), proc.wait(5)))
+        self.assertTrue(self.wait(lambda: self.selection(selection, target) == data, timeout=5))
+        return proc
+
+    def keymap(self):
+        """The server's keymap, as xmodmap and xkbcomp print it."""
+        return (subprocess.run(["xmodmap", "-pke"], env=self.env, capture_output=True, timeout=10).stdout,
+                subprocess.run(["xkbcomp", "-xkb", self.env["DISPLAY"], "-"], env=self.env, capture_output=True,
+                               timeout=10).stdout)
+
+    def set_layout(self, layout):
+        subprocess.run(["setxkbmap", "-layout", layout], env=self.env, timeout=10, check=True)
+        before = self.keymap()
+        self.assertTrue(before[0] and before[1], f"the {layout} keymap cannot be read")
+        return before
+
     def offer(self, selection, data, target=None):
         """Puts data on a selection as an application would (xclip serves it until replaced)."""
         args = ["xclip", "-selection", selection, "-i"] + (["-t", target] if target else [])
@@ -220,10 +249,25 @@ class Mousepad(Session):
         self.assertEqual(self.saved_text("a bc"), "a bc")
 
     def test_rounds_of_mixed_text_arrive_whole_and_in_order_and_the_clipboard_is_given_back(self):
-        self.offer("clipboard", "the user's text".encode())
-        self.offer("primary", b"selected by the user")
-        self.send_rounds()
-        expected = "\n".join(LINES) + "\n"
+        require(shutil.which("xclip") is not None and shutil.which("setxkbmap") is not None,
+                "xclip or setxkbmap is not installed")
+        clipboard = self.own("clipboard", "the user's text".encode())
+        primary = self.own("primary", b"selected by the user")
+        expected = ""
+        for layout in ("us", "ru"):
+            before = self.set_layout(layout)
+            self.send_rounds()
+            expected += "\n".join(LINES) + "\n"
+            # Saving presses Control: only once the keys are given back, that is, all was typed.
+            self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=8), f"{layout}: keymap not restored")
+            self.assertEqual(self.saved_text(expected, timeout=15), expected, layout)
+        # Typed, not pasted: the owners kept their selections throughout.
+        self.assertIsNone(clipboard.poll(), "the clipboard was taken")
+        self.assertIsNone(primary.poll(), "the primary selection was taken")
+        # A text with a line break is still pasted, and the clipboard given back after it.
+        self.set_layout("us")
+        self.send_all([type_command("two\nlines é")])
+        expected += "two\nlines é"
         self.assertEqual(self.saved_text(expected, timeout=15), expected)
         self.assert_given_back("clipboard", "the user's text".encode())
         self.assert_given_back("primary", b"selected by the user")
@@ -268,22 +312,29 @@ class Terminal(Session):
                                                          timeout=5).returncode == 0, timeout=15))
         time.sleep(0.5)
 
-    def test_rounds_into_cat_arrive_whole_and_in_order_and_an_image_is_given_back(self):
+    def test_rounds_into_cat_arrive_whole_in_every_layout_and_the_clipboard_stays_untouched(self):
+        require(shutil.which("xclip") is not None and shutil.which("setxkbmap") is not None,
+                "xclip or setxkbmap is not installed")
         out = os.path.join(self.tmp, "lines.txt")
-        self.offer("clipboard", PNG, "image/png")
-        self.offer("primary", b"selected by the user")
+        clipboard = self.own("clipboard", PNG, "image/png")
+        primary = self.own("primary", b"selected by the user")
         self.send_all([type_command("cat > lines.txt"), b"KEY:ENTER"])
         self.assertTrue(self.wait(lambda: os.path.exists(out)), "cat did not start")
-        self.send_rounds()
-        expected = "\n".join(LINES) + "\n"
 
         def written():
             with open(out, encoding="utf-8", errors="replace") as f:
                 return f.read()
-        self.wait(lambda: written() == expected, timeout=15)
-        self.assertEqual(written(), expected)
+        expected = ""
+        for layout in LAYOUTS:
+            before = self.set_layout(layout)
+            self.send_rounds()
+            expected += "\n".join(LINES) + "\n"
+            self.wait(lambda: written() == expected, timeout=15)
+            self.assertEqual(written(), expected, layout)
+            self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=5), f"{layout}: keymap not restored")
+        self.assertIsNone(clipboard.poll(), "the clipboard was taken")
+        self.assertIsNone(primary.poll(), "the primary selection was taken")
         self.assert_given_back("clipboard", PNG, "image/png")
-        self.assert_given_back("primary", b"selected by the user")
 
     def test_paste_runs_the_clipboard_s_command_and_close_closes_the_terminal(self):
         # Control+V would insert the next key literally, and the terminal's Shift+Insert pastes
