@@ -127,10 +127,26 @@ bool lendsKey(const input::Event& event)
 }
 } // namespace
 
+bool X11Poster::lendShortcutLetter(input::Event& event)
+{
+    // A shortcut's letter the layout lacks (Control+V on a Russian-only layout) would be pressed at
+    // its place, as Control+Cyrillic_em, which applications ignore: lent a key, it is the letter.
+    auto* key = std::get_if<input::KeyChange>(&event);
+    Display* display = m_connection->display();
+    if (!m_spareKeys || !display || !key || key->character != 0 || key->byPlace)
+        return false;
+    const std::optional<std::uint32_t> keysym = input::characterKeysym(key->key);
+    if (!keysym || XKeysymToKeycode(display, *keysym) != 0)
+        return false;
+    key->character = static_cast<char32_t>(*keysym); // a letter's or digit's keysym is its character
+    return true;
+}
+
 void X11Poster::post(const input::Event& event)
 {
-    if (!m_waiting.empty() || lendsKey(event)) {
-        postAll({event});
+    input::Event lending = event;
+    if (!m_waiting.empty() || lendsKey(event) || lendShortcutLetter(lending)) {
+        postAll({lending});
         return;
     }
     Display* display = m_connection->display();
@@ -138,14 +154,18 @@ void X11Poster::post(const input::Event& event)
         XFlush(display);
 }
 
-void X11Poster::postAll(const std::vector<input::Event>& events)
+void X11Poster::postAll(const std::vector<input::Event>& given)
 {
+    std::vector<input::Event> events = given;
+    bool lends = false;
+    for (input::Event& event : events)
+        lends = lendShortcutLetter(event) || lendsKey(event) || lends;
     if (!m_waiting.empty()) {
         m_waiting.insert(m_waiting.end(), events.begin(), events.end());
         return;
     }
-    if (m_spareKeys && std::any_of(events.begin(), events.end(), lendsKey)) {
-        writeLending(events);
+    if (m_spareKeys && lends) {
+        writeLending(std::move(events));
         return;
     }
     Display* display = m_connection->display();

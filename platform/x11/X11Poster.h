@@ -40,6 +40,8 @@ private:
     void onEvent(_XEvent* event);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
+    // Marks a shortcut's letter the layout lacks as a character to lend a key; false for others.
+    bool lendShortcutLetter(input::Event& event);
     void writeCharacter(_XDisplay* display, const input::KeyChange& key);
     static void postKey(_XDisplay* display, std::uint16_t key, bool down, bool byPlace);
     static void postWheel(_XDisplay* display, input::WheelSteps& steps, std::int32_t pixels,
