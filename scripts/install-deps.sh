@@ -17,6 +17,7 @@ packages=(
   qt6-websockets-dev libqrencode-dev libsodium-dev
   # run (qt6-wayland: Quillmote's own window as a Wayland client; only a Recommends of Qt)
   avahi-daemon dbus xdg-utils libqt6svg6 qt6-gtk-platformtheme qt6-wayland
+  wl-clipboard  # pastes into Wayland windows on KDE
 )
 # tests: the Wayland desktops (headless mutter and KWin with their portals), their clients and
 # observers, the format check (scripts/check-format.sh) and, with node, the page's gesture tests

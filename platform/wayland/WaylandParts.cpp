@@ -37,6 +37,10 @@ void addWaylandParts(input::InputBackend& backend, const Desktop& desktop, const
             backend.clipboard = std::make_unique<FocusedClipboard>(
                 std::move(backend.clipboard), std::make_unique<WlCopyClipboard>(wlCopy, wlPaste),
                 std::move(x->xWindowFocused));
+        else if (desktop.isKde)
+            console::line(
+                QStringLiteral("No wl-copy (package wl-clipboard): characters the layout lacks cannot be "
+                               "pasted into Wayland windows, only into X ones"));
         return;
     }
     backend.windowManager = std::make_unique<UnknownWindows>();

@@ -84,6 +84,7 @@ class Package(unittest.TestCase):
         self.assertEqual(fields["Package"], "quillmote")
         self.assertEqual(fields["Recommends"], "avahi-daemon, qt6-wayland")
         self.assertIn("libqt6core6", fields["Depends"])
+        self.assertIn("wl-clipboard", fields["Depends"])  # pastes into Wayland windows on KDE
         with open(os.path.join(self.root, "usr/lib/udev/rules.d/70-quillmote-uinput.rules")) as f:
             self.assertIn('KERNEL=="uinput", SUBSYSTEM=="misc", TAG+="uaccess", OPTIONS+="static_node=uinput"\n',
                           f.read())

@@ -23,6 +23,13 @@ LINES = ["plain words, typed: 1+1=2 & ~ok?", "一整行中文", "emoji 🎉🚀 
          "第二行 with tail", "🙂", "last line."]
 
 
+def until(probe, timeout):
+    deadline = time.monotonic() + timeout
+    while not probe() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return probe()
+
+
 class Stack:
     """One desktop stack for a test class; stop() ends everything it started, even after a failed start."""
 
@@ -274,10 +281,21 @@ class KdePortal(PortalDesktop, unittest.TestCase):
             # Nothing tells the focused window's class: the chord that pastes in any window.
             self.assertIsNotNone(server.wait_for(
                 "^No Xwayland display .*: pastes use Shift\\+Insert", after_seen=False))
+            # The user's image, given back after the paste; a copy made meanwhile is not written over.
+            image = bytes(range(256)) * 4096
+            subprocess.run(["wl-copy", "--type", "image/png"], input=image, env={**os.environ, **self.stack.env},
+                           timeout=20, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             mark = len(self.stack.lines())
             self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("不经，Ｘ".encode())), b"ACK_TYPE")
             self.assertIn("keypress detail=118 state=0x1", self.input_lines(mark, r"^keyrelease detail=50 "))
             self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "不经，Ｘ")
+            self.assertTrue(until(lambda: self.stack.run("wl-paste", "--type", "image/png").stdout == image, 5))
+            self.assertEqual(client.exchange(b"TYPE:" + base64.b64encode("中文".encode())), b"ACK_TYPE")
+            until(lambda: self.stack.run("wl-paste", "--no-newline").stdout == "中文".encode(), 2)
+            subprocess.run(["wl-copy", "newer"], env={**os.environ, **self.stack.env}, timeout=20,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(2.5)
+            self.assertEqual(self.stack.run("wl-paste", "--no-newline").stdout.decode(), "newer")
 
     def test_rounds_into_wayland_and_x_clients_arrive_whole_and_in_order(self):
         """KWrite and Konsole (running cat) as Qt Wayland clients, then xfce4-terminal on Xwayland:
