@@ -4,6 +4,8 @@
 
 #include "util/Console.h"
 
+#include <QAbstractEventDispatcher>
+
 #include "platform/x11/XResources.h"
 
 namespace quillmote::x11 {
@@ -52,6 +54,14 @@ X11Connection::X11Connection(QByteArray displayName) : m_displayName(std::move(d
                           .arg(QString::fromLocal8Bit(XDisplayString(m_display.get()))));
         Q_EMIT connected();
     });
+    // Any round trip (a property read, the focus asked for) may read a client's request into
+    // Xlib's queue, where the socket no longer announces it: before the loop sleeps, whatever is
+    // queued is handled, so that no request waits on the next unrelated event or timer.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (isConnected() && XEventsQueued(m_display.get(), QueuedAlready) > 0)
+                processEvents();
+        });
 }
 
 X11Connection::~X11Connection()
