@@ -36,7 +36,7 @@ class X11Clipboard : public QObject, public input::ClipboardOwner
 {
     Q_OBJECT
 public:
-    static constexpr int saveStepMs = 500;
+    static constexpr int saveStepMs = 1000;
     static constexpr int saveTotalMs = 3000;
     // Content larger than this is handed out in pieces (INCR): requests have a size limit.
     static constexpr qsizetype servePieceBytes = 128 << 10;
