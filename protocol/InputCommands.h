@@ -26,4 +26,10 @@ QString handleVolume(input::InputController& input, QStringView rest);
 QString handleType(input::InputController& input, QStringView rest);
 QString handleKey(input::InputController& input, QStringView rest);
 
+// Arguments that the handlers above act on as they stand.
+bool isClickName(QStringView rest);
+bool isVolumeName(QStringView rest);
+bool isText(QStringView rest);
+bool isKeyName(QStringView rest);
+
 } // namespace quillmote::protocol

@@ -38,4 +38,20 @@ QString handleKey(input::InputController& input, QStringView rest)
     return QStringLiteral("ACK_KEY");
 }
 
+bool isVolumeName(QStringView rest)
+{
+    return input::volumeKeyNamed(rest).has_value();
+}
+
+bool isText(QStringView rest)
+{
+    const std::optional<QByteArray> bytes = decodeBase64(rest);
+    return bytes && decodeUtf8(*bytes);
+}
+
+bool isKeyName(QStringView rest)
+{
+    return rest == u"PASTE" || input::keyNamed(rest) || input::mediaKeyNamed(rest);
+}
+
 } // namespace quillmote::protocol

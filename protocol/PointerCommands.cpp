@@ -72,4 +72,9 @@ QString handleClick(input::InputController& input, QStringView rest)
     return {};
 }
 
+bool isClickName(QStringView rest)
+{
+    return rest == u"LEFT" || rest == u"RIGHT" || rest == u"MIDDLE" || rest == u"DOUBLE";
+}
+
 } // namespace quillmote::protocol
