@@ -80,10 +80,15 @@ void ReceiveLoop::absorb(Reader& reader, const QByteArray& data)
     if (full || unfinished) {
         QByteArray carried =
             (commands.isEmpty() ? QByteArray() : commands.constLast().toUtf8()) + bytes.last(cut);
-        // Too long to wait for: a full read's is dropped, a shorter one's handled as it is.
-        if (carried.size() <= maxCarry)
+        // What is carried is decoded and split again with every read: a shorter read must bring
+        // as large a share of it as a full read does, else a peer that trickles a long command
+        // byte by byte would have it all gone over for every byte. Too long to wait for, a full
+        // read's command is dropped and a shorter one's handled as it stands.
+        const bool waits = carried.size() <= maxCarry &&
+                           (full || data.size() * (maxCarry / Connection::maxRead) >= carried.size());
+        if (waits)
             reader.carry = std::move(carried);
-        if ((full || carried.size() <= maxCarry) && !commands.isEmpty())
+        if ((full || waits) && !commands.isEmpty())
             commands.removeLast();
     }
     if (!commands.isEmpty()) {

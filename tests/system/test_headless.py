@@ -509,13 +509,14 @@ class Streams(unittest.TestCase):
                 # also inside a keyword ("...MO" + "VE:...").
                 moves = b"".join(b"MOVE:%d,1" % (i % 200 - 100) for i in range(20000))
                 text = "长文本 ".join(str(i) for i in range(400)).encode()  # ~3,000 bytes of base64
-                client.send(moves + b"TYPE:" + base64.b64encode(text))
+                stream = moves + b"TYPE:" + base64.b64encode(text)
+                client.send(stream)
                 time.sleep(0.1)
                 client.send(b"MOVE:1,1" * 128)  # a full read with nothing after it is whole
-                # The moves again in 1,400-byte writes, each read before the next comes: shorter
-                # reads end anywhere too. Then writes cut inside a command, the rest 200 ms later.
-                for at in range(0, len(moves), 1400):
-                    client.send(moves[at:at + 1400])
+                # Again in 1,400-byte writes, each read before the next comes: shorter reads end
+                # anywhere too. Then writes cut inside a command, the rest 200 ms later.
+                for at in range(0, len(stream), 1400):
+                    client.send(stream[at:at + 1400])
                     time.sleep(0.002)
                 for head, rest in ((b"MOVE:7,", b"3"), (b"MO", b"VE:-4,2"), (b"MOVE:2,2MO", b"VE:5,-5")):
                     client.send(head)
@@ -532,7 +533,7 @@ class Streams(unittest.TestCase):
             self.assertEqual(len(moved), 40132)
             self.assertEqual(sum(dx for dx, _ in moved), 2 * -10000 + 128 + 10)
             self.assertEqual(moved[-4:], [(7, 3), (-4, 2), (2, 2), (5, -5)])
-            self.assertEqual([e["text"] for e in events if e["event"] == "clipboard"], [text.decode()])
+            self.assertEqual([e["text"] for e in events if e["event"] == "clipboard"], [text.decode()] * 2)
             self.assertEqual(drained[0].count(b"ACK_MOVE"), 40132)
 
     def test_a_client_that_never_reads_is_bounded_and_others_are_served(self):
