@@ -50,10 +50,6 @@ bool isNumber(QStringView rest)
 {
     return protocol::toNumber(rest).has_value();
 }
-bool isEmpty(QStringView rest)
-{
-    return rest.isEmpty();
-}
 
 struct Row
 {
@@ -77,14 +73,16 @@ constexpr std::array<Row, 12> rows{{
      &protocol::beginsNumberPair},
     {QLatin1StringView("MAGNIFY:"), false, &onInput<protocol::handleMagnify>, &isNumber,
      &protocol::beginsNumber},
-    {QLatin1StringView("CLICK:"), false, &onInput<protocol::handleClick>, &protocol::isClickName, &isEmpty},
+    {QLatin1StringView("CLICK:"), false, &onInput<protocol::handleClick>, &protocol::isClickName,
+     &protocol::beginsClickName},
     {QLatin1StringView("CMD:"), false, &onHost<protocol::handleSystemCommand>},
     {QLatin1StringView("QUERY:APP:"), false, &onHost<protocol::handleQueryApp>},
     {QLatin1StringView("VOLUME:"), false, &onInput<protocol::handleVolume>, &protocol::isVolumeName,
-     &isEmpty},
+     &protocol::beginsVolumeName},
     {QLatin1StringView("TYPE:"), false, &onInput<protocol::handleType>, &protocol::isText,
      &protocol::beginsText},
-    {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>, &protocol::isKeyName, &isEmpty},
+    {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>, &protocol::isKeyName,
+     &protocol::beginsKeyName},
 }};
 constexpr QLatin1StringView pairKeyword("PAIR:");
 

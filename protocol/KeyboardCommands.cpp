@@ -43,6 +43,11 @@ bool isVolumeName(QStringView rest)
     return input::volumeKeyNamed(rest).has_value();
 }
 
+bool beginsVolumeName(QStringView rest)
+{
+    return input::beginsVolumeName(rest);
+}
+
 bool isText(QStringView rest)
 {
     const std::optional<QByteArray> bytes = decodeBase64(rest);
@@ -52,6 +57,11 @@ bool isText(QStringView rest)
 bool isKeyName(QStringView rest)
 {
     return rest == u"PASTE" || input::keyNamed(rest) || input::mediaKeyNamed(rest);
+}
+
+bool beginsKeyName(QStringView rest)
+{
+    return (rest.size() < 5 && QStringView(u"PASTE").startsWith(rest)) || input::beginsKeyName(rest);
 }
 
 } // namespace quillmote::protocol

@@ -130,7 +130,9 @@ private Q_SLOTS:
                                     "CMD:",        "KEY:",       "MOVE:",         "MOVE:12",
                                     "MOVE:1,",     "MOVE:,-",    "DRAG:1,1e",     "SCROLL:0x",
                                     "SCROLL:1,IN", "MAGNIFY:-",  "TYPE:aGVsbG8",  "TYPE:YeS4rQ=",
-                                    "TYPE:YeS4",   "MOVE:1,1MO", "KEY:UPMOUSE_D", "xyzQ"})
+                                    "TYPE:YeS4",   "MOVE:1,1MO", "KEY:UPMOUSE_D", "xyzQ",
+                                    "KEY:ENT",     "KEY:PAGE_",  "KEY:PA",        "VOLUME:MU",
+                                    "CLICK:DOU"})
             QVERIFY2(CommandDispatcher::isUnfinished(QString::fromLatin1(command)), command);
         for (const char* command :
              {"MOVE:1,2",  "MOVE:1,0xD",  "MOVE:1,2\n", "MOVE:1,2,3", "MOVE:x,1",    "MOVE:1,x",

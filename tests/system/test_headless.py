@@ -518,7 +518,7 @@ class Streams(unittest.TestCase):
                 for at in range(0, len(stream), 1400):
                     client.send(stream[at:at + 1400])
                     time.sleep(0.002)
-                for head, rest in ((b"MOVE:7,", b"3"), (b"MO", b"VE:-4,2"), (b"MOVE:2,2MO", b"VE:5,-5")):
+                for head, rest in ((b"MOVE:7,", b"3"), (b"MO", b"VE:-4,2"), (b"MOVE:2,2MO", b"VE:5,-5"), (b"KEY:ENTE", b"R")):
                     client.send(head)
                     time.sleep(0.2)
                     client.send(rest)
@@ -533,6 +533,8 @@ class Streams(unittest.TestCase):
             self.assertEqual(len(moved), 40132)
             self.assertEqual(sum(dx for dx, _ in moved), 2 * -10000 + 128 + 10)
             self.assertEqual(moved[-4:], [(7, 3), (-4, 2), (2, 2), (5, -5)])
+            keys = [(e["keyCode"], e["down"]) for e in events if e["event"] == "key"]
+            self.assertEqual(keys[-2:], [(36, True), (36, False)])  # after each text's paste chord
             self.assertEqual([e["text"] for e in events if e["event"] == "clipboard"], [text.decode()] * 2)
             self.assertEqual(drained[0].count(b"ACK_MOVE"), 40132)
 
