@@ -149,7 +149,7 @@ bool CommandDispatcher::isUnfinished(QStringView command)
     if (beginsKeyword(command))
         return true;
     if (takesRest(command))
-        return keywordAt(command, 0) == command.size(); // free text: any of it may be the end
+        return keywordAt(command, 0) == command.size(); // free text: any may be the end, none is yet
     const auto row = std::find_if(rows.begin(), rows.end(),
                                   [command](const Row& r) { return command.startsWith(r.keyword); });
     if (row != rows.end()) {
@@ -159,7 +159,8 @@ bool CommandDispatcher::isUnfinished(QStringView command)
         if (row->begun && row->begun(rest))
             return true;
     }
-    // What the arguments cannot hold, a keyword's first letters, begins the next command.
+    // What the arguments cannot hold, a keyword's first letters, begins the next command; the
+    // longest are "QUERY:APP" and "MOUSE_DOW".
     for (qsizetype at = std::max<qsizetype>(1, command.size() - 9); at < command.size(); ++at) {
         if (beginsKeyword(command.mid(at)))
             return true;

@@ -30,11 +30,10 @@ class RemoteServer;
 // A read that fills all 1024 bytes may end in the middle of a command (a client that streams
 // without waiting, a long text): its last command is carried into the next read. So is the last
 // command of a shorter read when it can only be the beginning of one ("MO", "MOVE:1,"): the
-// network may cut a write anywhere. The work is
-// shared out: a connection handles at most one read's commands per turn of the event loop, paired
-// connections at once and the others a few per turn, so that a flood of strangers or one
-// busy phone never holds up the paired ones. A connection whose peer does not take its replies
-// is not read from until it has.
+// network may cut a write anywhere. The work is shared out: a connection handles at most one
+// read's commands per turn of the event loop, paired connections at once and the others a few
+// per turn, so that a flood of strangers or one busy phone never holds up the paired ones. A connection whose
+// peer does not take its replies is not read from until it has.
 class ReceiveLoop : public QObject
 {
     Q_OBJECT
