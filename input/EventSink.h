@@ -26,6 +26,10 @@ public:
     virtual bool movesRelatively() const { return false; }
     // The pointer's current location in global coordinates; empty when it cannot be read.
     virtual std::optional<Point> pointerLocation() = 0;
+    // The same, asked of the desktop now where pointerLocation() may answer from memory: for a
+    // move about to be clamped, which must not be clamped against where the pointer was before
+    // another client warped it.
+    virtual std::optional<Point> currentPointerLocation() { return pointerLocation(); }
     // The active displays' bounds; empty when they cannot be read.
     virtual std::optional<std::vector<Rect>> activeDisplays() = 0;
     virtual void post(const Event& event) = 0;

@@ -173,8 +173,13 @@ void InputController::postMotion(double dx, double dy, bool dragging)
     if (!location)
         return;
     Point to{location->x + dx, location->y + dy};
-    if (!m_backend.sink->movesRelatively())
+    if (!m_backend.sink->movesRelatively()) {
+        if (clampToDisplays(to) != to) {
+            if (const std::optional<Point> now = m_backend.sink->currentPointerLocation())
+                to = Point{now->x + dx, now->y + dy};
+        }
         to = clampToDisplays(to);
+    }
     m_backend.sink->post(PointerMotion{to, dx, dy, dragging});
 }
 

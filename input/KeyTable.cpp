@@ -161,6 +161,24 @@ std::optional<std::uint16_t> mediaKeyNamed(QStringView name)
     return find(std::begin(mediaKeys), std::end(mediaKeys), name);
 }
 
+bool beginsKeyName(QStringView text)
+{
+    const auto begins = [text](const char16_t* name) {
+        return name && text.size() < QStringView(name).size() && QStringView(name).startsWith(text);
+    };
+    return std::any_of(std::begin(table), std::end(table),
+                       [&begins](const Row& r) { return begins(r.name); }) ||
+           std::any_of(std::begin(mediaKeys), std::end(mediaKeys),
+                       [&begins](const VolumeRow& r) { return begins(r.name); });
+}
+
+bool beginsVolumeName(QStringView text)
+{
+    return std::any_of(std::begin(volumeKeys), std::end(volumeKeys), [text](const VolumeRow& r) {
+        return text.size() < QStringView(r.name).size() && QStringView(r.name).startsWith(text);
+    });
+}
+
 std::optional<std::uint32_t> keysymOf(std::uint16_t key)
 {
     if (const Row* row = rowOf(key))

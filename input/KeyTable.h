@@ -32,6 +32,10 @@ std::optional<Chord> chordNamed(QStringView name);
 std::optional<std::uint16_t> volumeKeyNamed(QStringView name);
 // "KEY:" names of media keys: PLAY_PAUSE, NEXT_TRACK, PREVIOUS_TRACK.
 std::optional<std::uint16_t> mediaKeyNamed(QStringView name);
+// Text that more characters could still make a "KEY:" name ("ENT", "PAGE_") or a "VOLUME:" one:
+// what a read cut short ends with.
+bool beginsKeyName(QStringView text);
+bool beginsVolumeName(QStringView text);
 
 // The keysym of a key of the table; empty for keys it does not list.
 std::optional<std::uint32_t> keysymOf(std::uint16_t key);

@@ -108,4 +108,52 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes)
     return text;
 }
 
+qsizetype unfinishedCharacter(const QByteArray& bytes)
+{
+    for (qsizetype back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((byte & 0xc0) == 0x80)
+            continue; // a continuation byte: its lead is further back
+        const qsizetype length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+bool beginsNumber(QStringView piece)
+{
+    if (toNumber(piece.toString() + u'0'))
+        return true; // "", "-", "1e", "1e+", "0x", "." and any number that may have more digits
+    for (const QStringView word : {u"infinity", u"nan"}) {
+        if (piece.size() < word.size() && word.startsWith(piece, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool beginsNumberPair(QStringView rest)
+{
+    QList<QStringView> pieces;
+    for (const QStringView piece : rest.split(u',', Qt::SkipEmptyParts))
+        pieces << piece;
+    if (pieces.isEmpty())
+        return true;
+    if (pieces.size() == 1)
+        return toNumber(pieces[0]) || beginsNumber(pieces[0]); // the comma and dy are to come
+    return pieces.size() == 2 && toNumber(pieces[0]) && !toNumber(pieces[1]) && beginsNumber(pieces[1]);
+}
+
+bool beginsText(QStringView base64)
+{
+    if (const std::optional<QByteArray> bytes = decodeBase64(base64)) {
+        const qsizetype cut = unfinishedCharacter(*bytes);
+        return cut > 0 && !decodeUtf8(*bytes) && decodeUtf8(bytes->chopped(cut));
+    }
+    for (const QStringView rest : {u"A", u"AA", u"AAA", u"=", u"=="}) {
+        if (decodeBase64(base64.toString().append(rest)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace quillmote::protocol

@@ -36,28 +36,53 @@ QString onHost(const Targets& targets, QStringView rest)
     return targets.actions ? handler(*targets.actions, rest) : QString();
 }
 
+// Whether a command's arguments are whole as they stand, or might yet become so.
+using Check = bool (*)(QStringView rest);
+bool anything(QStringView)
+{
+    return true;
+}
+bool isNumberPair(QStringView rest)
+{
+    return protocol::toNumberPair(rest).has_value();
+}
+bool isNumber(QStringView rest)
+{
+    return protocol::toNumber(rest).has_value();
+}
+
 struct Row
 {
     QLatin1StringView keyword;
     bool wholeMessage; // "equals" rather than "begins with"
     Handler handler;
+    Check whole = &anything;
+    Check begun = nullptr;
 };
 
 // Tested in this order; the first keyword that matches handles the message, whatever its
 // arguments.
 constexpr std::array<Row, 12> rows{{
-    {QLatin1StringView("MOVE:"), false, &onInput<protocol::handleMove>},
-    {QLatin1StringView("DRAG:"), false, &onInput<protocol::handleDrag>},
+    {QLatin1StringView("MOVE:"), false, &onInput<protocol::handleMove>, &isNumberPair,
+     &protocol::beginsNumberPair},
+    {QLatin1StringView("DRAG:"), false, &onInput<protocol::handleDrag>, &isNumberPair,
+     &protocol::beginsNumberPair},
     {QLatin1StringView("MOUSE_DOWN"), true, &onInput<protocol::handleMouseDown>},
     {QLatin1StringView("MOUSE_UP"), true, &onInput<protocol::handleMouseUp>},
-    {QLatin1StringView("SCROLL:"), false, &onInput<protocol::handleScroll>},
-    {QLatin1StringView("MAGNIFY:"), false, &onInput<protocol::handleMagnify>},
-    {QLatin1StringView("CLICK:"), false, &onInput<protocol::handleClick>},
+    {QLatin1StringView("SCROLL:"), false, &onInput<protocol::handleScroll>, &isNumberPair,
+     &protocol::beginsNumberPair},
+    {QLatin1StringView("MAGNIFY:"), false, &onInput<protocol::handleMagnify>, &isNumber,
+     &protocol::beginsNumber},
+    {QLatin1StringView("CLICK:"), false, &onInput<protocol::handleClick>, &protocol::isClickName,
+     &protocol::beginsClickName},
     {QLatin1StringView("CMD:"), false, &onHost<protocol::handleSystemCommand>},
     {QLatin1StringView("QUERY:APP:"), false, &onHost<protocol::handleQueryApp>},
-    {QLatin1StringView("VOLUME:"), false, &onInput<protocol::handleVolume>},
-    {QLatin1StringView("TYPE:"), false, &onInput<protocol::handleType>},
-    {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>},
+    {QLatin1StringView("VOLUME:"), false, &onInput<protocol::handleVolume>, &protocol::isVolumeName,
+     &protocol::beginsVolumeName},
+    {QLatin1StringView("TYPE:"), false, &onInput<protocol::handleType>, &protocol::isText,
+     &protocol::beginsText},
+    {QLatin1StringView("KEY:"), false, &onInput<protocol::handleKey>, &protocol::isKeyName,
+     &protocol::beginsKeyName},
 }};
 constexpr QLatin1StringView pairKeyword("PAIR:");
 
@@ -86,6 +111,16 @@ qsizetype keywordAt(QStringView text, qsizetype at)
     }
     return 0;
 }
+
+// A keyword cut short: "M", "MOUSE_", "QUERY:AP".
+bool beginsKeyword(QStringView text)
+{
+    const auto begins = [text](QLatin1StringView keyword) {
+        return !text.isEmpty() && text.size() < keyword.size() && keyword.startsWith(text);
+    };
+    return begins(pairKeyword) ||
+           std::any_of(rows.begin(), rows.end(), [&begins](const Row& row) { return begins(row.keyword); });
+}
 } // namespace
 
 QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
@@ -107,6 +142,30 @@ QList<QStringView> CommandDispatcher::splitCommands(QStringView message)
         start = next;
     }
     return pieces;
+}
+
+bool CommandDispatcher::isUnfinished(QStringView command)
+{
+    if (beginsKeyword(command))
+        return true;
+    if (takesRest(command))
+        return keywordAt(command, 0) == command.size(); // free text: any may be the end, none is yet
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [command](const Row& r) { return command.startsWith(r.keyword); });
+    if (row != rows.end()) {
+        const QStringView rest = command.mid(row->keyword.size());
+        if (row->wholeMessage ? rest.isEmpty() : row->whole(rest))
+            return false;
+        if (row->begun && row->begun(rest))
+            return true;
+    }
+    // What the arguments cannot hold, a keyword's first letters, begins the next command; the
+    // longest are "QUERY:APP" and "MOUSE_DOW".
+    for (qsizetype at = std::max<qsizetype>(1, command.size() - 9); at < command.size(); ++at) {
+        if (beginsKeyword(command.mid(at)))
+            return true;
+    }
+    return false;
 }
 
 CommandDispatcher::CommandDispatcher(RemoteServer& server, PairingGate& gate, input::InputController* input,

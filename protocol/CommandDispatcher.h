@@ -51,6 +51,11 @@ public:
     // except that "PAIR:", "CMD:" and "QUERY:APP:" take the rest; text before the first
     // keyword is a piece of its own. A read with one command is one piece, unchanged.
     static QList<QStringView> splitCommands(QStringView message);
+    // A command that can only be the beginning of one, as the last of a read that the network
+    // cut short: a keyword cut short, arguments that do not convert yet but may with more
+    // characters (a number, base64, a key's name), or a command that is not whole and ends in a
+    // keyword's first letters. Whole commands and free text never are.
+    static bool isUnfinished(QStringView command);
     // The reply to one message from a peer, whatever carries it; empty means that nothing is sent.
     // Without a deferral, a pairing that would wait for the user's answer fails.
     QString dispatchCommand(const Peer& peer, QStringView message, Deferral* deferral = nullptr);

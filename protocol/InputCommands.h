@@ -26,4 +26,14 @@ QString handleVolume(input::InputController& input, QStringView rest);
 QString handleType(input::InputController& input, QStringView rest);
 QString handleKey(input::InputController& input, QStringView rest);
 
+// Arguments that the handlers above act on as they stand, and those that more characters could
+// still make so (an empty name included).
+bool isClickName(QStringView rest);
+bool beginsClickName(QStringView rest);
+bool isVolumeName(QStringView rest);
+bool beginsVolumeName(QStringView rest);
+bool isText(QStringView rest);
+bool isKeyName(QStringView rest);
+bool beginsKeyName(QStringView rest);
+
 } // namespace quillmote::protocol

@@ -40,4 +40,30 @@ QString handleKey(input::InputController& input, QStringView rest)
     return QStringLiteral("ACK_KEY");
 }
 
+bool isVolumeName(QStringView rest)
+{
+    return input::volumeKeyNamed(rest).has_value();
+}
+
+bool beginsVolumeName(QStringView rest)
+{
+    return input::beginsVolumeName(rest);
+}
+
+bool isText(QStringView rest)
+{
+    const std::optional<QByteArray> bytes = decodeBase64(rest);
+    return bytes && decodeUtf8(*bytes);
+}
+
+bool isKeyName(QStringView rest)
+{
+    return rest == u"PASTE" || input::keyNamed(rest) || input::mediaKeyNamed(rest);
+}
+
+bool beginsKeyName(QStringView rest)
+{
+    return (rest.size() < 5 && QStringView(u"PASTE").startsWith(rest)) || input::beginsKeyName(rest);
+}
+
 } // namespace quillmote::protocol

@@ -72,4 +72,18 @@ QString handleClick(input::InputController& input, QStringView rest)
     return {};
 }
 
+bool isClickName(QStringView rest)
+{
+    return rest == u"LEFT" || rest == u"RIGHT" || rest == u"MIDDLE" || rest == u"DOUBLE";
+}
+
+bool beginsClickName(QStringView rest)
+{
+    for (const QStringView name : {u"LEFT", u"RIGHT", u"MIDDLE", u"DOUBLE"}) {
+        if (rest.size() < name.size() && name.startsWith(rest))
+            return true;
+    }
+    return false;
+}
+
 } // namespace quillmote::protocol

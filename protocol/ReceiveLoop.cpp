@@ -8,23 +8,9 @@
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
 
-#include <QTimer>
-
 namespace quillmote {
 
 namespace {
-// The bytes at the end that begin a UTF-8 character without finishing it.
-qsizetype unfinishedCharacter(const QByteArray& bytes)
-{
-    for (qsizetype back = 1; back <= 3 && back <= bytes.size(); ++back) {
-        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
-        if ((byte & 0xc0) == 0x80)
-            continue; // a continuation byte: its lead is further back
-        const qsizetype length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc0 ? 2 : 1;
-        return length > back ? back : 0;
-    }
-    return 0;
-}
 // Replies are ASCII words but for application names: those go the long way.
 void appendUtf8(QByteArray& out, const QString& text)
 {
@@ -80,44 +66,64 @@ void ReceiveLoop::absorb(Reader& reader, const QByteArray& data)
 {
     QByteArray bytes = reader.carry + data;
     reader.carry.clear();
-    ++reader.carryGeneration;
-    // A read shorter than the most one read takes ends its last command, as it always did.
+    // A read shorter than the most one read takes ends its last command, unless that can only be
+    // the beginning of one.
     const bool full = data.size() >= Connection::maxRead;
-    const qsizetype cut = full ? unfinishedCharacter(bytes) : 0;
+    const qsizetype cut = full ? protocol::unfinishedCharacter(bytes) : 0;
     // Bytes that are not UTF-8 are dropped, with whatever was carried into them.
     const std::optional<QString> text = protocol::decodeUtf8(bytes.first(bytes.size() - cut));
     if (!text)
         return;
     QList<QStringView> commands = CommandDispatcher::splitCommands(*text);
-    if (full) {
+    const bool unfinished =
+        cut > 0 || (!commands.isEmpty() && CommandDispatcher::isUnfinished(commands.constLast()));
+    if (full || unfinished) {
         QByteArray carried =
-            (commands.isEmpty() ? QByteArray() : commands.takeLast().toUtf8()) + bytes.last(cut);
-        if (carried.size() <= maxCarry)
+            (commands.isEmpty() ? QByteArray() : commands.constLast().toUtf8()) + bytes.last(cut);
+        // What is carried is decoded and split again with every read: a shorter read must bring
+        // as large a share of it as a full read does, else a peer that trickles a long command
+        // byte by byte would have it all gone over for every byte. Too long to wait for, a full
+        // read's command is dropped and a shorter one's handled as it stands.
+        const bool waits = carried.size() <= maxCarry &&
+                           (full || data.size() * (maxCarry / Connection::maxRead) >= carried.size());
+        if (waits)
             reader.carry = std::move(carried);
+        if ((full || waits) && !commands.isEmpty())
+            commands.removeLast();
     }
     if (!commands.isEmpty()) {
         reader.texts << *text; // shares the text the views point into
         reader.commands.insert(reader.commands.end(), commands.begin(), commands.end());
     }
-    if (reader.carry.isEmpty() || reader.connection->bytesAvailable() > 0)
-        return;
     // Nothing more has arrived yet: the rest may be on its way, else the command was whole.
-    QTimer::singleShot(carryWaitMs, this,
-                       [this, identity = reader.connection->identity(), generation = reader.carryGeneration] {
-                           const auto it = m_readers.find(identity);
-                           if (it == m_readers.end() || it->carryGeneration != generation ||
-                               it->carry.isEmpty())
-                               return;
-                           takeCarry(*it);
-                           if (!it->queued)
-                               queue(*it);
-                       });
+    if (reader.carry.isEmpty() || reader.connection->bytesAvailable() > 0) {
+        if (reader.carryTimer)
+            reader.carryTimer->stop();
+        return;
+    }
+    if (!reader.carryTimer) {
+        reader.carryTimer = std::make_shared<QTimer>();
+        reader.carryTimer->setSingleShot(true);
+        connect(reader.carryTimer.get(), &QTimer::timeout, this,
+                [this, identity = reader.connection->identity()] { carryTimeout(identity); });
+    }
+    reader.carryTimer->start(unfinished ? restWaitMs : carryWaitMs);
+}
+
+void ReceiveLoop::carryTimeout(quint64 identity)
+{
+    const auto it = m_readers.find(identity);
+    if (it == m_readers.end() || it->carry.isEmpty())
+        return;
+    takeCarry(*it);
+    // A pairing that waits for the user's answer goes on with these when it has one.
+    if (!it->queued && !it->awaiting)
+        queue(*it);
 }
 
 void ReceiveLoop::takeCarry(Reader& reader)
 {
     const QByteArray carried = std::exchange(reader.carry, {});
-    ++reader.carryGeneration;
     if (const std::optional<QString> text = protocol::decodeUtf8(carried)) {
         reader.texts << *text;
         for (const QStringView command : CommandDispatcher::splitCommands(reader.texts.constLast()))

@@ -72,14 +72,14 @@ void X11Pointer::onEvent(XEvent* event)
     forget();
 }
 
-std::optional<input::Point> X11Pointer::location()
+std::optional<input::Point> X11Pointer::location(bool current)
 {
     m_connection->readSentEvents();
     Display* display = m_connection->display();
     if (!display)
         return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
-    if (m_known && m_precise && now - m_lastQuery < revalidateAfter)
+    if (!current && m_known && m_precise && now - m_lastQuery < revalidateAfter)
         return m_precise;
     m_lastQuery = now;
     Window root = 0, child = 0;

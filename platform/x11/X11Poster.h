@@ -29,6 +29,7 @@ public:
 
     QString name() const override { return QStringLiteral("x11"); }
     std::optional<input::Point> pointerLocation() override { return m_pointer.location(); }
+    std::optional<input::Point> currentPointerLocation() override { return m_pointer.location(true); }
     std::optional<std::vector<input::Rect>> activeDisplays() override;
     void post(const input::Event& event) override;
     void postAll(const std::vector<input::Event>& events) override;

@@ -123,6 +123,25 @@ private Q_SLOTS:
         QCOMPARE(pieces, commands);
     }
 
+    // The last command of a read that waits for the rest, and those that do not.
+    void unfinished()
+    {
+        for (const char* command : {"M",           "MOUSE_",     "QUERY:AP",      "PAIR",
+                                    "CMD:",        "KEY:",       "MOVE:",         "MOVE:12",
+                                    "MOVE:1,",     "MOVE:,-",    "DRAG:1,1e",     "SCROLL:0x",
+                                    "SCROLL:1,IN", "MAGNIFY:-",  "TYPE:aGVsbG8",  "TYPE:YeS4rQ=",
+                                    "TYPE:YeS4",   "MOVE:1,1MO", "KEY:UPMOUSE_D", "xyzQ",
+                                    "KEY:ENT",     "KEY:PAGE_",  "KEY:PA",        "VOLUME:MU",
+                                    "CLICK:DOU"})
+            QVERIFY2(CommandDispatcher::isUnfinished(QString::fromLatin1(command)), command);
+        for (const char* command :
+             {"MOVE:1,2",  "MOVE:1,0xD",  "MOVE:1,2\n", "MOVE:1,2,3", "MOVE:x,1",    "MOVE:1,x",
+              "MAGNIFY:1", "KEY:ESC",     "KEY:F13",    "KEY:enter",  "CLICK:RIGHT", "CLICK:left",
+              "VOLUME:UP", "TYPE:",       "TYPE:QUJD",  "TYPE://79",  "MOUSE_DOWN",  "MOUSE_UP ",
+              "CMD:LO",    "QUERY:APP:M", "PAIR:12",    "xyz"})
+            QVERIFY2(!CommandDispatcher::isUnfinished(QString::fromLatin1(command)), command);
+    }
+
     // GTK accelerator names as desktop settings store them.
     void accelerators_data()
     {

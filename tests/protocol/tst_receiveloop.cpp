@@ -106,6 +106,25 @@ private Q_SLOTS:
         QCOMPARE(input.events().size(), pressed.size() + 3);
     }
 
+    void unfinishedCommand_waitsForItsRest_aBoundedTime()
+    {
+        using namespace quillmote::input;
+        ControllerFixture input;
+        ServerFixture f(&steady_clock::now, &input.controller);
+        f.server->start();
+        LoopbackClient phone(f.port());
+        QCOMPARE(phone.exchange(f.pairCommand()), f.pairedReply());
+        phone.send("MOVE:3,");
+        QVERIFY(phone.staysSilent(300));
+        QCOMPARE(phone.exchange("4"), QByteArray("ACK_MOVE"));
+        QCOMPARE(input.events(), (std::vector<Event>{PointerMotion{{103, 104}, 3, 4, false}}));
+        // Never finished: handled as it stands once the wait is over, as it always was.
+        const auto start = steady_clock::now();
+        QCOMPARE(phone.exchange("KEY:", 3000), QByteArray("ACK_KEY"));
+        QVERIFY(steady_clock::now() - start >= milliseconds(ReceiveLoop::restWaitMs - 50));
+        QCOMPARE(input.events().size(), 1u);
+    }
+
     void newDevice_pairsOnlyOnceAllowed_knownAtOnce_removedOrUnansweredRefused()
     {
         ControllerFixture input;

@@ -513,19 +513,34 @@ class Streams(unittest.TestCase):
                 # also inside a keyword ("...MO" + "VE:...").
                 moves = b"".join(b"MOVE:%d,1" % (i % 200 - 100) for i in range(20000))
                 text = "长文本 ".join(str(i) for i in range(400)).encode()  # ~3,000 bytes of base64
-                client.send(moves + b"TYPE:" + base64.b64encode(text))
+                stream = moves + b"TYPE:" + base64.b64encode(text)
+                client.send(stream)
                 time.sleep(0.1)
                 client.send(b"MOVE:1,1" * 128)  # a full read with nothing after it is whole
+                # Again in 1,400-byte writes, each read before the next comes: shorter reads end
+                # anywhere too. Then writes cut inside a command, the rest 200 ms later.
+                for at in range(0, len(stream), 1400):
+                    client.send(stream[at:at + 1400])
+                    time.sleep(0.002)
+                for head, rest in ((b"MOVE:7,", b"3"), (b"MO", b"VE:-4,2"), (b"MOVE:2,2MO", b"VE:5,-5"), (b"KEY:ENTE", b"R")):
+                    client.send(head)
+                    time.sleep(0.2)
+                    client.send(rest)
                 deadline = time.monotonic() + 20
-                while time.monotonic() < deadline and count(path, '"type":5') < 20128:
+                while time.monotonic() < deadline and count(path, '"type":5') < 40132:
                     time.sleep(0.2)
                 client.sock.shutdown(socket.SHUT_WR)
                 reader.join(10)
-            self.assertEqual(count(path, '"type":5'), 20128)
             with open(path, encoding="utf-8") as f:
-                texts = [json.loads(line)["text"] for line in f if '"clipboard"' in line]
-            self.assertEqual(texts, [text.decode()])
-            self.assertEqual(drained[0].count(b"ACK_MOVE"), 20128)
+                events = [json.loads(line) for line in f]
+            moved = [(e["deltaXf"], e["deltaYf"]) for e in events if e.get("type") == 5]
+            self.assertEqual(len(moved), 40132)
+            self.assertEqual(sum(dx for dx, _ in moved), 2 * -10000 + 128 + 10)
+            self.assertEqual(moved[-4:], [(7, 3), (-4, 2), (2, 2), (5, -5)])
+            keys = [(e["keyCode"], e["down"]) for e in events if e["event"] == "key"]
+            self.assertEqual(keys[-2:], [(36, True), (36, False)])  # after each text's paste chord
+            self.assertEqual([e["text"] for e in events if e["event"] == "clipboard"], [text.decode()] * 2)
+            self.assertEqual(drained[0].count(b"ACK_MOVE"), 40132)
 
     def test_a_client_that_never_reads_is_bounded_and_others_are_served(self):
         # Under AddressSanitizer freed memory waits in a quarantine, which would count as growth.

@@ -97,6 +97,16 @@ class X11Backend(unittest.TestCase):
         self.xvfb.run("xdotool", "mousemove", "300", "200")
         self.send(b"MOVE:1,1", b"ACK_MOVE")
         self.assertEqual(self.xvfb.pointer(), (301, 201))
+        # Warped away from the edge the server last saw it at, within 100 ms of that look: the
+        # move is clamped against where the pointer is, not where it was.
+        for x, y in ((300, 200), (50, 400), (1000, 10)):
+            time.sleep(0.15)
+            self.send(b"MOVE:-1e9,0", b"ACK_MOVE")
+            start = time.monotonic()
+            self.xvfb.run("xdotool", "mousemove", str(x), str(y))
+            self.send(b"MOVE:-10,0", b"ACK_MOVE")
+            print(f"warped and moved {1000 * (time.monotonic() - start):.0f} ms after a move", file=sys.stderr)
+            self.assertEqual(self.xvfb.pointer(), (x - 10, y))
 
     def test_two_monitors_clamp_to_their_bounding_box(self):
         # A move first, so that the whole-screen monitor is what the server last knew.
