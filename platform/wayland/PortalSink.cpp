@@ -281,8 +281,13 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
                 QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
         setState(State::Granted);
-        if (m_connector)
-            connectToEis();
+        if (m_connector) {
+            connectToEis(); // holds what waited until libei's devices are there
+        } else {
+            const std::vector<input::Event> held = std::exchange(m_held, {});
+            for (const input::Event& event : held)
+                route(event);
+        }
         break;
     }
     default:
@@ -402,6 +407,10 @@ void PortalSink::post(const input::Event& event)
             return;
         if (m_state == State::Refused || m_state == State::Idle)
             requestAccess();
+        // What comes while the desktop is asked waits for its answer: the first words typed
+        // after a start are not lost to the request's few milliseconds (or the user's click).
+        if (m_state != State::Refused && m_state != State::Idle && m_held.size() < maxHeldEvents)
+            m_held.push_back(event);
         return;
     }
     if (m_holding) {

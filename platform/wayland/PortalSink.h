@@ -54,8 +54,9 @@ void probeRemoteDesktopPortal(
     std::function<void(std::optional<PortalOffer> offer, const QString& reason)> done);
 
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
-// desktop asks the user first; until the answer the sink is not trusted. A session the desktop
-// closes (screen lock, revoked) is asked for again on later input, at most once a minute.
+// desktop asks the user first; input sent meanwhile waits for the answer (at most maxHeldEvents)
+// and goes out once granted. A session the desktop closes (screen lock, revoked) is asked for
+// again on later input, at most once a minute.
 // Given a connector, the granted session's input goes through libei while the desktop's server
 // takes it, and through the portal's calls otherwise; the keymap it sends goes to `layout`.
 class PortalSink : public QObject, public input::EventSink

@@ -199,6 +199,17 @@ class PortalDesktop:
                     config_home=self.server.config_home) as again:  # the grant's token; nobody answers a dialog
             self.assertIsNotNone(again.wait_for("^The desktop allows remote input$", timeout=20), again.lines)
 
+    def test_input_sent_while_the_desktop_is_asked_goes_out_once_allowed(self):
+        mark = len(self.stack.lines())
+        with Server(args=self.INPUT, env=self.stack.env) as fresh:  # no grant kept: the desktop asks
+            client = fresh.paired_client()
+            self.addCleanup(client.close)
+            keys = len(self.stack.lines())
+            self.assertEqual(client.exchange(b"KEY:ESC"), b"ACK_KEY")
+            self.answer_dialog(mark)
+            self.assertIsNotNone(fresh.wait_for("^The desktop allows remote input$", timeout=20), fresh.lines)
+            self.input_lines(keys, r"^keyrelease detail=9 ")
+
     def test_pointer_buttons_scroll_keys_and_paste(self):
         stack = self.stack
         mark = len(stack.lines())
