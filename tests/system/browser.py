@@ -80,19 +80,28 @@ def stored_secret(config_home):
 class Chromium:
     """One headless browser showing a phone-sized page whose touches are emulated."""
 
-    def __init__(self, prefix=(), dark=False):
+    def __init__(self, prefix=(), dark=False, wayland_env=None, url="about:blank"):
+        """wayland_env: a window on that Wayland display, showing url, instead of a headless browser."""
         require(CHROMIUM is not None, "chromium is not installed")
         self.profile = tempfile.mkdtemp(prefix="quillmote-chromium-")
         to_browser, self._out = os.pipe()
         self._in, from_browser = os.pipe()
-        self.proc = subprocess.Popen([*prefix, CHROMIUM, *QUIET, "--user-data-dir=" + self.profile, "about:blank"],
+        flags = QUIET if wayland_env is None else [f for f in QUIET if f != "--headless"] + ["--ozone-platform=wayland"]
+        self.proc = subprocess.Popen([*prefix, CHROMIUM, *flags, "--user-data-dir=" + self.profile, url],
+                                     env=None if wayland_env is None else {**os.environ, **wayland_env},
                                      pass_fds=(3, 4), preexec_fn=lambda: (os.dup2(to_browser, 3), os.dup2(from_browser, 4)),
                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
         os.close(to_browser)
         os.close(from_browser)
         self._buffer, self._next, self._answers, self.session = b"", 0, {}, None
-        target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
+        if wayland_env is None:
+            target = self.call("Target.createTarget", {"url": "about:blank"}, timeout=30)["targetId"]
+        else:  # the window's own tab: another window could take the keyboard from it
+            pages = until(lambda: [t["targetId"] for t in self.call("Target.getTargets", timeout=30)["targetInfos"]
+                                   if t["type"] == "page"], 30)
+            assert pages, "chromium shows no page"
+            target = pages[0]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
         self.call("Emulation.setDeviceMetricsOverride",
                   {"width": 390, "height": 844, "deviceScaleFactor": 2, "mobile": True})

@@ -276,7 +276,7 @@ class Mousepad(Session):
         image = PNG + os.urandom(8_400_000)  # more than one request carries: handed over in pieces
         self.offer("clipboard", image, "image/png")
         self.send_all([type_command("two\nlines 中文\n")])
-        self.assertEqual(self.saved_text("two\nlines 中文\n"), "two\nlines 中文\n")
+        self.assertEqual(self.saved_text("two\nlines 中文\n", timeout=15), "two\nlines 中文\n")
         self.assert_given_back("clipboard", image, "image/png")
         owner = subprocess.Popen([sys.executable, "-c", SLOW_OWNER, "copied slowly"], env=self.env, text=True,
                                  stdout=subprocess.PIPE)
@@ -284,7 +284,7 @@ class Mousepad(Session):
         self.addCleanup(owner.kill)
         self.assertEqual(owner.stdout.readline(), "owner\n")
         self.send_all([type_command("and\nmore")])
-        self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore"), "two\nlines 中文\nand\nmore")
+        self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore", timeout=15), "two\nlines 中文\nand\nmore")
         self.assert_given_back("clipboard", b"copied slowly")
 
 

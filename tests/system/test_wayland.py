@@ -376,6 +376,33 @@ class GnomePortal(PortalDesktop, unittest.TestCase):
                          paste=True)
 
 
+class GnomeBrowser(PortalDesktop, unittest.TestCase):
+    """Chromium as a Wayland client on GNOME: a browser of its own, so run on its own (not in the labs'
+    chroots, which have no browser)."""
+    KIND = "gnome"
+
+    def test_chromium_as_a_wayland_client_gets_pasted_text_whole(self):
+        """Pasted through Xwayland's clipboard and mutter's bridge: every character, none as "?"."""
+        from browser import Chromium
+        mark = len(self.stack.lines())
+        browser = Chromium(wayland_env={**self.stack.env, "HOME": self.stack.dir},
+                           url="data:text/html,<textarea autofocus></textarea>")
+        self.addCleanup(browser.close)
+        self.assertIsNotNone(self.stack.expect(mark, "^focusout$", timeout=30), "chromium never took the focus")
+        field = "document.querySelector('textarea').value"
+        browser.wait_until("document.querySelector('textarea') !== null")
+        browser.js("document.querySelector('textarea').focus()")
+        # The window takes keys a moment after it is shown: probe with a space until one lands.
+        self.assertTrue(until(lambda: self.client.exchange(b"KEY:SPACE") and browser.js(field), 15),
+                        browser.js("[document.hasFocus(), document.activeElement.tagName, document.visibilityState]"))
+        time.sleep(0.5)  # the last probes in flight
+        browser.js("document.querySelector('textarea').value = ''")
+        text = "Grüße 中文 🎉\nok"
+        self.assertEqual(self.client.exchange(b"TYPE:" + base64.b64encode(text.encode())), b"ACK_TYPE")
+        until(lambda: browser.js(field) == text, 10)
+        self.assertEqual(browser.js(field), text, browser.js("[document.hasFocus(), document.activeElement.tagName]"))
+
+
 class KdeLibei(KdePortal):
     LIBEI = True
     INPUT = ("--headless", "--input", "auto")
