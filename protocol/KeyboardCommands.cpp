@@ -58,7 +58,7 @@ bool isText(QStringView rest)
 
 bool isKeyName(QStringView rest)
 {
-    return rest == u"PASTE" || input::keyNamed(rest) || input::mediaKeyNamed(rest);
+    return rest == u"PASTE" || input::keyNamed(rest) || input::mediaKeyNamed(rest) || input::chordNamed(rest);
 }
 
 bool beginsKeyName(QStringView rest)

@@ -138,7 +138,7 @@ private Q_SLOTS:
              {"MOVE:1,2",  "MOVE:1,0xD",  "MOVE:1,2\n", "MOVE:1,2,3", "MOVE:x,1",    "MOVE:1,x",
               "MAGNIFY:1", "KEY:ESC",     "KEY:F13",    "KEY:enter",  "CLICK:RIGHT", "CLICK:left",
               "VOLUME:UP", "TYPE:",       "TYPE:QUJD",  "TYPE://79",  "MOUSE_DOWN",  "MOUSE_UP ",
-              "CMD:LO",    "QUERY:APP:M", "PAIR:12",    "xyz"})
+              "CMD:LO",    "QUERY:APP:M", "PAIR:12",    "xyz",        "KEY:CTRL+C",  "KEY:CTRL+SHIFT+T"})
             QVERIFY2(!CommandDispatcher::isUnfinished(QString::fromLatin1(command)), command);
     }
 
