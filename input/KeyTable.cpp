@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/KeyTable.h"
 
+#include "util/CutShort.h"
+
 #include <linux/input-event-codes.h>
 
 #include <algorithm>
@@ -163,9 +165,7 @@ std::optional<std::uint16_t> mediaKeyNamed(QStringView name)
 
 bool beginsKeyName(QStringView text)
 {
-    const auto begins = [text](const char16_t* name) {
-        return name && text.size() < QStringView(name).size() && QStringView(name).startsWith(text);
-    };
+    const auto begins = [text](const char16_t* name) { return name && isCutShort(text, QStringView(name)); };
     return std::any_of(std::begin(table), std::end(table),
                        [&begins](const Row& r) { return begins(r.name); }) ||
            std::any_of(std::begin(mediaKeys), std::end(mediaKeys),
@@ -174,9 +174,8 @@ bool beginsKeyName(QStringView text)
 
 bool beginsVolumeName(QStringView text)
 {
-    return std::any_of(std::begin(volumeKeys), std::end(volumeKeys), [text](const VolumeRow& r) {
-        return text.size() < QStringView(r.name).size() && QStringView(r.name).startsWith(text);
-    });
+    return std::any_of(std::begin(volumeKeys), std::end(volumeKeys),
+                       [text](const VolumeRow& r) { return isCutShort(text, QStringView(r.name)); });
 }
 
 std::optional<std::uint32_t> keysymOf(std::uint16_t key)

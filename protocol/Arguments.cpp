@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "protocol/Arguments.h"
 
+#include "util/CutShort.h"
+
 #include <QList>
 #include <QStringDecoder>
 
@@ -125,7 +127,7 @@ bool beginsNumber(QStringView piece)
     if (toNumber(piece.toString() + u'0'))
         return true; // "", "-", "1e", "1e+", "0x", "." and any number that may have more digits
     for (const QStringView word : {u"infinity", u"nan"}) {
-        if (piece.size() < word.size() && word.startsWith(piece, Qt::CaseInsensitive))
+        if (isCutShort(piece, word, Qt::CaseInsensitive))
             return true;
     }
     return false;

@@ -9,6 +9,7 @@
 #include "server/DeviceApproval.h"
 #include "server/PairingGate.h"
 #include "server/RemoteServer.h"
+#include "util/CutShort.h"
 #include "util/Log.h"
 
 #include <algorithm>
@@ -116,7 +117,7 @@ qsizetype keywordAt(QStringView text, qsizetype at)
 bool beginsKeyword(QStringView text)
 {
     const auto begins = [text](QLatin1StringView keyword) {
-        return !text.isEmpty() && text.size() < keyword.size() && keyword.startsWith(text);
+        return !text.isEmpty() && isCutShort(text, keyword);
     };
     return begins(pairKeyword) ||
            std::any_of(rows.begin(), rows.end(), [&begins](const Row& row) { return begins(row.keyword); });

@@ -4,6 +4,7 @@
 #include "input/KeyTable.h"
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
+#include "util/CutShort.h"
 
 namespace quillmote::protocol {
 
@@ -63,7 +64,7 @@ bool isKeyName(QStringView rest)
 
 bool beginsKeyName(QStringView rest)
 {
-    return (rest.size() < 5 && QStringView(u"PASTE").startsWith(rest)) || input::beginsKeyName(rest);
+    return isCutShort(rest, QStringView(u"PASTE")) || input::beginsKeyName(rest);
 }
 
 } // namespace quillmote::protocol

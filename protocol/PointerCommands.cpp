@@ -3,6 +3,7 @@
 #include "input/InputController.h"
 #include "protocol/Arguments.h"
 #include "protocol/InputCommands.h"
+#include "util/CutShort.h"
 
 namespace quillmote::protocol {
 
@@ -80,7 +81,7 @@ bool isClickName(QStringView rest)
 bool beginsClickName(QStringView rest)
 {
     for (const QStringView name : {u"LEFT", u"RIGHT", u"MIDDLE", u"DOUBLE"}) {
-        if (rest.size() < name.size() && name.startsWith(rest))
+        if (isCutShort(rest, name))
             return true;
     }
     return false;

@@ -13,10 +13,14 @@
 namespace quillmote::x11 {
 
 namespace {
-// What a property of `count` items of `format` takes in Xlib's client-side layout.
+// What one item of a property of `format` takes in Xlib's client-side layout (32 bits: a long).
+int propertyUnit(int format)
+{
+    return format == 32 ? int(sizeof(long)) : format / 8;
+}
 qsizetype propertyBytes(int format, unsigned long count)
 {
-    return static_cast<qsizetype>(count) * (format == 32 ? qsizetype(sizeof(long)) : format / 8);
+    return static_cast<qsizetype>(count) * propertyUnit(format);
 }
 } // namespace
 
@@ -262,10 +266,9 @@ void X11Clipboard::onPieceTaken(XEvent* event)
     Display* display = m_connection->display();
     const Target& target = transfer->target;
     const QByteArray piece = target.data.mid(transfer->offset, servePieceBytes);
-    const int unit = target.format == 32 ? int(sizeof(long)) : target.format / 8;
     XChangeProperty(display, transfer->requestor, transfer->property, target.type, target.format,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(piece.constData()),
-                    static_cast<int>(piece.size() / unit));
+                    static_cast<int>(piece.size() / propertyUnit(target.format)));
     transfer->offset += piece.size();
     transfer->lastTaken = m_clock.elapsed();
     // The empty piece ends it.
@@ -508,11 +511,10 @@ void X11Clipboard::answer(XEvent* event)
                                     reinterpret_cast<const unsigned char*>(&size), 1);
                     m_outgoing.push_back({request.requestor, property, *target, 0, now});
                 } else {
-                    const int unit = target->format == 32 ? int(sizeof(long)) : target->format / 8;
                     XChangeProperty(display, request.requestor, property, target->type, target->format,
                                     PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(target->data.constData()),
-                                    static_cast<int>(target->data.size() / unit));
+                                    static_cast<int>(target->data.size() / propertyUnit(target->format)));
                 }
                 reply.property = property;
                 fetched = counts;
