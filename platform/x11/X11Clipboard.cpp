@@ -4,6 +4,7 @@
 
 #include "platform/x11/X11WindowManager.h"
 #include "platform/x11/XResources.h"
+#include "util/Console.h"
 
 #include <X11/Xatom.h>
 
@@ -310,6 +311,9 @@ void X11Clipboard::addTargets(Selection& selection, const long* atoms, unsigned 
 void X11Clipboard::finishSaving()
 {
     m_saveTimeout.stop();
+    // Cut short: an owner that did not answer in time (busy handing a large image to a clipboard
+    // manager) has content we do not know, which taking the selection would destroy.
+    const bool cutShort = !m_conversions.empty() || m_incoming;
     m_conversions.clear();
     m_incoming.reset();
     if (!m_pendingDone)
@@ -317,6 +321,18 @@ void X11Clipboard::finishSaving()
     Display* display = m_connection->display();
     std::function<void(bool)> done = std::exchange(m_pendingDone, {});
     if (!display) {
+        done(false);
+        return;
+    }
+    if (cutShort) {
+        for (Selection* selection : m_saving) {
+            if (!selection->owned)
+                selection->saved.reset();
+        }
+        console::line(QStringLiteral("The clipboard's owner did not answer in time: nothing was pasted, and "
+                                     "what was copied stays"));
+        // An earlier paste's selections are still ours: they are given back as planned.
+        m_restore.start(restoreAfterMs);
         done(false);
         return;
     }

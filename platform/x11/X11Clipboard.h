@@ -25,7 +25,8 @@ namespace quillmote::x11 {
 //
 // Before taking a selection it copies what its owner offers (every target but redundant image
 // encodings, within maxSavedBytes; an owner may take saveStepMs to answer each request and
-// saveTotalMs for all of them; content too large for one request arrives in pieces, ICCCM's INCR);
+// saveTotalMs for all of them; content too large for one request arrives in pieces, ICCCM's INCR;
+// an owner that does not answer in time keeps its selection, and nothing is pasted);
 // once the focused application fetched the
 // text (and restoreGraceMs more, for applications that fetch twice), or after restoreAfterMs,
 // it serves that copy instead. The pasted text goes only to the focused application's client
