@@ -5,6 +5,7 @@
 #include "input/KeyTable.h"
 #include "util/Overloaded.h"
 
+#include "platform/x11/X11ScreenLocker.h"
 #include "platform/x11/XResources.h"
 
 #include <X11/extensions/XTest.h>
@@ -19,11 +20,12 @@ X11Poster::X11Poster(std::shared_ptr<X11Connection> connection, std::shared_ptr<
     : m_connection(std::move(connection)), m_spareKeys(std::move(spareKeys)), m_pointer(m_connection)
 {
     m_waitingTimer.setSingleShot(true);
-    connect(&m_waitingTimer, &QTimer::timeout, this, [this] { writeLending(std::exchange(m_waiting, {})); });
+    connect(&m_waitingTimer, &QTimer::timeout, this, &X11Poster::resume);
     // What waited for the lost display is not typed into another one.
     connect(m_connection.get(), &X11Connection::lost, this, [this] {
         m_waiting.clear();
         m_waitingTimer.stop();
+        m_lockDialogWait.invalidate();
     });
     connect(m_connection.get(), &X11Connection::connected, this, &X11Poster::setUp);
     connect(m_connection.get(), &X11Connection::lost, this, [this] { m_monitors.invalidate(); });
@@ -125,6 +127,17 @@ bool lendsKey(const input::Event& event)
     const auto* key = std::get_if<input::KeyChange>(&event);
     return key && key->character != 0;
 }
+
+bool isKey(const input::Event& event)
+{
+    return std::holds_alternative<input::KeyChange>(event) || std::holds_alternative<input::MediaKey>(event);
+}
+
+bool isModifier(std::uint16_t key)
+{
+    return std::any_of(std::begin(input::modifierOrder), std::end(input::modifierOrder),
+                       [key](input::Modifier m) { return input::modifierKey(m) == key; });
+}
 } // namespace
 
 bool X11Poster::lendShortcutLetter(input::Event& event)
@@ -145,7 +158,7 @@ bool X11Poster::lendShortcutLetter(input::Event& event)
 void X11Poster::post(const input::Event& event)
 {
     input::Event lending = event;
-    if (!m_waiting.empty() || lendsKey(event) || lendShortcutLetter(lending)) {
+    if (!m_waiting.empty() || isKey(event) || lendShortcutLetter(lending)) {
         postAll({lending});
         return;
     }
@@ -171,6 +184,15 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
     Display* display = m_connection->display();
     if (!display)
         return;
+    if (std::any_of(events.begin(), events.end(), isKey)) {
+        if (const screenlocker::State state = screenlocker::state(display);
+            state != screenlocker::State::Awake) {
+            writeAtLock(std::move(events), state == screenlocker::State::Locked);
+            return;
+        }
+        m_lockDialogWait.invalidate();
+        m_lockDialogUnseen = false;
+    }
     // One write for a whole typed text: a flush per key costs a system call per event.
     bool written = false;
     for (const input::Event& event : events)
@@ -195,6 +217,77 @@ void X11Poster::writeLending(std::vector<input::Event> events)
         m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(lent), events.end());
         m_waitingTimer.start(m_spareKeys->waitMs());
     }
+}
+
+void X11Poster::writeAtLock(std::vector<input::Event> events, bool locked)
+{
+    Display* display = m_connection->display();
+    if (!display)
+        return;
+    // At the blank screen the keys wait until it is woken (and, locked, shows its dialog).
+    if (!m_lockDialogUnseen &&
+        !(locked &&
+          screenlocker::dialogShown(display, activeDisplays().value_or(std::vector<input::Rect>{})))) {
+        // A move wakes it without typing, where a key would be lost or the dialog's first character.
+        if (!m_lockDialogWait.isValid()) {
+            m_lockDialogWait.start();
+            XTestFakeRelativeMotionEvent(display, 1, 0, CurrentTime);
+            XTestFakeRelativeMotionEvent(display, -1, 0, CurrentTime);
+            XFlush(display);
+        }
+        if (!m_lockDialogWait.hasExpired(lockDialogWaitMs)) {
+            m_waiting = std::move(events);
+            m_waitingTimer.start(lockDialogPollMs);
+            return;
+        }
+        // A dialog not found (another version's) is not waited for again until the next lock.
+        m_lockDialogUnseen = true;
+    } else if (m_lockDialogWait.isValid()) {
+        // Just up, it is still laying itself out, and reads its first keys late.
+        m_lockDialogWait.invalidate();
+        m_waiting = std::move(events);
+        m_waitingTimer.start(lockDialogSettleMs);
+        return;
+    }
+    m_lockDialogWait.invalidate();
+    // The dialog reads the modifiers when it gets to a key, which may be well after the key came:
+    // they change only once it has read the keys before, and a key pressed with them is read
+    // before they are released.
+    int modifiersDown = 0;
+    bool keysUnread = false;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const auto* key = std::get_if<input::KeyChange>(&events[i]);
+        const bool modifier = key && isModifier(key->key);
+        std::size_t waitFrom = events.size();
+        if (modifier && keysUnread) {
+            waitFrom = i;
+        } else {
+            write(display, events[i]);
+            if (modifier) {
+                // A batch may begin by releasing what the one before pressed.
+                modifiersDown = std::max(0, modifiersDown + (key->down ? 1 : -1));
+                const auto* next =
+                    i + 1 < events.size() ? std::get_if<input::KeyChange>(&events[i + 1]) : nullptr;
+                if (key->down && next && next->down && !isModifier(next->key))
+                    waitFrom = i + 1;
+            } else if (key && key->down) {
+                keysUnread = true;
+                if (modifiersDown > 0)
+                    waitFrom = i + 1;
+            }
+        }
+        if (waitFrom < events.size()) {
+            m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(waitFrom), events.end());
+            m_waitingTimer.start(lockModifiedKeyMs);
+            break;
+        }
+    }
+    XFlush(display);
+}
+
+void X11Poster::resume()
+{
+    postAll(std::exchange(m_waiting, {}));
 }
 
 void X11Poster::writeCharacter(Display* display, const input::KeyChange& key)

@@ -8,6 +8,7 @@
 #include "platform/x11/X11Pointer.h"
 #include "platform/x11/X11SpareKeys.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -19,11 +20,19 @@ namespace quillmote::x11 {
 // Real input on the display through XTest, with the active RandR monitors as the displays.
 // Posts nothing while the display is lost. Characters the layout lacks are typed on keys lent by
 // spareKeys; a text with more of them than there are spare keys goes in parts, and what is posted
-// meanwhile waits behind them, in order.
+// meanwhile waits behind them, in order. Keys at xscreensaver's lock wait for its dialog likewise.
 class X11Poster : public QObject, public input::EventSink
 {
     Q_OBJECT
 public:
+    // How long a woken unlock dialog may take to come up, and how often it is looked for.
+    static constexpr qint64 lockDialogWaitMs = 3000;
+    static constexpr int lockDialogPollMs = 20;
+    static constexpr int lockDialogSettleMs = 500;
+    // How long the dialog at the lock is given to read the keys before the modifiers change
+    // (35 ms was enough on an idle machine).
+    static constexpr int lockModifiedKeyMs = 100;
+
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});
 
@@ -41,6 +50,12 @@ private:
     void onEvent(_XEvent* event);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
+    // At xscreensaver's blank screen or lock: wakes it and holds the keys until its dialog is up
+    // (or the screen is back), and paces
+    // modifiers and keys so that it reads each key with the modifiers it was pressed with.
+    void writeAtLock(std::vector<input::Event> events, bool locked);
+    // Goes on with what waited.
+    void resume();
     // Marks a shortcut's letter the layout lacks as a character to lend a key; false for others.
     bool lendShortcutLetter(input::Event& event);
     void writeCharacter(_XDisplay* display, const input::KeyChange& key);
@@ -52,6 +67,8 @@ private:
     std::shared_ptr<X11SpareKeys> m_spareKeys;
     std::vector<input::Event> m_waiting;
     QTimer m_waitingTimer;
+    QElapsedTimer m_lockDialogWait;
+    bool m_lockDialogUnseen = false;
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;

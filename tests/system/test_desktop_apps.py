@@ -3,7 +3,9 @@
 """Real applications: XFCE's window manager with its text editor (Mousepad), its terminal and its
 launcher on Xvfb, with a session bus of their own, driven through the x11 backend as a phone
 would; what they did is read back from the files they wrote."""
+import grp
 import os
+import pwd
 import shutil
 import signal
 import subprocess
@@ -185,22 +187,24 @@ class Session(unittest.TestCase):
         return predicate()
 
 
-class Mousepad(Session):
+class MousepadSession(Session):
     app = ("mousepad", "{document}")
     app_class = "mousepad"
-    clipboard_manager = True  # xfce4-clipman fetches every new clipboard text at once
 
     def setUp(self):
         super().setUp()
         # A window is mapped before its editor takes keys: wait until a probe key lands.
+        self.wait_for_input("")
+
+    def wait_for_input(self, text):
         deadline = time.monotonic() + 15
-        probe = ""
-        while not probe:
+        probe = text
+        while probe == text:
             self.assertLess(time.monotonic(), deadline, "the editor never took input")
             self.send_all([b"KEY:SPACE"])
-            probe = self.saved_text(" ", timeout=1.0)
-        self.send_all([b"KEY:BACKSPACE"] * len(probe))
-        self.assertEqual(self.saved_text(""), "")
+            probe = self.saved_text(text + " ", timeout=1.0)
+        self.send_all([b"KEY:BACKSPACE"] * (len(probe) - len(text)))
+        self.assertEqual(self.saved_text(text), text)
 
     def saved_text(self, expected, timeout=5.0):
         deadline = time.monotonic() + timeout
@@ -211,6 +215,10 @@ class Mousepad(Session):
                 text = f.read()
             if text == expected or time.monotonic() > deadline:
                 return text
+
+
+class Mousepad(MousepadSession):
+    clipboard_manager = True  # xfce4-clipman fetches every new clipboard text at once
 
     def test_desktop_actions_show_the_desktop_and_the_launcher_without_stray_keys(self):
         self.send_all([type_command("text")])
@@ -313,6 +321,63 @@ class OpenboxMousepad(Mousepad):
 
     def launcher_and_overview(self):
         pass  # it has neither; what the commands then do is in test_actions
+
+
+class ScreenLock(MousepadSession):
+    """xscreensaver locking the screen for a user of its own, who exists only in a mount namespace
+    of the test's; the phone starts it and types the password that unlocks."""
+    password = "Pa$$W0rd!"  # capitals and symbols: Shift must be down when the dialog reads them
+
+    def setUp(self):
+        for tool in ("xscreensaver", "xscreensaver-command", "xdg-screensaver", "xprop", "unshare", "setpriv",
+                     "openssl"):
+            require(shutil.which(tool) is not None, f"{tool} is not installed")
+        require(os.geteuid() == 0, "a user of the test's own needs root")
+        super().setUp()
+        users = {user.pw_uid for user in pwd.getpwall()}
+        uid = next(uid for uid in range(61000, 62000) if uid not in users)
+        home = tempfile.mkdtemp(prefix="quillmote-lock-")
+        self.addCleanup(shutil.rmtree, home, True)
+        with open(os.path.join(home, ".xscreensaver"), "w") as f:
+            f.write("mode: blank\nlock: True\nlockTimeout: 0:00:00\ntimeout: 0:30:00\nsplash: False\n"
+                    "fade: False\nunfade: False\n")
+        for path in (home, os.path.join(home, ".xscreensaver")):
+            os.chown(path, uid, uid)
+        hashed = subprocess.run(["openssl", "passwd", "-6", "-stdin"], input=self.password, text=True,
+                                capture_output=True, timeout=10, check=True).stdout.strip()
+        entries = {"passwd": f"quillmote-lock:x:{uid}:{uid}::{home}:/bin/sh\n", "group": f"quillmote-lock:x:{uid}:\n",
+                   "shadow": f"quillmote-lock:{hashed}:20000:0:99999:7:::\n"}
+        mounts = []
+        for name, entry in entries.items():
+            copy = os.path.join(self.tmp, name)
+            with open(f"/etc/{name}") as original, open(copy, "w") as f:
+                f.write(original.read() + entry)
+            mounts.append(f"mount --bind {copy} /etc/{name}")
+        os.chown(os.path.join(self.tmp, "shadow"), 0, grp.getgrnam("shadow").gr_gid)
+        os.chmod(os.path.join(self.tmp, "shadow"), 0o640)
+        self.start("unshare", "--mount", "sh", "-c",
+                   " && ".join(mounts) + f" && exec setpriv --reuid {uid} --regid {uid} --clear-groups "
+                   f"env HOME={home} USER=quillmote-lock LOGNAME=quillmote-lock xscreensaver -no-splash")
+        self.assertTrue(self.wait(lambda: self.status() == 0), "xscreensaver did not start")
+
+    def status(self):
+        """The first of xscreensaver's status numbers: 0 while the screen is neither blank nor locked."""
+        out = subprocess.run(["xprop", "-root", "_SCREENSAVER_STATUS"], env=self.env, capture_output=True,
+                             text=True, timeout=5).stdout
+        return int(out.split("=")[1].split(",")[0]) if "=" in out else None
+
+    def test_the_phone_locks_the_screen_and_types_the_password_that_unlocks_it(self):
+        self.send_all([type_command("before")])
+        self.assertEqual(self.saved_text("before"), "before")
+        self.send_all([b"CMD:SCREENSAVER"])
+        self.assertTrue(self.wait(lambda: self.status() not in (None, 0)), "the screen saver did not start")
+        # At the blanked lock: the first key would only wake the dialog, and the next ones be lost.
+        self.send_all([type_command(self.password), b"KEY:ENTER"])
+        self.assertTrue(self.wait(lambda: self.status() == 0, timeout=20), "the typed password did not unlock")
+        # It lets go of the keyboard a moment after it says so.
+        self.wait_for_input("before")
+        self.send_all([type_command(" after")])
+        self.assertEqual(self.saved_text("before after"), "before after")
 
 
 class Terminal(Session):
