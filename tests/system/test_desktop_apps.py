@@ -15,7 +15,7 @@ import time
 import unittest
 import base64
 
-from harness import Client, Server, Xvfb, main, require
+from harness import SCREEN, Client, Server, Xvfb, main, require
 
 
 def type_command(text):
@@ -378,6 +378,18 @@ class ScreenLock(MousepadSession):
         self.wait_for_input("before")
         self.send_all([type_command(" after")])
         self.assertEqual(self.saved_text("before after"), "before after")
+        # Woken from the phone, the lock shows its dialog, ready for the password.
+        self.send_all([b"CMD:SCREENSAVER"])
+        self.assertTrue(self.wait(lambda: self.status() not in (None, 0)), "the screen saver did not start")
+        self.assertFalse(self.dialog())
+        self.send_all([b"CMD:WAKE"])
+        self.assertTrue(self.wait(self.dialog, timeout=5), "the wake did not bring up the unlock dialog")
+
+    def dialog(self):
+        """Whether xscreensaver shows a window smaller than the screen: its unlock dialog."""
+        tree = subprocess.run(["xwininfo", "-root", "-children"], env=self.env, capture_output=True, text=True,
+                              timeout=5).stdout
+        return any('"XScreenSaver": (' in line and f" {SCREEN[0]}x{SCREEN[1]}+" not in line for line in tree.splitlines())
 
 
 class Terminal(Session):
