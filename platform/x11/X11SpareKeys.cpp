@@ -91,8 +91,9 @@ std::size_t X11SpareKeys::lend(const std::vector<input::Event>& events, std::siz
         if (m_shiftKeycode == 0 && std::find(syms, syms + map.perKey, XK_Shift_L) != syms + map.perKey)
             m_shiftKeycode = static_cast<std::uint8_t>(keycode);
     }
-    // Lowest keycodes first, as they are taken from the back.
-    std::reverse(spare.begin(), spare.end());
+    // Tools that type a character the layout lacks (xdotool) borrow the lowest free keycode for a
+    // moment: those stay free, or the two would rebind each other's keys. Highest first, from the back.
+    spare.erase(spare.begin(), spare.begin() + static_cast<std::ptrdiff_t>(std::min(keptFree, spare.size())));
 
     std::vector<std::uint8_t> changed;
     const auto now = Clock::now();

@@ -18,8 +18,9 @@
 
 namespace quillmote::x11 {
 
-// Lends the characters a layout lacks the keycodes that have no symbols in the server's keymap, two
-// to a key (the second with Shift), so that they are typed as keys like any other.
+// Lends the characters a layout lacks the keycodes that have no symbols in the server's keymap (but
+// the lowest keptFree), two to a key (the second with Shift), so that they are typed as keys like
+// any other.
 //
 // Clients read their keymap again only when they next translate a key after a mapping change, so a
 // key must not change while a client may still have its events to read: a lent key keeps its
@@ -32,6 +33,8 @@ class X11SpareKeys : public QObject
 public:
     static constexpr int rebindAfterMs = 250;
     static constexpr int restoreAfterMs = 1500;
+    // The lowest keycodes without symbols, left to other tools.
+    static constexpr std::size_t keptFree = 2;
 
     // Where a lent character is: its keycode, and whether Shift selects it.
     struct Place

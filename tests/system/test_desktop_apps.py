@@ -11,6 +11,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import base64
@@ -66,6 +67,11 @@ while True:
                                                  target=e.target, property=prop))
     d.flush()
 """
+
+
+def free_keycodes(pke):
+    """The keycodes without symbols in `xmodmap -pke` output, lowest first."""
+    return [int(line.split()[1]) for line in pke.decode().splitlines() if not line.partition("=")[2].strip()]
 
 
 class Session(unittest.TestCase):
@@ -148,11 +154,11 @@ class Session(unittest.TestCase):
         self.assertTrue(self.wait(lambda: self.selection(selection, target) == data, timeout=5))
         return proc
 
-    def keymap(self):
+    def keymap(self, xkb=True):
         """The server's keymap, as xmodmap and xkbcomp print it."""
         return (subprocess.run(["xmodmap", "-pke"], env=self.env, capture_output=True, timeout=10).stdout,
                 subprocess.run(["xkbcomp", "-xkb", self.env["DISPLAY"], "-"], env=self.env, capture_output=True,
-                               timeout=10).stdout)
+                               timeout=10).stdout if xkb else b"")
 
     def set_layout(self, layout):
         subprocess.run(["setxkbmap", "-layout", layout], env=self.env, timeout=10, check=True)
@@ -421,11 +427,24 @@ class Terminal(Session):
         expected = ""
         for layout in LAYOUTS:
             before = self.set_layout(layout)
+            # The lowest free keycodes, where xdotool types what the layout lacks, stay free throughout.
+            left_free = free_keycodes(before[0])[:2]
+            taken = []
+            done = threading.Event()
+
+            def watch():
+                while not done.wait(0.05):
+                    taken.append(set(left_free) - set(free_keycodes(self.keymap(xkb=False)[0])))
+            watcher = threading.Thread(target=watch)
+            watcher.start()
             self.send_rounds()
             expected += "\n".join(LINES) + "\n"
             self.wait(lambda: written() == expected, timeout=15)
             self.assertEqual(written(), expected, layout)
             self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=5), f"{layout}: keymap not restored")
+            done.set()
+            watcher.join(10)
+            self.assertEqual([keys for keys in taken if keys], [], f"{layout}: keys left to others were lent")
         self.assertIsNone(clipboard.poll(), "the clipboard was taken")
         self.assertIsNone(primary.poll(), "the primary selection was taken")
         self.assert_given_back("clipboard", PNG, "image/png")
