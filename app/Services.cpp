@@ -122,6 +122,7 @@ std::unique_ptr<Services> Services::create(const CommandLine& line, Settings set
         .port = choosePort(line.webPort, stored, Settings::Key::WebPort, {web::WebRemote::defaultPort, true}),
         .enabled = webEnabled,
         .approval = services->m_approval.get(),
+        .access = services->m_access.get(),
     });
     // The page pairs with the code too: it listens once the code is placed and the server listens.
     web::WebRemote* webRemote = services->m_webRemote.get();

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "web/WebRemote.h"
 
+#include "input/InputAccess.h"
 #include "protocol/CommandDispatcher.h"
 #include "server/DeviceApproval.h"
 #include "server/HostAddresses.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QMetaEnum>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QTcpSocket>
@@ -161,6 +163,7 @@ public:
     SecureChannel* channel() { return m_channel.get(); }
     void secure(std::unique_ptr<SecureChannel> channel) { m_channel = std::move(channel); }
     QString deviceId;
+    bool toldInput = false;
     QTimer& pings() { return m_pings; }
 
 private:
@@ -174,7 +177,7 @@ private:
 
 WebRemote::WebRemote(Dependencies dependencies)
     : m_server(dependencies.server), m_gate(dependencies.gate), m_dispatcher(dependencies.dispatcher),
-      m_approval(dependencies.approval), m_settings(dependencies.settings),
+      m_approval(dependencies.approval), m_access(dependencies.access), m_settings(dependencies.settings),
       m_addresses(dependencies.addresses), m_port(dependencies.port), m_enabled(dependencies.enabled),
       m_secret(m_settings), m_upgrader(QStringLiteral("Quillmote"), QWebSocketServer::NonSecureMode)
 {
@@ -198,6 +201,14 @@ WebRemote::WebRemote(Dependencies dependencies)
         if (isListening() && link() != m_announcedLink)
             announceLink();
     });
+    if (m_access) {
+        connect(m_access, &input::InputAccess::accessChanged, this, [this] {
+            for (const std::shared_ptr<WebSession>& session : std::as_const(m_sessions)) {
+                if (session->toldInput)
+                    tellInput(*session);
+            }
+        });
+    }
     // Drawn and stored at start-up, with the other settings, rather than at some later moment
     // while the server is already running.
     if (m_enabled)
@@ -447,7 +458,7 @@ void WebRemote::handleCommand(WebSession& session, const QString& message)
     CommandDispatcher::Deferral deferral{
         [this, identity](const QString& later) {
             if (const std::shared_ptr<WebSession> waiting = m_sessions.value(identity))
-                waiting->send(later);
+                reply(*waiting, later);
         },
     };
     QString reply = m_dispatcher.dispatchCommand(session.peer(), message, &deferral);
@@ -456,7 +467,24 @@ void WebRemote::handleCommand(WebSession& session, const QString& message)
         reply = QStringLiteral("PAIR_PENDING");
     // The session may have ended while the command ran (a search spins the event loop).
     if (!reply.isEmpty() && m_sessions.contains(identity))
-        session.send(reply);
+        this->reply(session, reply);
+}
+
+void WebRemote::reply(WebSession& session, const QString& message)
+{
+    session.send(message);
+    if (message.startsWith(QLatin1String("PAIR_SUCCESS|")))
+        tellInput(session);
+}
+
+void WebRemote::tellInput(WebSession& session)
+{
+    if (!m_access)
+        return;
+    // The page says when nothing it sends can reach the desktop; the phone app's replies stay as they are.
+    session.toldInput = true;
+    const char* state = QMetaEnum::fromType<input::InputAccess::State>().valueToKey(int(m_access->state()));
+    session.send(QStringLiteral("INPUT:") + QString::fromLatin1(state).toUpper());
 }
 
 void WebRemote::authenticate(WebSession& session, QStringView answer)
@@ -490,8 +518,10 @@ void WebRemote::authenticate(WebSession& session, QStringView answer)
     session.secure(std::make_unique<SecureChannel>(key, session.challenge(), nonce));
     // The first sealed message: the page knows the server holds the key too.
     session.send(CommandDispatcher::pairedReply(m_server.linkLayerAddress()));
-    if (!m_approval)
+    if (!m_approval) {
+        tellInput(session);
         return;
+    }
     KnownDevices& devices = m_approval->devices();
     if (deviceId.isEmpty()) {
         // A key of its own, so that the link (in the browser's history, say) is needed only once.
@@ -506,6 +536,7 @@ void WebRemote::authenticate(WebSession& session, QStringView answer)
     }
     session.deviceId = deviceId;
     m_approval->admitted(session.peer().identity, deviceId);
+    tellInput(session);
 }
 
 void WebRemote::endSession(quint64 identity)

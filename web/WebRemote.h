@@ -23,6 +23,9 @@ class DeviceApproval;
 class PairingGate;
 class RemoteServer;
 class Settings;
+namespace input {
+class InputAccess;
+}
 namespace host {
 class HostAddresses;
 }
@@ -64,6 +67,9 @@ public:
         // Where browsers that pair with the link get keys of their own; without it they keep
         // pairing with the link.
         DeviceApproval* approval = nullptr;
+        // Whether input reaches the desktop: paired pages are told ("INPUT:GRANTED", "INPUT:AWAITING",
+        // "INPUT:REFUSED", "INPUT:UNAVAILABLE") at once and on every change.
+        const input::InputAccess* access = nullptr;
     };
 
     explicit WebRemote(Dependencies dependencies);
@@ -97,6 +103,9 @@ private:
     void handleMessage(quint64 identity, const QString& message);
     void handleSealed(quint64 identity, const QByteArray& sealed);
     void handleCommand(WebSession& session, const QString& message);
+    // Sends a reply; one that pairs is followed by whether input reaches the desktop.
+    void reply(WebSession& session, const QString& message);
+    void tellInput(WebSession& session);
     void authenticate(WebSession& session, QStringView answer);
     void endSession(quint64 identity);
     void saveEnabled();
@@ -106,6 +115,7 @@ private:
     PairingGate& m_gate;
     CommandDispatcher& m_dispatcher;
     DeviceApproval* m_approval;
+    const input::InputAccess* m_access;
     const Settings& m_settings;
     host::HostAddresses& m_addresses;
     PortChoice m_port;

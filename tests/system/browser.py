@@ -198,6 +198,7 @@ class WebSocket:
         self.errors = (websocket.WebSocketTimeoutException, websocket.WebSocketConnectionClosedException, OSError)
         host_header = host_header or f"127.0.0.1:{port}"
         self.ws, self.status, self.challenge, self.channel, self.device = websocket.WebSocket(), 101, None, None, None
+        self.input = None
         try:
             self.ws.connect(f"ws://127.0.0.1:{port}/ws", host=host_header, timeout=3,
                             origin=f"http://{host_header}" if origin is None else origin, suppress_origin=origin == "",
@@ -215,7 +216,8 @@ class WebSocket:
         self.ws.send(payload, opcode=2 if binary else 1)
 
     def receive(self, timeout=2.0):
-        """The next message, opened; "" for silence, None once the server closed the connection."""
+        """The next message, opened; "" for silence, None once the server closed the connection. What
+        the server says of input on its own (INPUT:…) is no reply: it is kept in self.input."""
         self.ws.settimeout(timeout)
         try:
             message = self.ws.recv()
@@ -225,7 +227,10 @@ class WebSocket:
             return None
         if isinstance(message, bytes) and message:
             self.last_sealed = message
-            return (self.channel or self.opening).open(message)
+            message = (self.channel or self.opening).open(message)
+        if message and message.startswith("INPUT:"):
+            self.input = message
+            return self.receive(timeout)
         return message or None
 
     def authenticate(self, key_text, device=None, answer_text=None):

@@ -188,6 +188,7 @@ class Refusals(unittest.TestCase):
         for command, reply in (("MOVE:2,3", "ACK_MOVE"), ("KEY:F13", "ACK_KEY"), ("PING", "PONG"),
                                ("SCROLL:0,1", ""), ("PAIR:000000", "PAIR_FAILED"), ("MOVE:1,0", "ACK_MOVE")):
             self.assertEqual(ws.exchange(command, timeout=2 if reply else 0.3), reply, command)
+        self.assertEqual(ws.input, "INPUT:GRANTED")  # told once paired, as the page is
         self.assertEqual(other.exchange("PAIR:" + self.server.code), "PAIR_SUCCESS|" + self.mac)
         self.assertIsNotNone(self.server.wait_for(r"^Status: Device connected \(3\)$"))
         for payload, binary in (("TYPE:" + "A" * (64 * 1024), False), (b"MOVE:1,1", True)):  # too big, or binary
@@ -396,6 +397,12 @@ class Page(unittest.TestCase):
         self.assertTrue(100 <= distance <= 400, distance)
         swipe(b, x, y, 100)
         self.assertEqual([d for k, d in raw.events(0.5) if k == "RawButtonPress"], [5, 5, 5, 4])
+        # With the display gone nothing sent reaches a desktop: the page says so instead of "Connected".
+        state = "document.querySelector('#state-text').textContent"
+        self.assertEqual(b.js(state), "Connected")
+        raw.stop()
+        xvfb.stop()
+        b.wait_until(f"/cannot reach the desktop/.test({state}) && {CONNECTED}")
         b.open(PAGE, state="needsCode")  # a code is not kept: the page asks again
 
 

@@ -36,6 +36,9 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       notPrivate: "Not private: paired with the code, this connection crosses the Wi-Fi unencrypted. Scan the QR code on the computer for a private one.",
       notAllowed: "The computer did not allow this phone. Ask its user to allow it, then pair again.",
       forgotten: "This browser no longer remembers the computer.",
+      inputAWAITING: "Connected · the computer asks its user to allow control",
+      inputREFUSED: "Connected · the desktop refuses control (screen locked, or not allowed)",
+      inputUNAVAILABLE: "Connected · control cannot reach the desktop",
     },
     zh: {
       connected: "已连接", connecting: "正在连接…", pairing: "正在配对…", reconnecting: "正在重新连接…",
@@ -62,6 +65,9 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       notPrivate: "不私密：用配对码配对时，连接以明文经过 Wi-Fi。扫描电脑上的二维码即可获得加密连接。",
       notAllowed: "电脑没有允许这台手机。请电脑的用户允许后再配对。",
       forgotten: "此浏览器已不再记住这台电脑。",
+      inputAWAITING: "已连接 · 电脑正在请其用户允许控制",
+      inputREFUSED: "已连接 · 桌面拒绝控制（屏幕已锁定，或未获允许）",
+      inputUNAVAILABLE: "已连接 · 控制无法到达桌面",
     },
   };
   const firstLanguage = ((navigator.languages && navigator.languages[0]) || navigator.language || "en").toLowerCase();
@@ -128,9 +134,12 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
   const PING_MS = 2000;
   const DEAD_MS = 5000;
 
+  // Whether what this page sends reaches the desktop, as the computer says (INPUT:…).
+  let input = "GRANTED";
   function setState(state) {
-    $("#state").className = "state " + state;
-    $("#state-text").textContent = t(state);
+    const blocked = state === "connected" && Boolean(texts.en["input" + input]);
+    $("#state").className = "state " + state + (blocked ? " blocked" : "");
+    $("#state-text").textContent = blocked ? t("input" + input) : t(state);
     document.body.dataset.state = state;
   }
 
@@ -284,6 +293,9 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
         code = null;
         askForCode(t("wrongCode"));
       }
+    } else if (message.startsWith("INPUT:")) {
+      input = message.slice(6);
+      setState(document.body.dataset.state);
     } else if (message.startsWith("RESULT:APP:")) {
       showApps(message.slice(11));
     }
