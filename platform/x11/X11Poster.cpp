@@ -3,6 +3,7 @@
 #include "platform/x11/X11Poster.h"
 
 #include "input/KeyTable.h"
+#include "util/Console.h"
 #include "util/Overloaded.h"
 
 #include "platform/x11/X11ScreenLocker.h"
@@ -231,6 +232,8 @@ void X11Poster::writeAtLock(std::vector<input::Event> events, bool locked)
         // A move wakes it without typing, where a key would be lost or the dialog's first character.
         if (!m_lockDialogWait.isValid()) {
             m_lockDialogWait.start();
+            console::line(locked ? QStringLiteral("The screen is locked: keys wait for its unlock dialog")
+                                 : QStringLiteral("The screen is blank: keys wait until it is woken"));
             XTestFakeRelativeMotionEvent(display, 1, 0, CurrentTime);
             XTestFakeRelativeMotionEvent(display, -1, 0, CurrentTime);
             XFlush(display);

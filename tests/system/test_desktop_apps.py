@@ -379,6 +379,7 @@ class ScreenLock(MousepadSession):
         self.assertTrue(self.wait(lambda: self.status() not in (None, 0)), "the screen saver did not start")
         # At the blanked lock: the first key would only wake the dialog, and the next ones be lost.
         self.send_all([type_command(self.password), b"KEY:ENTER"])
+        self.assertIsNotNone(self.server.wait_for("^The screen is (locked|blank): keys wait"))
         self.assertTrue(self.wait(lambda: self.status() == 0, timeout=20), "the typed password did not unlock")
         # It lets go of the keyboard a moment after it says so.
         self.wait_for_input("before")
