@@ -256,7 +256,6 @@ void X11Poster::writeAtLock(std::vector<input::Event> events, bool locked)
     // The dialog reads the modifiers when it gets to a key, which may be well after the key came:
     // they change only once it has read the keys before, and a key pressed with them is read
     // before they are released.
-    int modifiersDown = 0;
     bool keysUnread = false;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const auto* key = std::get_if<input::KeyChange>(&events[i]);
@@ -266,16 +265,14 @@ void X11Poster::writeAtLock(std::vector<input::Event> events, bool locked)
             waitFrom = i;
         } else {
             write(display, events[i]);
-            if (modifier) {
-                // A batch may begin by releasing what the one before pressed.
-                modifiersDown = std::max(0, modifiersDown + (key->down ? 1 : -1));
-                const auto* next =
-                    i + 1 < events.size() ? std::get_if<input::KeyChange>(&events[i + 1]) : nullptr;
-                if (key->down && next && next->down && !isModifier(next->key))
-                    waitFrom = i + 1;
-            } else if (key && key->down) {
+            // A key knows the modifiers held around it.
+            const auto* next =
+                i + 1 < events.size() ? std::get_if<input::KeyChange>(&events[i + 1]) : nullptr;
+            if (modifier && key->down && next && next->down && next->modifiers != 0)
+                waitFrom = i + 1;
+            if (!modifier && key && key->down) {
                 keysUnread = true;
-                if (modifiersDown > 0)
+                if (key->modifiers != 0)
                     waitFrom = i + 1;
             }
         }
