@@ -625,7 +625,8 @@ class Exhaustion(unittest.TestCase):
                 c.close()
             self.assertTrue(stuck.receive(timeout=5.0).startswith(b"PAIR_SUCCESS|"))
             browser.settimeout(5)
-            self.assertTrue(browser.recv(64).startswith(b"HTTP/1.1 200 "))
+            got = browser.recv(64)
+            self.assertTrue(got.startswith(b"HTTP/1.1 200 "), got)
             self.assertTrue(Client(server.port).exchange(pair).startswith(b"PAIR_SUCCESS|"))
             for c in paired[8:]:
                 c.close()
