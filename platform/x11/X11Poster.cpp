@@ -195,11 +195,53 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
         m_lockDialogUnseen = false;
     }
     // One write for a whole typed text: a flush per key costs a system call per event.
-    bool written = false;
-    for (const input::Event& event : events)
-        written = write(display, event) || written;
-    if (written)
-        XFlush(display);
+    writeUntilKeyAfterText(display, events, 0, events.size());
+    XFlush(display);
+}
+
+namespace {
+bool isText(const input::KeyChange& key)
+{
+    return (key.byPlace || key.character != 0) &&
+           (key.modifiers & (input::Control | input::Alt | input::Super)) == 0;
+}
+
+// Whether the key events[i] presses (or the key after the modifiers it starts) is text; nothing
+// for an event that presses no key.
+std::optional<bool> pressesText(const std::vector<input::Event>& events, std::size_t i)
+{
+    for (; i < events.size(); ++i) {
+        const auto* key = std::get_if<input::KeyChange>(&events[i]);
+        if (!key || !key->down)
+            return key || !std::holds_alternative<input::MediaKey>(events[i]) ? std::nullopt
+                                                                              : std::optional<bool>(false);
+        if (!isModifier(key->key))
+            return isText(*key);
+    }
+    return false;
+}
+} // namespace
+
+bool X11Poster::writeUntilKeyAfterText(Display* display, const std::vector<input::Event>& events,
+                                       std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        const std::optional<bool> text = pressesText(events, i);
+        if (text && m_keyWritten.isValid() && *text != m_keyWasText) {
+            if (const qint64 left = keyAfterTextMs - m_keyWritten.elapsed(); left > 0) {
+                m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(i), events.end());
+                m_waitingTimer.start(static_cast<int>(left));
+                return false;
+            }
+        }
+        write(display, events[i]);
+        if (const auto* key = std::get_if<input::KeyChange>(&events[i]);
+            key && !key->down && !isModifier(key->key)) {
+            m_keyWasText = isText(*key);
+            m_keyWritten.start();
+        }
+    }
+    return true;
 }
 
 void X11Poster::writeLending(std::vector<input::Event> events)
@@ -208,13 +250,10 @@ void X11Poster::writeLending(std::vector<input::Event> events)
     Display* display = m_connection->display();
     if (!display)
         return;
-    bool written = false;
-    for (std::size_t i = 0; i < lent; ++i)
-        written = write(display, events[i]) || written;
-    if (written)
-        XFlush(display);
+    const bool whole = writeUntilKeyAfterText(display, events, 0, lent);
+    XFlush(display);
     m_spareKeys->pressed();
-    if (lent < events.size()) {
+    if (whole && lent < events.size()) {
         m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(lent), events.end());
         m_waitingTimer.start(m_spareKeys->waitMs());
     }

@@ -32,6 +32,10 @@ public:
     // How long the dialog at the lock is given to read the keys before the modifiers change
     // (35 ms was enough on an idle machine).
     static constexpr int lockModifiedKeyMs = 100;
+    // How long a key that is no character (Enter, Backspace, a shortcut) and typed text keep apart,
+    // either way round. LibreOffice collects typed characters while more keys are queued and
+    // inserts them once the queue is empty: an Enter close behind them went in first.
+    static constexpr int keyAfterTextMs = 20;
 
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});
@@ -48,6 +52,11 @@ private:
     bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
+    // Writes events[from..to) up to a key that must keep apart from the last one (text after a
+    // key that is none, or the other way round), keeping it and the rest for later; false when it
+    // stopped there.
+    bool writeUntilKeyAfterText(_XDisplay* display, const std::vector<input::Event>& events, std::size_t from,
+                                std::size_t to);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
     // At xscreensaver's blank screen or lock: wakes it and holds the keys until its dialog is up
@@ -69,6 +78,9 @@ private:
     QTimer m_waitingTimer;
     QElapsedTimer m_lockDialogWait;
     bool m_lockDialogUnseen = false;
+    // When the last key went out, and whether it was text.
+    QElapsedTimer m_keyWritten;
+    bool m_keyWasText = false;
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;
