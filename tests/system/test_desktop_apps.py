@@ -214,13 +214,17 @@ class MousepadSession(Session):
 
     def saved_text(self, expected, timeout=5.0):
         deadline = time.monotonic() + timeout
+        time.sleep(0.2)  # keys after text go out 20 ms apart: Control+S must not come among them
         while True:
             subprocess.run(["xdotool", "key", "ctrl+s"], env=self.env, timeout=5)
             time.sleep(0.3)
-            with open(self.document, encoding="utf-8") as f:
-                text = f.read()
+            text = self.read_document()
             if text == expected or time.monotonic() > deadline:
                 return text
+
+    def read_document(self):
+        with open(self.document, encoding="utf-8") as f:
+            return f.read()
 
 
 class Mousepad(MousepadSession):
@@ -317,6 +321,45 @@ class Mousepad(MousepadSession):
         self.assertIsNone(busy.poll(), "the busy owner lost the clipboard")
         self.assertEqual(self.selection("clipboard"), b"copied busily")
         self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore"), "two\nlines 中文\nand\nmore")
+
+
+class Writer(MousepadSession):
+    """LibreOffice Writer, saving plain text, with its corrections while typing off."""
+    clipboard_manager = True
+    app = ("soffice", "-env:UserInstallation=file://{tmp}/office", "--norestore", "--nologo", "--writer",
+           "{document}")
+    app_class = "libreoffice"
+    SETTINGS = {"Office.Common/Save/Document": ("WarnAlienFormat", "false"),
+                "Office.Common/Misc": ("ShowTipOfTheDay", "false"),
+                "Office.Writer/AutoFunction/Completion": ("Enable", "false"),
+                "Office.Writer/AutoFunction/Format/ByInput": ("Enable", "false"),
+                "Setup/Office": ("ooSetupLastVersion", "99")}
+
+    def start(self, *command):
+        if command[0] == "soffice":
+            os.makedirs(os.path.join(self.tmp, "office", "user"))
+            items = "".join(f'<item oor:path="/org.openoffice.{path}"><prop oor:name="{name}" oor:op="fuse">'
+                            f'<value>{value}</value></prop></item>' for path, (name, value) in self.SETTINGS.items())
+            with open(os.path.join(self.tmp, "office", "user", "registrymodifications.xcu"), "w") as f:
+                f.write('<?xml version="1.0" encoding="UTF-8"?><oor:items '
+                        f'xmlns:oor="http://openoffice.org/2001/registry">{items}'
+                        '</oor:items>')
+        return super().start(*command)
+
+    def read_document(self):
+        # Writer's plain text starts with a byte order mark and ends every paragraph with a line break.
+        with open(self.document, encoding="utf-8-sig") as f:
+            text = f.read()
+        return text[:-1] if text.endswith("\n") else text
+
+    def test_keys_right_after_text_arrive_in_order(self):
+        # Writer inserts typed characters once no key is queued: an Enter or Backspace close behind
+        # them went in first.
+        lines = ["plain words, typed: 1+1=2 & ~ok?", "teh", "last line."]
+        self.send_all([type_command(lines[0]), b"KEY:ENTER", type_command(lines[1]), b"KEY:BACKSPACE",
+                       b"KEY:BACKSPACE", type_command("he"), b"KEY:ENTER", type_command(lines[2]), b"KEY:ENTER"])
+        expected = "plain words, typed: 1+1=2 & ~ok?\nthe\nlast line.\n"
+        self.assertEqual(self.saved_text(expected, timeout=10), expected)
 
 
 class OpenboxMousepad(Mousepad):
