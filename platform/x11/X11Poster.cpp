@@ -195,40 +195,44 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
         m_lockDialogUnseen = false;
     }
     // One write for a whole typed text: a flush per key costs a system call per event.
-    writeUntilKeyAfterText(display, events, 0, events.size());
+    writeKeysApart(display, events, 0, events.size());
     XFlush(display);
 }
 
 namespace {
-bool isText(const input::KeyChange& key)
+X11Poster::KeyKind kindOf(const input::KeyChange& key)
 {
-    return (key.byPlace || key.character != 0) &&
-           (key.modifiers & (input::Control | input::Alt | input::Super)) == 0;
+    if (!(key.byPlace || key.character != 0) ||
+        (key.modifiers & (input::Control | input::Alt | input::Super)) != 0)
+        return X11Poster::KeyKind::Other;
+    return key.character > 0xffff ? X11Poster::KeyKind::WideText : X11Poster::KeyKind::Text;
 }
 
-// Whether the key events[i] presses (or the key after the modifiers it starts) is text; nothing
-// for an event that presses no key.
-std::optional<bool> pressesText(const std::vector<input::Event>& events, std::size_t i)
+// The kind of key events[i] presses (or the key after the modifiers it starts); nothing for an
+// event that presses no key.
+std::optional<X11Poster::KeyKind> pressedKind(const std::vector<input::Event>& events, std::size_t i)
 {
     for (; i < events.size(); ++i) {
         const auto* key = std::get_if<input::KeyChange>(&events[i]);
-        if (!key || !key->down)
-            return key || !std::holds_alternative<input::MediaKey>(events[i]) ? std::nullopt
-                                                                              : std::optional<bool>(false);
+        if (!key || !key->down) {
+            if (key || !std::holds_alternative<input::MediaKey>(events[i]))
+                return std::nullopt;
+            return X11Poster::KeyKind::Other;
+        }
         if (!isModifier(key->key))
-            return isText(*key);
+            return kindOf(*key);
     }
-    return false;
+    return X11Poster::KeyKind::Other;
 }
 } // namespace
 
-bool X11Poster::writeUntilKeyAfterText(Display* display, const std::vector<input::Event>& events,
-                                       std::size_t from, std::size_t to)
+bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>& events, std::size_t from,
+                               std::size_t to)
 {
     for (std::size_t i = from; i < to; ++i) {
-        const std::optional<bool> text = pressesText(events, i);
-        if (text && m_keyWritten.isValid() && *text != m_keyWasText) {
-            if (const qint64 left = keyAfterTextMs - m_keyWritten.elapsed(); left > 0) {
+        const std::optional<KeyKind> kind = pressedKind(events, i);
+        if (kind && m_keyWritten.isValid() && *kind != m_lastKeyKind) {
+            if (const qint64 left = keysApartMs - m_keyWritten.elapsed(); left > 0) {
                 m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(i), events.end());
                 m_waitingTimer.start(static_cast<int>(left));
                 return false;
@@ -237,7 +241,7 @@ bool X11Poster::writeUntilKeyAfterText(Display* display, const std::vector<input
         write(display, events[i]);
         if (const auto* key = std::get_if<input::KeyChange>(&events[i]);
             key && !key->down && !isModifier(key->key)) {
-            m_keyWasText = isText(*key);
+            m_lastKeyKind = kindOf(*key);
             m_keyWritten.start();
         }
     }
@@ -250,7 +254,7 @@ void X11Poster::writeLending(std::vector<input::Event> events)
     Display* display = m_connection->display();
     if (!display)
         return;
-    const bool whole = writeUntilKeyAfterText(display, events, 0, lent);
+    const bool whole = writeKeysApart(display, events, 0, lent);
     XFlush(display);
     m_spareKeys->pressed();
     if (whole && lent < events.size()) {

@@ -32,10 +32,13 @@ public:
     // How long the dialog at the lock is given to read the keys before the modifiers change
     // (35 ms was enough on an idle machine).
     static constexpr int lockModifiedKeyMs = 100;
-    // How long a key that is no character (Enter, Backspace, a shortcut) and typed text keep apart,
-    // either way round. LibreOffice collects typed characters while more keys are queued and
-    // inserts them once the queue is empty: an Enter close behind them went in first.
-    static constexpr int keyAfterTextMs = 20;
+    // What LibreOffice takes in separately: typed characters (collected while more keys are queued,
+    // inserted once the queue is empty), those beyond the Basic Multilingual Plane (inserted at
+    // once), and other keys (Enter, Backspace, shortcuts, which act at once).
+    enum class KeyKind { Text, WideText, Other };
+    // How long keys of different kinds keep apart: 20 ms was enough while the keymap stayed, not
+    // after keys were lent.
+    static constexpr int keysApartMs = 50;
 
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});
@@ -52,11 +55,10 @@ private:
     bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
-    // Writes events[from..to) up to a key that must keep apart from the last one (text after a
-    // key that is none, or the other way round), keeping it and the rest for later; false when it
-    // stopped there.
-    bool writeUntilKeyAfterText(_XDisplay* display, const std::vector<input::Event>& events, std::size_t from,
-                                std::size_t to);
+    // Writes events[from..to) up to a key that must keep apart from the last one (of another
+    // kind), keeping it and the rest for later; false when it stopped there.
+    bool writeKeysApart(_XDisplay* display, const std::vector<input::Event>& events, std::size_t from,
+                        std::size_t to);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
     // At xscreensaver's blank screen or lock: wakes it and holds the keys until its dialog is up
@@ -78,9 +80,9 @@ private:
     QTimer m_waitingTimer;
     QElapsedTimer m_lockDialogWait;
     bool m_lockDialogUnseen = false;
-    // When the last key went out, and whether it was text.
+    // When the last key went out, and its kind.
     QElapsedTimer m_keyWritten;
-    bool m_keyWasText = false;
+    KeyKind m_lastKeyKind = KeyKind::Other;
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;
