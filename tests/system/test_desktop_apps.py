@@ -352,14 +352,18 @@ class Writer(MousepadSession):
             text = f.read()
         return text[:-1] if text.endswith("\n") else text
 
-    def test_keys_right_after_text_arrive_in_order(self):
-        # Writer inserts typed characters once no key is queued: an Enter or Backspace close behind
-        # them went in first.
-        lines = ["plain words, typed: 1+1=2 & ~ok?", "teh", "last line."]
-        self.send_all([type_command(lines[0]), b"KEY:ENTER", type_command(lines[1]), b"KEY:BACKSPACE",
-                       b"KEY:BACKSPACE", type_command("he"), b"KEY:ENTER", type_command(lines[2]), b"KEY:ENTER"])
-        expected = "plain words, typed: 1+1=2 & ~ok?\nthe\nlast line.\n"
-        self.assertEqual(self.saved_text(expected, timeout=10), expected)
+    def test_mixed_lines_and_the_keys_right_after_them_arrive_in_order(self):
+        # Writer inserts typed characters once no key is queued, and those beyond the BMP at once:
+        # an Enter or Backspace close behind them went in first, and 🎉 before the space ahead of it.
+        require(shutil.which("xclip") is not None, "xclip is not installed")
+        clipboard = self.own("clipboard", "the user's text".encode())
+        before = self.keymap()
+        self.send_rounds()
+        self.send_all([type_command("teh"), b"KEY:BACKSPACE", b"KEY:BACKSPACE", type_command("he"), b"KEY:ENTER"])
+        expected = "\n".join(LINES) + "\nthe\n"
+        self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=15), "keymap not restored")
+        self.assertEqual(self.saved_text(expected, timeout=15), expected)
+        self.assertIsNone(clipboard.poll(), "the clipboard was taken")
 
 
 class OpenboxMousepad(Mousepad):
