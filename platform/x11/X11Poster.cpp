@@ -250,15 +250,22 @@ bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>
 
 void X11Poster::writeLending(std::vector<input::Event> events)
 {
-    const std::size_t lent = m_spareKeys->lend(events, 0);
+    const X11SpareKeys::Lending lending = m_spareKeys->lend(events, 0);
     Display* display = m_connection->display();
     if (!display)
         return;
-    const bool whole = writeKeysApart(display, events, 0, lent);
+    // The keys go out once clients had a moment for the new keymap (its keys are lent by then).
+    if (lending.keymapChanged) {
+        XFlush(display);
+        m_waiting = std::move(events);
+        m_waitingTimer.start(lentKeysSettleMs);
+        return;
+    }
+    const bool whole = writeKeysApart(display, events, 0, lending.covered);
     XFlush(display);
     m_spareKeys->pressed();
-    if (whole && lent < events.size()) {
-        m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(lent), events.end());
+    if (whole && lending.covered < events.size()) {
+        m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(lending.covered), events.end());
         m_waitingTimer.start(m_spareKeys->waitMs());
     }
 }

@@ -39,6 +39,10 @@ public:
     // How long keys of different kinds keep apart: 20 ms was enough while the keymap stayed, not
     // after keys were lent.
     static constexpr int keysApartMs = 50;
+    // How long keys wait after keys were lent characters. Clients read the new keymap when they
+    // come to its notice, yet Chromium now and then read keys that came right behind it with what
+    // they held before.
+    static constexpr int lentKeysSettleMs = 50;
 
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});

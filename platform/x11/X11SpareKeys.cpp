@@ -60,14 +60,14 @@ X11SpareKeys::~X11SpareKeys()
     restore();
 }
 
-std::size_t X11SpareKeys::lend(const std::vector<input::Event>& events, std::size_t from)
+X11SpareKeys::Lending X11SpareKeys::lend(const std::vector<input::Event>& events, std::size_t from)
 {
     Display* display = m_connection->display();
     CoreMap map;
     const bool read = display && readCoreMap(display, map);
     m_connection->processEventsSoon();
     if (!read || !m_connection->isConnected())
-        return events.size(); // nothing is written without a display anyway
+        return {events.size(), false}; // nothing is written without a display anyway
     // A lent key that no longer holds what we gave it was changed by someone else: theirs now.
     for (auto lent = m_lent.begin(); lent != m_lent.end();) {
         const KeySym* syms = map.of(lent->first);
@@ -153,7 +153,7 @@ std::size_t X11SpareKeys::lend(const std::vector<input::Event>& events, std::siz
     changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
     for (const std::uint8_t keycode : changed)
         setKey(keycode, m_lent[keycode].keysyms);
-    return i;
+    return {i, !changed.empty()};
 }
 
 std::optional<X11SpareKeys::Place> X11SpareKeys::place(char32_t character) const

@@ -51,10 +51,16 @@ public:
     // Whether the key holds a character lent by us: it is no part of the user's layout.
     bool lends(std::uint8_t keycode) const { return m_lent.contains(keycode); }
 
-    // Gives keys to the characters of events[from..] in order, as far as the spare keys allow, and
-    // returns the index of the first event whose character has none yet (events.size() when all
-    // have one): the events before it may be written now, the rest after waitMs().
-    std::size_t lend(const std::vector<input::Event>& events, std::size_t from);
+    struct Lending
+    {
+        // The index of the first event whose character has no key yet (the events' size when all
+        // have one): the events before it may be written, the rest after waitMs().
+        std::size_t covered = 0;
+        // Whether a key was given a character it did not hold.
+        bool keymapChanged = false;
+    };
+    // Gives keys to the characters of events[from..] in order, as far as the spare keys allow.
+    Lending lend(const std::vector<input::Event>& events, std::size_t from);
     // Where a character of the events lend() covered is now, and the Shift key that selects a
     // second level.
     std::optional<Place> place(char32_t character) const;
