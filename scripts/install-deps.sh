@@ -33,7 +33,8 @@ tests=(
   # tests: real outside observers and peers
   fonts-wqy-microhei avahi-utils xvfb xdotool xinput x11-xserver-utils python3-zeroconf iproute2
   # tests: real desktop applications (XFCE's window manager and editor)
-  xfwm4 openbox mousepad xfce4-appfinder xfce4-clipman libreoffice-writer libreoffice-gtk3 gir1.2-gtk-3.0 gir1.2-gtk-4.0
+  xfwm4 openbox mousepad xfce4-appfinder xfce4-clipman libreoffice-writer libreoffice-gtk3
+  firefox-esr gir1.2-gtk-3.0 gir1.2-gtk-4.0
   # tests: a real screen locker, unlocked by a password typed from the phone
   xscreensaver xdg-utils openssl util-linux
   # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)

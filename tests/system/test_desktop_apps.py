@@ -15,6 +15,8 @@ import threading
 import time
 import unittest
 import base64
+import http.server
+import json
 
 from harness import SCREEN, Client, Server, Xvfb, main, require
 
@@ -364,6 +366,67 @@ class Writer(MousepadSession):
         self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=15), "keymap not restored")
         self.assertEqual(self.saved_text(expected, timeout=15), expected)
         self.assertIsNone(clipboard.poll(), "the clipboard was taken")
+
+
+# A text area that tells the test what it holds after every change, numbered, as the browser sees it.
+PAGE = b"""<!doctype html><meta charset="utf-8"><textarea id="t" style="width:90vw;height:90vh"></textarea><script>
+let n = 0; const t = document.getElementById("t");
+const tell = () => fetch("/", {method: "POST", body: JSON.stringify({n: ++n, text: t.value})});
+t.addEventListener("input", tell); t.addEventListener("focus", tell); t.focus();</script>"""
+
+
+class Observer(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.end_headers()
+        self.wfile.write(PAGE)
+
+    def do_POST(self):
+        told = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
+        if told["n"] > self.server.told["n"]:  # fetches may overtake each other
+            self.server.told = told
+        self.send_response(204)
+        self.end_headers()
+
+    def log_message(self, *args):
+        pass
+
+
+class Browser(Session):
+    """A browser showing a text area on a loopback page, which reports what it holds."""
+    clipboard_manager = True
+
+    def setUp(self):
+        self.observer = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Observer)
+        self.observer.told = {"n": 0, "text": None}
+        threading.Thread(target=self.observer.serve_forever, daemon=True).start()
+        self.addCleanup(self.observer.server_close)
+        self.addCleanup(self.observer.shutdown)
+        url = f"http://127.0.0.1:{self.observer.server_port}/"
+        self.app = tuple(part.replace("{url}", url) for part in self.app)
+        super().setUp()
+        self.assertTrue(self.wait(lambda: self.observer.told["text"] is not None, timeout=30), "the page never showed")
+
+    def test_rounds_of_mixed_text_arrive_whole_and_in_order_and_the_clipboard_stays(self):
+        require(shutil.which("xclip") is not None, "xclip is not installed")
+        clipboard = self.own("clipboard", "the user's text".encode())
+        self.send_rounds()
+        expected = "\n".join(LINES) + "\n"
+        self.assertTrue(self.wait(lambda: self.observer.told["text"] == expected, timeout=20),
+                        f"the page holds {self.observer.told['text']!r}")
+        self.assertIsNone(clipboard.poll(), "the clipboard was taken")
+
+
+class Firefox(Browser):
+    app = ("firefox-esr", "--no-remote", "--profile", "{tmp}", "{url}")
+    app_class = "firefox"
+
+
+class Chromium(Browser):
+    app = ("chromium", "--user-data-dir={tmp}/chromium", "--no-first-run", "--no-default-browser-check",
+           "--password-store=basic", "--ozone-platform=x11", "--no-sandbox", "{url}")
+    app_class = "chromium"
 
 
 class OpenboxMousepad(Mousepad):
