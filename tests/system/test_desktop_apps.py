@@ -393,8 +393,10 @@ class Observer(http.server.BaseHTTPRequestHandler):
         pass
 
 
-class Browser(Session):
+class Firefox(Session):
     """A browser showing a text area on a loopback page, which reports what it holds."""
+    app = ("firefox-esr", "--no-remote", "--profile", "{tmp}", "{url}")
+    app_class = "firefox"
     clipboard_manager = True
 
     def setUp(self):
@@ -418,12 +420,7 @@ class Browser(Session):
         self.assertIsNone(clipboard.poll(), "the clipboard was taken")
 
 
-class Firefox(Browser):
-    app = ("firefox-esr", "--no-remote", "--profile", "{tmp}", "{url}")
-    app_class = "firefox"
-
-
-class Chromium(Browser):
+class Chromium(Firefox):
     app = ("chromium", "--user-data-dir={tmp}/chromium", "--no-first-run", "--no-default-browser-check",
            "--password-store=basic", "--ozone-platform=x11", "--no-sandbox", "{url}")
     app_class = "chromium"
