@@ -195,7 +195,7 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
         m_lockDialogUnseen = false;
     }
     // One write for a whole typed text: a flush per key costs a system call per event.
-    writeKeysApart(display, events, 0, events.size());
+    writeKeysApart(display, events, events.size());
     XFlush(display);
 }
 
@@ -226,10 +226,9 @@ std::optional<X11Poster::KeyKind> pressedKind(const std::vector<input::Event>& e
 }
 } // namespace
 
-bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>& events, std::size_t from,
-                               std::size_t to)
+bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>& events, std::size_t to)
 {
-    for (std::size_t i = from; i < to; ++i) {
+    for (std::size_t i = 0; i < to; ++i) {
         const std::optional<KeyKind> kind = pressedKind(events, i);
         if (kind && m_keyWritten.isValid() && *kind != m_lastKeyKind) {
             if (const qint64 left = keysApartMs - m_keyWritten.elapsed(); left > 0) {
@@ -261,7 +260,7 @@ void X11Poster::writeLending(std::vector<input::Event> events)
         m_waitingTimer.start(lentKeysSettleMs);
         return;
     }
-    const bool whole = writeKeysApart(display, events, 0, lending.covered);
+    const bool whole = writeKeysApart(display, events, lending.covered);
     XFlush(display);
     m_spareKeys->pressed();
     if (whole && lending.covered < events.size()) {

@@ -59,10 +59,9 @@ private:
     bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
-    // Writes events[from..to) up to a key that must keep apart from the last one (of another
-    // kind), keeping it and the rest for later; false when it stopped there.
-    bool writeKeysApart(_XDisplay* display, const std::vector<input::Event>& events, std::size_t from,
-                        std::size_t to);
+    // Writes events[0..to) up to a key that must keep apart from the last one (of another kind),
+    // keeping it and the rest for later; false when it stopped there.
+    bool writeKeysApart(_XDisplay* display, const std::vector<input::Event>& events, std::size_t to);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
     // At xscreensaver's blank screen or lock: wakes it and holds the keys until its dialog is up
