@@ -199,50 +199,16 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
     XFlush(display);
 }
 
-namespace {
-X11Poster::KeyKind kindOf(const input::KeyChange& key)
-{
-    if (!(key.byPlace || key.character != 0) ||
-        (key.modifiers & (input::Control | input::Alt | input::Super)) != 0)
-        return X11Poster::KeyKind::Other;
-    return key.character > 0xffff ? X11Poster::KeyKind::WideText : X11Poster::KeyKind::Text;
-}
-
-// The kind of key events[i] presses (or the key after the modifiers it starts); nothing for an
-// event that presses no key.
-std::optional<X11Poster::KeyKind> pressedKind(const std::vector<input::Event>& events, std::size_t i)
-{
-    for (; i < events.size(); ++i) {
-        const auto* key = std::get_if<input::KeyChange>(&events[i]);
-        if (!key || !key->down) {
-            if (key || !std::holds_alternative<input::MediaKey>(events[i]))
-                return std::nullopt;
-            return X11Poster::KeyKind::Other;
-        }
-        if (!isModifier(key->key))
-            return kindOf(*key);
-    }
-    return X11Poster::KeyKind::Other;
-}
-} // namespace
-
 bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>& events, std::size_t to)
 {
     for (std::size_t i = 0; i < to; ++i) {
-        const std::optional<KeyKind> kind = pressedKind(events, i);
-        if (kind && m_keyWritten.isValid() && *kind != m_lastKeyKind) {
-            if (const qint64 left = keysApartMs - m_keyWritten.elapsed(); left > 0) {
-                m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(i), events.end());
-                m_waitingTimer.start(static_cast<int>(left));
-                return false;
-            }
+        if (const int wait = m_pacer.waitBefore(events, i); wait > 0) {
+            m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(i), events.end());
+            m_waitingTimer.start(wait);
+            return false;
         }
         write(display, events[i]);
-        if (const auto* key = std::get_if<input::KeyChange>(&events[i]);
-            key && !key->down && !isModifier(key->key)) {
-            m_lastKeyKind = kindOf(*key);
-            m_keyWritten.start();
-        }
+        m_pacer.wentOut(events[i]);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/EventSink.h"
+#include "input/KeyPacer.h"
 #include "input/PointerState.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pointer.h"
@@ -32,13 +33,6 @@ public:
     // How long the dialog at the lock is given to read the keys before the modifiers change
     // (35 ms was enough on an idle machine).
     static constexpr int lockModifiedKeyMs = 100;
-    // What LibreOffice takes in separately: typed characters (collected while more keys are queued,
-    // inserted once the queue is empty), those beyond the Basic Multilingual Plane (inserted at
-    // once), and other keys (Enter, Backspace, shortcuts, which act at once).
-    enum class KeyKind { Text, WideText, Other };
-    // How long keys of different kinds keep apart: 20 ms was enough while the keymap stayed, not
-    // after keys were lent.
-    static constexpr int keysApartMs = 50;
     // How long keys wait after keys were lent characters. Clients read the new keymap when they
     // come to its notice, yet Chromium now and then read keys that came right behind it with what
     // they held before (2 runs of 6 of three rounds; none of 6 with a 5 ms wait, none of 10 with 50).
@@ -59,8 +53,8 @@ private:
     bool write(_XDisplay* display, const input::Event& event);
     void setUp();
     void onEvent(_XEvent* event);
-    // Writes events[0..to) up to a key that must keep apart from the last one (of another kind),
-    // keeping it and the rest for later; false when it stopped there.
+    // Writes events[0..to) up to a key that must keep apart from the last one (of another kind:
+    // input::KeyPacer), keeping it and the rest for later; false when it stopped there.
     bool writeKeysApart(_XDisplay* display, const std::vector<input::Event>& events, std::size_t to);
     // Writes what the lent keys allow now and keeps the rest for later.
     void writeLending(std::vector<input::Event> events);
@@ -83,9 +77,10 @@ private:
     QTimer m_waitingTimer;
     QElapsedTimer m_lockDialogWait;
     bool m_lockDialogUnseen = false;
-    // When the last key went out, and its kind.
-    QElapsedTimer m_keyWritten;
-    KeyKind m_lastKeyKind = KeyKind::Other;
+    // Keys of different kinds keep apart (input::KeyPacer): 20 ms was enough for LibreOffice Writer
+    // while the keymap stayed, not after keys were lent characters.
+    static constexpr int keysApartMs = 50;
+    input::KeyPacer m_pacer{keysApartMs};
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;
