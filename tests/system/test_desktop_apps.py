@@ -325,27 +325,31 @@ class Mousepad(MousepadSession):
         self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore"), "two\nlines 中文\nand\nmore")
 
 
+def write_office_profile(directory):
+    """A LibreOffice profile that saves plain text without asking, with its corrections while typing off."""
+    settings = {"Office.Common/Save/Document": ("WarnAlienFormat", "false"),
+                "Office.Common/Misc": ("ShowTipOfTheDay", "false"),
+                "Office.Writer/AutoFunction/Completion": ("Enable", "false"),
+                "Office.Writer/AutoFunction/Format/ByInput": ("Enable", "false"),
+                "Setup/Office": ("ooSetupLastVersion", "99")}
+    items = "".join(f'<item oor:path="/org.openoffice.{path}"><prop oor:name="{name}" oor:op="fuse">'
+                    f'<value>{value}</value></prop></item>' for path, (name, value) in settings.items())
+    os.makedirs(os.path.join(directory, "user"))
+    with open(os.path.join(directory, "user", "registrymodifications.xcu"), "w") as f:
+        f.write(f'<?xml version="1.0" encoding="UTF-8"?><oor:items xmlns:oor="http://openoffice.org/2001/registry">'
+                f'{items}</oor:items>')
+
+
 class Writer(MousepadSession):
     """LibreOffice Writer, saving plain text, with its corrections while typing off."""
     clipboard_manager = True
     app = ("soffice", "-env:UserInstallation=file://{tmp}/office", "--norestore", "--nologo", "--writer",
            "{document}")
     app_class = "libreoffice"
-    SETTINGS = {"Office.Common/Save/Document": ("WarnAlienFormat", "false"),
-                "Office.Common/Misc": ("ShowTipOfTheDay", "false"),
-                "Office.Writer/AutoFunction/Completion": ("Enable", "false"),
-                "Office.Writer/AutoFunction/Format/ByInput": ("Enable", "false"),
-                "Setup/Office": ("ooSetupLastVersion", "99")}
 
     def start(self, *command):
         if command[0] == "soffice":
-            os.makedirs(os.path.join(self.tmp, "office", "user"))
-            items = "".join(f'<item oor:path="/org.openoffice.{path}"><prop oor:name="{name}" oor:op="fuse">'
-                            f'<value>{value}</value></prop></item>' for path, (name, value) in self.SETTINGS.items())
-            with open(os.path.join(self.tmp, "office", "user", "registrymodifications.xcu"), "w") as f:
-                f.write('<?xml version="1.0" encoding="UTF-8"?><oor:items '
-                        f'xmlns:oor="http://openoffice.org/2001/registry">{items}'
-                        '</oor:items>')
+            write_office_profile(os.path.join(self.tmp, "office"))
         return super().start(*command)
 
     def read_document(self):
