@@ -5,56 +5,49 @@
 #include "input/KeyTable.h"
 
 #include <algorithm>
-#include <iterator>
+#include <optional>
 
 namespace quillmote::input {
 
 namespace {
-bool isModifier(std::uint16_t key)
-{
-    return std::any_of(std::begin(modifierOrder), std::end(modifierOrder),
-                       [key](Modifier m) { return modifierKey(m) == key; });
-}
-} // namespace
-
-KeyPacer::Kind KeyPacer::kindOf(const KeyChange& key)
+KeyPacer::Kind kindOf(const KeyChange& key)
 {
     if (!(key.byPlace || key.character != 0) || (key.modifiers & (Control | Alt | Super)) != 0)
-        return Kind::Other;
-    return key.character > 0xffff ? Kind::WideText : Kind::Text;
+        return KeyPacer::Kind::Other;
+    return key.character > 0xffff ? KeyPacer::Kind::WideText : KeyPacer::Kind::Text;
 }
 
-std::optional<KeyPacer::Kind> KeyPacer::pressedKind(const std::vector<Event>& events, std::size_t i)
+// The kind of key events[i] presses (or the key after the modifiers it starts); nothing for an
+// event that presses no key.
+std::optional<KeyPacer::Kind> pressedKind(const std::vector<Event>& events, std::size_t i)
 {
     for (; i < events.size(); ++i) {
         const auto* key = std::get_if<KeyChange>(&events[i]);
         if (!key || !key->down) {
             if (key || !std::holds_alternative<MediaKey>(events[i]))
                 return std::nullopt;
-            return Kind::Other;
+            return KeyPacer::Kind::Other;
         }
-        if (!isModifier(key->key))
+        if (!isModifierKey(key->key))
             return kindOf(*key);
     }
-    return Kind::Other;
+    return KeyPacer::Kind::Other;
 }
-
-bool KeyPacer::changesKind(const std::vector<Event>& events, std::size_t i) const
-{
-    const std::optional<Kind> kind = pressedKind(events, i);
-    return kind && *kind != m_lastKind && m_lastKey.isValid();
-}
+} // namespace
 
 int KeyPacer::waitBefore(const std::vector<Event>& events, std::size_t i) const
 {
-    if (!changesKind(events, i))
+    if (!m_lastKey.isValid())
+        return 0;
+    const std::optional<Kind> kind = pressedKind(events, i);
+    if (!kind || *kind == m_lastKind)
         return 0;
     return static_cast<int>(std::max<qint64>(0, m_apartMs - m_lastKey.elapsed()));
 }
 
 void KeyPacer::wentOut(const Event& event)
 {
-    if (const auto* key = std::get_if<KeyChange>(&event); key && !key->down && !isModifier(key->key)) {
+    if (const auto* key = std::get_if<KeyChange>(&event); key && !key->down && !isModifierKey(key->key)) {
         m_lastKind = kindOf(*key);
         m_lastKey.start();
     }

@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 
-#include <optional>
 #include <vector>
 
 namespace quillmote::input {
@@ -23,14 +22,8 @@ public:
 
     explicit KeyPacer(int apartMs) : m_apartMs(apartMs) {}
 
-    static Kind kindOf(const KeyChange& key);
-    // The kind of key events[i] presses (or the key after the modifiers it starts); nothing for
-    // an event that presses no key.
-    static std::optional<Kind> pressedKind(const std::vector<Event>& events, std::size_t i);
-
-    // Whether events[i] presses a key of another kind than the last one that went out.
-    bool changesKind(const std::vector<Event>& events, std::size_t i) const;
-    // How long events[i] has to wait before it goes out; 0 for at once.
+    // How long events[i] has to wait before it goes out: it presses a key of another kind than
+    // the last one that went out (or the modifiers that come with one); 0 for at once.
     int waitBefore(const std::vector<Event>& events, std::size_t i) const;
     // Notes that the event went out.
     void wentOut(const Event& event);

@@ -232,4 +232,10 @@ std::uint16_t modifierKey(Modifier modifier)
     return KEY_LEFTCTRL;
 }
 
+bool isModifierKey(std::uint16_t key)
+{
+    return std::any_of(std::begin(modifierOrder), std::end(modifierOrder),
+                       [key](Modifier m) { return modifierKey(m) == key; });
+}
+
 } // namespace quillmote::input

@@ -84,5 +84,7 @@ std::optional<std::uint16_t> letterOrDigitKey(char32_t c);
 
 // The left-hand key of a modifier.
 std::uint16_t modifierKey(Modifier modifier);
+// Whether the key is one that modifierKey() gives.
+bool isModifierKey(std::uint16_t key);
 
 } // namespace quillmote::input

@@ -133,12 +133,6 @@ bool isKey(const input::Event& event)
 {
     return std::holds_alternative<input::KeyChange>(event) || std::holds_alternative<input::MediaKey>(event);
 }
-
-bool isModifier(std::uint16_t key)
-{
-    return std::any_of(std::begin(input::modifierOrder), std::end(input::modifierOrder),
-                       [key](input::Modifier m) { return input::modifierKey(m) == key; });
-}
 } // namespace
 
 bool X11Poster::lendShortcutLetter(input::Event& event)
@@ -274,7 +268,7 @@ void X11Poster::writeAtLock(std::vector<input::Event> events, bool locked)
     bool keysUnread = false;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const auto* key = std::get_if<input::KeyChange>(&events[i]);
-        const bool modifier = key && isModifier(key->key);
+        const bool modifier = key && input::isModifierKey(key->key);
         std::size_t waitFrom = events.size();
         if (modifier && keysUnread) {
             waitFrom = i;

@@ -37,6 +37,9 @@ public:
     // come to its notice, yet Chromium now and then read keys that came right behind it with what
     // they held before (2 runs of 6 of three rounds; none of 6 with a 5 ms wait, none of 10 with 50).
     static constexpr int lentKeysSettleMs = 25;
+    // How far apart keys of different kinds go out (input::KeyPacer): 20 ms was enough for
+    // LibreOffice Writer while the keymap stayed, not after keys were lent characters.
+    static constexpr int keysApartMs = 50;
 
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});
@@ -77,9 +80,6 @@ private:
     QTimer m_waitingTimer;
     QElapsedTimer m_lockDialogWait;
     bool m_lockDialogUnseen = false;
-    // Keys of different kinds keep apart (input::KeyPacer): 20 ms was enough for LibreOffice Writer
-    // while the keymap stayed, not after keys were lent characters.
-    static constexpr int keysApartMs = 50;
     input::KeyPacer m_pacer{keysApartMs};
     X11Pointer m_pointer;
     int m_randrEventBase = -1;

@@ -216,7 +216,7 @@ class MousepadSession(Session):
 
     def saved_text(self, expected, timeout=5.0):
         deadline = time.monotonic() + timeout
-        time.sleep(0.2)  # keys after text go out 20 ms apart: Control+S must not come among them
+        time.sleep(0.2)  # keys of another kind go out 50 ms apart: Control+S must not come among them
         while True:
             subprocess.run(["xdotool", "key", "ctrl+s"], env=self.env, timeout=5)
             time.sleep(0.3)
