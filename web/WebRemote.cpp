@@ -342,8 +342,14 @@ void WebRemote::readHead(std::shared_ptr<HttpExchange> exchange)
     }
     const quint64 identity = exchange->peer().identity;
     const std::optional<RequestHead> head = parseHead(QByteArrayView(buffered).first(end + 4));
-    const Verdict verdict = head ? checkRequest(*head, m_addresses.hostNames(), port(), m_files)
-                                 : Verdict{Verdict::Kind::Refuse, 400, {}, {}};
+    // The address the browser reached is this computer's even when the interfaces cannot be read
+    // (out of descriptors, say).
+    QStringList names = m_addresses.hostNames();
+    QHostAddress reached = plainAddress(socket->localAddress());
+    reached.setScopeId({});
+    names << reached.toString().toLower();
+    const Verdict verdict =
+        head ? checkRequest(*head, names, port(), m_files) : Verdict{Verdict::Kind::Refuse, 400, {}, {}};
     exchange->finish(verdict.kind == Verdict::Kind::Upgrade);
     if (verdict.kind == Verdict::Kind::Upgrade) {
         // The head stays in the socket's buffer for the WebSocket handshake to read.
