@@ -18,7 +18,7 @@ import base64
 import http.server
 import json
 
-from harness import SCREEN, Client, Server, Xvfb, main, require
+from harness import SCREEN, Client, Server, Xvfb, main, require, write_office_profile
 
 
 def type_command(text):
@@ -323,21 +323,6 @@ class Mousepad(MousepadSession):
         self.assertIsNone(busy.poll(), "the busy owner lost the clipboard")
         self.assertEqual(self.selection("clipboard"), b"copied busily")
         self.assertEqual(self.saved_text("two\nlines 中文\nand\nmore"), "two\nlines 中文\nand\nmore")
-
-
-def write_office_profile(directory):
-    """A LibreOffice profile that saves plain text without asking, with its corrections while typing off."""
-    settings = {"Office.Common/Save/Document": ("WarnAlienFormat", "false"),
-                "Office.Common/Misc": ("ShowTipOfTheDay", "false"),
-                "Office.Writer/AutoFunction/Completion": ("Enable", "false"),
-                "Office.Writer/AutoFunction/Format/ByInput": ("Enable", "false"),
-                "Setup/Office": ("ooSetupLastVersion", "99")}
-    items = "".join(f'<item oor:path="/org.openoffice.{path}"><prop oor:name="{name}" oor:op="fuse">'
-                    f'<value>{value}</value></prop></item>' for path, (name, value) in settings.items())
-    os.makedirs(os.path.join(directory, "user"))
-    with open(os.path.join(directory, "user", "registrymodifications.xcu"), "w") as f:
-        f.write(f'<?xml version="1.0" encoding="UTF-8"?><oor:items xmlns:oor="http://openoffice.org/2001/registry">'
-                f'{items}</oor:items>')
 
 
 class Writer(MousepadSession):
