@@ -40,6 +40,14 @@ public:
             post(event);
     }
 
+    // How far apart the controller keeps keys of different kinds (input::KeyPacer), where the
+    // sink does not do so itself; 0 for not at all.
+    virtual int keysApartMs() const { return 0; }
+    // Whether events given to the sink have yet to go out (calls not answered yet): keys are
+    // kept apart from when they have, which the sink tells through the sent handler.
+    virtual bool keysPending() const { return false; }
+    void setSentHandler(std::function<void()> handler) { m_sent = std::move(handler); }
+
     // A sink still waiting for an answer (a backend probed over D-Bus) is not ready; input waits
     // for it in order, and the handler is called once it is.
     virtual bool isReady() const { return true; }
@@ -51,9 +59,15 @@ protected:
         if (m_ready)
             m_ready();
     }
+    void notifySent()
+    {
+        if (m_sent)
+            m_sent();
+    }
 
 private:
     std::function<void()> m_ready;
+    std::function<void()> m_sent;
 };
 
 // Posts nothing: for machines where input cannot be injected.

@@ -38,6 +38,11 @@ InputController::InputController(InputBackend backend) : m_backend(std::move(bac
             release();
         }
     });
+    m_apartWait.setSingleShot(true);
+    connect(&m_apartWait, &QTimer::timeout, this, [this] {
+        if (m_hold == Hold::UntilApart)
+            release();
+    });
     attachBackend();
 }
 
@@ -48,6 +53,11 @@ void InputController::attachBackend()
             qCDebug(lcInput).noquote() << "paste fetched by the focused application";
             releaseSoon(Hold::UntilPasteFetched);
         });
+    m_backend.sink->setSentHandler([this] {
+        m_pacer.sent();
+        if (m_hold == Hold::UntilApart)
+            releaseSoon(Hold::UntilApart);
+    });
     if (!m_backend.sink->isReady()) {
         m_hold = Hold::UntilReady;
         m_backend.sink->setReadyHandler([this] { releaseSoon(Hold::UntilReady); });
@@ -85,9 +95,10 @@ int InputController::Origin::dropped() const
 
 template <typename Operation> void InputController::perform(Operation&& operation, bool paste)
 {
-    if (m_hold == Hold::None && m_queue.empty())
+    if (m_hold == Hold::None && m_queue.empty()) {
+        m_runningOrigin = m_origin;
         operation();
-    else if (admit(paste))
+    } else if (admit(paste))
         enqueue(std::forward<Operation>(operation), paste);
 }
 
@@ -120,6 +131,7 @@ void InputController::release()
             m_shares.erase(share);
         else if (share != m_shares.end())
             share->pastes -= next.paste;
+        m_runningOrigin = next.origin;
         next.run();
     }
 }
@@ -307,7 +319,40 @@ void InputController::postKeyStroke(std::uint16_t key, ModifierSet modifiers)
 {
     std::vector<Event> events;
     appendKeyStroke(events, {key, modifiers}, false);
+    postKeys(std::move(events));
+}
+
+void InputController::postKeys(std::vector<Event> events)
+{
+    const int apartMs = m_backend.sink->keysApartMs();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (const int wait = m_pacer.waitBefore(events, i, apartMs); wait != 0) {
+            const auto at = events.begin() + static_cast<std::ptrdiff_t>(i);
+            sendKeys({events.begin(), at});
+            holdApart(wait, [this, rest = std::vector<Event>(at, events.end())] { postKeys(rest); });
+            return;
+        }
+    }
+    sendKeys(events);
+}
+
+void InputController::sendKeys(const std::vector<Event>& events)
+{
+    if (events.empty())
+        return;
     m_backend.sink->postAll(events);
+    for (const Event& event : events)
+        m_pacer.wentOut(event);
+    if (m_backend.sink->keysPending())
+        m_pacer.pending();
+}
+
+void InputController::holdApart(int waitMs, std::function<void()> operation)
+{
+    m_queue.push_front({std::move(operation), m_runningOrigin, false, false});
+    m_hold = Hold::UntilApart;
+    // Keys still on their way are waited for by the sink's word, looked at again now and then.
+    m_apartWait.start(waitMs == KeyPacer::untilSent ? sentCheckMs : waitMs);
 }
 
 void InputController::pressMediaKey(std::uint16_t key)
@@ -442,7 +487,7 @@ void InputController::enterRuns(const std::vector<TextRun>& runs, quint64 origin
                                 std::vector<Event> events;
                                 for (const KeyStroke& stroke : strokes)
                                     appendKeyStroke(events, stroke, true);
-                                m_backend.sink->postAll(events);
+                                postKeys(std::move(events));
                             },
                             origin, false, false});
     }
@@ -457,25 +502,31 @@ void InputController::pasteText(const QString& text, const Unfetched& unfetched)
     // Pressing the chord without our text on the clipboard would paste whatever was there.
     pasteWith(
         chord, false,
-        [&](std::function<void(bool)> done) {
+        [this, text, alsoPrimary](std::function<void(bool)> done) {
             m_backend.clipboard->place(text, alsoPrimary, std::move(done));
         },
         unfetched);
 }
 
 void InputController::pasteWith(KeyStroke chord, bool pressUnplaced,
-                                const std::function<void(std::function<void(bool)>)>& place,
-                                Unfetched unfetched)
+                                std::function<void(std::function<void(bool)>)> place, Unfetched unfetched)
 {
+    std::vector<Event> chordEvents;
+    appendKeyStroke(chordEvents, chord, false);
+    // The wait comes before the text is placed: the chord follows the placing at once.
+    if (const int wait = m_pacer.waitBefore(chordEvents, 0, m_backend.sink->keysApartMs()); wait != 0) {
+        holdApart(wait, [=, this] { pasteWith(chord, pressUnplaced, place, unfetched); });
+        return;
+    }
     m_hold = Hold::UntilPlaced;
     m_placing = true;
-    place([this, chord, pressUnplaced, unfetched](bool placed) {
+    place([this, chord, chordEvents, pressUnplaced, unfetched](bool placed) {
         if (m_hold != Hold::UntilPlaced)
             return;
         qCDebug(lcInput).noquote() << "clipboard" << (placed ? "placed" : "not placed")
                                    << "for a paste with key" << chord.key;
         if (placed || pressUnplaced)
-            postKeyStroke(chord.key, chord.modifiers);
+            sendKeys(chordEvents);
         if (!placed || *unfetched ||
             !(m_backend.clipboard->reportsFetched() || m_backend.clipboard->fetchedUnseen())) {
             // Answered at once, inside the queue's own loop, which then goes on by itself.

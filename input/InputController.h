@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/InputBackend.h"
+#include "input/KeyPacer.h"
 
 #include <QHash>
 #include <QObject>
@@ -44,6 +45,8 @@ public:
     // input waits unseenFetchWaitMs.
     static constexpr int pasteWaitMs = 1000;
     static constexpr int unseenFetchWaitMs = 400;
+    // How often keys that wait for the ones before them to go out look again, should the sink not tell.
+    static constexpr int sentCheckMs = 1000;
     // What one origin (a connection) may have waiting: beyond it, what it asks for is dropped,
     // so that one that types faster than pastes complete neither fills memory nor holds up the
     // others for long (each paste may wait pasteWaitMs).
@@ -109,7 +112,7 @@ public:
     void forget(quint64 origin);
 
 private:
-    enum class Hold { None, UntilNextTurn, UntilReady, UntilPlaced, UntilPasteFetched };
+    enum class Hold { None, UntilNextTurn, UntilReady, UntilPlaced, UntilPasteFetched, UntilApart };
 
     struct Queued
     {
@@ -135,6 +138,12 @@ private:
     // A key with its modifiers held around it; byPlace: the key typed a character of the layout.
     static void appendKeyStroke(std::vector<Event>& events, const KeyStroke& stroke, bool byPlace);
     void postKeyStroke(std::uint16_t key, ModifierSet modifiers);
+    // Posts key events, keeping keys of different kinds as far apart as the sink asks: what has
+    // to wait goes first in the queue, behind a timer.
+    void postKeys(std::vector<Event> events);
+    void sendKeys(const std::vector<Event>& events);
+    // Runs the operation again once the wait is over, first in the queue.
+    void holdApart(int waitMs, std::function<void()> operation);
     std::vector<TextRun> splitForTyping(const QString& text);
     static bool willPaste(const std::vector<TextRun>& runs);
     // Whether the focused window left a paste of one text unfetched: its later pastes do not
@@ -144,8 +153,7 @@ private:
     void pasteText(const QString& text, const Unfetched& unfetched);
     // Puts content on the clipboard with place, presses the chord once it is there (or anyway,
     // with pressUnplaced), and holds what follows until the application fetched it.
-    void pasteWith(KeyStroke chord, bool pressUnplaced,
-                   const std::function<void(std::function<void(bool)>)>& place,
+    void pasteWith(KeyStroke chord, bool pressUnplaced, std::function<void(std::function<void(bool)>)> place,
                    Unfetched unfetched = std::make_shared<bool>(false));
     bool focusIsTerminal();
     // The chord that pastes into the focused window, and whether it may take the primary selection.
@@ -167,6 +175,10 @@ private:
     QHash<quint64, Share> m_shares;
     QTimer m_pasteWait;
     Unfetched m_awaitedPaste;
+    KeyPacer m_pacer;
+    QTimer m_apartWait;
+    // The origin of the operation running now: what it leaves for later stays the origin's.
+    quint64 m_runningOrigin = 0;
 };
 
 } // namespace quillmote::input

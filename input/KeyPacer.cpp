@@ -35,14 +35,16 @@ std::optional<KeyPacer::Kind> pressedKind(const std::vector<Event>& events, std:
 }
 } // namespace
 
-int KeyPacer::waitBefore(const std::vector<Event>& events, std::size_t i) const
+int KeyPacer::waitBefore(const std::vector<Event>& events, std::size_t i, int apartMs) const
 {
-    if (!m_lastKey.isValid())
+    if (apartMs <= 0 || !m_lastKey.isValid())
         return 0;
     const std::optional<Kind> kind = pressedKind(events, i);
     if (!kind || *kind == m_lastKind)
         return 0;
-    return static_cast<int>(std::max<qint64>(0, m_apartMs - m_lastKey.elapsed()));
+    if (m_pending)
+        return untilSent;
+    return static_cast<int>(std::max<qint64>(0, apartMs - m_lastKey.elapsed()));
 }
 
 void KeyPacer::wentOut(const Event& event)
@@ -51,6 +53,13 @@ void KeyPacer::wentOut(const Event& event)
         m_lastKind = kindOf(*key);
         m_lastKey.start();
     }
+}
+
+void KeyPacer::sent()
+{
+    if (m_pending && m_lastKey.isValid())
+        m_lastKey.start();
+    m_pending = false;
 }
 
 } // namespace quillmote::input

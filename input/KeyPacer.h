@@ -19,17 +19,21 @@ class KeyPacer
 {
 public:
     enum class Kind { Text, WideText, Other };
-
-    explicit KeyPacer(int apartMs) : m_apartMs(apartMs) {}
+    // The wait while the last keys have yet to go out.
+    static constexpr int untilSent = -1;
 
     // How long events[i] has to wait before it goes out: it presses a key of another kind than
-    // the last one that went out (or the modifiers that come with one); 0 for at once.
-    int waitBefore(const std::vector<Event>& events, std::size_t i) const;
+    // the last one that went out (or the modifiers that come with one) less than apartMs ago;
+    // 0 for at once, untilSent while they are still on their way.
+    int waitBefore(const std::vector<Event>& events, std::size_t i, int apartMs) const;
     // Notes that the event went out.
     void wentOut(const Event& event);
+    // The keys that went out are still on their way (queued calls); sent(): now they are there.
+    void pending() { m_pending = true; }
+    void sent();
 
 private:
-    int m_apartMs;
+    bool m_pending = false;
     QElapsedTimer m_lastKey;
     Kind m_lastKind = Kind::Other;
 };

@@ -47,6 +47,9 @@ public:
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
     void post(const input::Event& event) override;
+    // Keys reach the compositor in one burst, as XTest's reach the X server, where 50 ms kept
+    // LibreOffice's order (input::KeyPacer).
+    int keysApartMs() const override { return 50; }
     void setLayoutLookup(LayoutLookup lookup) { m_layout = std::move(lookup); }
 
 private:

@@ -214,6 +214,7 @@ void PortalSink::closeSession()
     m_holding = false;
     m_held.clear();
     m_queue.clear();
+    notifySent();
     if (m_sessionPath.isEmpty())
         return;
     m_bus.disconnect(portalService, m_sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
@@ -284,9 +285,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
         if (m_connector) {
             connectToEis(); // holds what waited until libei's devices are there
         } else {
-            const std::vector<input::Event> held = std::exchange(m_held, {});
-            for (const input::Event& event : held)
-                route(event);
+            routeHeld();
         }
         break;
     }
@@ -303,6 +302,7 @@ void PortalSink::onSessionClosed()
     m_held.clear();
     m_sessionPath.clear();
     m_queue.clear();
+    notifySent();
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
@@ -361,9 +361,17 @@ void PortalSink::stopHolding(const QString& why)
         console::line(QStringLiteral("Input goes through libei"));
     else
         console::line(QStringLiteral("No libei input (%1); input goes through the portal's calls").arg(why));
+    routeHeld();
+}
+
+void PortalSink::routeHeld()
+{
     const std::vector<input::Event> held = std::exchange(m_held, {});
     for (const input::Event& event : held)
         route(event);
+    // Through libei they are out at once.
+    if (!keysPending())
+        notifySent();
 }
 
 void PortalSink::notify(const QString& method, const QVariantList& arguments, const QVariantMap& options)
@@ -397,6 +405,8 @@ void PortalSink::sendNext()
         finished->deleteLater();
         m_inFlight = false;
         sendNext();
+        if (!keysPending())
+            notifySent();
     });
 }
 

@@ -196,7 +196,7 @@ void X11Poster::postAll(const std::vector<input::Event>& given)
 bool X11Poster::writeKeysApart(Display* display, const std::vector<input::Event>& events, std::size_t to)
 {
     for (std::size_t i = 0; i < to; ++i) {
-        if (const int wait = m_pacer.waitBefore(events, i); wait > 0) {
+        if (const int wait = m_pacer.waitBefore(events, i, keysApartMs); wait > 0) {
             m_waiting.assign(events.begin() + static_cast<std::ptrdiff_t>(i), events.end());
             m_waitingTimer.start(wait);
             return false;

@@ -80,7 +80,7 @@ private:
     QTimer m_waitingTimer;
     QElapsedTimer m_lockDialogWait;
     bool m_lockDialogUnseen = false;
-    input::KeyPacer m_pacer{keysApartMs};
+    input::KeyPacer m_pacer;
     X11Pointer m_pointer;
     int m_randrEventBase = -1;
     input::MonitorCache m_monitors;

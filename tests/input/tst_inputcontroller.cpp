@@ -15,6 +15,7 @@ using namespace Qt::StringLiterals;
 using quillmote::test::ControllerFixture;
 using quillmote::test::keyStroke;
 using quillmote::test::spinEventLoop;
+using quillmote::test::TestClock;
 
 namespace {
 constexpr double inf = std::numeric_limits<double>::infinity();
@@ -31,6 +32,17 @@ const CharacterKeys layout{{U'a', {KEY_A, 0}},         {U'A', {KEY_A, Shift}},  
                            {U'\t', {KEY_TAB, 0}},      {0x7f, {KEY_DELETE, 0}}, {0x9f, {KEY_F13, 0}},
                            {0xa0, {KEY_SPACE, AltGr}}, {U'😀', {KEY_F14, 0}},    {U'\n', {KEY_ENTER, 0}}};
 // clang-format on
+
+std::vector<Event> typed(const char* text)
+{
+    std::vector<Event> events;
+    for (const char* c = text; *c; ++c) {
+        const KeyStroke stroke = usCharacterKeys().at(char32_t(*c));
+        events.push_back(KeyChange{stroke.key, true, stroke.modifiers, true, stroke.character});
+        events.push_back(KeyChange{stroke.key, false, stroke.modifiers, true, stroke.character});
+    }
+    return events;
+}
 } // namespace
 
 class InputControllerTest : public QObject
@@ -186,6 +198,44 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f.events(), expected, 1000);
     }
 
+    // LibreOffice takes an Enter sent right behind a text ahead of it: where the sink asks, keys of
+    // another kind wait, from when those before them went out, and a paste waits before it
+    // places its text (its chord must follow the placing at once).
+    void keysOfAnotherKind_keepApartFromWhenTheKeysBeforeWentOut()
+    {
+        ControllerFixture f(std::make_unique<UsKeymap>());
+        f.sink->apartMs = 80;
+        const auto apart = [&](std::size_t later, std::size_t earlier) {
+            return f.sink->times.at(later) - f.sink->times.at(earlier) >= std::chrono::milliseconds(80);
+        };
+        f.controller.typeText(QStringLiteral("a a"));
+        f.controller.pressKey(KEY_ENTER);
+        f.controller.typeText(QStringLiteral("aa"));
+        f.controller.movePointer(1, 0);
+        const std::vector<Event> all = typed("a a") + keyStroke(KEY_ENTER) + typed("aa") +
+                                       std::vector<Event>{PointerMotion{{101, 100}, 1, 0, false}};
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(), all, 1000);
+        QVERIFY(apart(6, 5) && apart(8, 7));
+
+        // Keys still on their way (calls not answered): the wait starts once they are out.
+        f.events().clear();
+        f.sink->times.clear();
+        f.sink->pending = true;
+        f.controller.pressKey(KEY_BACKSPACE);
+        f.controller.typeText(QStringLiteral("a\t"));
+        spinEventLoop(200);
+        f.sink->finishSending();
+        const auto sent = TestClock::now();
+        // A tab is pasted: its chord, Control+V, is of the Backspace's kind, not the text's; its
+        // text is placed after the wait, the chord right after.
+        QTRY_COMPARE_WITH_TIMEOUT(f.events(),
+                                  keyStroke(KEY_BACKSPACE) + typed("a") + std::vector{clipboard("\t")} +
+                                      keyStroke(KEY_V, Control),
+                                  1000);
+        QVERIFY(f.sink->times.at(2) - sent >= std::chrono::milliseconds(80));
+        QVERIFY(apart(4, 3));
+    }
+
     void notReady_inputWaitsInOrder_asItDoesForAClipboardAnsweringLater()
     {
         ControllerFixture f;
@@ -247,16 +297,10 @@ private Q_SLOTS:
     // a connection left queued ends with it.
     void queue_aTextNobodyFetchesWaitsOnce_anEndedOriginsInputGoes()
     {
-        auto sink = std::make_unique<quillmote::test::TestSink>();
-        std::vector<Event>& events = sink->events;
-        auto owner = std::make_unique<quillmote::test::TestClipboard>(events);
-        quillmote::test::TestClipboard& fetcher = *owner;
-        fetcher.reportsFetch = true;
-        InputBackend backend;
-        backend.sink = std::move(sink);
-        backend.clipboard = std::move(owner);
-        backend.keymap = std::make_unique<UsKeymap>();
-        InputController controller(std::move(backend));
+        ControllerFixture f(std::make_unique<UsKeymap>());
+        std::vector<Event>& events = f.events();
+        InputController& controller = f.controller;
+        f.clipboard->reportsFetch = true;
         const auto from = [&](quint64 origin, const auto& ask) {
             const InputController::Origin asking(&controller, origin);
             ask();
@@ -275,7 +319,7 @@ private Q_SLOTS:
         from(3, [&] { controller.typeText(u"b你b"_s); });
         controller.forget(3);
         QCOMPARE(controller.queuedOperations(), 1);
-        fetcher.fetch();
+        f.clipboard->fetch();
         QTRY_COMPARE_WITH_TIMEOUT(
             events, std::vector{clipboard("你")} + keyStroke(KEY_V, Control) + keyStroke(KEY_C), 1000);
     }

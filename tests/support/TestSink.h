@@ -6,13 +6,16 @@
 
 #include <QString>
 
+#include <chrono>
 #include <iterator>
 #include <linux/input-event-codes.h>
 #include <vector>
 
 namespace quillmote::test {
 
-// Keeps what the controller posts, as structured events, over a desktop the test describes.
+using TestClock = std::chrono::steady_clock;
+
+// Keeps what the controller posts, as structured events, and when, over a desktop the test describes.
 class TestSink : public input::EventSink
 {
 public:
@@ -22,10 +25,19 @@ public:
     void post(const input::Event& event) override
     {
         events.push_back(event);
+        times.push_back(TestClock::now());
         if (const auto* motion = std::get_if<input::PointerMotion>(&event))
             pointer = motion->to;
     }
     bool isReady() const override { return ready; }
+    int keysApartMs() const override { return apartMs; }
+    bool keysPending() const override { return pending; }
+    // As when the calls a sink queued were answered.
+    void finishSending()
+    {
+        pending = false;
+        notifySent();
+    }
     // As when the backend's asynchronous set-up answered.
     void becomeReady()
     {
@@ -34,21 +46,30 @@ public:
     }
 
     bool ready = true;
+    int apartMs = 0;
+    bool pending = false;
     std::optional<input::Point> pointer = input::Point{100.0, 100.0};
     std::optional<std::vector<input::Rect>> displays = std::vector<input::Rect>{{0, 0, 1000, 800}};
     std::vector<input::Event> events;
+    std::vector<TestClock::time_point> times;
 };
 
 // Places the text in the same list of events, in order with the keys around it.
 class TestClipboard : public input::ClipboardOwner
 {
 public:
-    explicit TestClipboard(std::vector<input::Event>& events) : m_events(events) {}
+    explicit TestClipboard(std::vector<input::Event>& events,
+                           std::vector<TestClock::time_point>* times = nullptr)
+        : m_events(events), m_times(times)
+    {
+    }
     QString name() const override { return QStringLiteral("test clipboard"); }
     void place(const QString& text, bool alsoPrimary, std::function<void(bool)> done) override
     {
         if (works)
             m_events.push_back(input::ClipboardText{text, alsoPrimary});
+        if (works && m_times)
+            m_times->push_back(TestClock::now());
         if (answersLater)
             pending = [done, ok = works] { done(ok); };
         else
@@ -70,6 +91,7 @@ public:
 
 private:
     std::vector<input::Event>& m_events;
+    std::vector<TestClock::time_point>* m_times;
 };
 
 class TestWindowManager : public input::WindowManager
@@ -83,7 +105,11 @@ public:
 // A controller over the test backend.
 struct ControllerFixture
 {
-    ControllerFixture() : controller(backend()) {}
+    // Without a keymap every text is pasted.
+    explicit ControllerFixture(std::unique_ptr<input::Keymap> keymap = {})
+        : controller(backend(std::move(keymap)))
+    {
+    }
 
     std::vector<input::Event>& events() { return sink->events; }
 
@@ -93,13 +119,14 @@ struct ControllerFixture
     input::InputController controller;
 
 private:
-    input::InputBackend backend()
+    input::InputBackend backend(std::unique_ptr<input::Keymap> keymap)
     {
         input::InputBackend parts;
+        parts.keymap = std::move(keymap);
         auto testSink = std::make_unique<TestSink>();
         sink = testSink.get();
         parts.sink = std::move(testSink);
-        auto testClipboard = std::make_unique<TestClipboard>(sink->events);
+        auto testClipboard = std::make_unique<TestClipboard>(sink->events, &sink->times);
         clipboard = testClipboard.get();
         parts.clipboard = std::move(testClipboard);
         auto testWindowManager = std::make_unique<TestWindowManager>();
