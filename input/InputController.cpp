@@ -72,7 +72,11 @@ void InputController::adopt(InputBackend backend)
         releaseSoon(Hold::UntilReady);
 }
 
-InputController::~InputController() = default;
+InputController::~InputController()
+{
+    // A sink that says it is done as it closes must not reach a controller half gone.
+    m_backend.sink->setSentHandler({});
+}
 
 InputController::Origin::Origin(InputController* controller, quint64 origin) : m_controller(controller)
 {
