@@ -15,8 +15,9 @@ class InputAccess : public QObject
     Q_OBJECT
 public:
     // Awaiting while the desktop asks the user (or the backend is still being chosen), Refused
-    // when the user said no or took it back, Unavailable where nobody can grant it.
-    enum class State { Granted, Awaiting, Refused, Unavailable };
+    // when the user said no or took it back, Locked while the desktop's screen shield (blank or
+    // lock) keeps remote input out until it is unlocked, Unavailable where nobody can grant it.
+    enum class State { Granted, Awaiting, Refused, Locked, Unavailable };
     Q_ENUM(State)
 
     explicit InputAccess(State initial = State::Unavailable, QObject* parent = nullptr)

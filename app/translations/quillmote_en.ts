@@ -97,6 +97,10 @@
         <translation>The desktop did not allow remote input: ask again</translation>
     </message>
     <message>
+        <source>屏幕已锁定：解锁后恢复远程输入</source>
+        <translation>The screen is locked: remote input comes back once it is unlocked</translation>
+    </message>
+    <message>
         <source>Quillmote</source>
         <translation>Quillmote</translation>
     </message>
@@ -154,6 +158,10 @@
     <message>
         <source>桌面未允许远程交互，点“去授权”重新请求</source>
         <translation>The desktop did not allow remote interaction: press Grant to ask again</translation>
+    </message>
+    <message>
+        <source>屏幕已锁定：解锁后恢复远程输入</source>
+        <translation>The screen is locked: remote input comes back once it is unlocked</translation>
     </message>
     <message>
         <source>辅助功能权限</source>

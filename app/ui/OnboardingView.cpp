@@ -174,6 +174,8 @@ void OnboardingView::render()
         description = tr("桌面正在询问是否允许远程交互，请在其对话框中允许");
     else if (m_access == Access::Refused)
         description = tr("桌面未允许远程交互，点“去授权”重新请求");
+    else if (m_access == Access::Locked)
+        description = tr("屏幕已锁定：解锁后恢复远程输入");
     m_accessibilityRow->setDescription(description);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);

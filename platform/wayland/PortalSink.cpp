@@ -125,6 +125,10 @@ PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& s
     connect(&m_eisWait, &QTimer::timeout, this,
             [this] { stopHolding(QStringLiteral("its devices did not come in time")); });
     m_access.setRequester([this] { requestAccess(); });
+    // Only the signals: asking would start the desktop's service where nothing runs it yet.
+    for (const QString& service :
+         {QStringLiteral("org.gnome.ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver")})
+        m_bus.connect({}, {}, service, QStringLiteral("ActiveChanged"), this, SLOT(onShieldChanged(bool)));
     requestAccess();
 }
 
@@ -144,7 +148,7 @@ void PortalSink::setState(State state)
         m_access.setState(Access::Granted);
         break;
     case State::Refused:
-        m_access.setState(Access::Refused);
+        m_access.setState(m_shieldUp && m_askWhenUnshielded ? Access::Locked : Access::Refused);
         break;
     case State::Idle:
         m_access.setState(Access::Unavailable);
@@ -225,20 +229,40 @@ void PortalSink::closeSession()
     m_sessionPath.clear();
 }
 
-void PortalSink::fail(const QString& why)
+void PortalSink::fail(const QString& why, bool userRefused)
 {
     console::line(QStringLiteral("The desktop does not allow remote input: ") + why);
     stopListening();
     closeSession();
+    m_askWhenUnshielded = !userRefused;
+    m_askAgainAfter = userRefused ? askAgainAfterMs : m_retry.next();
     setState(State::Refused);
+}
+
+void PortalSink::onShieldChanged(bool active)
+{
+    if (active == m_shieldUp)
+        return;
+    m_shieldUp = active;
+    if (m_state != State::Refused || !m_askWhenUnshielded)
+        return;
+    if (active) {
+        setState(State::Refused);
+        return;
+    }
+    console::line(QStringLiteral("The screen shield went down"));
+    m_retry.reset();
+    requestAccess();
 }
 
 void PortalSink::onResponse(uint response, const QVariantMap& results)
 {
     stopListening();
     if (response != 0) {
+        // 1: the user said no; 2: ended otherwise (GNOME's shield: "Session creation inhibited").
         fail(response == 1 ? QStringLiteral("the request was refused")
-                           : QStringLiteral("the request was cancelled"));
+                           : QStringLiteral("the request was cancelled"),
+             response == 1);
         return;
     }
     switch (m_state) {
@@ -271,7 +295,7 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
     case State::Starting: {
         const uint devices = results.value(QStringLiteral("devices")).toUInt();
         if ((devices & keyboardAndPointer) != keyboardAndPointer) {
-            fail(QStringLiteral("keyboard and pointer were not both allowed"));
+            fail(QStringLiteral("keyboard and pointer were not both allowed"), true);
             return;
         }
         // Each grant brings a new token; the old one is spent.
@@ -281,6 +305,8 @@ void PortalSink::onResponse(uint response, const QVariantMap& results)
             console::line(
                 QStringLiteral("Cannot save the portal's restore token in %1").arg(m_settings.path()));
         console::line(QStringLiteral("The desktop allows remote input"));
+        m_retry.reset();
+        m_askWhenUnshielded = false;
         setState(State::Granted);
         if (m_connector) {
             connectToEis(); // holds what waited until libei's devices are there
@@ -303,9 +329,16 @@ void PortalSink::onSessionClosed()
     m_sessionPath.clear();
     m_queue.clear();
     notifySent();
-    console::line(QStringLiteral(
-        "The desktop closed the remote input session; it is asked for again on the next input"));
     stopListening();
+    // At the shield, GNOME ends every session and refuses new ones until it goes down; else
+    // the user ended it (KDE's tray), and is not asked again for a minute.
+    m_askWhenUnshielded = true;
+    m_askAgainAfter = m_shieldUp ? m_retry.next() : askAgainAfterMs;
+    console::line(m_shieldUp
+                      ? QStringLiteral("The desktop closed the remote input session at its screen shield; "
+                                       "it is asked for again once the screen is back")
+                      : QStringLiteral("The desktop closed the remote input session; it is asked for "
+                                       "again on the next input"));
     setState(State::Refused);
 }
 
@@ -413,7 +446,9 @@ void PortalSink::sendNext()
 void PortalSink::post(const input::Event& event)
 {
     if (m_state != State::Granted) {
-        if (m_state == State::Refused && !m_lastRequest.hasExpired(askAgainAfterMs))
+        // At the shield the desktop refuses at once: asked again when it goes down.
+        if (m_state == State::Refused &&
+            ((m_shieldUp && m_askWhenUnshielded) || !m_lastRequest.hasExpired(m_askAgainAfter)))
             return;
         if (m_state == State::Refused || m_state == State::Idle)
             requestAccess();

@@ -6,6 +6,7 @@
 #include "input/InputAccess.h"
 #include "input/PointerState.h"
 #include "platform/wayland/EisLink.h"
+#include "util/Backoff.h"
 #include "util/Desktop.h"
 
 #include <QDBusConnection>
@@ -56,7 +57,11 @@ void probeRemoteDesktopPortal(
 // Input through the desktop's RemoteDesktop portal (GNOME and KDE Wayland sessions). The
 // desktop asks the user first; input sent meanwhile waits for the answer (at most maxHeldEvents)
 // and goes out once granted. A session the desktop closes (screen lock, revoked) is asked for
-// again on later input, at most once a minute.
+// again on later input, at most once a minute after the user refused or ended it. A session the
+// desktop ends at its screen shield (GNOME's blank screen and lock) is asked for again as soon as
+// the shield goes down, and not at the shield, where the desktop refuses every request at once; a
+// request refused without the user (a refusal that is no answer of theirs) is asked again on input
+// from 1 s on, doubling.
 // Given a connector, the granted session's input goes through libei while the desktop's server
 // takes it, and through the portal's calls otherwise; the keymap it sends goes to `layout`.
 class PortalSink : public QObject, public input::EventSink
@@ -64,6 +69,7 @@ class PortalSink : public QObject, public input::EventSink
     Q_OBJECT
 public:
     static constexpr int askAgainAfterMs = 60'000;
+    static constexpr int retryFirstMs = 1000;
     static constexpr int requestTimeoutMs = 120'000;
     // How long input waits for libei's devices after the grant before the portal's calls take it.
     static constexpr int eisWaitMs = 3000;
@@ -95,12 +101,15 @@ public:
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results);
     void onSessionClosed();
+    // The desktop's screen shield (org.gnome.ScreenSaver, org.freedesktop.ScreenSaver) went up or down.
+    void onShieldChanged(bool active);
 
 private:
     enum class State { Idle, CreatingSession, SelectingDevices, Starting, Granted, Refused };
 
     void setState(State state);
-    void fail(const QString& why);
+    // userRefused: the user said no (or ended the session): not asked again for a minute.
+    void fail(const QString& why, bool userRefused = false);
     void request(const QString& method, const QVariantList& arguments, QVariantMap options);
     void stopListening();
     void closeSession();
@@ -124,6 +133,12 @@ private:
     QString m_requestPath;
     QString m_sessionPath;
     QElapsedTimer m_lastRequest;
+    // How long after m_lastRequest input may ask again once refused.
+    int m_askAgainAfter = askAgainAfterMs;
+    Backoff m_retry{retryFirstMs, askAgainAfterMs};
+    bool m_shieldUp = false;
+    // The desktop, not the user, ended the session or refused it: asked again once the shield is down.
+    bool m_askWhenUnshielded = false;
     int m_tokenCounter = 0;
     struct QueuedCall
     {

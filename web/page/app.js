@@ -38,6 +38,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       forgotten: "This browser no longer remembers the computer.",
       inputAWAITING: "Connected · the computer asks its user to allow control",
       inputREFUSED: "Connected · the desktop refuses control (screen locked, or not allowed)",
+      inputLOCKED: "Connected · the screen is locked: control comes back once it is unlocked",
       inputUNAVAILABLE: "Connected · control cannot reach the desktop",
     },
     zh: {
@@ -67,6 +68,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       forgotten: "此浏览器已不再记住这台电脑。",
       inputAWAITING: "已连接 · 电脑正在请其用户允许控制",
       inputREFUSED: "已连接 · 桌面拒绝控制（屏幕已锁定，或未获允许）",
+      inputLOCKED: "已连接 · 屏幕已锁定：解锁后即可继续控制",
       inputUNAVAILABLE: "已连接 · 控制无法到达桌面",
     },
   };
