@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "app/InputBackends.h"
 
+#include "input/ShieldFallbackSink.h"
+#include "platform/desktop/LogindSession.h"
 #include "platform/record/RecordSink.h"
 #include "platform/uinput/UinputSink.h"
 #include "platform/wayland/EisLink.h"
@@ -56,20 +58,26 @@ Candidate x11Candidate(input::InputAccess& access)
             }};
 }
 
+std::unique_ptr<uinput::UinputSink> openUinput(input::InputAccess& access, QString* whyNot)
+{
+    std::unique_ptr<uinput::UinputSink> sink =
+        uinput::UinputSink::open(access, whyNot, qEnvironmentVariable("QUILLMOTE_UINPUT_DEVICE"));
+    // Shortcut letters follow the session's layout where Xwayland can tell it.
+    if (const QByteArray display = qgetenv("DISPLAY"); sink && x11::isDisplayReachable(display))
+        sink->setLayoutLookup(
+            [display](std::uint32_t keysym) { return x11::evdevKeyForKeysym(display, keysym); });
+    return sink;
+}
+
 Candidate uinputCandidate(input::InputAccess& access)
 {
     return {QStringLiteral("uinput"), [&access](QObject*, const Answer& answered) {
                 QString reason;
-                std::unique_ptr<uinput::UinputSink> sink = uinput::UinputSink::open(
-                    access, &reason, qEnvironmentVariable("QUILLMOTE_UINPUT_DEVICE"));
+                std::unique_ptr<uinput::UinputSink> sink = openUinput(access, &reason);
                 if (!sink) {
                     answered(reason);
                     return;
                 }
-                // Shortcut letters follow the session's layout where Xwayland can tell it.
-                if (const QByteArray display = qgetenv("DISPLAY"); x11::isDisplayReachable(display))
-                    sink->setLayoutLookup(
-                        [display](std::uint32_t keysym) { return x11::evdevKeyForKeysym(display, keysym); });
                 input::InputBackend backend;
                 backend.sink = std::move(sink);
                 answered(std::move(backend));
@@ -141,18 +149,22 @@ Candidate portalCandidate(const BackendNeeds& needs, const WaylandParts& parts, 
                         wayland::EisConnector connector;
                         if (preferLibei && offer->connectsToEis)
                             connector = wayland::eisConnector();
-                        std::unique_ptr<wayland::PortalSink> sink;
+                        std::shared_ptr<wayland::LearnedLayout> layout;
                         if (connector) {
-                            auto layout = std::make_shared<wayland::LearnedLayout>();
+                            layout = std::make_shared<wayland::LearnedLayout>();
                             backend.keymap = std::make_unique<input::KeymapChain>(
                                 std::make_unique<wayland::LearnedKeymap>(layout), std::move(backend.keymap));
-                            sink = std::make_unique<wayland::PortalSink>(
-                                bus, *offer, needs.settings, needs.access, std::move(connector), layout);
-                        } else {
-                            sink = std::make_unique<wayland::PortalSink>(bus, *offer, needs.settings,
-                                                                         needs.access);
                         }
-                        backend.sink = std::move(sink);
+                        // Where the desktop's screen shield takes the portal's session away, uinput
+                        // carries on, so that the phone can wake the screen and unlock it.
+                        backend.sink = std::make_unique<input::ShieldFallbackSink>(
+                            [&](input::InputAccess& access) {
+                                return std::make_unique<wayland::PortalSink>(
+                                    bus, *offer, needs.settings, access, std::move(connector), layout);
+                            },
+                            &openUinput,
+                            std::make_unique<desktop::LogindSession>(QDBusConnection::systemBus()),
+                            needs.access);
                         answered(std::move(backend));
                     });
             }};

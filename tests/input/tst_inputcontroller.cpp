@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #include "input/InputController.h"
 #include "input/PointerState.h"
+#include "input/ShieldFallbackSink.h"
 #include "input/Terminals.h"
 #include "support/LoopbackClient.h"
 #include "support/TestSink.h"
@@ -234,6 +235,70 @@ private Q_SLOTS:
                                   1000);
         QVERIFY(f.sink->times.at(2) - sent >= std::chrono::milliseconds(80));
         QVERIFY(apart(4, 3));
+    }
+
+    // At the desktop's screen shield uinput carries the input: only while this login session is in
+    // front, and until the desktop allows its own way again or the user says no.
+    void shieldFallback_whileShieldedAndInFront()
+    {
+        struct Session : LoginSession
+        {
+            bool active = true;
+            bool isActive() const override { return active; }
+        };
+        using quillmote::test::TestSink;
+        using State = InputAccess::State;
+        InputAccess shown, *portal = nullptr;
+        TestSink *primary = nullptr, *fallback = nullptr;
+        int opened = 0;
+        auto session = std::make_unique<Session>();
+        Session* front = session.get();
+        ShieldFallbackSink sink(
+            [&](InputAccess& access) {
+                portal = &access;
+                auto made = std::make_unique<TestSink>();
+                primary = made.get();
+                return made;
+            },
+            [&](InputAccess&, QString*) {
+                ++opened;
+                auto made = std::make_unique<TestSink>();
+                fallback = made.get();
+                return made;
+            },
+            std::move(session), shown);
+        const auto press = [&](std::uint16_t key) { sink.post(KeyChange{key, true, 0}); };
+        const auto keys = [](std::initializer_list<std::uint16_t> codes) {
+            std::vector<Event> events;
+            for (const std::uint16_t code : codes)
+                events.push_back(KeyChange{code, true, 0});
+            return events;
+        };
+        portal->setState(State::Granted);
+        press(1);
+        QCOMPARE(opened, 0);
+        portal->setState(State::Locked); // opened at once: the compositor takes a moment to see it
+        QCOMPARE(opened, 1);
+        QCOMPARE(shown.state(), State::Granted);
+        press(2);
+        front->active = false; // a user switch: nothing goes below the desktop into their session
+        Q_EMIT front->activeChanged(false);
+        QCOMPARE(shown.state(), State::Locked);
+        press(3);
+        front->active = true;
+        Q_EMIT front->activeChanged(true);
+        portal->setState(State::Awaiting); // unlocked: the desktop asks its user again
+        press(4);
+        portal->setState(State::Granted);
+        press(5);
+        portal->setState(State::Locked);
+        press(6);
+        portal->setState(State::Refused); // the user's no
+        press(7);
+        QCOMPARE(shown.state(), State::Refused);
+        QCOMPARE(primary->events, keys({1, 3, 5, 7}));
+        QCOMPARE(fallback->events, keys({2, 4, 6}));
+        QCOMPARE(opened, 1);
     }
 
     void notReady_inputWaitsInOrder_asItDoesForAClipboardAnsweringLater()
