@@ -124,6 +124,9 @@ PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& s
     m_eisWait.setInterval(eisWaitMs);
     connect(&m_eisWait, &QTimer::timeout, this,
             [this] { stopHolding(QStringLiteral("its devices did not come in time")); });
+    m_closedBeforeShield.setSingleShot(true);
+    m_closedBeforeShield.setInterval(shieldAfterCloseMs);
+    connect(&m_closedBeforeShield, &QTimer::timeout, this, &PortalSink::closedUnshielded);
     m_access.setRequester([this] { requestAccess(); });
     // Only the signals: asking would start the desktop's service where nothing runs it yet.
     for (const QString& service :
@@ -168,6 +171,8 @@ void PortalSink::requestAccess()
     if (m_state == State::Granted ||
         (awaiting && m_lastRequest.isValid() && !m_lastRequest.hasExpired(requestTimeoutMs)))
         return;
+    if (m_closedBeforeShield.isActive())
+        closedUnshielded(); // in order, before the ask
     stopListening();
     closeSession();
     m_lastRequest.start();
@@ -239,6 +244,21 @@ void PortalSink::fail(const QString& why, bool userRefused)
     setState(State::Refused);
 }
 
+void PortalSink::closedUnshielded()
+{
+    m_closedBeforeShield.stop();
+    console::line(QStringLiteral(
+        "The desktop closed the remote input session; it is asked for again on the next input"));
+}
+
+void PortalSink::closedAtShield()
+{
+    m_askAgainAfter = m_retry.next();
+    console::line(
+        QStringLiteral("The desktop closed the remote input session at its screen shield; it is asked for "
+                       "again once the screen is back"));
+}
+
 void PortalSink::onShieldChanged(bool active)
 {
     if (active == m_shieldUp)
@@ -247,6 +267,10 @@ void PortalSink::onShieldChanged(bool active)
     if (m_state != State::Refused || !m_askWhenUnshielded)
         return;
     if (active) {
+        if (m_closedBeforeShield.isActive()) {
+            m_closedBeforeShield.stop();
+            closedAtShield();
+        }
         setState(State::Refused);
         return;
     }
@@ -333,12 +357,11 @@ void PortalSink::onSessionClosed()
     // At the shield, GNOME ends every session and refuses new ones until it goes down; else
     // the user ended it (KDE's tray), and is not asked again for a minute.
     m_askWhenUnshielded = true;
-    m_askAgainAfter = m_shieldUp ? m_retry.next() : askAgainAfterMs;
-    console::line(m_shieldUp
-                      ? QStringLiteral("The desktop closed the remote input session at its screen shield; "
-                                       "it is asked for again once the screen is back")
-                      : QStringLiteral("The desktop closed the remote input session; it is asked for "
-                                       "again on the next input"));
+    m_askAgainAfter = askAgainAfterMs;
+    if (m_shieldUp)
+        closedAtShield();
+    else
+        m_closedBeforeShield.start();
     setState(State::Refused);
 }
 

@@ -70,6 +70,9 @@ class PortalSink : public QObject, public input::EventSink
 public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int retryFirstMs = 1000;
+    // gnome-shell ends the sessions as its shield comes up, and says it is up only after that:
+    // a session closed this long before the shield is taken as closed by it.
+    static constexpr int shieldAfterCloseMs = 1000;
     static constexpr int requestTimeoutMs = 120'000;
     // How long input waits for libei's devices after the grant before the portal's calls take it.
     static constexpr int eisWaitMs = 3000;
@@ -123,6 +126,8 @@ private:
     void stopHolding(const QString& why);
     void route(const input::Event& event);
     void routeHeld();
+    void closedAtShield();
+    void closedUnshielded();
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
@@ -137,6 +142,8 @@ private:
     int m_askAgainAfter = askAgainAfterMs;
     Backoff m_retry{retryFirstMs, askAgainAfterMs};
     bool m_shieldUp = false;
+    // A session closed while the shield was down, until it turns out whether the shield closed it.
+    QTimer m_closedBeforeShield;
     // The desktop, not the user, ended the session or refused it: asked again once the shield is down.
     bool m_askWhenUnshielded = false;
     int m_tokenCounter = 0;
