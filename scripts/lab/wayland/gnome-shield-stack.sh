@@ -12,10 +12,11 @@
 #   LAB_IDLE    raise the shield as gnome-session does after idle-delay (Presence idle)
 #   LAB_LOCK    lock as `loginctl lock-session` does (logind's Lock signal)
 #   LAB_WAKE    wake the screen at the computer (pointer motion and Shift on the Xvfb display)
-#   LAB_UNLOCK  end a lock as `loginctl unlock-session` does (logind's Unlock signal)
+#   LAB_UNLOCK  unlock at the computer: Escape, the password ($LAB_PASSWORD, or the argument) and Return
 #   LAB_SHIELD  print true/false: org.gnome.ScreenSaver GetActive
 #   LAB_ANSWER  answer the RemoteDesktop consent dialog at the computer (Space, then Alt+S)
 # Settings: screen lock off (the idle shield only blanks); LAB_SHIELD_LOCK=1 turns it on, no delay.
+# LAB_PASSWORD (default lab-password) is what GDM's stand-in takes; no real account is involved.
 set -u
 . "$(dirname "$0")/lib.sh"
 cmd=${1:-}; shift
@@ -52,6 +53,7 @@ out=$(dbus-daemon --session --address="unix:path=$S/run/system_bus" --fork --nop
       --print-pid=1) || die "dbus-daemon (system stand-in) did not start"
 export DBUS_SYSTEM_BUS_ADDRESS=$(echo "$out" | head -1)
 echo "systembus $(echo "$out" | tail -1)" >> "$S/pids"
+export LAB_PASSWORD=${LAB_PASSWORD:-lab-password}
 start_bg standins "$PY" -u "$LAB_HERE/shield-standins.py"
 wait_for 10 "the logind and gnome-session stand-ins" grep -qs '^serving' "$S/log/standins.log" || exit 1
 stamp "buses, logind and gnome-session stand-ins"
@@ -121,9 +123,11 @@ script lock <<'EOF'
 exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
   -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
 EOF
-script unlock <<'EOF'
-exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
-  -m org.freedesktop.login1.Manager.UnlockSession 1 >/dev/null
+# At the lock screen: Escape shows the password prompt; the password (no shifted characters: see
+# xscreensaver's findings) and Return. GDM's stand-in checks it and unlocks through logind.
+script unlock <<EOF
+DISPLAY=$LAB_SEAT_DISPLAY XAUTHORITY= xdotool mousemove_relative -- 7 7 key Escape sleep 1 \
+  type --delay 60 "\${1:-$LAB_PASSWORD}" && DISPLAY=$LAB_SEAT_DISPLAY XAUTHORITY= xdotool sleep 0.3 key Return
 EOF
 # The pointer moved and Shift pressed on the computer; gnome-session then sees the user back (Presence available).
 script wake <<EOF
@@ -169,6 +173,6 @@ EOF
 fi
 
 write_env XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY \
-  LAB_XCOVER_LOG LAB_SEAT_DISPLAY LAB_IDLE LAB_LOCK LAB_WAKE LAB_UNLOCK LAB_SHIELD \
+  LAB_XCOVER_LOG LAB_SEAT_DISPLAY LAB_IDLE LAB_LOCK LAB_WAKE LAB_UNLOCK LAB_SHIELD LAB_PASSWORD \
   ${LAB_RD_VERSION:+LAB_RD_VERSION} ${LAB_ANSWER:+LAB_ANSWER}
 echo "ready: . $S/env"

@@ -6,7 +6,8 @@
     GetSession/GetSessionByPID/ListSessions/Inhibit and LockSession/UnlockSession (as loginctl
     lock-session does: the Session's Lock/Unlock signal), session 1 with Active, LockedHint and
     SetLockedHint, and user/self;
-  - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield;
+  - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield,
+    and its reauthentication channel, which takes $LAB_PASSWORD (default lab-password) and then unlocks;
   - gnome-session (org.gnome.SessionManager) on the session bus: Inhibit for gsd-screensaver-proxy and
     a Presence whose status SetStatus changes (3 = idle: what gnome-session sends after idle-delay,
     which raises the shield).
@@ -15,12 +16,14 @@ import os
 
 import dbus
 import dbus.mainloop.glib
+import dbus.server
 import dbus.service
 from gi.repository import GLib
 
 PROPS = 'org.freedesktop.DBus.Properties'
 LOGIN = 'org.freedesktop.login1'
 SESSION_PATH = '/org/freedesktop/login1/session/_31'
+PASSWORD = os.environ.get('LAB_PASSWORD', 'lab-password')
 
 
 class Props(dbus.service.Object):
@@ -135,16 +138,76 @@ class Manager(Props):
         pass
 
 
+class UserVerifier(dbus.service.Object):
+    """GDM's reauthentication conversation, on a private connection: asks for the password once
+    verification begins; the right one completes it and unlocks the session through logind, as GDM does."""
+    IFACE = 'org.gnome.DisplayManager.UserVerifier'
+
+    def __init__(self, conn, session):
+        super().__init__(conn, '/org/gnome/DisplayManager/Session')
+        self.session = session
+
+    @dbus.service.method(IFACE, in_signature='as')
+    def EnableExtensions(self, extensions):
+        pass
+
+    @dbus.service.method(IFACE, in_signature='ss')
+    def BeginVerificationForUser(self, service, user):
+        self.SecretInfoQuery(service, 'Password:')
+
+    @dbus.service.method(IFACE, in_signature='s')
+    def BeginVerification(self, service):
+        self.SecretInfoQuery(service, 'Password:')
+
+    @dbus.service.method(IFACE, in_signature='ss')
+    def AnswerQuery(self, service, answer):
+        print('password', 'right' if answer == PASSWORD else 'wrong', flush=True)
+        if answer != PASSWORD:
+            self.Problem(service, 'Sorry, that didn\u2019t work. Please try again.')
+            self.ConversationStopped(service)
+            return
+        self.VerificationComplete(service)
+        self.session.Unlock()
+
+    @dbus.service.method(IFACE)
+    def Cancel(self):
+        pass
+
+    @dbus.service.signal(IFACE, signature='ss')
+    def SecretInfoQuery(self, service, prompt):
+        pass
+
+    @dbus.service.signal(IFACE, signature='ss')
+    def Problem(self, service, message):
+        pass
+
+    @dbus.service.signal(IFACE, signature='s')
+    def ConversationStopped(self, service):
+        pass
+
+    @dbus.service.signal(IFACE, signature='s')
+    def VerificationComplete(self, service):
+        pass
+
+
 class DisplayManager(Props):
-    """GDM as far as the shell asks at start: it has a screen shield only when GDM (3.5.91 or later) runs."""
+    """GDM: the shell has a screen shield only when GDM (3.5.91 or later) runs, and unlocks through
+    its reauthentication channel, a private D-Bus server whose address OpenReauthenticationChannel gives."""
     IFACE = 'org.gnome.DisplayManager.Manager'
 
-    def __init__(self, bus):
+    def __init__(self, bus, session):
         super().__init__(bus, '/org/gnome/DisplayManager/Manager', {self.IFACE: {'Version': '43.0'}})
+        self.server = dbus.server.Server('unix:tmpdir=' + os.environ['XDG_RUNTIME_DIR'])
+        self.verifiers = []
+        self.server.on_connection_added.append(lambda conn: self.verifiers.append(UserVerifier(conn, session)))
 
     @dbus.service.method(IFACE, in_signature='a{sv}')
     def RegisterSession(self, details):
         pass
+
+    @dbus.service.method(IFACE, in_signature='s', out_signature='s')
+    def OpenReauthenticationChannel(self, user):
+        return self.server.address
 
 
 class Presence(Props):
@@ -234,7 +297,7 @@ def main():
     keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
         'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
         'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
-    keep += [DisplayManager(system), SessionManager(session), Presence(session)]
+    keep += [DisplayManager(system, keep[0]), SessionManager(session), Presence(session)]
     # Names last: whoever sees a name may call at once.
     names = [dbus.service.BusName(LOGIN, system), dbus.service.BusName('org.gnome.DisplayManager', system),
              dbus.service.BusName('org.gnome.SessionManager', session)]
