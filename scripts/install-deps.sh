@@ -37,6 +37,8 @@ tests=(
   firefox-esr gir1.2-gtk-3.0 gir1.2-gtk-4.0
   # tests: a real screen locker, unlocked by a password typed from the phone
   xscreensaver xdg-utils openssl util-linux
+  # tests: GNOME's own screen shield, gnome-shell nested on Xvfb (gjs: its D-Bus services)
+  gnome-shell gjs
   # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)
   qemu-system-x86 busybox-static cpio kmod udev libinput-tools
   # tests: the browser remote in a real browser, its QR codes read back

@@ -88,7 +88,8 @@ class PortalDesktop:
         cls.stack = Stack(cls.KIND, cls.LAYOUT)
         try:
             mark = len(cls.stack.lines())
-            cls.server = Server(args=cls.INPUT, env={**cls.stack.env, "XDG_CURRENT_DESKTOP": cls.KIND.upper()})
+            cls.server = Server(args=cls.INPUT, env={**cls.stack.env,
+                                                     "XDG_CURRENT_DESKTOP": cls.KIND.split("-")[0].upper()})
             backend = cls.server.wait_for(r"^Input backend: portal( \(libei\))?( \(Wayland session: .*\))?$",
                                           after_seen=False)
             assert backend, cls.server.lines
@@ -420,6 +421,33 @@ class GnomeBrowser(PortalDesktop, unittest.TestCase):
         self.assertEqual(self.client.exchange(b"TYPE:" + base64.b64encode(text.encode())), b"ACK_TYPE")
         until(lambda: browser.js(field) == text, 10)
         self.assertEqual(browser.js(field), text, browser.js("[document.hasFocus(), document.activeElement.tagName]"))
+
+
+class GnomeShield(PortalDesktop, unittest.TestCase):
+    """gnome-shell nested on an Xvfb screen: its screen shield ends remote input and refuses new sessions."""
+    KIND = "gnome-shield"
+
+    def click_arrives(self):
+        mark = len(self.stack.lines())
+        self.send(b"CLICK:LEFT")
+        self.input_lines(mark, r"^release detail=1 ")
+
+    def test_asked_again_once_the_screen_shield_goes_down(self):
+        self.click_arrives()
+        self.stack.run(self.stack.env["LAB_IDLE"])
+        self.assertIsNotNone(self.server.wait_for(
+            "^The desktop closed the remote input session at its screen shield; it is asked for again once the "
+            "screen is back$", timeout=10), self.server.lines)
+        self.assertEqual(self.stack.run(self.stack.env["LAB_SHIELD"]).stdout, b"true\n")
+        self.send(b"CLICK:LEFT", b"MOVE:5,5", b"CLICK:LEFT")  # the desktop would refuse: not asked
+        self.assertIsNone(self.server.wait_for("^Asking the desktop", timeout=2), self.server.lines)
+        mark = len(self.stack.lines())
+        self.stack.run(self.stack.env["LAB_WAKE"])
+        self.assertIsNotNone(self.server.wait_for("^The screen shield went down$", timeout=10), self.server.lines)
+        self.assertIsNotNone(self.server.wait_for("^Asking the desktop to allow remote input$", timeout=2.5))
+        self.answer_dialog(mark)
+        self.assertIsNotNone(self.server.wait_for("^The desktop allows remote input$", timeout=20), self.server.lines)
+        self.click_arrives()
 
 
 class KdeLibei(KdePortal):

@@ -1,0 +1,310 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""What gnome-shell's screen shield listens to, on the lab's private buses (no system service touched):
+  - logind (org.freedesktop.login1) on the bus given as DBUS_SYSTEM_BUS_ADDRESS: the Manager with
+    GetSession/GetSessionByPID/ListSessions/Inhibit and LockSession/UnlockSession (as loginctl
+    lock-session does: the Session's Lock/Unlock signal), session 1 with Active, LockedHint and
+    SetLockedHint, and user/self;
+  - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield,
+    and its reauthentication channel, which takes $LAB_PASSWORD (default lab-password) and then unlocks;
+  - gnome-session (org.gnome.SessionManager) on the session bus: Inhibit for gsd-screensaver-proxy and
+    a Presence whose status SetStatus changes (3 = idle: what gnome-session sends after idle-delay,
+    which raises the shield).
+Usage: shield-standins.py    (both buses from the environment; runs until killed)"""
+import os
+
+import dbus
+import dbus.mainloop.glib
+import dbus.server
+import dbus.service
+from gi.repository import GLib
+
+PROPS = 'org.freedesktop.DBus.Properties'
+LOGIN = 'org.freedesktop.login1'
+SESSION_PATH = '/org/freedesktop/login1/session/_31'
+PASSWORD = os.environ.get('LAB_PASSWORD', 'lab-password')
+
+
+class Props(dbus.service.Object):
+    """An object whose D-Bus properties live in self.props[interface] (read-only from outside)."""
+
+    def __init__(self, bus, path, props):
+        super().__init__(bus, path)
+        self.props = props
+
+    @dbus.service.method(PROPS, in_signature='ss', out_signature='v')
+    def Get(self, iface, name):
+        return self.props[iface][name]
+
+    @dbus.service.method(PROPS, in_signature='s', out_signature='a{sv}')
+    def GetAll(self, iface):
+        return dbus.Dictionary(self.props.get(iface, {}), signature='sv')
+
+    @dbus.service.method(PROPS, in_signature='ssv')
+    def Set(self, iface, name, value):
+        raise dbus.exceptions.DBusException('read-only', name='org.freedesktop.DBus.Error.PropertyReadOnly')
+
+    @dbus.service.signal(PROPS, signature='sa{sv}as')
+    def PropertiesChanged(self, iface, changed, invalidated):
+        pass
+
+    def change(self, iface, name, value):
+        self.props[iface][name] = value
+        self.PropertiesChanged(iface, {name: value}, [])
+
+
+class Session(Props):
+    IFACE = LOGIN + '.Session'
+
+    def __init__(self, bus):
+        super().__init__(bus, SESSION_PATH, {self.IFACE: {
+            'Id': '1', 'Active': True, 'LockedHint': False, 'Remote': False, 'Type': 'wayland', 'Class': 'user',
+            'State': 'active', 'Name': os.environ.get('USER', 'lab'), 'User': (dbus.UInt32(os.getuid()),
+                                                                               '/org/freedesktop/login1/user/self'),
+            'Seat': ('seat0', '/org/freedesktop/login1/seat/seat0'), 'IdleHint': False}})
+
+    @dbus.service.method(IFACE, in_signature='b')
+    def SetLockedHint(self, locked):
+        print('SetLockedHint', bool(locked), flush=True)
+        self.change(self.IFACE, 'LockedHint', dbus.Boolean(locked))
+
+    @dbus.service.method(IFACE, in_signature='b')
+    def SetIdleHint(self, idle):
+        self.change(self.IFACE, 'IdleHint', dbus.Boolean(idle))
+
+    @dbus.service.method(IFACE)
+    def Activate(self):
+        pass
+
+    @dbus.service.signal(IFACE)
+    def Lock(self):
+        print('Lock', flush=True)
+
+    @dbus.service.signal(IFACE)
+    def Unlock(self):
+        print('Unlock', flush=True)
+
+
+class Manager(Props):
+    IFACE = LOGIN + '.Manager'
+
+    def __init__(self, bus, session):
+        super().__init__(bus, '/org/freedesktop/login1', {self.IFACE: {'IdleHint': False}})
+        self.session = session
+        self.inhibitors = []
+
+    @dbus.service.method(IFACE, in_signature='s', out_signature='o')
+    def GetSession(self, sid):
+        return dbus.ObjectPath(SESSION_PATH)
+
+    @dbus.service.method(IFACE, in_signature='u', out_signature='o')
+    def GetSessionByPID(self, pid):
+        return dbus.ObjectPath(SESSION_PATH)
+
+    @dbus.service.method(IFACE, out_signature='a(susso)')
+    def ListSessions(self):
+        return [('1', dbus.UInt32(os.getuid()), os.environ.get('USER', 'lab'), 'seat0', SESSION_PATH)]
+
+    @dbus.service.method(IFACE, in_signature='s')
+    def LockSession(self, sid):
+        self.session.Lock()
+
+    @dbus.service.method(IFACE, in_signature='s')
+    def UnlockSession(self, sid):
+        self.session.Unlock()
+
+    @dbus.service.method(IFACE, in_signature='ssss', out_signature='h')
+    def Inhibit(self, what, who, why, mode):
+        # The caller holds the inhibitor as long as it keeps its end open; ours is kept for it.
+        r, w = os.pipe()
+        self.inhibitors.append(r)
+        return dbus.types.UnixFd(w)
+
+    @dbus.service.method(IFACE, out_signature='s')
+    def CanSuspend(self):
+        return 'na'
+
+    @dbus.service.method(IFACE, out_signature='s')
+    def CanPowerOff(self):
+        return 'na'
+
+    @dbus.service.method(IFACE, out_signature='s')
+    def CanReboot(self):
+        return 'na'
+
+    @dbus.service.signal(IFACE, signature='b')
+    def PrepareForSleep(self, start):
+        pass
+
+
+class UserVerifier(dbus.service.Object):
+    """GDM's reauthentication conversation, on a private connection: asks for the password once
+    verification begins; the right one completes it and unlocks the session through logind, as GDM does."""
+    IFACE = 'org.gnome.DisplayManager.UserVerifier'
+
+    def __init__(self, conn, session):
+        super().__init__(conn, '/org/gnome/DisplayManager/Session')
+        self.session = session
+
+    @dbus.service.method(IFACE, in_signature='as')
+    def EnableExtensions(self, extensions):
+        pass
+
+    @dbus.service.method(IFACE, in_signature='ss')
+    def BeginVerificationForUser(self, service, user):
+        self.SecretInfoQuery(service, 'Password:')
+
+    @dbus.service.method(IFACE, in_signature='s')
+    def BeginVerification(self, service):
+        self.SecretInfoQuery(service, 'Password:')
+
+    @dbus.service.method(IFACE, in_signature='ss')
+    def AnswerQuery(self, service, answer):
+        print('password', 'right' if answer == PASSWORD else 'wrong', flush=True)
+        if answer != PASSWORD:
+            self.Problem(service, 'Sorry, that didn\u2019t work. Please try again.')
+            self.ConversationStopped(service)
+            return
+        self.VerificationComplete(service)
+        self.session.Unlock()
+
+    @dbus.service.method(IFACE)
+    def Cancel(self):
+        pass
+
+    @dbus.service.signal(IFACE, signature='ss')
+    def SecretInfoQuery(self, service, prompt):
+        pass
+
+    @dbus.service.signal(IFACE, signature='ss')
+    def Problem(self, service, message):
+        pass
+
+    @dbus.service.signal(IFACE, signature='s')
+    def ConversationStopped(self, service):
+        pass
+
+    @dbus.service.signal(IFACE, signature='s')
+    def VerificationComplete(self, service):
+        pass
+
+
+class DisplayManager(Props):
+    """GDM: the shell has a screen shield only when GDM (3.5.91 or later) runs, and unlocks through
+    its reauthentication channel, a private D-Bus server whose address OpenReauthenticationChannel gives."""
+    IFACE = 'org.gnome.DisplayManager.Manager'
+
+    def __init__(self, bus, session):
+        super().__init__(bus, '/org/gnome/DisplayManager/Manager', {self.IFACE: {'Version': '43.0'}})
+        self.server = dbus.server.Server('unix:tmpdir=' + os.environ['XDG_RUNTIME_DIR'])
+        self.verifiers = []
+        self.server.on_connection_added.append(lambda conn: self.verifiers.append(UserVerifier(conn, session)))
+
+    @dbus.service.method(IFACE, in_signature='a{sv}')
+    def RegisterSession(self, details):
+        pass
+
+    @dbus.service.method(IFACE, in_signature='s', out_signature='s')
+    def OpenReauthenticationChannel(self, user):
+        return self.server.address
+
+
+class Presence(Props):
+    IFACE = 'org.gnome.SessionManager.Presence'
+
+    def __init__(self, bus):
+        super().__init__(bus, '/org/gnome/SessionManager/Presence',
+                         {self.IFACE: {'status': dbus.UInt32(0), 'status-text': ''}})
+
+    @dbus.service.method(IFACE, in_signature='u')
+    def SetStatus(self, status):
+        print('Presence status', int(status), flush=True)
+        self.props[self.IFACE]['status'] = dbus.UInt32(status)
+        self.StatusChanged(dbus.UInt32(status))
+
+    @dbus.service.method(IFACE, in_signature='s')
+    def SetStatusText(self, text):
+        self.props[self.IFACE]['status-text'] = text
+        self.StatusTextChanged(text)
+
+    @dbus.service.signal(IFACE, signature='u')
+    def StatusChanged(self, status):
+        pass
+
+    @dbus.service.signal(IFACE, signature='s')
+    def StatusTextChanged(self, text):
+        pass
+
+
+class Client(dbus.service.Object):
+    IFACE = 'org.gnome.SessionManager.ClientPrivate'
+
+    @dbus.service.method(IFACE, in_signature='bs')
+    def EndSessionResponse(self, ok, reason):
+        pass
+
+
+class SessionManager(Props):
+    IFACE = 'org.gnome.SessionManager'
+
+    def __init__(self, bus):
+        super().__init__(bus, '/org/gnome/SessionManager',
+                         {self.IFACE: {'SessionIsActive': True, 'InhibitedActions': dbus.UInt32(0),
+                                       'SessionName': 'gnome', 'Renderer': ''}})
+        self.cookies = {}
+        self.clients = []
+
+    @dbus.service.method(IFACE, in_signature='susu', out_signature='u')
+    def Inhibit(self, app, xid, reason, flags):
+        cookie = len(self.cookies) + 1
+        self.cookies[cookie] = int(flags)
+        return dbus.UInt32(cookie)
+
+    @dbus.service.method(IFACE, in_signature='u')
+    def Uninhibit(self, cookie):
+        self.cookies.pop(int(cookie), None)
+
+    @dbus.service.method(IFACE, in_signature='u', out_signature='b')
+    def IsInhibited(self, flags):
+        return any(f & flags for f in self.cookies.values())
+
+    @dbus.service.method(IFACE, out_signature='ao')
+    def GetInhibitors(self):
+        return dbus.Array([], signature='o')
+
+    @dbus.service.method(IFACE, in_signature='ss')
+    def Setenv(self, name, value):
+        pass
+
+    @dbus.service.method(IFACE, in_signature='ss', out_signature='o')
+    def RegisterClient(self, app_id, startup_id):
+        """gnome-settings-daemon's plugins register; the session never ends here, so the client is never asked."""
+        path = '/org/gnome/SessionManager/Client%d' % (len(self.clients) + 1)
+        self.clients.append(Client(self.connection, path))
+        return dbus.ObjectPath(path)
+
+    @dbus.service.method(IFACE, out_signature='b')
+    def CanShutdown(self):
+        return False
+
+
+def main():
+    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+    system = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'])
+    session = dbus.bus.BusConnection(os.environ['DBUS_SESSION_BUS_ADDRESS'])
+    keep = [Session(system)]
+    keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
+        'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
+        'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
+    keep += [DisplayManager(system, keep[0]), SessionManager(session), Presence(session)]
+    # Names last: whoever sees a name may call at once.
+    names = [dbus.service.BusName(LOGIN, system), dbus.service.BusName('org.gnome.DisplayManager', system),
+             dbus.service.BusName('org.gnome.SessionManager', session)]
+    print('serving', flush=True)
+    GLib.MainLoop().run()
+    del keep, names
+
+
+if __name__ == '__main__':
+    main()
