@@ -81,6 +81,7 @@ class PortalDesktop:
     # portal hands that out: the same tests for both.
     LIBEI = False
     INPUT = ("--headless", "--input", "portal")
+    ENV = {}
 
     @classmethod
     def setUpClass(cls):
@@ -88,7 +89,7 @@ class PortalDesktop:
         cls.stack = Stack(cls.KIND, cls.LAYOUT)
         try:
             mark = len(cls.stack.lines())
-            cls.server = Server(args=cls.INPUT, env={**cls.stack.env,
+            cls.server = Server(args=cls.INPUT, env={**cls.stack.env, **cls.ENV,
                                                      "XDG_CURRENT_DESKTOP": cls.KIND.split("-")[0].upper()})
             backend = cls.server.wait_for(r"^Input backend: portal( \(libei\))?( \(Wayland session: .*\))?$",
                                           after_seen=False)
@@ -426,6 +427,8 @@ class GnomeBrowser(PortalDesktop, unittest.TestCase):
 class GnomeShield(PortalDesktop, unittest.TestCase):
     """gnome-shell nested on an Xvfb screen: its screen shield ends remote input and refuses new sessions."""
     KIND = "gnome-shield"
+    # The stand-in logind says this session is in front: uinput is tried, on no device of this host's.
+    ENV = {"QUILLMOTE_UINPUT_DEVICE": "/nonexistent/uinput"}
 
     def click_arrives(self):
         mark = len(self.stack.lines())
@@ -438,6 +441,8 @@ class GnomeShield(PortalDesktop, unittest.TestCase):
         self.assertIsNotNone(self.server.wait_for(
             "^The desktop closed the remote input session at its screen shield; it is asked for again once the "
             "screen is back$", timeout=10), self.server.lines)
+        self.assertIsNotNone(self.server.wait_for(
+            "^At the screen shield, input cannot go through uinput: cannot open /nonexistent/uinput"), self.server.lines)
         self.assertEqual(self.stack.run(self.stack.env["LAB_SHIELD"]).stdout, b"true\n")
         self.send(b"CLICK:LEFT", b"MOVE:5,5", b"CLICK:LEFT")  # the desktop would refuse: not asked
         self.assertIsNone(self.server.wait_for("^Asking the desktop", timeout=2), self.server.lines)
