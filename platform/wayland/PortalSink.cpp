@@ -246,6 +246,8 @@ void PortalSink::fail(const QString& why, bool userRefused)
 
 void PortalSink::closedUnshielded()
 {
+    // The user ended it: a later shield gives no reason to ask again, nor to go on through uinput.
+    m_askWhenUnshielded = false;
     m_closedBeforeShield.stop();
     console::line(QStringLiteral(
         "The desktop closed the remote input session; it is asked for again on the next input"));

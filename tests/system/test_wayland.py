@@ -335,6 +335,9 @@ class KdePortal(PortalDesktop, unittest.TestCase):
     def test_session_ended_by_the_user_is_asked_for_again(self):
         self.end_from_tray()
         self.assertIsNotNone(self.server.wait_for("^The desktop closed the remote input session", timeout=10))
+        for active in ("true", "false"):  # a lock and unlock later are no reason to ask (nor to go on through uinput)
+            self.stack.run("dbus-send", "--session", "--type=signal", "/org/freedesktop/ScreenSaver",
+                           "org.freedesktop.ScreenSaver.ActiveChanged", f"boolean:{active}")
         mark = len(self.stack.lines())
         self.send(b"CLICK:RIGHT")  # within a minute of the first ask: not asked yet
         self.assertIsNone(self.server.wait_for("^Asking the desktop", timeout=1))
