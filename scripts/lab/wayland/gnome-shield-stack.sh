@@ -84,12 +84,8 @@ shell_up() {
 # Up to a minute and a half under load (the tests give the whole start two minutes).
 wait_for 90 "GNOME Shell started" eval 'shell_up && grep -q "GNOME Shell started" "$glog"' || exit 1
 stamp "gnome-shell"
-xline() {
-  sed -nE 's/.*Using public X11 display :([0-9]+), \(using (unix:\/tmp\/\.X11-unix\/X|:)([0-9]+) .*/\1 \3/p' \
-    "$glog" | grep .
-}
-wait_for 20 "Xwayland display" eval 'shell_up && xline >/dev/null' || exit 1
-read -r pub priv <<< "$(xline | head -1)"
+wait_for 20 "Xwayland display" eval 'shell_up && xwayland_displays "$glog" >/dev/null' || exit 1
+read -r pub priv <<< "$(xwayland_displays "$glog" | head -1)"
 echo "$seat $pub $priv" > "$S/xdisplays"
 export DISPLAY=:$pub
 x_up() { XAUTHORITY=$(ls -t "$S/run"/.mutter-Xwaylandauth.* 2>/dev/null | head -1); export XAUTHORITY

@@ -57,13 +57,8 @@ wait_for 30 "mutter on the bus" eval 'mutter_up && bus_has org.gnome.Mutter.Remo
 stamp "org.gnome.Mutter.RemoteDesktop"
 wait_for 10 "Wayland socket" eval 'mutter_up && [ -S "$S/run/$WAYLAND_DISPLAY" ]' || exit 1
 stamp "Wayland socket $WAYLAND_DISPLAY"
-# mutter 43 and 48 say "(using :M for ...", 50 "(using unix:/tmp/.X11-unix/XM for ...".
-xline() {
-  sed -nE 's/.*Using public X11 display :([0-9]+), \(using (unix:\/tmp\/\.X11-unix\/X|:)([0-9]+) .*/\1 \3/p' \
-    "$mlog" | grep .
-}
-wait_for 10 "Xwayland display" eval 'mutter_up && xline >/dev/null' || exit 1
-read -r pub priv <<< "$(xline | head -1)"
+wait_for 10 "Xwayland display" eval 'mutter_up && xwayland_displays "$mlog" >/dev/null' || exit 1
+read -r pub priv <<< "$(xwayland_displays "$mlog" | head -1)"
 echo "$pub $priv" > "$S/xdisplays"
 # Another server may have taken :$xn since we looked; mutter then moves on, which is fine in range.
 [ "$pub" -ge "$LAB_XMIN" ] && [ "$priv" -le "$LAB_XMAX" ] || die "mutter took :$pub/:$priv, outside :$LAB_XMIN-:$LAB_XMAX"

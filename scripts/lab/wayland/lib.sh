@@ -85,6 +85,13 @@ alive() {
   st=${st##*) }; [ "${st%% *}" != Z ]
 }
 
+# The public and private X displays of the Xwayland that mutter (or gnome-shell) logged to $1:
+# 43 and 48 say "(using :M for ...", 50 "(using unix:/tmp/.X11-unix/XM for ...".
+xwayland_displays() {
+  sed -nE 's/.*Using public X11 display :([0-9]+), \(using (unix:\/tmp\/\.X11-unix\/X|:)([0-9]+) .*/\1 \3/p' \
+    "$1" | grep .
+}
+
 # An X display is free when no live process holds its lock file and nothing listens on its socket
 # (filesystem or abstract). A lock left by a dead server is stale and may be removed.
 x_listening() { grep -qE " @?/tmp/\.X11-unix/X$1\$" /proc/net/unix; }
