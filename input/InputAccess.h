@@ -16,8 +16,9 @@ class InputAccess : public QObject
 public:
     // Awaiting while the desktop asks the user (or the backend is still being chosen), Refused
     // when the user said no or took it back, Locked while the desktop's screen shield (blank or
-    // lock) keeps remote input out until it is unlocked, Unavailable where nobody can grant it.
-    enum class State { Granted, Awaiting, Refused, Locked, Unavailable };
+    // lock) keeps remote input out until it is unlocked, LockedOut when nothing can get past that
+    // shield either until the computer's owner allows it, Unavailable where nobody can grant it.
+    enum class State { Granted, Awaiting, Refused, Locked, LockedOut, Unavailable };
     Q_ENUM(State)
 
     explicit InputAccess(State initial = State::Unavailable, QObject* parent = nullptr)

@@ -69,7 +69,8 @@ void ShieldFallbackSink::update()
         else
             console::line(QStringLiteral("Input goes through the %1 again").arg(m_primary->name()));
     }
-    m_access.setState(m_fallingBack ? State::Granted : state);
+    const bool lockedOut = m_shielded && inFront && !m_fallback && state == State::Locked;
+    m_access.setState(m_fallingBack ? State::Granted : lockedOut ? State::LockedOut : state);
 }
 
 } // namespace quillmote::input

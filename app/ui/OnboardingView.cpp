@@ -176,6 +176,9 @@ void OnboardingView::render()
         description = tr("桌面未允许远程交互，点“去授权”重新请求");
     else if (m_access == Access::Locked)
         description = tr("屏幕已锁定：解锁后恢复远程输入");
+    else if (m_access == Access::LockedOut)
+        description =
+            tr("屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许");
     m_accessibilityRow->setDescription(description);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);

@@ -299,6 +299,20 @@ private Q_SLOTS:
         QCOMPARE(primary->events, keys({1, 3, 5, 7}));
         QCOMPARE(fallback->events, keys({2, 4, 6}));
         QCOMPARE(opened, 1);
+
+        // Where uinput is not allowed, the views say that only its owner can let input past the shield.
+        InputAccess without;
+        ShieldFallbackSink refused(
+            [&](InputAccess& access) {
+                portal = &access;
+                return std::make_unique<TestSink>();
+            },
+            [](InputAccess&, QString*) { return std::unique_ptr<EventSink>(); }, std::make_unique<Session>(),
+            without);
+        portal->setState(State::Locked);
+        QCOMPARE(without.state(), State::LockedOut);
+        portal->setState(State::Granted);
+        QCOMPARE(without.state(), State::Granted);
     }
 
     void notReady_inputWaitsInOrder_asItDoesForAClipboardAnsweringLater()

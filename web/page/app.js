@@ -39,6 +39,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       inputAWAITING: "Connected · the computer asks its user to allow control",
       inputREFUSED: "Connected · the desktop refuses control (screen locked, or not allowed)",
       inputLOCKED: "Connected · the screen is locked: control comes back once it is unlocked",
+      inputLOCKEDOUT: "Connected · the screen is locked, and this computer does not allow control at its lock screen (to allow it: sudo udevadm trigger, then log in again)",
       inputUNAVAILABLE: "Connected · control cannot reach the desktop",
     },
     zh: {
@@ -69,6 +70,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       inputAWAITING: "已连接 · 电脑正在请其用户允许控制",
       inputREFUSED: "已连接 · 桌面拒绝控制（屏幕已锁定，或未获允许）",
       inputLOCKED: "已连接 · 屏幕已锁定：解锁后即可继续控制",
+      inputLOCKEDOUT: "已连接 · 屏幕已锁定，本机不允许锁屏时远程控制（允许方法：sudo udevadm trigger 并重新登录）",
       inputUNAVAILABLE: "已连接 · 控制无法到达桌面",
     },
   };
