@@ -142,9 +142,14 @@ DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const
             break;
         }
     }
+    ToolCommand screenSaver = tool("xdg-screensaver", {"activate"});
     // Stock GNOME binds no show-desktop key, and a Super+D no one grabs types a "d": its own
     // binding if the user made one, else the overview, whose dash is GNOME's dock.
     if (actions.name == u"GNOME") {
+        // The shell itself: xdg-screensaver reaches its shield only once the shell's D-Bus relay
+        // runs, and the call that starts the relay is lost.
+        screenSaver = sessionCall("org.gnome.Shell.ScreenShield", "/org/gnome/ScreenSaver",
+                                  "org.gnome.ScreenSaver.SetActive", {"boolean:true"});
         actions.showDesktop = actions.overview;
         for (const QString& accelerator : gnomeShowDesktopKeys) {
             if (const std::optional<KeyChord> chord = parseAccelerator(accelerator)) {
@@ -161,7 +166,7 @@ DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const
         .workspaceRight = actions.workspaceRight,
         // F5 reloads in every browser and file manager; Control+R does not everywhere.
         .reload = KeyChord{KEY_F5, 0},
-        .screenSaver = {QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")}},
+        .screenSaver = screenSaver,
         .sleep = {QStringLiteral("systemctl"), {QStringLiteral("suspend")}},
         .userActivity = {QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}},
         .opener = QStringLiteral("xdg-open"),

@@ -13,7 +13,7 @@
 #   LAB_LOCK    lock as `loginctl lock-session` does (logind's Lock signal)
 #   LAB_WAKE    wake the screen at the computer (pointer motion and Shift on the Xvfb display)
 #   LAB_UNLOCK  unlock at the computer: Escape, the password ($LAB_PASSWORD, or the argument) and Return
-#   LAB_SHIELD  print true/false: org.gnome.ScreenSaver GetActive
+#   LAB_SHIELD  print true/false: GetActive of the shell itself (org.gnome.Shell.ScreenShield)
 #   LAB_ANSWER  answer the RemoteDesktop consent dialog at the computer (Space, then Alt+S)
 # Settings: screen lock off (the idle shield only blanks); LAB_SHIELD_LOCK=1 turns it on, no delay.
 # LAB_PASSWORD (default lab-password) is what GDM's stand-in takes; no real account is involved.
@@ -102,7 +102,8 @@ wait_for 20 "X window focused" grep -qs '^focusin' "$LAB_XCOVER_LOG" || exit 1
 stamp "xcover mapped+focused"
 
 # The shell serves the shield as org.gnome.Shell.ScreenShield; org.gnome.ScreenSaver is gjs's
-# D-Bus-activated relay of it, which a session's first caller starts (here the first GetActive).
+# D-Bus-activated relay of it, which a session's first caller starts: nothing here calls it, as in
+# a session where nobody has yet.
 wait_for 20 "org.gnome.Shell.ScreenShield" bus_has org.gnome.Shell.ScreenShield || exit 1
 start_bg ssproxy /usr/libexec/gsd-screensaver-proxy
 wait_for 20 "gsd-screensaver-proxy" bus_has org.freedesktop.ScreenSaver || exit 1
@@ -133,12 +134,12 @@ exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManag
   -m org.gnome.SessionManager.Presence.SetStatus 0 >/dev/null
 EOF
 script shield <<'EOF'
-gdbus call --session -d org.gnome.ScreenSaver -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
+gdbus call --session -d org.gnome.Shell.ScreenShield -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
   sed -n 's/^(\(true\|false\),)$/\1/p' | grep .
 EOF
 
-[ "$("$LAB_SHIELD")" = false ] || die "org.gnome.ScreenSaver does not say the shield is down"
-stamp "org.gnome.ScreenSaver, org.freedesktop.ScreenSaver"
+[ "$("$LAB_SHIELD")" = false ] || die "org.gnome.Shell.ScreenShield does not say the shield is down"
+stamp "org.gnome.Shell.ScreenShield, org.freedesktop.ScreenSaver"
 
 if [ $portal = 1 ]; then
   # The portal picks its backend by XDG_CURRENT_DESKTOP among the .portal files it is shown; its
