@@ -57,7 +57,9 @@ case ${VERSION_CODENAME:-} in
     wayland+=(qtwayland5 gnome-terminal)
     tests+=(trayer) ;;
   trixie)
-    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
+    # and GNOME 48's own screen shield, nested on Xvfb (the seat's display)
+    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji gnome-shell gjs gnome-settings-daemon
+              xvfb xdotool)
     packages+=(libei-dev libeis-dev liboeffis-dev)
     tests+=(trayer) ;;
   *)  # testing and unstable: as 13, without trayer

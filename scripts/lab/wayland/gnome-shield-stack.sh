@@ -153,13 +153,16 @@ if [ $portal = 1 ]; then
   start_portal
   # The consent dialog, answered at the computer once it has the focus (the observer saw focusout):
   # Space turns on "Allow remote interaction" (43's dialog has the focus on that switch), Alt+S
-  # shares. The dialog takes keys only once drawn, a moment after it has the focus: keys pressed
-  # before are lost, so wait a little, and once more if the observer did not get the focus back.
+  # shares; where the portal remembers grants (RemoteDesktop 2) the focus is on a ticked "Remember
+  # This Selection" instead, and Alt+I allows. The dialog takes keys only once drawn, a moment after
+  # it has the focus: keys pressed before are lost, so wait a little, and once more if the observer
+  # did not get the focus back.
+  allow=space; [ "$LAB_RD_VERSION" -ge 2 ] && allow=alt+i
   export LAB_ANSWER=$S/bin/answer-dialog
   script answer-dialog <<EOF
 for wait in 0.7 1.5; do
   n=\$(wc -l < $LAB_XCOVER_LOG)
-  DISPLAY=$LAB_SEAT_DISPLAY XAUTHORITY= xdotool sleep \$wait key space sleep 0.2 key alt+s || exit 1
+  DISPLAY=$LAB_SEAT_DISPLAY XAUTHORITY= xdotool sleep \$wait key $allow sleep 0.2 key alt+s || exit 1
   for i in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
     tail -n +\$((n + 1)) $LAB_XCOVER_LOG | grep -q '^focusin' && exit 0
     sleep 0.2
