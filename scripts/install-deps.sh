@@ -39,6 +39,8 @@ tests=(
   xscreensaver xdg-utils openssl util-linux
   # tests: GNOME's own screen shield, gnome-shell nested on Xvfb (gjs: its D-Bus services)
   gnome-shell gjs
+  # tests: KWin's own lock screen (its greeter's look-and-feel and layer-shell-qt, without which it shows nothing)
+  plasma-workspace layer-shell-qt
   # tests: a real kernel for uinput, and what libinput makes of the uinput pointer (make bench)
   qemu-system-x86 busybox-static cpio kmod udev libinput-tools
   # tests: the browser remote in a real browser, its QR codes read back

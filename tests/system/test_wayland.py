@@ -461,6 +461,32 @@ class GnomeShield(PortalDesktop, unittest.TestCase):
         self.click_arrives()
 
 
+class KdeLockScreen(PortalDesktop, unittest.TestCase):
+    """KWin's real lock screen, whose greeter checks the password through PAM against the stack's own /etc/shadow."""
+    KIND = "kde"
+    LAYOUT = {"LAB_KDE_LOCKSCREEN": "1", "LAB_PASSWORD": "Pa$$W0rd!"}  # capitals and symbols: Shift must be down
+    ENV = {"QUILLMOTE_UINPUT_DEVICE": "/nonexistent/uinput"}  # the stand-in logind says this session is in front
+
+    def unlocked(self):
+        return self.stack.run(self.stack.env["LAB_LOCKED"]).stdout == b"false\n"
+
+    def test_the_phone_types_the_password_at_the_lock_screen_and_keeps_control(self):
+        mark = len(self.stack.lines())  # the application gets none of the keys typed at the lock
+        self.assertEqual(self.stack.run(self.stack.env["LAB_LOCK"]).returncode, 0, "the screen did not lock")
+        # One Shift short first; keys typed in the 4 s after a failure are lost (the greeter's grace lock).
+        for password in ("pa$$W0rd!", self.LAYOUT["LAB_PASSWORD"]):
+            self.send(b"TYPE:" + base64.b64encode(password.encode()), b"KEY:ENTER")
+            self.assertEqual(until(self.unlocked, 8), password == self.LAYOUT["LAB_PASSWORD"], password)
+        # KDE keeps the portal's session through its lock: nothing closed, nothing asked again.
+        self.assertIsNone(self.server.wait_for("closed|shield|uinput|^Asking", timeout=1), self.server.lines)
+        self.send(b"MOVE:-5000,-5000", b"MOVE:100,50", b"TYPE:" + base64.b64encode(b"Ok!"))
+        self.assertIsNotNone(self.stack.expect(mark, r"^motion .* root=100,50 "), self.stack.lines()[mark:])
+        self.assertEqual(self.input_lines(mark, r"^keyrelease detail=10 "), [  # "Ok!": O and ! with Shift
+            "keypress detail=50", "keypress detail=32 state=0x1", "keyrelease detail=32 state=0x1",
+            "keyrelease detail=50 state=0x1", "keypress detail=45", "keyrelease detail=45", "keypress detail=50",
+            "keypress detail=10 state=0x1", "keyrelease detail=10 state=0x1", "keyrelease detail=50 state=0x1"])
+
+
 class KdeLibei(KdePortal):
     LIBEI = True
     INPUT = ("--headless", "--input", "auto")

@@ -11,8 +11,10 @@
   - gnome-session (org.gnome.SessionManager) on the session bus: Inhibit for gsd-screensaver-proxy and
     a Presence whose status SetStatus changes (3 = idle: what gnome-session sends after idle-delay,
     which raises the shield).
-Usage: shield-standins.py    (both buses from the environment; runs until killed)"""
+KDE's lock screen follows logind alone: with --logind-only, the rest (GDM, gnome-session) is left out.
+Usage: shield-standins.py [--logind-only]    (both buses from the environment; runs until killed)"""
 import os
+import sys
 
 import dbus
 import dbus.mainloop.glib
@@ -292,15 +294,17 @@ class SessionManager(Props):
 def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     system = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'])
-    session = dbus.bus.BusConnection(os.environ['DBUS_SESSION_BUS_ADDRESS'])
     keep = [Session(system)]
     keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
         'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
         'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
-    keep += [DisplayManager(system, keep[0]), SessionManager(session), Presence(session)]
     # Names last: whoever sees a name may call at once.
-    names = [dbus.service.BusName(LOGIN, system), dbus.service.BusName('org.gnome.DisplayManager', system),
-             dbus.service.BusName('org.gnome.SessionManager', session)]
+    names = [dbus.service.BusName(LOGIN, system)]
+    if '--logind-only' not in sys.argv[1:]:
+        session = dbus.bus.BusConnection(os.environ['DBUS_SESSION_BUS_ADDRESS'])
+        keep += [DisplayManager(system, keep[0]), SessionManager(session), Presence(session)]
+        names += [dbus.service.BusName('org.gnome.DisplayManager', system),
+                  dbus.service.BusName('org.gnome.SessionManager', session)]
     print('serving', flush=True)
     GLib.MainLoop().run()
     del keep, names
