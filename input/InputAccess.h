@@ -16,9 +16,10 @@ class InputAccess : public QObject
 public:
     // Awaiting while the desktop asks the user (or the backend is still being chosen), Refused
     // when the user said no or took it back, Locked while the desktop's screen shield (blank or
-    // lock) keeps remote input out until it is unlocked, LockedOut when nothing can get past that
-    // shield either until the computer's owner allows it, Unavailable where nobody can grant it.
-    enum class State { Granted, Awaiting, Refused, Locked, LockedOut, Unavailable };
+    // lock) keeps remote input out until it is unlocked, Shielded while input goes on below that
+    // shield (uinput), LockedOut when nothing can get past it until the computer's owner allows
+    // it, Unavailable where nobody can grant it.
+    enum class State { Granted, Awaiting, Refused, Locked, Shielded, LockedOut, Unavailable };
     Q_ENUM(State)
 
     explicit InputAccess(State initial = State::Unavailable, QObject* parent = nullptr)
@@ -27,7 +28,7 @@ public:
     }
 
     State state() const { return m_state; }
-    bool canPostInput() const { return m_state == State::Granted; }
+    bool canPostInput() const { return m_state == State::Granted || m_state == State::Shielded; }
     // Asks the desktop again where it refused and can ask the user (the portal's dialog); false
     // when there is nobody to ask.
     bool requestInputAccess()

@@ -70,7 +70,7 @@ void ShieldFallbackSink::update()
             console::line(QStringLiteral("Input goes through the %1 again").arg(m_primary->name()));
     }
     const bool lockedOut = m_shielded && inFront && !m_fallback && state == State::Locked;
-    m_access.setState(m_fallingBack ? State::Granted : lockedOut ? State::LockedOut : state);
+    m_access.setState(m_fallingBack ? State::Shielded : lockedOut ? State::LockedOut : state);
 }
 
 } // namespace quillmote::input

@@ -68,8 +68,8 @@ public:
         // pairing with the link.
         DeviceApproval* approval = nullptr;
         // Whether input reaches the desktop: paired pages are told ("INPUT:GRANTED", "INPUT:AWAITING",
-        // "INPUT:REFUSED", "INPUT:LOCKED", "INPUT:LOCKEDOUT", "INPUT:UNAVAILABLE") at once and on every
-        // change.
+        // "INPUT:REFUSED", "INPUT:LOCKED", "INPUT:SHIELDED", "INPUT:LOCKEDOUT", "INPUT:UNAVAILABLE") at once
+        // and on every change.
         const input::InputAccess* access = nullptr;
     };
 

@@ -101,6 +101,10 @@
         <translation>The screen is locked: remote input comes back once it is unlocked</translation>
     </message>
     <message>
+        <source>屏幕已锁定：远程输入经由 uinput 继续</source>
+        <translation>The screen is locked: remote input goes on through uinput</translation>
+    </message>
+    <message>
         <source>屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许</source>
         <translation>The screen is locked and this computer does not allow remote input at its lock screen: run sudo udevadm trigger and log in again to allow it</translation>
     </message>

@@ -279,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(opened, 0);
         portal->setState(State::Locked); // opened at once: the compositor takes a moment to see it
         QCOMPARE(opened, 1);
-        QCOMPARE(shown.state(), State::Granted);
+        QCOMPARE(shown.state(), State::Shielded);
         press(2);
         front->active = false; // a user switch: nothing goes below the desktop into their session
         Q_EMIT front->activeChanged(false);

@@ -39,6 +39,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       inputAWAITING: "Connected · the computer asks its user to allow control",
       inputREFUSED: "Connected · the desktop refuses control (screen locked, or not allowed)",
       inputLOCKED: "Connected · the screen is locked: control comes back once it is unlocked",
+      inputSHIELDED: "Connected · the screen is locked: control goes on below the lock screen",
       inputLOCKEDOUT: "Connected · the screen is locked, and this computer does not allow control at its lock screen (to allow it: sudo udevadm trigger, then log in again)",
       inputUNAVAILABLE: "Connected · control cannot reach the desktop",
     },
@@ -70,6 +71,7 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
       inputAWAITING: "已连接 · 电脑正在请其用户允许控制",
       inputREFUSED: "已连接 · 桌面拒绝控制（屏幕已锁定，或未获允许）",
       inputLOCKED: "已连接 · 屏幕已锁定：解锁后即可继续控制",
+      inputSHIELDED: "已连接 · 屏幕已锁定：可在锁屏下继续控制",
       inputLOCKEDOUT: "已连接 · 屏幕已锁定，本机不允许锁屏时远程控制（允许方法：sudo udevadm trigger 并重新登录）",
       inputUNAVAILABLE: "已连接 · 控制无法到达桌面",
     },
@@ -141,9 +143,11 @@ import { LiveText, SENTINEL, base64, keyName } from "./keyboard.js";
   // Whether what this page sends reaches the desktop, as the computer says (INPUT:…).
   let input = "GRANTED";
   function setState(state) {
-    const blocked = state === "connected" && Boolean(texts.en["input" + input]);
+    const told = state === "connected" && Boolean(texts.en["input" + input]);
+    // Below the lock screen what the page sends still arrives: told, but not blocked.
+    const blocked = told && input !== "SHIELDED";
     $("#state").className = "state " + state + (blocked ? " blocked" : "");
-    $("#state-text").textContent = blocked ? t("input" + input) : t(state);
+    $("#state-text").textContent = told ? t("input" + input) : t(state);
     document.body.dataset.state = state;
   }
 
