@@ -12,13 +12,11 @@ class ManualAdvertiser : public ServiceAdvertiser
 {
     Q_OBJECT
 public:
-    void advertise(const QString& name, const QString& type, quint16 port) override
+    void advertise(const QString&, const QString& type, quint16 port) override
     {
-        advertisedName = name;
         advertisedType = type;
         advertisedPort = port;
     }
-    QString advertisedName;
     QString advertisedType;
     quint16 advertisedPort = 0;
 };

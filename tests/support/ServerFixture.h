@@ -32,8 +32,6 @@ struct ServerFixture
         server = std::make_unique<RemoteServer>(RemoteServer::Dependencies{
             .gate = gate,
             .advertiserFactory = [this]() -> std::unique_ptr<ServiceAdvertiser> {
-                if (!advertiserAvailable)
-                    return nullptr;
                 auto advertiser = std::make_unique<ManualAdvertiser>();
                 lastAdvertiser = advertiser.get();
                 return advertiser;
@@ -61,7 +59,6 @@ struct ServerFixture
     QTemporaryDir dir;
     Settings settings{dir.filePath(QStringLiteral("Quillmote.conf"))};
     host::HostAddresses addresses;
-    bool advertiserAvailable = true;
     QPointer<ManualAdvertiser> lastAdvertiser;
     PairingGate gate;
     KnownDevices devices{settings};

@@ -15,20 +15,12 @@ import subprocess
 import tempfile
 import time
 
-from harness import require
+from harness import require, until
 
 CHROMIUM = shutil.which("chromium")
 # Debian's chromium reaches for the network unless told not to; there is none here.
 QUIET = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-sync",
          "--disable-background-networking", "--disable-component-update", "--remote-debugging-pipe"]
-
-
-def until(probe, timeout=5.0, every=0.05):
-    """probe's first true value within timeout, else its last one."""
-    deadline = time.monotonic() + timeout
-    while not (value := probe()) and time.monotonic() < deadline:
-        time.sleep(every)
-    return value
 
 
 def web_port(server):
@@ -285,10 +277,7 @@ class Hosts:
         from test_netns import Namespace, require_root_tools
         require_root_tools()
         self.pc, self.phone = Namespace("pc"), Namespace("phone")
-        self.pc.ip("link", "add", "qm0", "type", "veth", "peer", "name", "qm1", "netns", self.phone.name)
-        for ns, dev, address in ((self.pc, "qm0", "198.51.100.1/24"), (self.phone, "qm1", "198.51.100.2/24")):
-            ns.ip("addr", "add", address, "dev", dev)
-            ns.ip("link", "set", dev, "up")
+        self.pc.link(self.phone, "qm0", "qm1", "198.51.100")
         self.pc.ip("route", "add", "default", "via", "198.51.100.254", "dev", "qm0", "onlink")
 
     def phone_link(self, up):

@@ -4,6 +4,7 @@
 
 Every wait is bounded; every process started here is ended by its context manager.
 """
+import contextlib
 import os
 import queue
 import re
@@ -31,6 +32,25 @@ def require(condition, reason):
     raise unittest.SkipTest(reason)
 
 
+def until(probe, timeout=5.0, every=0.05):
+    """probe's first true value within timeout, else its last one."""
+    deadline = time.monotonic() + timeout
+    while not (value := probe()) and time.monotonic() < deadline:
+        time.sleep(every)
+    return value
+
+
+def stop(proc, sig=signal.SIGTERM):
+    """Ends a process started here: sig, then SIGKILL if it is still there after 5 s."""
+    if proc.poll() is None:
+        proc.send_signal(sig)
+        try:
+            proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(timeout=5)
+
+
 class Server:
     """quillmote --headless with its own settings folder, on a port the system chooses unless port=None,
     and no session bus unless the test brings one (one autolaunched for a display outlives it). Not in
@@ -40,10 +60,9 @@ class Server:
                  port="0", show_link=True, ask_new_devices=False):
         if show_link and "--headless" in args:
             args = (*args, "--show-link")
-        if port is not None and not any(a.startswith("--port") for a in args):
-            args = (*args, "--port", port)
-        if port is not None and not any(a.startswith("--web-port") for a in args):
-            args = (*args, "--web-port", port)
+        for option in ("--port", "--web-port"):
+            if port is not None and not any(a.startswith(option) for a in args):
+                args = (*args, option, port)
         self._own_config = config_home is None
         self.config_home = config_home or tempfile.mkdtemp(prefix="quillmote-test-")
         if self._own_config and not ask_new_devices:
@@ -130,10 +149,8 @@ class Server:
             status = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             status = None
-        try:  # what it started and left behind (a launched application) holds its output open
+        with contextlib.suppress(ProcessLookupError):  # what it left behind (a launched application) holds its output open
             os.killpg(self.proc.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
         self.proc.wait(timeout=5)
         self._reader.join(timeout=5)
         self.settle(0.05)
@@ -214,13 +231,7 @@ class Xvfb:
         return int(m.group(1)), int(m.group(2))
 
     def stop(self, sig=signal.SIGTERM):
-        if self.proc.poll() is None:
-            self.proc.send_signal(sig)
-            try:
-                self.proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait(timeout=5)
+        stop(self.proc, sig)
 
 
 class Client:
@@ -270,12 +281,10 @@ def write_office_profile(directory):
 
 def main():
     """unittest's main, with exit status 77 when everything was skipped (CTest's 'skipped')."""
-    require_bin = bool(BIN) and os.access(BIN, os.X_OK)
-    if not require_bin:
+    if not (BIN and os.access(BIN, os.X_OK)):
         print("QUILLMOTE_BIN does not name the executable", file=sys.stderr)
         sys.exit(1)
-    program = unittest.main(exit=False, verbosity=2)
-    result = program.result
+    result = unittest.main(exit=False, verbosity=2).result
     # A class skipped in setUpClass is listed among the skipped without having run: only skipped
     # tests count against those that ran.
     ran = result.testsRun - sum(isinstance(test, unittest.TestCase) for test, _ in result.skipped)

@@ -15,7 +15,7 @@ import time
 import unittest
 
 from browser import http, stored_secret, until
-from harness import BIN, Server, Xvfb, main, require
+from harness import BIN, Server, Xvfb, main, require, stop
 from test_netns import Namespace, require_root_tools
 
 
@@ -63,12 +63,7 @@ class DesktopApplication(unittest.TestCase):
         return [int(w) for w in out.stdout.split()]
 
     def wait_windows(self, count, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            windows = self.visible_windows()
-            if len(windows) == count:
-                return windows
-            time.sleep(0.1)
+        until(lambda: len(self.visible_windows()) == count, timeout, every=0.1)
         return self.visible_windows()
 
     def assert_ends_on_sigterm(self, server):
@@ -107,7 +102,7 @@ class DesktopApplication(unittest.TestCase):
 
         tray = subprocess.Popen(["trayer", "--edge", "top"], env=self.xvfb.env(), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: (tray.terminate(), tray.wait(5)))
+        self.addCleanup(stop, tray)
         time.sleep(1.0)
         # The tray's icon is a window too: a quit that asks every window to close (ours refuses)
         # would end the program or not depending on the order Qt takes them in.
@@ -119,8 +114,7 @@ class DesktopApplication(unittest.TestCase):
                 time.sleep(1.0 - shown)
                 self.assertEqual(len(self.wait_windows(shown)), shown)
                 self.assert_ends_on_sigterm(server)
-        tray.terminate()
-        tray.wait(5)
+        stop(tray)
         # No tray at all: after a grace period for a panel that starts late, the window opens.
         with Server(args=("--input", "none", "--minimized"), env=self.env, config_home=config) as server:
             self.assertTrue(self.listening(server.proc.pid), server.lines)

@@ -18,7 +18,7 @@ import base64
 import http.server
 import json
 
-from harness import SCREEN, Client, Server, Xvfb, main, require, write_office_profile
+from harness import SCREEN, Server, Xvfb, main, require, stop, until, write_office_profile
 
 
 def type_command(text):
@@ -71,6 +71,14 @@ while True:
 """
 
 
+def contents(path):
+    """What a file the test waits for holds; "" while it does not exist."""
+    if not os.path.exists(path):
+        return ""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
 def free_keycodes(pke):
     """The keycodes without symbols in `xmodmap -pke` output, lowest first."""
     return [int(line.split()[1]) for line in pke.decode().splitlines() if not line.partition("=")[2].strip()]
@@ -105,9 +113,7 @@ class Session(unittest.TestCase):
         self.start(*[part.format(tmp=self.tmp, document=self.document) for part in self.app])
         self.window = self.wait_window(self.app_class)
         # The window can come up before the window manager manages it (and answers activation).
-        self.assertTrue(self.wait(lambda: subprocess.run(["xdotool", "windowactivate", "--sync", self.window],
-                                                         env=self.env, capture_output=True, timeout=10).returncode == 0),
-                        "the window could not be activated")
+        self.assertTrue(self.wait(lambda: self.activate(self.window)), "the window could not be activated")
         self.server = Server(args=("--headless", "--input", "x11", "--port", "0"), env=self.env)
         self.addCleanup(self.server.__exit__)
         self.client = self.server.paired_client()
@@ -115,26 +121,17 @@ class Session(unittest.TestCase):
 
     def start(self, *command):
         proc = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-        def stop():
-            proc.terminate()
-            try:
-                proc.wait(5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait(5)
-        self.addCleanup(stop)
-        return stop
+        self.addCleanup(stop, proc)
+        return lambda: stop(proc)
 
     def wait_window(self, window_class, timeout=15.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", window_class], env=self.env,
-                                   capture_output=True, timeout=5).stdout.split()
-            if found:
-                return found[0].decode()
-            time.sleep(0.2)
-        self.fail(f"no {window_class} window appeared")
+        found = self.wait(lambda: self.visible(window_class), timeout)
+        self.assertTrue(found, f"no {window_class} window appeared")
+        return found[0].decode()
+
+    def activate(self, window):
+        return subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, capture_output=True,
+                              timeout=10).returncode == 0
 
     def send_all(self, commands):
         # Back to back, each answered at once, as a phone sends them.
@@ -189,10 +186,7 @@ class Session(unittest.TestCase):
                 time.sleep(0.05)
 
     def wait(self, predicate, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while not predicate() and time.monotonic() < deadline:
-            time.sleep(0.1)
-        return predicate()
+        return until(predicate, timeout, every=0.1)
 
 
 class MousepadSession(Session):
@@ -225,8 +219,7 @@ class MousepadSession(Session):
                 return text
 
     def read_document(self):
-        with open(self.document, encoding="utf-8") as f:
-            return f.read()
+        return contents(self.document)
 
 
 class Mousepad(MousepadSession):
@@ -240,11 +233,9 @@ class Mousepad(MousepadSession):
         self.assertTrue(self.wait(lambda: not self.visible("mousepad")), "the desktop was not shown")
         self.send_all([b"CMD:DOCK"])
         self.assertTrue(self.wait(lambda: self.visible("mousepad")), "the windows did not come back")
-        subprocess.run(["xdotool", "windowactivate", "--sync", self.wait_window("mousepad")], env=self.env,
-                       timeout=10)
+        self.activate(self.wait_window("mousepad"))
         self.launcher_and_overview()
-        subprocess.run(["xdotool", "windowactivate", "--sync", self.wait_window("mousepad")], env=self.env,
-                       timeout=10)
+        self.activate(self.wait_window("mousepad"))
         self.assertEqual(self.saved_text("text"), "text")
 
     def launcher_and_overview(self):
@@ -297,8 +288,7 @@ class Mousepad(MousepadSession):
         owner = subprocess.Popen([sys.executable, "-c", SLOW_OWNER, text, str(delay)], env=self.env, text=True,
                                  stdout=subprocess.PIPE)
         self.addCleanup(owner.stdout.close)
-        self.addCleanup(owner.wait, 5)
-        self.addCleanup(owner.kill)
+        self.addCleanup(stop, owner, signal.SIGKILL)
         self.assertEqual(owner.stdout.readline(), "owner\n")
         return owner
 
@@ -517,10 +507,6 @@ class Terminal(Session):
         primary = self.own("primary", b"selected by the user")
         self.send_all([type_command("cat > lines.txt"), b"KEY:ENTER"])
         self.assertTrue(self.wait(lambda: os.path.exists(out)), "cat did not start")
-
-        def written():
-            with open(out, encoding="utf-8", errors="replace") as f:
-                return f.read()
         expected = ""
         for layout in LAYOUTS:
             before = self.set_layout(layout)
@@ -536,8 +522,8 @@ class Terminal(Session):
             watcher.start()
             self.send_rounds()
             expected += "\n".join(LINES) + "\n"
-            self.wait(lambda: written() == expected, timeout=15)
-            self.assertEqual(written(), expected, layout)
+            self.wait(lambda: contents(out) == expected, timeout=15)
+            self.assertEqual(contents(out), expected, layout)
             self.assertTrue(self.wait(lambda: self.keymap() == before, timeout=5), f"{layout}: keymap not restored")
             done.set()
             watcher.join(10)
@@ -552,14 +538,8 @@ class Terminal(Session):
         self.offer("primary", b"selected by the user")
         self.offer("clipboard", b"echo pasted > out.txt")
         self.send_all([b"KEY:PASTE", b"KEY:ENTER"])
-        out = os.path.join(self.tmp, "out.txt")
-
-        def ran():
-            if not os.path.exists(out):
-                return False
-            with open(out, encoding="utf-8") as f:
-                return f.read() == "pasted\n"
-        self.assertTrue(self.wait(ran), "the pasted command did not run")
+        self.assertTrue(self.wait(lambda: contents(os.path.join(self.tmp, "out.txt")) == "pasted\n"),
+                        "the pasted command did not run")
         self.assert_given_back("primary", b"selected by the user")
         self.send_all([b"CMD:CLOSE_WINDOW"])
         self.assertTrue(self.wait(lambda: not self.visible("xfce4-terminal")), "the terminal stayed open")

@@ -6,6 +6,7 @@ DNS-SD end to end with a real avahi-daemon and a python3-zeroconf browser on ano
 Needs root. Every namespace, bus and daemon is made here and removed again; traffic stays
 inside the namespaces.
 """
+import contextlib
 import json
 import os
 import shutil
@@ -15,11 +16,14 @@ import tempfile
 import time
 import unittest
 
-from harness import BIN, HERE, Server, main, require
+from harness import BIN, HERE, Server, main, require, stop
 
 SUFFIX = str(os.getpid())
-PAIR_CLIENT = ("import socket,sys;s=socket.create_connection((sys.argv[3],int(sys.argv[1])),timeout=3);"
-               "s.sendall(sys.argv[2].encode());print(s.recv(256).decode())")
+# Sends argv[2] to port argv[1] on host argv[3], prints the reply (waited for up to argv[4] seconds)
+# and keeps the connection open for argv[5] seconds more.
+PAIR_CLIENT = ("import socket,sys,time;s=socket.create_connection((sys.argv[3],int(sys.argv[1])),"
+               "timeout=float(sys.argv[4]));s.sendall(sys.argv[2].encode());print(s.recv(256).decode(),flush=True);"
+               "time.sleep(float(sys.argv[5]))")
 SERVICE_UP = "^Status: Service advertised$"
 
 
@@ -57,17 +61,29 @@ class Namespace:
         if address:
             self.ip("addr", "add", address, "dev", name)
 
+    def link(self, other, dev, peer, net, mac=None):
+        """A veth pair to the other namespace, with addresses net.1 here and net.2 (and mac) there."""
+        run("ip", "link", "add", dev, "netns", self.name, "type", "veth", "peer", "name", peer, "netns", other.name,
+            *(("address", mac) if mac else ()))
+        for ns, d, address in ((self, dev, net + ".1/24"), (other, peer, net + ".2/24")):
+            ns.ip("addr", "add", address, "dev", d)
+            ns.ip("link", "set", d, "up")
+
     def pair(self, port, code, host="127.0.0.1"):
-        out = run(*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(port), "PAIR:" + code, host)
+        out = run(*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(port), "PAIR:" + code, host, "3", "0")
         return out.stdout.decode().strip("\n")
 
+    def pair_waiting(self, test, server, host, wait, stay=0):
+        """A phone pairing from here that waits for the reply, then stays without closing its side."""
+        client = subprocess.Popen([*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(server.port),
+                                   "PAIR:" + server.code, host, str(wait), str(stay)], stdout=subprocess.PIPE)
+        test.addCleanup(stop, client, signal.SIGKILL)
+        return client
+
     def delete(self):
-        pids = subprocess.run(["ip", "netns", "pids", self.name], capture_output=True).stdout.split()
-        for pid in pids:
-            try:
+        for pid in subprocess.run(["ip", "netns", "pids", self.name], capture_output=True).stdout.split():
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(int(pid), signal.SIGKILL)
-            except ProcessLookupError:
-                pass
         subprocess.run(["ip", "netns", "del", self.name], capture_output=True)
 
 
@@ -76,15 +92,10 @@ class LinkLayerAddress(unittest.TestCase):
 
     def setUp(self):
         require_root_tools()
-        self.namespaces = []
-
-    def tearDown(self):
-        for ns in self.namespaces:
-            ns.delete()
 
     def reply_on(self, name, interfaces, default_route=None):
         ns = Namespace(name)
-        self.namespaces.append(ns)
+        self.addCleanup(ns.delete)
         for spec in interfaces:
             ns.add_interface(*spec)
         for metric, dev in enumerate(default_route or ()):  # the lowest metric is the default route
@@ -122,19 +133,9 @@ class VanishedPhone(unittest.TestCase):
         host, phone = Namespace("ka-srv"), Namespace("ka-phone")
         self.addCleanup(host.delete)
         self.addCleanup(phone.delete)
-        run("ip", "link", "add", "qmka0", "netns", host.name, "type", "veth", "peer", "name", "qmka1",
-            "netns", phone.name)
-        for ns, dev, address in ((host, "qmka0", "192.0.2.1/24"), (phone, "qmka1", "192.0.2.2/24")):
-            ns.ip("addr", "add", address, "dev", dev)
-            ns.ip("link", "set", dev, "up")
+        host.link(phone, "qmka0", "qmka1", "192.0.2")
         with Server(prefix=host.exec_prefix()) as server:
-            # The phone pairs, then only listens: it never closes its side.
-            script = ("import socket,sys,time;s=socket.create_connection(('192.0.2.1',int(sys.argv[1])),timeout=5);"
-                      "s.sendall(sys.argv[2].encode());print(s.recv(256).decode(),flush=True);time.sleep(300)")
-            client = subprocess.Popen([*phone.exec_prefix(), "/usr/bin/python3", "-c", script, str(server.port),
-                                       "PAIR:" + server.code], stdout=subprocess.PIPE)
-            self.addCleanup(client.wait, 5)
-            self.addCleanup(client.kill)
+            client = phone.pair_waiting(self, server, "192.0.2.1", 5, stay=300)  # then only listens
             self.assertTrue(client.stdout.readline().startswith(b"PAIR_SUCCESS|"))
             self.assertIsNotNone(server.wait_for(r"^Status: Device connected \(1\)$"))
             cut = time.monotonic()
@@ -152,14 +153,8 @@ class NewDevices(unittest.TestCase):
         host, phone, other = Namespace("nd-srv"), Namespace("nd-phone"), Namespace("nd-other")
         for ns in (host, phone, other):
             self.addCleanup(ns.delete)
-        for dev, ns, mac, net in (("qmnd0", phone, "02:00:00:00:0a:01", "192.0.2"),
-                                  ("qmnd2", other, "02:00:00:00:0a:02", "198.51.100")):
-            peer = dev[:-1] + str(int(dev[-1]) + 1)
-            run("ip", "link", "add", dev, "netns", host.name, "type", "veth", "peer", "name", peer, "netns", ns.name,
-                "address", mac)
-            for side, d, address in ((host, dev, net + ".1/24"), (ns, peer, net + ".2/24")):
-                side.ip("addr", "add", address, "dev", d)
-                side.ip("link", "set", d, "up")
+        host.link(phone, "qmnd0", "qmnd1", "192.0.2", "02:00:00:00:0a:01")
+        host.link(other, "qmnd2", "qmnd3", "198.51.100", "02:00:00:00:0a:02")
         runtime = tempfile.mkdtemp(prefix="quillmote-run-")
         self.addCleanup(shutil.rmtree, runtime, True)
         env = {"XDG_RUNTIME_DIR": runtime}
@@ -168,17 +163,8 @@ class NewDevices(unittest.TestCase):
             done = subprocess.run([BIN, *args], env={**os.environ, **env}, capture_output=True, timeout=10)
             return done.returncode, done.stdout.decode().strip()
 
-        def pair_waiting(ns, address, server):
-            script = (f"import socket,sys;s=socket.create_connection(('{address}',int(sys.argv[1])),timeout=70);"
-                      "s.sendall(sys.argv[2].encode());print(s.recv(256).decode(),flush=True)")
-            client = subprocess.Popen([*ns.exec_prefix(), "/usr/bin/python3", "-c", script, str(server.port),
-                                       "PAIR:" + server.code], stdout=subprocess.PIPE)
-            self.addCleanup(client.wait, 5)
-            self.addCleanup(client.kill)
-            return client
-
         with Server(prefix=host.exec_prefix(), env=env, ask_new_devices=True) as server:
-            client = pair_waiting(phone, "192.0.2.1", server)
+            client = phone.pair_waiting(self, server, "192.0.2.1", 70)
             asked = server.wait_for(r"^Allow Phone app \(192\.0\.2\.2, 02:00:00:00:0a:01\) to control this computer\? "
                                     r".* quillmote --allow (\d+) \(or --deny \1\)$")
             self.assertIsNotNone(asked, server.lines)
@@ -187,7 +173,7 @@ class NewDevices(unittest.TestCase):
             self.assertEqual(answer("--allow", asked.group(1)), (0, "allowed"))
             self.assertTrue(client.stdout.readline().startswith(b"PAIR_SUCCESS|"))
             self.assertTrue(phone.pair(server.port, server.code, "192.0.2.1").startswith("PAIR_SUCCESS|"))  # known
-            refused = pair_waiting(other, "198.51.100.1", server)
+            refused = other.pair_waiting(self, server, "198.51.100.1", 70)
             asked = server.wait_for(r"^Allow Phone app \(198\.51\.100\.2, 02:00:00:00:0a:02\).* --allow (\d+) ")
             self.assertEqual(answer("--deny", asked.group(1)), (0, "refused"))
             self.assertEqual(refused.stdout.readline(), b"PAIR_FAILED\n")
@@ -207,7 +193,6 @@ class DnsSd(unittest.TestCase):
         require(subprocess.run(["/usr/bin/python3", "-c", "import zeroconf"], capture_output=True).returncode == 0,
                 "python3-zeroconf is not installed")
         self.tmp = tempfile.mkdtemp(prefix="qm-dnssd-")
-        self.cleanups = []
         self.addCleanup(shutil.rmtree, self.tmp, True)
         bus = os.path.join(self.tmp, "system_bus_socket")
         out = run("dbus-daemon", "--config-file=/usr/share/dbus-1/system.conf", f"--address=unix:path={bus}",
@@ -219,13 +204,9 @@ class DnsSd(unittest.TestCase):
         self.phone = Namespace("phone")
         self.addCleanup(self.host.delete)
         self.addCleanup(self.phone.delete)
-        run("ip", "link", "add", "qmsrv", "netns", self.host.name, "type", "veth",
-            "peer", "name", "qmphone", "netns", self.phone.name)
-        for ns, dev, address in ((self.host, "qmsrv", "192.0.2.1/24"), (self.phone, "qmphone", "192.0.2.2/24")):
-            ns.ip("addr", "add", address, "dev", dev)
-            ns.ip("link", "set", dev, "up")
+        self.host.link(self.phone, "qmsrv", "qmphone", "192.0.2")
+        for ns, dev in ((self.host, "qmsrv"), (self.phone, "qmphone")):
             ns.ip("route", "add", "224.0.0.0/4", "dev", dev)
-        self.avahi = None
         self.start_avahi()
 
     def start_avahi(self):
@@ -236,17 +217,7 @@ class DnsSd(unittest.TestCase):
              "mount -t tmpfs tmpfs /run && mkdir /run/avahi-daemon && "
              "exec avahi-daemon --no-drop-root --no-chroot --no-rlimits"],
             env={**os.environ, **self.env}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(self.stop_avahi, self.avahi)
-
-    @staticmethod
-    def stop_avahi(proc):
-        if proc.poll() is None:
-            proc.terminate()
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait(timeout=5)
+        self.addCleanup(stop, self.avahi)
 
     def browse(self, seconds, code):
         out = run(*self.phone.exec_prefix(), "/usr/bin/python3", os.path.join(HERE, "browse.py"), str(seconds), code)
@@ -276,7 +247,7 @@ class DnsSd(unittest.TestCase):
         name = found[0]["name"]
         self.assertEqual(name, 'Ada\'s "Book" 书房._zoduvived._tcp.local.')
 
-        self.stop_avahi(self.avahi)
+        stop(self.avahi)
         self.assertIsNotNone(first.wait_for("^Listener waiting: avahi-daemon is not reachable", timeout=10))
         self.start_avahi()
         found = self.browse(5, first.code)
@@ -299,8 +270,7 @@ class DnsSd(unittest.TestCase):
         holder = subprocess.Popen([*self.phone.exec_prefix(), "/usr/bin/python3", os.path.join(HERE, "browse.py"),
                                    "--publish", name, "20"], stdout=subprocess.PIPE, text=True)
         self.addCleanup(holder.stdout.close)
-        self.addCleanup(holder.wait, 30)
-        self.addCleanup(holder.kill)
+        self.addCleanup(stop, holder, signal.SIGKILL)
         self.assertEqual(holder.stdout.readline().strip(), "published")
         third = self.server()
         self.assertIsNotNone(third.wait_for(r'^Service name "(.+)" is taken; advertising as "(.+)"$', timeout=15),
@@ -318,8 +288,7 @@ class DnsSd(unittest.TestCase):
                 holder = subprocess.Popen([*self.host.exec_prefix(), "avahi-publish", "-s", taken, "_zoduvived._tcp",
                                            str(4444 + i)], env={**os.environ, **self.env}, stdout=subprocess.PIPE,
                                           stderr=subprocess.STDOUT, text=True)
-                self.addCleanup(holder.wait, 10)
-                self.addCleanup(holder.terminate)
+                self.addCleanup(stop, holder)
                 self.addCleanup(holder.stdout.close)
                 said = holder.stdout.readline()
                 if "Established" in said or time.monotonic() > deadline:

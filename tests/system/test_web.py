@@ -17,8 +17,8 @@ import time
 import unittest
 
 from browser import Chromium, Hosts, WebSocket, answer, http, stored_secret, until, web_port
-from harness import BIN, Client, Server, Xvfb, main, require
-from test_headless import CLICK, summary
+from harness import BIN, Client, Server, Xvfb, main, require, stop
+from test_headless import CLICK, events
 
 HEADERS = {"X-Content-Type-Options": "nosniff", "Referrer-Policy": "no-referrer", "Cache-Control": "no-store"}
 PAGE = "http://198.51.100.1:61918/"
@@ -48,11 +48,6 @@ LOW_CONTRAST = """(() => {
   }
   return low;
 })()"""
-
-
-def events(path, start=0):
-    with open(path, encoding="utf-8") as f:
-        return [summary(json.loads(line)) for line in f.read().splitlines()[start:]]
 
 
 def wait_events(path, start, condition, timeout=5.0):
@@ -211,22 +206,14 @@ class Refusals(unittest.TestCase):
         """Paired with the link, every message is sealed; what is altered, replayed or sent in clear ends the
         channel; the browser's own key pairs it later, until a new link is drawn."""
         secret, before = stored_secret(self.server.config_home), len(events(self.record))
-
-        def altered(ws, sealed):
-            ws.send(sealed[:-1] + bytes([sealed[-1] ^ 1]), binary=True)
-
-        def replayed(ws, sealed):
-            ws.send(sealed, binary=True)
-            ws.send(sealed, binary=True)
-
-        def in_clear(ws, sealed):
-            ws.ws.send("MOVE:1,1")
-
-        for spoil in (altered, replayed, in_clear):
+        spoils = {"altered": lambda ws, sealed: ws.send(sealed[:-1] + bytes([sealed[-1] ^ 1]), binary=True),
+                  "replayed": lambda ws, sealed: (ws.send(sealed, binary=True), ws.send(sealed, binary=True)),
+                  "in clear": lambda ws, sealed: ws.ws.send("MOVE:1,1")}
+        for name, spoil in spoils.items():
             ws = WebSocket(self.port)
             self.assertEqual(ws.authenticate(secret), "PAIR_SUCCESS|" + self.mac)
             spoil(ws, ws.channel.seal("MOVE:1,1"))
-            self.assertTrue(ws.closed(), spoil.__name__)
+            self.assertTrue(ws.closed(), name)
         ws = WebSocket(self.port)
         self.assertEqual(ws.authenticate(secret), "PAIR_SUCCESS|" + self.mac)
         self.assertEqual(ws.exchange("MOVE:7,7"), "ACK_MOVE")
@@ -318,8 +305,7 @@ class Page(unittest.TestCase):
         dump = subprocess.Popen([*self.hosts.pc.exec_prefix(), "tcpdump", "-i", "qm0", "--immediate-mode", "-U",
                                  "-w", capture, "tcp"],
                                 stderr=subprocess.PIPE, stdout=subprocess.DEVNULL)
-        self.addCleanup(dump.wait, 5)
-        self.addCleanup(dump.terminate)
+        self.addCleanup(stop, dump)
         self.assertIn(b"listening on", dump.stderr.readline())
         record = os.path.join(self.tmp, "events.jsonl")
         server, b = self.start("record:" + record), self.browser
@@ -331,8 +317,7 @@ class Page(unittest.TestCase):
         b.tap_on("[data-send='KEY:F5']")
         wait_events(record, 0, lambda e: ("clipboard", password) in e)
         time.sleep(0.5)
-        dump.terminate()
-        dump.wait(5)
+        stop(dump)
         frames = websocket_payloads(capture, 61918)
         self.assertTrue(frames["down"][0].startswith(b"CHALLENGE:"), frames)  # the capture holds the channel
         self.assertTrue(frames["up"][0].startswith(b"AUTH:"), frames)
@@ -381,8 +366,7 @@ class Page(unittest.TestCase):
             f.write("".join(f"{i:03d} " + "x" * (i * 7 % 53) + "\n" for i in range(400)))
         editor = subprocess.Popen(["mousepad", document], env={**xvfb.env(), "HOME": self.tmp},
                                   stderr=subprocess.DEVNULL)
-        self.addCleanup(editor.wait, 5)
-        self.addCleanup(editor.terminate)
+        self.addCleanup(stop, editor)
         window = until(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "mousepad"], text=True,
                                               env=xvfb.env(), capture_output=True, timeout=5).stdout.split()[-1:], 15)
         self.assertTrue(window, "Mousepad did not open")
