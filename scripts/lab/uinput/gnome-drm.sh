@@ -115,7 +115,12 @@ for i in \$(seq 300); do
   node=\$(grep -lxF "\$1" /sys/class/input/event*/device/name 2>/dev/null | head -1 | cut -d/ -f5)
   [ -n "\$node" ] && break; sleep 0.2
 done
-[ -n "\$node" ] && $S/bin/saw "^TakeDevice /dev/input/\$node\$" >/dev/null && exec sleep 2
+# An earlier device may have had the node: the last word on it counts.
+for i in \$(seq 300); do
+  [ -n "\$node" ] || break
+  grep -E "^(Take|Release)Device /dev/input/\$node\$" $LAB_STANDINS_LOG | tail -1 | grep -q ^Take && exec sleep 2
+  sleep 0.2
+done
 echo "the compositor did not take \$1" >&2; exit 1
 EOF
 script lock <<'EOF'
@@ -129,11 +134,11 @@ EOF
 # The portal's dialogs log their Wayland traffic: a wl_keyboard.enter is a dialog getting the focus.
 # It takes keys only once drawn, which softpipe under TCG needs a few seconds for.
 script dialog <<EOF
-log=$S/log/xdpg.log; seen=\$(cat $S/dialogs-seen 2>/dev/null || echo 0)
-for i in \$(seq 600); do
+log=$S/log/xdpg.log; seen=\$(cat $S/dialogs-seen 2>/dev/null || echo 0); end=\$((\$(date +%s) + 120))
+while [ \$(date +%s) -lt \$end ]; do
   at=\$(grep -nE 'wl_keyboard@[0-9]+\.enter\(' \$log | cut -d: -f1 | awk -v s=\$seen '\$1 > s' | head -1)
   [ -n "\$at" ] && { echo \$at > $S/dialogs-seen; sleep 4; exit 0; }
-  sleep 0.2
+  sleep 0.5
 done
 echo "no portal dialog got the focus" >&2; exit 1
 EOF
@@ -142,6 +147,19 @@ $S/bin/dialog && exec $PY $here/seat-keys.py space alt+s
 EOF
 [ "$("$LAB_SHIELD")" = false ] || die "org.gnome.ScreenSaver does not say the shield is down"
 stamp "org.gnome.ScreenSaver"
+# The shell starts in the overview, whose search entry keeps the keyboard when a dialog opens: Escape
+# at the computer leaves it, as a person would.
+overview() {
+  gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Get \
+    org.gnome.Shell OverviewActive 2>/dev/null | grep -q "$1"
+}
+for try in 1 2; do
+  overview true || break
+  "$PY" "$here/seat-keys.py" esc || exit 1
+  wait_for 20 "the overview to close" overview false 2>/dev/null && break
+done
+overview false || die "the shell stays in its overview"
+stamp "left the overview"
 
 mkdir -p "$S/portals"; cp /usr/share/xdg-desktop-portal/portals/gnome.portal "$S/portals/"
 export GDK_BACKEND=wayland XDG_DESKTOP_PORTAL_DIR=$S/portals

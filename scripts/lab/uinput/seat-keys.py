@@ -44,8 +44,9 @@ def main():
         deadline, taken = time.monotonic() + 90, None
         while time.monotonic() < deadline and not taken:
             path = node()
-            with open(os.environ['LAB_STANDINS_LOG']) as f:
-                taken = path and re.search('^TakeDevice %s$' % path, f.read(), re.M)
+            with open(os.environ['LAB_STANDINS_LOG']) as f:   # an earlier device may have had the node
+                said = re.findall('^(Take|Release)Device %s$' % path, f.read(), re.M) if path else []
+            taken = said and said[-1] == 'Take'
             time.sleep(0.2)
         if not taken:
             sys.exit('seat-keys.py: the compositor did not take the seat keyboard')

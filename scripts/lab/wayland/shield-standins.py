@@ -95,16 +95,17 @@ class Session(Props):
         key = (int(major), int(minor))
         if key not in self.devices:
             with open('/sys/dev/char/%d:%d/uevent' % key) as f:
-                name = dict(line.rstrip('\n').split('=', 1) for line in f if '=' in line)['DEVNAME']
-            self.devices[key] = os.open('/dev/' + name, os.O_RDWR | os.O_CLOEXEC | os.O_NONBLOCK | os.O_NOCTTY)
-            print('TakeDevice /dev/' + name, flush=True)
-        return dbus.types.UnixFd(self.devices[key]), False
+                name = '/dev/' + dict(line.rstrip('\n').split('=', 1) for line in f if '=' in line)['DEVNAME']
+            self.devices[key] = (os.open(name, os.O_RDWR | os.O_CLOEXEC | os.O_NONBLOCK | os.O_NOCTTY), name)
+            print('TakeDevice', name, flush=True)
+        return dbus.types.UnixFd(self.devices[key][0]), False
 
     @dbus.service.method(IFACE, in_signature='uu')
     def ReleaseDevice(self, major, minor):
-        fd = self.devices.pop((int(major), int(minor)), None)
+        fd, name = self.devices.pop((int(major), int(minor)), (None, None))
         if fd is not None:
             os.close(fd)
+            print('ReleaseDevice', name, flush=True)
 
     @dbus.service.method(IFACE, in_signature='uu')
     def PauseDeviceComplete(self, major, minor):

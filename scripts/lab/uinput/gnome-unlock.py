@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Quillmote developers
+"""gnome-unlock.py QUILLMOTE: inside the uinput VM (run-vm.py --gpu 800x600 --smp 2 --mem 3072), as root.
+gnome-shell 43 on the VM's GPU (gnome-drm.sh); quillmote --input portal as the session's user, granted
+once at the computer; then the session is locked and the phone (a paired client on loopback) raises the
+password prompt, types the password and answers the desktop's new consent dialog. Writes what quillmote
+said and what the stand-ins saw to $LAB_OUT/seen.json, for the host to judge
+(tests/system/test_uinput.py GnomeLockScreenOnDrm)."""
+import base64
+import json
+import os
+import shlex
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', '..', '..', 'tests', 'system'))
+LAB = HERE
+
+
+class Stop(Exception):
+    """A step did not happen: the rest cannot, so the run ends there instead of waiting out each step."""
+
+
+def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
+    """Fills seen step by step; the host compares it with what should have happened."""
+    os.environ.update(QUILLMOTE_BIN=binary, LAB_PASSWORD=password)
+    t0 = time.monotonic()
+    from harness import Server
+    subprocess.run(["bash", f"{LAB}/gnome-drm.sh", "start", "/run/lab"], check=True, timeout=900)
+    with open("/run/lab/gnome-drm/env") as f:
+        env = dict(shlex.split(line)[1].split("=", 1) for line in f)
+    user = ("setpriv", f"--reuid={env['LAB_USER']}", f"--regid={env['LAB_USER']}", "--clear-groups")
+
+    def lab(name, *args):
+        print('%7.1fs %s %s' % (time.monotonic() - t0, name, ' '.join(args)), file=sys.stderr, flush=True)
+        done = subprocess.run([*user, env[name], *args], env={**os.environ, **env}, capture_output=True, text=True,
+                              timeout=150)
+        print(done.stderr, end='', file=sys.stderr, flush=True)
+        if done.returncode != 0:
+            raise Stop(name + ' failed')
+        return done.stdout.strip()
+    os.makedirs(f"{env['XDG_CONFIG_HOME']}/Quillmote")
+    with open(f"{env['XDG_CONFIG_HOME']}/Quillmote/Quillmote.conf", "w") as f:
+        f.write("[General]\nAskBeforeNewDevice=false\n")
+    with Server(args=("--headless", "--input", "portal"), prefix=user,
+                env={**env, "QUILLMOTE_UINPUT_DEVICE": "/dev/uinput"}) as server:
+        def said(*patterns):
+            for p in patterns:
+                print('%7.1fs waiting for %s' % (time.monotonic() - t0, p), file=sys.stderr, flush=True)
+                if not server.wait_for(p, timeout=120):
+                    seen["output"] = server.lines
+                    raise Stop('quillmote did not say ' + p)
+            return [True] * len(patterns)
+        try:
+            seen["first"] = [lab("LAB_ANSWER"), *said("^The desktop allows remote input$")]
+            client = server.paired_client(timeout=60)
+            lab("LAB_LOCK")
+            seen["locked"] = [*said("^The desktop closed the remote input session at its screen shield",
+                                    "^Input goes through uinput while the screen shield is up$"), lab("LAB_SHIELD")]
+            lab("LAB_TAKEN", "Quillmote keyboard")
+            client.exchange(b"KEY:ESC")
+            seen["prompt"] = lab("LAB_SAW", "^verification")
+            time.sleep(3)  # the password entry takes keys once it is drawn
+            for message in (b"TYPE:" + base64.b64encode(password.encode()), b"KEY:ENTER"):
+                client.exchange(message, timeout=1)
+            seen["password"] = lab("LAB_SAW", "^password ")
+            seen["unlocked"] = [*said("^The screen shield went down$", "^Asking the desktop to allow remote input$"),
+                                lab("LAB_SHIELD")]
+            lab("LAB_DIALOG")  # the new consent dialog, answered from the phone: uinput carries on until the grant
+            for message in (b"KEY:SPACE", b"KEY:ALT+S"):
+                client.exchange(message, timeout=0.5)
+            seen["back"] = said("^The desktop allows remote input$", "^Input goes through the portal again$")
+            print('%7.1fs done' % (time.monotonic() - t0), file=sys.stderr, flush=True)
+        finally:
+            seen["output"] = server.lines
+
+
+if __name__ == '__main__':
+    seen = {}
+    try:
+        scenario(sys.argv[1], seen)
+    except Stop as stop:
+        seen["stopped"] = str(stop)
+        print('stopped:', stop, file=sys.stderr)
+    finally:
+        subprocess.run(["bash", f"{LAB}/gnome-drm.sh", "stop", "/run/lab"], timeout=60)
+        with open(os.path.join(os.environ['LAB_OUT'], 'seen.json'), 'w') as f:
+            json.dump(seen, f)
+    sys.exit(1 if 'stopped' in seen else 0)
