@@ -59,7 +59,7 @@ def main():
             for code in reversed(chord):
                 emit(fd, 1, code, 0)
                 emit(fd, 0, 0, 0)
-            time.sleep(0.3)
+            time.sleep(2)   # under TCG the dialog needs a while to act on a key (the switch makes Share sensitive)
         time.sleep(0.5)
     finally:
         fcntl.ioctl(fd, UI_DEV_DESTROY)
