@@ -15,7 +15,7 @@
 #   LAB_DIALOG    wait (bounded) until a portal dialog not waited for before has the keyboard focus
 #   LAB_ANSWER    answer the RemoteDesktop consent dialog at the computer: LAB_DIALOG, then Space (the
 #                 focus is on "Allow remote interaction", which makes Share sensitive) and Alt+S on the
-#                 seat's own keyboard, again while the dialog stays
+#                 seat's own keyboard, Alt+S again while the dialog stays
 #   LAB_TAKEN NAME    wait (bounded) until the compositor has the input device NAME (its event node,
 #                 taken through the logind stand-in) and a moment more, for libinput to add it
 #   LAB_SAW REGEX     wait (bounded) for a line of the stand-ins' log and print it: TakeDevice NODE,
@@ -143,12 +143,12 @@ while [ \$(date +%s) -lt \$end ]; do
 done
 echo "no portal dialog got the focus" >&2; exit 1
 EOF
-# The first key the dialog gets may only show the focus, so the answer is given again while the dialog
-# stays (xdg_toplevel.destroy: it went away).
+# Alt+S is now and then lost under TCG: it is pressed again while the dialog stays (xdg_toplevel.destroy:
+# it went away). Space is not: a second one would turn the switch off again.
 script answer <<EOF
-$S/bin/dialog || exit 1
+$S/bin/dialog && $PY $here/seat-keys.py space || exit 1
 for try in 1 2 3; do
-  $PY $here/seat-keys.py space alt+s || exit 1
+  $PY $here/seat-keys.py alt+s || exit 1
   for i in \$(seq 30); do tail -n +\$(cat $S/dialogs-seen) $S/log/xdpg.log | grep -q 'xdg_toplevel@[0-9]*\.destroy' && exit 0; sleep 0.5; done
 done
 echo "the dialog stayed" >&2; exit 1

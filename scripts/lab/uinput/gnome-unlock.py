@@ -50,7 +50,8 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
     for path in (settings, f"{settings}/Quillmote.conf"):
         os.chown(path, int(env['LAB_USER']), int(env['LAB_USER']))
     with Server(args=("--headless", "--input", "portal"), prefix=user,
-                env={**env, "QUILLMOTE_UINPUT_DEVICE": "/dev/uinput"}) as server:
+                env={**env, "QUILLMOTE_UINPUT_DEVICE": "/dev/uinput",
+                     "QT_LOGGING_RULES": "quillmote.input.debug=true"}) as server:
         def said(*patterns):
             for p in patterns:
                 print('%7.1fs waiting for %s' % (time.monotonic() - t0, p), file=sys.stderr, flush=True)
@@ -74,11 +75,11 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
             seen["unlocked"] = [*said("^The screen shield went down$", "^Asking the desktop to allow remote input$"),
                                 lab("LAB_SHIELD")]
             lab("LAB_DIALOG")  # the new consent dialog, answered from the phone: uinput carries on until the grant
-            # "Allow remote interaction" on, which makes Share sensitive, then Share; again while the dialog
-            # stays: the first key it gets may only show the focus.
+            # "Allow remote interaction" on, which makes Share sensitive, then Share; Alt+S again while the
+            # dialog stays (under TCG it is now and then lost), never Space, which would turn the switch off.
+            client.exchange(b"KEY:SPACE")
+            time.sleep(2)
             for seen["answers"] in range(1, 4):
-                client.exchange(b"KEY:SPACE")
-                time.sleep(2)
                 client.exchange(b"KEY:ALT+S")
                 if server.wait_for("^The desktop allows remote input$", timeout=20):
                     break

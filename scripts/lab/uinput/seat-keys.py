@@ -55,7 +55,7 @@ def main():
             for code in chord:
                 emit(fd, 1, code, 1)
                 emit(fd, 0, 0, 0)
-                time.sleep(0.06)
+                time.sleep(0.4 if len(chord) > 1 else 0.06)   # modifiers held as a slow hand would
             for code in reversed(chord):
                 emit(fd, 1, code, 0)
                 emit(fd, 0, 0, 0)
