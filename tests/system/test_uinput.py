@@ -153,7 +153,7 @@ class GnomeLockScreenOnDrm(unittest.TestCase):
         self.assertEqual(seen["first"], ["", True], seen["output"])
         self.assertEqual(seen["locked"], [True, True, "true"], seen["output"])
         self.assertEqual(seen["prompt"], "verification gdm-password", "Escape from the phone raised no prompt")
-        self.assertEqual(seen["password"], "password right")
+        self.assertEqual(seen["password"], "password right", seen.get("wrong"))
         self.assertEqual(seen["unlocked"], [True, True, "false"], seen["output"])
         self.assertEqual(seen["back"], [True], seen["output"])
 
