@@ -3,9 +3,10 @@
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 """Boot Debian's kernel under QEMU/TCG with this machine's root shared read-only over 9p, run one
 shell command inside as root, and report whether it passed.
-usage: run-vm.py [--dir DIR] [--out OUT] [--timeout S] [--mem MB] [--verbose] 'COMMAND'
+usage: run-vm.py [--dir DIR] [--out OUT] [--timeout S] [--mem MB] [--smp N] [--gpu WxH] [--verbose] 'COMMAND'
 DIR (default $LAB_DIR) holds fetch-kernel.sh's and build-initramfs.sh's output in DIR/uinput.
 OUT (default DIR/uinput/out, emptied first) is writable in the guest as /run/out ($LAB_OUT).
+--gpu adds a virtio GPU with one WxH output and boots the initramfs built with LAB_MODULES=virtio-gpu.
 The kernel command line cannot nest quotes: for anything beyond a plain command, pass a script.
 Exit 0 only when QEMU exits 33 (the guest's init saw status 0) and the serial log has
 'LAB-CMD-END rc=0'; 1 otherwise; 77 when QEMU or the kernel files are missing."""
@@ -24,13 +25,16 @@ ap.add_argument('--dir', default=os.environ.get('LAB_DIR'))
 ap.add_argument('--out')
 ap.add_argument('--timeout', type=float, default=120, help='wall-clock limit in seconds')
 ap.add_argument('--mem', default='1024')
+ap.add_argument('--smp', default='1', help='vCPUs: 2 for a compositor, whose threads then need not take turns')
+ap.add_argument('--gpu', metavar='WxH', help='a virtio GPU with one output of that size')
 ap.add_argument('--verbose', action='store_true', help='full kernel log instead of quiet')
 ap.add_argument('cmd')
 a = ap.parse_args()
 if not a.dir:
     sys.exit('run-vm.py: --dir or LAB_DIR is required')
 u = os.path.join(a.dir, 'uinput')
-kernel, initrd = os.path.join(u, 'vmlinux'), os.path.join(u, 'initramfs.cpio.gz')
+kernel = os.path.join(u, 'vmlinux')
+initrd = os.path.join(u, 'initramfs-virtio-gpu.cpio.gz' if a.gpu else 'initramfs.cpio.gz')
 for f in (kernel, initrd):
     if not os.path.exists(f):
         print('SKIP: no %s (run fetch-kernel.sh and build-initramfs.sh)' % f, file=sys.stderr)
@@ -45,10 +49,11 @@ shutil.rmtree(out, ignore_errors=True)   # a result file from an earlier run mus
 os.makedirs(out)
 
 append = 'console=ttyS0 panic=-1 %sLAB_CMD="%s"' % ('' if a.verbose else 'quiet loglevel=3 ', a.cmd)
-# pc, not microvm: microvm hung in some boots when the PIT calibration failed. One vCPU: more do
-# not help under TCG. -no-reboot with panic=-1 turns a panic into QEMU exiting 0, never 33.
+# pc, not microvm: microvm hung in some boots when the PIT calibration failed. One vCPU by default:
+# more do not help one process under TCG (a compositor's threads do gain from two). -no-reboot with
+# panic=-1 turns a panic into QEMU exiting 0, never 33.
 qemu = ['qemu-system-x86_64', '-nodefaults', '-no-user-config', '-nographic', '-no-reboot',
-        '-machine', 'pc', '-accel', 'tcg', '-cpu', 'max', '-m', a.mem, '-smp', '1',
+        '-machine', 'pc', '-accel', 'tcg', '-cpu', 'max', '-m', a.mem, '-smp', a.smp,
         '-serial', 'stdio', '-monitor', 'none',
         '-kernel', kernel, '-initrd', initrd, '-append', append,
         '-device', 'isa-debug-exit,iobase=0xf4,iosize=0x04',
@@ -56,6 +61,9 @@ qemu = ['qemu-system-x86_64', '-nodefaults', '-no-user-config', '-nographic', '-
         '-device', 'virtio-9p-pci,fsdev=root,mount_tag=hostroot',
         '-fsdev', 'local,id=out,path=%s,security_model=none,multidevs=remap' % out,
         '-device', 'virtio-9p-pci,fsdev=out,mount_tag=out']
+if a.gpu:
+    w, h = a.gpu.split('x')
+    qemu += ['-device', 'virtio-gpu-pci,xres=%s,yres=%s' % (w, h)]
 
 t0 = time.monotonic()
 p = subprocess.Popen(qemu, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)

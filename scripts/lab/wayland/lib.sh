@@ -72,7 +72,7 @@ rd_version() {
 # start_portal: xdg-desktop-portal, once its backend runs; returns when RemoteDesktop answers.
 start_portal() {
   start_bg xdp /usr/libexec/xdg-desktop-portal --replace
-  wait_for 20 "the RemoteDesktop portal" eval 'rd_version >/dev/null' || exit 1
+  wait_for "${LAB_PORTAL_WAIT:-20}" "the RemoteDesktop portal" eval 'rd_version >/dev/null' || exit 1
   export LAB_RD_VERSION=$(rd_version)
   stamp "RemoteDesktop portal version $LAB_RD_VERSION"
 }

@@ -5,7 +5,9 @@
   - logind (org.freedesktop.login1) on the bus given as DBUS_SYSTEM_BUS_ADDRESS: the Manager with
     GetSession/GetSessionByPID/ListSessions/Inhibit and LockSession/UnlockSession (as loginctl
     lock-session does: the Session's Lock/Unlock signal), session 1 with Active, LockedHint and
-    SetLockedHint, and user/self;
+    SetLockedHint, and user/self; for a compositor on DRM (LAB_DRM=1) also seat0 and the session's device
+    handling: TakeControl, and TakeDevice handing out fds of the real device nodes (the guest's udev
+    rule lets the session's user open them, which logind does as root);
   - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield,
     and its reauthentication channel, which takes $LAB_PASSWORD (default lab-password) and then unlocks;
   - gnome-session (org.gnome.SessionManager) on the session bus: Inhibit for gsd-screensaver-proxy and
@@ -64,7 +66,8 @@ class Session(Props):
             'Id': '1', 'Active': True, 'LockedHint': False, 'Remote': False, 'Type': 'wayland', 'Class': 'user',
             'State': 'active', 'Name': os.environ.get('USER', 'lab'), 'User': (dbus.UInt32(os.getuid()),
                                                                                '/org/freedesktop/login1/user/self'),
-            'Seat': ('seat0', '/org/freedesktop/login1/seat/seat0'), 'IdleHint': False}})
+            'Seat': ('seat0', '/org/freedesktop/login1/seat/seat0'), 'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
+        self.devices = {}
 
     @dbus.service.method(IFACE, in_signature='b')
     def SetLockedHint(self, locked):
@@ -79,6 +82,45 @@ class Session(Props):
     def Activate(self):
         pass
 
+    # The compositor opens DRM and evdev nodes through its session. The first to open a card is its
+    # DRM master, which is why the same open file goes back for a device asked for again.
+    @dbus.service.method(IFACE, in_signature='b')
+    def TakeControl(self, force):
+        print('TakeControl', flush=True)
+
+    @dbus.service.method(IFACE)
+    def ReleaseControl(self):
+        pass
+
+    @dbus.service.method(IFACE, in_signature='uu', out_signature='hb')
+    def TakeDevice(self, major, minor):
+        key = (int(major), int(minor))
+        if key not in self.devices:
+            with open('/sys/dev/char/%d:%d/uevent' % key) as f:
+                name = '/dev/' + dict(line.rstrip('\n').split('=', 1) for line in f if '=' in line)['DEVNAME']
+            self.devices[key] = (os.open(name, os.O_RDWR | os.O_CLOEXEC | os.O_NONBLOCK | os.O_NOCTTY), name)
+            print('TakeDevice', name, flush=True)
+        return dbus.types.UnixFd(self.devices[key][0]), False
+
+    @dbus.service.method(IFACE, in_signature='uu')
+    def ReleaseDevice(self, major, minor):
+        fd, name = self.devices.pop((int(major), int(minor)), (None, None))
+        if fd is not None:
+            os.close(fd)
+            print('ReleaseDevice', name, flush=True)
+
+    @dbus.service.method(IFACE, in_signature='uu')
+    def PauseDeviceComplete(self, major, minor):
+        pass
+
+    @dbus.service.signal(IFACE, signature='uus')
+    def PauseDevice(self, major, minor, kind):
+        pass
+
+    @dbus.service.signal(IFACE, signature='uuh')
+    def ResumeDevice(self, major, minor, fd):
+        pass
+
     @dbus.service.signal(IFACE)
     def Lock(self):
         print('Lock', flush=True)
@@ -86,6 +128,19 @@ class Session(Props):
     @dbus.service.signal(IFACE)
     def Unlock(self):
         print('Unlock', flush=True)
+
+
+class Seat(Props):
+    IFACE = LOGIN + '.Seat'
+
+    def __init__(self, bus):
+        super().__init__(bus, '/org/freedesktop/login1/seat/seat0', {self.IFACE: {
+            'Id': 'seat0', 'ActiveSession': ('1', dbus.ObjectPath(SESSION_PATH)), 'CanGraphical': True,
+            'CanTTY': False, 'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})
+
+    @dbus.service.method(IFACE, in_signature='u')
+    def SwitchTo(self, vt):
+        pass
 
 
 class Manager(Props):
@@ -155,15 +210,17 @@ class UserVerifier(dbus.service.Object):
 
     @dbus.service.method(IFACE, in_signature='ss')
     def BeginVerificationForUser(self, service, user):
-        self.SecretInfoQuery(service, 'Password:')
+        self.BeginVerification(service)
 
     @dbus.service.method(IFACE, in_signature='s')
     def BeginVerification(self, service):
+        print('verification', service, flush=True)
         self.SecretInfoQuery(service, 'Password:')
 
     @dbus.service.method(IFACE, in_signature='ss')
     def AnswerQuery(self, service, answer):
-        print('password', 'right' if answer == PASSWORD else 'wrong', flush=True)
+        # The lab's password is no secret: what came instead of it tells what the typing lost.
+        print('password', 'right' if answer == PASSWORD else 'wrong: %r' % answer, flush=True)
         if answer != PASSWORD:
             self.Problem(service, 'Sorry, that didn\u2019t work. Please try again.')
             self.ConversationStopped(service)
@@ -298,6 +355,8 @@ def main():
     keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
         'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
         'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
+    if os.environ.get('LAB_DRM') == '1':
+        keep.append(Seat(system))
     # Names last: whoever sees a name may call at once.
     names = [dbus.service.BusName(LOGIN, system)]
     if '--logind-only' not in sys.argv[1:]:
