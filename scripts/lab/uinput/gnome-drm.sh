@@ -94,14 +94,7 @@ EOF
 # softpipe: llvmpipe's JIT crashed under TCG.
 export WAYLAND_DISPLAY=wayland-drm XDG_SESSION_ID=1 XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland \
   GALLIUM_DRIVER=softpipe
-start_bg shell gnome-shell --wayland --display-server --no-x11 --wayland-display=$WAYLAND_DISPLAY
-glog=$S/log/shell.log
-shell_up() {
-  alive "$(pid_of shell)" && return 0
-  echo "gnome-shell exited:" >&2; tail -40 "$glog" >&2; exit 1
-}
-wait_for 300 "GNOME Shell started" eval 'shell_up && grep -q "GNOME Shell started" "$glog"' || exit 1
-stamp "gnome-shell"
+start_shell 300 --wayland --display-server --no-x11 --wayland-display=$WAYLAND_DISPLAY
 wait_for 60 "org.gnome.Shell.ScreenShield" bus_has org.gnome.Shell.ScreenShield || exit 1
 
 script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }

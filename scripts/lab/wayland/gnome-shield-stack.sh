@@ -75,15 +75,8 @@ EOF
 rm -f "$S/run"/.mutter-Xwaylandauth.*   # an old cookie would be taken for the new server's
 export WAYLAND_DISPLAY=wayland-shield XDG_SESSION_ID=1 XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland \
   MUTTER_DEBUG_DUMMY_MODE_SPECS=1280x800
-DISPLAY=:$seat start_bg shell gnome-shell --nested --wayland --wayland-display=$WAYLAND_DISPLAY
-glog=$S/log/shell.log
-shell_up() {
-  alive "$(pid_of shell)" && return 0
-  echo "gnome-shell exited:" >&2; tail -30 "$glog" >&2; exit 1
-}
 # Up to a minute and a half under load (the tests give the whole start two minutes).
-wait_for 90 "GNOME Shell started" eval 'shell_up && grep -q "GNOME Shell started" "$glog"' || exit 1
-stamp "gnome-shell"
+DISPLAY=:$seat start_shell 90 --nested --wayland --wayland-display=$WAYLAND_DISPLAY
 wait_for 20 "Xwayland display" eval 'shell_up && xwayland_displays "$glog" >/dev/null' || exit 1
 read -r pub priv <<< "$(xwayland_displays "$glog" | head -1)"
 echo "$seat $pub $priv" > "$S/xdisplays"

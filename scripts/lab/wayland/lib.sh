@@ -69,6 +69,20 @@ rd_version() {
     -m org.freedesktop.DBus.Properties.Get org.freedesktop.portal.RemoteDesktop version 2>/dev/null |
     sed -n 's/.*uint32 \([0-9]*\).*/\1/p' | grep .
 }
+# start_shell SECONDS ARGS...: gnome-shell with ARGS, waited for until it says it started (its log
+# in $glog); shell_up, for later waits, fails the start with the end of that log once it exited.
+start_shell() {
+  local seconds=$1; shift
+  start_bg shell gnome-shell "$@"
+  glog=$S/log/shell.log
+  wait_for "$seconds" "GNOME Shell started" eval 'shell_up && grep -q "GNOME Shell started" "$glog"' || exit 1
+  stamp "gnome-shell"
+}
+shell_up() {
+  alive "$(pid_of shell)" && return 0
+  echo "gnome-shell exited:" >&2; tail -40 "$glog" >&2; exit 1
+}
+
 # start_portal: xdg-desktop-portal, once its backend runs; returns when RemoteDesktop answers.
 start_portal() {
   start_bg xdp /usr/libexec/xdg-desktop-portal --replace
