@@ -120,6 +120,40 @@ std::unique_ptr<UinputSink> UinputSink::open(input::InputAccess& access, QString
 UinputSink::UinputSink(UinputDevice pointer, UinputDevice keyboard)
     : m_pointer(std::move(pointer)), m_keyboard(std::move(keyboard))
 {
+    m_partTimer.setSingleShot(true);
+    QObject::connect(&m_partTimer, &QTimer::timeout, &m_partTimer, [this] {
+        writePart();
+        if (m_pending.empty())
+            notifySent();
+    });
+}
+
+void UinputSink::post(const input::Event& event)
+{
+    // Behind a text still going out, in order.
+    if (!m_pending.empty())
+        m_pending.push_back(event);
+    else
+        writeEvent(event);
+}
+
+void UinputSink::postAll(const std::vector<input::Event>& events)
+{
+    const bool idle = m_pending.empty();
+    m_pending.insert(m_pending.end(), events.begin(), events.end());
+    if (idle)
+        writePart();
+}
+
+void UinputSink::writePart()
+{
+    m_partWritten = 0;
+    while (!m_pending.empty() && m_partWritten < partEvents) {
+        writeEvent(m_pending.front());
+        m_pending.pop_front();
+    }
+    if (!m_pending.empty())
+        m_partTimer.start(partGapMs);
 }
 
 std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
@@ -137,6 +171,7 @@ std::uint16_t UinputSink::keyFor(const input::KeyChange& change)
 
 void UinputSink::write(libevdev_uinput* device, unsigned type, unsigned code, int value)
 {
+    ++m_partWritten;
     libevdev_uinput_write_event(device, type, code, value);
 }
 
@@ -163,7 +198,7 @@ void UinputSink::postWheel(const input::WheelScroll& wheel)
     }
 }
 
-void UinputSink::post(const input::Event& event)
+void UinputSink::writeEvent(const input::Event& event)
 {
     // The device written to, which then reports; none when nothing was written.
     libevdev_uinput* const pointer = m_pointer.get();

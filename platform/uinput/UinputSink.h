@@ -8,8 +8,10 @@
 #include "input/PointerState.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,6 +49,13 @@ public:
     std::optional<input::Point> pointerLocation() override { return std::nullopt; }
     std::optional<std::vector<input::Rect>> activeDisplays() override { return std::nullopt; }
     void post(const input::Event& event) override;
+    void postAll(const std::vector<input::Event>& events) override;
+    bool keysPending() const override { return !m_pending.empty(); }
+    // Each reader of an evdev device has room for 64 events: a long text written in one go
+    // overflows a compositor that does not read meanwhile, which then loses the keys in between.
+    // Texts go out in parts well under that, a moment apart.
+    static constexpr int partEvents = 24; // SYN_REPORTs included
+    static constexpr int partGapMs = 2;
     // Keys reach the compositor in one burst, as XTest's reach the X server, where 50 ms kept
     // LibreOffice's order (input::KeyPacer).
     int keysApartMs() const override { return 50; }
@@ -55,6 +64,8 @@ public:
 private:
     UinputSink(UinputDevice pointer, UinputDevice keyboard);
     void write(libevdev_uinput* device, unsigned type, unsigned code, int value);
+    void writeEvent(const input::Event& event);
+    void writePart();
     std::uint16_t keyFor(const input::KeyChange& change);
     void postWheel(const input::WheelScroll& wheel);
 
@@ -66,6 +77,10 @@ private:
     input::SubPixelMotion m_motion;
     input::WheelSteps m_wheelVertical;
     input::WheelSteps m_wheelHorizontal;
+    // What waits for the next part, in order; and how many events the current part holds.
+    std::deque<input::Event> m_pending;
+    int m_partWritten = 0;
+    QTimer m_partTimer;
 };
 
 } // namespace quillmote::uinput

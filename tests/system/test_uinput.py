@@ -10,7 +10,7 @@ import select
 import struct
 import subprocess
 import sys
-import time
+import threading
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -31,19 +31,24 @@ def paired(server):
     devices = [nodes["Quillmote pointer"], nodes["Quillmote keyboard"]]
 
     def events(*messages):
+        found, sent = [], threading.Event()
+
+        def read():  # while the phone sends, as a compositor reads: the kernel keeps 64 events a reader
+            while select.select(devices, [], [], 0.6)[0] or not sent.is_set():
+                for fd in devices:
+                    while True:
+                        try:
+                            data = os.read(fd, 24 * 64)
+                        except BlockingIOError:
+                            break
+                        found.extend([NAMES.get((kind, code), code), value] for _, _, kind, code, value
+                                     in struct.iter_unpack("qqHHi", data) if kind in (EV_KEY, EV_REL))
+        reader = threading.Thread(target=read)
+        reader.start()
         for message in messages:
             client.exchange(message, timeout=0.3)
-        found, deadline = [], time.monotonic() + 3.0
-        while time.monotonic() < deadline and select.select(devices, [], [], 0.6)[0]:
-            for fd in devices:
-                while True:
-                    try:
-                        data = os.read(fd, 24 * 64)
-                    except BlockingIOError:
-                        break
-                    for _, _, kind, code, value in struct.iter_unpack("qqHHi", data):
-                        if kind in (EV_KEY, EV_REL):
-                            found.append([NAMES.get((kind, code), code), value])
+        sent.set()
+        reader.join(10)
         return found
     return events
 
@@ -86,6 +91,7 @@ def guest(binary):
         seen["buttons"] = events(b"CLICK:LEFT", b"CLICK:RIGHT", b"MOUSE_DOWN", b"DRAG:5,0", b"MOUSE_UP")
         seen["scroll"] = events(b"SCROLL:0,55", b"SCROLL:0,-110", b"SCROLL:55,0")
         seen["keys"] = events(b"KEY:ENTER", b"KEY:PASTE", b"VOLUME:UP")
+        seen["text"] = events(b"TYPE:" + base64.b64encode(b"Pa$$W0rd! " * 8))  # some 300 events, none lost
 
     # An X display, as Xwayland offers one, with V and X swapped in its keymap: the shortcut's
     # letter is the key that gives it there.
@@ -133,6 +139,11 @@ class UinputInTheKernel(unittest.TestCase):
                                           ["HWHEEL_HI", -132], ["HWHEEL", -1]])
         # Without Xwayland the focused window is not known: Paste is the chord that pastes in any window.
         self.assertEqual(seen["keys"], [[28, 1], [28, 0], [42, 1], [110, 1], [110, 0], [42, 0], [115, 1], [115, 0]])
+        # US keys: Shift (42) around P, $ (5), W, 0... in that order, every one pressed and released.
+        shifted = {"P": 25, "$": 5, "W": 17, "!": 2}
+        plain = {"a": 30, "s": 31, "0": 11, "r": 19, "d": 32, " ": 57}
+        self.assertEqual(seen["text"], [change for c in "Pa$$W0rd! " * 8 for change in (
+            [[42, 1], [shifted[c], 1], [shifted[c], 0], [42, 0]] if c in shifted else [[plain[c], 1], [plain[c], 0]])])
         # No window class is known there: Shift+Insert, which needs no letter of the layout.
         self.assertEqual(seen["layout"], [[42, 1], [110, 1], [110, 0], [42, 0]] * 2)
 
