@@ -38,8 +38,10 @@ public:
     // they held before (2 runs of 6 of three rounds; none of 6 with a 5 ms wait, none of 10 with 50).
     static constexpr int lentKeysSettleMs = 25;
     // How far apart keys of different kinds go out (input::KeyPacer): 20 ms was enough for
-    // LibreOffice Writer while the keymap stayed, not after keys were lent characters.
-    static constexpr int keysApartMs = 50;
+    // LibreOffice Writer while the keymap stayed, 50 ms after keys were lent characters on an idle
+    // machine; with every core busy it lags further (3 of 5 runs out of order at 50 ms, 1 of 5 at
+    // 100 ms with four busy loops on two cores, none of 5 at 150 ms).
+    static constexpr int keysApartMs = 150;
 
     explicit X11Poster(std::shared_ptr<X11Connection> connection,
                        std::shared_ptr<X11SpareKeys> spareKeys = {});
