@@ -49,8 +49,6 @@ xdpk=$(ls /usr/lib/*/libexec/xdg-desktop-portal-kde 2>/dev/null | head -1)
 [ $portal = 1 ] && need /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-permission-store "${xdpk:-xdg-desktop-portal-kde}"
 W=$(lab_dir "${1:-}") || exit 1
 stack_init kde
-[ -f "$S/pids" ] && die "a stack already runs in $S (stop it first)"
-trap '[ $? = 0 ] || stop_stack' EXIT   # a start that fails half-way leaves nothing running
 
 # /usr/bin/kwin_wayland carries the file capability cap_sys_resource; where the bounding set lacks
 # it (containers), exec fails with EPERM. A plain copy runs everywhere.

@@ -143,9 +143,12 @@ start_bg() {
 }
 pid_of() { awk -v n="$1" '$1 == n { print $2 }' "$S/pids" 2>/dev/null; }
 
-# stack_init KIND: state directory, marker and environment shared by every process of the stack.
+# stack_init KIND: state directory, marker and environment shared by every process of the stack; a
+# start that fails half-way leaves nothing running.
 stack_init() {
   S=$W/$1
+  [ -f "$S/pids" ] && die "a stack already runs in $S (stop it first)"
+  trap '[ $? = 0 ] || stop_stack' EXIT
   mkdir -p "$S/run" "$S/home" "$S/log"
   chmod 700 "$S/run"
   # The runtime directory ends up in socket paths, which the kernel limits to 108 bytes.
