@@ -12,6 +12,7 @@
 # State in DIR/gnome-drm, same layout and env file as the other stacks (. DIR/gnome-drm/env); it names:
 #   LAB_LOCK      lock as `loginctl lock-session` does (logind's Lock signal)
 #   LAB_SHIELD    print true/false: org.gnome.ScreenSaver GetActive
+#   LAB_SWITCH away|back   switch to another user's session and back, as `loginctl activate` does
 #   LAB_DIALOG    wait (bounded) until a portal dialog not waited for before has the keyboard focus
 #   LAB_ANSWER    answer the RemoteDesktop consent dialog at the computer: LAB_DIALOG, then Space (the
 #                 focus is on "Allow remote interaction", which makes Share sensitive) and Alt+S on the
@@ -97,7 +98,7 @@ wait_for 60 "org.gnome.Shell.ScreenShield" bus_has org.gnome.Shell.ScreenShield 
 
 script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }
 export LAB_LOCK=$S/bin/lock LAB_SHIELD=$S/bin/shield LAB_DIALOG=$S/bin/dialog LAB_ANSWER=$S/bin/answer \
-  LAB_TAKEN=$S/bin/taken LAB_SAW=$S/bin/saw
+  LAB_TAKEN=$S/bin/taken LAB_SAW=$S/bin/saw LAB_SWITCH=$S/bin/switch
 script saw <<EOF
 for i in \$(seq 600); do grep -m1 -E "\$1" $LAB_STANDINS_LOG && exit 0; sleep 0.2; done
 echo "the stand-ins saw no \$1" >&2; exit 1
@@ -118,6 +119,11 @@ EOF
 script lock <<'EOF'
 exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
   -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
+EOF
+script switch <<'EOF'
+case $1 in away) sid=2 ;; back) sid=1 ;; *) echo "usage: switch away|back" >&2; exit 2 ;; esac
+exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1/session/_3$sid \
+  -m org.freedesktop.login1.Session.Activate >/dev/null
 EOF
 script shield <<'EOF'
 gdbus call --session -d org.gnome.ScreenSaver -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
@@ -169,6 +175,6 @@ stamp "xdg-desktop-portal-gnome"
 start_portal
 
 write_env XDG_RUNTIME_DIR HOME XDG_CONFIG_HOME DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_TYPE \
-  XDG_CURRENT_DESKTOP LAB_LOCK LAB_SHIELD LAB_DIALOG LAB_ANSWER LAB_TAKEN LAB_SAW LAB_STANDINS_LOG LAB_PASSWORD LAB_USER \
+  XDG_CURRENT_DESKTOP LAB_LOCK LAB_SWITCH LAB_SHIELD LAB_DIALOG LAB_ANSWER LAB_TAKEN LAB_SAW LAB_STANDINS_LOG LAB_PASSWORD LAB_USER \
   LAB_RD_VERSION
 echo "ready: . $S/env"

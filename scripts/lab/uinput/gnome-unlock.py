@@ -10,6 +10,7 @@ import base64
 import json
 import os
 import shlex
+import struct
 import subprocess
 import sys
 import time
@@ -21,6 +22,29 @@ LAB = HERE
 
 class Stop(Exception):
     """A step did not happen: the rest cannot, so the run ends there instead of waiting out each step."""
+
+
+def device(name):
+    """The evdev node of the input device name, opened to read what it passes on."""
+    for node in os.listdir("/sys/class/input"):
+        if node.startswith("event"):
+            with open(f"/sys/class/input/{node}/device/name") as f:
+                if f.read().strip() == name:
+                    return os.open(f"/dev/input/{node}", os.O_RDONLY | os.O_NONBLOCK)
+    raise Stop("no input device " + name)
+
+
+def presses(fd):
+    """The key presses (EV_KEY, value 1) the device passed on since the last look."""
+    count = 0
+    while True:
+        try:
+            data = os.read(fd, 24 * 64)
+        except BlockingIOError:
+            return count
+        for at in range(16, len(data), 24):  # struct input_event: a timeval, then type, code, value
+            kind, _, value = struct.unpack_from("HHi", data, at)
+            count += kind == 1 and value == 1
 
 
 def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
@@ -77,8 +101,20 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
             seen["locked"] = [*said("^The desktop closed the remote input session at its screen shield",
                                     "^Input goes through uinput while the screen shield is up$"), lab("LAB_SHIELD")]
             lab("LAB_TAKEN", "Quillmote keyboard")
+            # Another user's session in front: nothing the phone sends reaches it, then or after.
+            keyboard = device("Quillmote keyboard")
+            lab("LAB_SWITCH", "away")
+            said("^Input stops: another login session is in front$")
+            for message in (b"KEY:ESC", b"TYPE:" + base64.b64encode(b"other"), b"KEY:ENTER"):
+                client.exchange(message, timeout=1)
+            time.sleep(1)
+            lab("LAB_SWITCH", "back")
+            seen["switched"] = [*said("^Input goes through uinput while the screen shield is up$"), presses(keyboard)]
+            lab("LAB_TAKEN", "Quillmote keyboard")
+            seen["switched"].append(presses(keyboard))
             client.exchange(b"KEY:ESC")
             seen["prompt"] = lab("LAB_SAW", "^verification")
+            seen["switched"].append(presses(keyboard))  # the Escape: what was looked for did show
             # Under TCG the entry now and then misses the first keys: after a wrong answer the shell asks
             # again, and the phone types once more. What came instead is kept for the host to see.
             seen["wrong"] = []

@@ -5,7 +5,8 @@
   - logind (org.freedesktop.login1) on the bus given as DBUS_SYSTEM_BUS_ADDRESS: the Manager with
     GetSession/GetSessionByPID/ListSessions/Inhibit and LockSession/UnlockSession (as loginctl
     lock-session does: the Session's Lock/Unlock signal), session 1 with Active, LockedHint and
-    SetLockedHint, and user/self; for a compositor on DRM (LAB_DRM=1) also seat0 and the session's device
+    SetLockedHint, and user/self; another user's session 2, whose Activate switches users (as loginctl
+    activate 2 does: session 1 goes inactive; its Activate switches back); for a compositor on DRM (LAB_DRM=1) also seat0 and the session's device
     handling: TakeControl, and TakeDevice handing out fds of the real device nodes (the guest's udev
     rule lets the session's user open them, which logind does as root);
   - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield,
@@ -26,7 +27,13 @@ from gi.repository import GLib
 
 PROPS = 'org.freedesktop.DBus.Properties'
 LOGIN = 'org.freedesktop.login1'
-SESSION_PATH = '/org/freedesktop/login1/session/_31'
+
+
+def session_path(sid):
+    return '/org/freedesktop/login1/session/_3' + sid
+
+
+SESSION_PATH = session_path('1')
 PASSWORD = os.environ.get('LAB_PASSWORD', 'lab-password')
 
 
@@ -61,13 +68,14 @@ class Props(dbus.service.Object):
 class Session(Props):
     IFACE = LOGIN + '.Session'
 
-    def __init__(self, bus):
-        super().__init__(bus, SESSION_PATH, {self.IFACE: {
-            'Id': '1', 'Active': True, 'LockedHint': False, 'Remote': False, 'Type': 'wayland', 'Class': 'user',
-            'State': 'active', 'Name': os.environ.get('USER', 'lab'), 'User': (dbus.UInt32(os.getuid()),
-                                                                               '/org/freedesktop/login1/user/self'),
+    def __init__(self, bus, sid='1', uid=os.getuid(), name=os.environ.get('USER', 'lab')):
+        super().__init__(bus, session_path(sid), {self.IFACE: {
+            'Id': sid, 'Active': sid == '1', 'LockedHint': False, 'Remote': False, 'Type': 'wayland', 'Class': 'user',
+            'State': 'active' if sid == '1' else 'online', 'Name': name,
+            'User': (dbus.UInt32(uid), '/org/freedesktop/login1/user/self'),
             'Seat': ('seat0', '/org/freedesktop/login1/seat/seat0'), 'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
         self.devices = {}
+        self.seat = []  # the sessions on the seat, this one among them
 
     @dbus.service.method(IFACE, in_signature='b')
     def SetLockedHint(self, locked):
@@ -80,7 +88,12 @@ class Session(Props):
 
     @dbus.service.method(IFACE)
     def Activate(self):
-        pass
+        # A user switch (loginctl activate): this session comes to the front, the others go behind it.
+        for session in self.seat:
+            if session is not self and session.props[self.IFACE]['Active']:
+                session.change(self.IFACE, 'Active', dbus.Boolean(False))
+        self.change(self.IFACE, 'Active', dbus.Boolean(True))
+        print('Activate', self.props[self.IFACE]['Id'], flush=True)
 
     # The compositor opens DRM and evdev nodes through its session. The first to open a card is its
     # DRM master, which is why the same open file goes back for a device asked for again.
@@ -351,7 +364,11 @@ class SessionManager(Props):
 def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     system = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'])
-    keep = [Session(system)]
+    # Session 2, another user's on the same seat, comes to the front when activated (a user switch).
+    seats = [Session(system), Session(system, '2', 0, 'root')]
+    for session in seats:
+        session.seat = seats
+    keep = seats[:]
     keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
         'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
         'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
