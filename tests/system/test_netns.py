@@ -77,6 +77,7 @@ class Namespace:
         """A phone pairing from here that waits for the reply, then stays without closing its side."""
         client = subprocess.Popen([*self.exec_prefix(), "/usr/bin/python3", "-c", PAIR_CLIENT, str(server.port),
                                    "PAIR:" + server.code, host, str(wait), str(stay)], stdout=subprocess.PIPE)
+        test.addCleanup(client.stdout.close)
         test.addCleanup(stop, client, signal.SIGKILL)
         return client
 
