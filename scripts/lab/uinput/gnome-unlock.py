@@ -115,8 +115,8 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
             client.exchange(b"KEY:ESC")
             seen["prompt"] = lab("LAB_SAW", "^verification")
             seen["switched"].append(presses(keyboard))  # the Escape: what was looked for did show
-            # Under TCG the entry now and then misses the first keys: after a wrong answer the shell asks
-            # again, and the phone types once more. What came instead is kept for the host to see.
+            # After a wrong answer the shell asks again and the phone types once more; what came instead
+            # is kept for the host to judge.
             seen["wrong"] = []
             for attempt in range(2):
                 asked = len(standins("verification"))

@@ -6,9 +6,10 @@
     GetSession/GetSessionByPID/ListSessions/Inhibit and LockSession/UnlockSession (as loginctl
     lock-session does: the Session's Lock/Unlock signal), session 1 with Active, LockedHint and
     SetLockedHint, and user/self; another user's session 2, whose Activate switches users (as loginctl
-    activate 2 does: session 1 goes inactive; its Activate switches back); for a compositor on DRM (LAB_DRM=1) also seat0 and the session's device
-    handling: TakeControl, and TakeDevice handing out fds of the real device nodes (the guest's udev
-    rule lets the session's user open them, which logind does as root);
+    activate 2 does: session 1 goes inactive; its Activate switches back); for a compositor on DRM
+    (LAB_DRM=1) also seat0 and the session's device handling: TakeControl, and TakeDevice handing out
+    fds of the real device nodes (the guest's udev rule lets the session's user open them, which logind
+    does as root);
   - GDM's Manager (org.gnome.DisplayManager) on the same bus: its Version, without which the shell has no shield,
     and its reauthentication channel, which takes $LAB_PASSWORD (default lab-password) and then unlocks;
   - gnome-session (org.gnome.SessionManager) on the session bus: Inhibit for gsd-screensaver-proxy and
@@ -365,10 +366,10 @@ def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     system = dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'])
     # Session 2, another user's on the same seat, comes to the front when activated (a user switch).
-    seats = [Session(system), Session(system, '2', 0, 'root')]
-    for session in seats:
-        session.seat = seats
-    keep = seats[:]
+    sessions = [Session(system), Session(system, '2', 0, 'root')]
+    for session in sessions:
+        session.seat = sessions
+    keep = sessions[:]
     keep += [Manager(system, keep[0]), Props(system, '/org/freedesktop/login1/user/self', {LOGIN + '.User': {
         'Display': ('1', dbus.ObjectPath(SESSION_PATH)), 'UID': dbus.UInt32(os.getuid()), 'State': 'active',
         'Sessions': dbus.Array([('1', dbus.ObjectPath(SESSION_PATH))], signature='(so)')}})]
