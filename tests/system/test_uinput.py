@@ -20,15 +20,31 @@ NAMES = {(EV_REL, 0): "X", (EV_REL, 1): "Y", (EV_REL, 6): "HWHEEL", (EV_REL, 8):
          (EV_REL, 12): "HWHEEL_HI", (EV_KEY, 272): "BTN_LEFT", (EV_KEY, 273): "BTN_RIGHT"}
 
 
+def device(name):
+    """The evdev node of the input device name, opened to read what it passes on."""
+    for node in os.listdir("/sys/class/input"):
+        if node.startswith("event"):
+            with open(f"/sys/class/input/{node}/device/name") as f:
+                if f.read().strip() == name:
+                    return os.open(f"/dev/input/{node}", os.O_RDONLY | os.O_NONBLOCK)
+    raise LookupError(f"no input device {name}")
+
+
+def changes(fd):
+    """(type, code, value) of each event the device passed on since the last look."""
+    found = []
+    while True:
+        try:
+            data = os.read(fd, 24 * 64)
+        except BlockingIOError:
+            return found
+        found.extend((kind, code, value) for _, _, kind, code, value in struct.iter_unpack("qqHHi", data))
+
+
 def paired(server):
     """Pairs with the server; gives a function that sends messages and returns what its devices passed on."""
     client = server.paired_client(timeout=10)  # the port is printed once the devices exist
-    nodes = {}
-    for name in os.listdir("/sys/class/input"):
-        if name.startswith("event"):
-            with open(f"/sys/class/input/{name}/device/name") as f:
-                nodes[f.read().strip()] = os.open(f"/dev/input/{name}", os.O_RDONLY | os.O_NONBLOCK)
-    devices = [nodes["Quillmote pointer"], nodes["Quillmote keyboard"]]
+    devices = [device("Quillmote pointer"), device("Quillmote keyboard")]
 
     def events(*messages):
         found, sent = [], threading.Event()
@@ -36,13 +52,8 @@ def paired(server):
         def read():  # while the phone sends, as a compositor reads: the kernel keeps 64 events a reader
             while select.select(devices, [], [], 0.6)[0] or not sent.is_set():
                 for fd in devices:
-                    while True:
-                        try:
-                            data = os.read(fd, 24 * 64)
-                        except BlockingIOError:
-                            break
-                        found.extend([NAMES.get((kind, code), code), value] for _, _, kind, code, value
-                                     in struct.iter_unpack("qqHHi", data) if kind in (EV_KEY, EV_REL))
+                    found.extend([NAMES.get((kind, code), code), value] for kind, code, value in changes(fd)
+                                 if kind in (EV_KEY, EV_REL))
         reader = threading.Thread(target=read)
         reader.start()
         for message in messages:

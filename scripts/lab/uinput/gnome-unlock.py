@@ -10,13 +10,13 @@ import base64
 import json
 import os
 import shlex
-import struct
 import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', '..', '..', 'tests', 'system'))
+from test_uinput import changes, device  # noqa: E402 (found through the path above)
 LAB = HERE
 
 
@@ -24,27 +24,9 @@ class Stop(Exception):
     """A step did not happen: the rest cannot, so the run ends there instead of waiting out each step."""
 
 
-def device(name):
-    """The evdev node of the input device name, opened to read what it passes on."""
-    for node in os.listdir("/sys/class/input"):
-        if node.startswith("event"):
-            with open(f"/sys/class/input/{node}/device/name") as f:
-                if f.read().strip() == name:
-                    return os.open(f"/dev/input/{node}", os.O_RDONLY | os.O_NONBLOCK)
-    raise Stop("no input device " + name)
-
-
 def presses(fd):
-    """The key presses (EV_KEY, value 1) the device passed on since the last look."""
-    count = 0
-    while True:
-        try:
-            data = os.read(fd, 24 * 64)
-        except BlockingIOError:
-            return count
-        for at in range(16, len(data), 24):  # struct input_event: a timeval, then type, code, value
-            kind, _, value = struct.unpack_from("HHi", data, at)
-            count += kind == 1 and value == 1
+    """The key presses the device passed on since the last look."""
+    return sum(kind == 1 and value == 1 for kind, _, value in changes(fd))
 
 
 def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
