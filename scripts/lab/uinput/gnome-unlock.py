@@ -130,6 +130,11 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
                 wait(lambda: len(standins("verification")) > asked, 60)
             seen["unlocked"] = [*said("^The screen shield went down$", "^Asking the desktop to allow remote input$"),
                                 lab("LAB_SHIELD")]
+            if int(env.get("LAB_RD_VERSION", "1")) >= 2:  # the grant remembered: nobody is asked
+                t1 = time.monotonic()
+                seen["back"] = said("^Input goes through the portal again$")
+                seen["restored_s"] = round(time.monotonic() - t1, 2)
+                return
             lab("LAB_DIALOG")  # the new consent dialog, answered from the phone: uinput carries on until the grant
             # "Allow remote interaction" on, which makes Share sensitive, then Share; Alt+S again while the
             # dialog stays (under TCG it is now and then lost), never Space, which would turn the switch off.
