@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""gnome-unlock.py QUILLMOTE: inside the uinput VM (run-vm.py --gpu 800x600 --smp 2 --mem 3072), as root.
-gnome-shell 43 on the VM's GPU (gnome-drm.sh); quillmote --input portal as the session's user, granted
+"""gnome-unlock.py QUILLMOTE: inside the uinput VM (run-vm.py --gpu 800x600 --smp 2 --mem 3072), as root,
+or in a Debian chroot there (in-chroot.sh: GNOME 48 from Debian 13, whose portal remembers the grant).
+gnome-shell on the VM's GPU (gnome-drm.sh); quillmote --input portal as the session's user, granted
 once at the computer; then the session is locked and the phone (a paired client on loopback) raises the
-password prompt, types the password and answers the desktop's new consent dialog. Writes what quillmote
-said and what the stand-ins saw to $LAB_OUT/seen.json, for whoever runs it to judge."""
+password prompt, types the password and, where the grant is not remembered, answers the desktop's
+new consent dialog. Writes what quillmote said and what the stand-ins saw to $LAB_OUT/seen.json, for
+whoever runs it to judge."""
 import base64
 import json
 import os
@@ -112,6 +114,11 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
                 wait(lambda: len(standins("verification")) > asked, 60)
             seen["unlocked"] = [*said("^The screen shield went down$", "^Asking the desktop to allow remote input$"),
                                 lab("LAB_SHIELD")]
+            if int(env.get("LAB_RD_VERSION", "1")) >= 2:  # the grant remembered: nobody is asked
+                t1 = time.monotonic()
+                seen["back"] = said("^Input goes through the portal again$")
+                seen["restored_s"] = round(time.monotonic() - t1, 2)
+                return
             lab("LAB_DIALOG")  # the new consent dialog, answered from the phone: uinput carries on until the grant
             # "Allow remote interaction" on, which makes Share sensitive, then Share; Alt+S again while the
             # dialog stays (under TCG it is now and then lost), never Space, which would turn the switch off.

@@ -11,7 +11,7 @@ import struct
 import sys
 import time
 
-KEYS = {'esc': 1, 'enter': 28, 'alt': 56, 'space': 57, 's': 31, 'tab': 15, 'shift': 42}
+KEYS = {'esc': 1, 'enter': 28, 'alt': 56, 'space': 57, 's': 31, 'i': 23, 'tab': 15, 'shift': 42}
 UI_SET_EVBIT, UI_SET_KEYBIT, UI_DEV_CREATE, UI_DEV_DESTROY = 0x40045564, 0x40045565, 0x5501, 0x5502
 NAME = 'Lab seat keyboard'
 

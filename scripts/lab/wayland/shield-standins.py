@@ -73,8 +73,9 @@ class Session(Props):
         super().__init__(bus, session_path(sid), {self.IFACE: {
             'Id': sid, 'Active': sid == '1', 'LockedHint': False, 'Remote': False, 'Type': 'wayland', 'Class': 'user',
             'State': 'active' if sid == '1' else 'online', 'Name': name,
-            'User': (dbus.UInt32(uid), '/org/freedesktop/login1/user/self'),
-            'Seat': ('seat0', '/org/freedesktop/login1/seat/seat0'), 'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
+            'User': dbus.Struct((dbus.UInt32(uid), dbus.ObjectPath('/org/freedesktop/login1/user/self')),
+                                signature='uo'),
+            'Seat': dbus.Struct(('seat0', dbus.ObjectPath('/org/freedesktop/login1/seat/seat0')), signature='so'), 'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
         self.devices = {}
         self.seat = []  # the sessions on the seat, this one among them
 
