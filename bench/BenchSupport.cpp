@@ -15,6 +15,7 @@
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ ServerProcess::ServerProcess(const std::string& binary, const std::vector<std::s
     if (!::mkdtemp(pattern))
         return;
     m_configHome = pattern;
+    // Phones in other network namespaces are new devices: pair them without a question, as the
+    // tests do, or nobody is there to answer it.
+    if (::mkdir((m_configHome + "/Quillmote").c_str(), 0700) == 0)
+        std::ofstream(m_configHome + "/Quillmote/Quillmote.conf") << "[General]\nAskBeforeNewDevice=false\n";
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
         return;
