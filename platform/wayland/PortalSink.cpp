@@ -27,7 +27,10 @@ constexpr uint keyboardAndPointer = 1 | 2;
 // The portal remembers the grant and hands out a token to restore it without asking.
 constexpr uint persistUntilRevoked = 2;
 constexpr int callTimeoutMs = 3000;
-// KDE's smooth axis counts 10 per wheel notch, as libinput's legacy wheel values do.
+// KDE's smooth axis counts 10 per wheel notch, as libinput's legacy wheel values do. KWin passes
+// it on as a bare axis value, without a wheel source: Qt and Firefox take 10 as one notch, as on
+// GNOME, but GTK 4 takes it as touchpad pixels (25 px, a third of its notch on GNOME). All three
+// get the same event, so a larger value would scroll Qt and Firefox too far by as much.
 constexpr int smoothPerNotch = 10;
 
 // KDE's portal takes scroll steps differently: known from the desktop's name or, failing that,
