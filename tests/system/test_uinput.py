@@ -167,13 +167,16 @@ class UinputInTheKernel(unittest.TestCase):
 
 
 class UnlockOnDrm:
-    """gnome-shell as the VM's display server, its input from evdev (scripts/lab/uinput/gnome-unlock.py): while
-    its lock screen holds the portal back, nothing the phone sends goes out while another user's session is in
-    front; back in front, the phone raises the prompt, types the password through uinput, and the portal
-    carries input again. Nobody at the computer beyond the first consent."""
+    """gnome-shell as the VM's display server, its input from evdev (scripts/lab/uinput/gnome-unlock.py): the
+    phone wakes the screen from the idle shield through uinput; while the lock screen holds the portal
+    back, nothing the phone sends goes out while another user's session is in front; back in front, the phone
+    raises the prompt, types the password through uinput, and the portal carries input again. Nobody at the
+    computer beyond the first consent."""
 
     def unlock(self, command):
         seen = in_vm(self, command, 900, "--gpu", "800x600", "--smp", "2", "--mem", "3072", modules="virtio-gpu")
+        # The idle shield, then the phone's wake through uinput: the shield down, the portal back.
+        self.assertEqual([seen["blank"], seen["woken"]], [[True, True, "true"], [True, "false", [True]]])
         self.assertEqual(seen["locked"], [True, True, "true"])
         # Another user's session in front: not a key from the phone reached the devices, then or after.
         self.assertEqual(seen["switched"], [True, 0, 0, 1])

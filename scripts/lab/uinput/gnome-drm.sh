@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
 # gnome-drm.sh start DIR | stop DIR: inside the uinput VM only (run-vm.py --gpu 800x600 --smp 2 --mem 3072),
-# as root: gnome-shell 43 as the display server on the VM's virtio GPU, with its real lock screen, libinput
+# as root: gnome-shell (43, or 48 from Debian 13's chroot) as the display server on the VM's virtio GPU, with
+# its real lock screen (locked by LAB_LOCK only: the idle shield alone does not lock), libinput
 # on the kernel's evdev nodes, and the portals. Where nested gnome-shell sees input from an X server, here
 # every key and pointer motion comes through evdev, as on a real computer.
 # As root it starts udevd (a rule opens event*, uinput and DRM nodes to everyone, where logind would
@@ -11,7 +12,8 @@
 # gnome-session), gnome-shell, xdg-permission-store, xdg-desktop-portal-gnome and xdg-desktop-portal.
 # State in DIR/gnome-drm, same layout and env file as the other stacks (. DIR/gnome-drm/env); it names:
 #   LAB_LOCK      lock as `loginctl lock-session` does (logind's Lock signal)
-#   LAB_SHIELD    print true/false: org.gnome.ScreenSaver GetActive
+#   LAB_IDLE      raise the idle shield (it blanks) as gnome-session does after idle-delay (Presence idle)
+#   LAB_SHIELD    print true/false: the shell's org.gnome.ScreenSaver GetActive (not the relay's)
 #   LAB_SWITCH away|back   switch to another user's session and back, as `loginctl activate` does
 #   LAB_DIALOG    wait (bounded) until a portal dialog not waited for before has the keyboard focus
 #   LAB_ANSWER    answer the RemoteDesktop consent dialog at the computer: LAB_DIALOG, then Space (the
@@ -81,10 +83,10 @@ stamp "buses, logind and gnome-session stand-ins"
 
 export GSETTINGS_BACKEND=keyfile NO_AT_BRIDGE=1
 mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings"
+# The screen saver only blanks, so that the phone's wake can end it; LAB_LOCK locks all the same.
 cat > "$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<EOF
 [org/gnome/desktop/screensaver]
-lock-enabled=true
-lock-delay=uint32 0
+lock-enabled=false
 
 [org/gnome/shell]
 welcome-dialog-last-shown-version='$(gnome-shell --version | awk '{print $3}')'
@@ -98,7 +100,7 @@ start_shell 300 --wayland --display-server --no-x11 --wayland-display=$WAYLAND_D
 wait_for 60 "org.gnome.Shell.ScreenShield" bus_has org.gnome.Shell.ScreenShield || exit 1
 
 script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }
-export LAB_LOCK=$S/bin/lock LAB_SHIELD=$S/bin/shield LAB_DIALOG=$S/bin/dialog LAB_ANSWER=$S/bin/answer \
+export LAB_IDLE=$S/bin/idle LAB_LOCK=$S/bin/lock LAB_SHIELD=$S/bin/shield LAB_DIALOG=$S/bin/dialog LAB_ANSWER=$S/bin/answer \
   LAB_TAKEN=$S/bin/taken LAB_SAW=$S/bin/saw LAB_SWITCH=$S/bin/switch
 script saw <<EOF
 for i in \$(seq 600); do grep -m1 -E "\$1" $LAB_STANDINS_LOG && exit 0; sleep 0.2; done
@@ -121,13 +123,17 @@ script lock <<'EOF'
 exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
   -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
 EOF
+script idle <<'EOF'
+exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager/Presence \
+  -m org.gnome.SessionManager.Presence.SetStatus 3 >/dev/null
+EOF
 script switch <<'EOF'
 case $1 in away) sid=2 ;; back) sid=1 ;; *) echo "usage: switch away|back" >&2; exit 2 ;; esac
 exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1/session/_3$sid \
   -m org.freedesktop.login1.Session.Activate >/dev/null
 EOF
 script shield <<'EOF'
-gdbus call --session -d org.gnome.ScreenSaver -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
+gdbus call --session -d org.gnome.Shell.ScreenShield -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
   sed -n 's/^(\(true\|false\),)$/\1/p' | grep .
 EOF
 # The portal's dialogs log their Wayland traffic: a wl_keyboard.enter is a dialog getting the focus.
@@ -178,6 +184,6 @@ stamp "xdg-desktop-portal-gnome"
 start_portal
 
 write_env XDG_RUNTIME_DIR HOME XDG_CONFIG_HOME DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_TYPE \
-  XDG_CURRENT_DESKTOP LAB_LOCK LAB_SWITCH LAB_SHIELD LAB_DIALOG LAB_ANSWER LAB_TAKEN LAB_SAW LAB_STANDINS_LOG LAB_PASSWORD LAB_USER \
+  XDG_CURRENT_DESKTOP LAB_IDLE LAB_LOCK LAB_SWITCH LAB_SHIELD LAB_DIALOG LAB_ANSWER LAB_TAKEN LAB_SAW LAB_STANDINS_LOG LAB_PASSWORD LAB_USER \
   LAB_RD_VERSION
 echo "ready: . $S/env"

@@ -81,6 +81,33 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
         try:
             seen["first"] = [lab("LAB_ANSWER"), *said("^The desktop allows remote input$")]
             client = server.paired_client(timeout=60)
+
+            def granted_again():
+                """After the shield: the remembered grant, or the new consent dialog answered from the phone
+                (uinput carries on until the grant). Nobody at the computer either way."""
+                if int(env.get("LAB_RD_VERSION", "1")) >= 2:
+                    t1 = time.monotonic()
+                    back = said("^Input goes through the portal again$")
+                    return back, round(time.monotonic() - t1, 2)
+                lab("LAB_DIALOG")
+                # "Allow remote interaction" on, which makes Share sensitive, then Share; Alt+S again while the
+                # dialog stays (under TCG it is now and then lost), never Space, which would turn the switch off.
+                client.exchange(b"KEY:SPACE")
+                time.sleep(2)
+                for answers in range(1, 4):
+                    client.exchange(b"KEY:ALT+S")
+                    if server.wait_for("^The desktop allows remote input$", timeout=20):
+                        break
+                return said("^Input goes through the portal again$"), answers
+            # The idle shield (it blanks; the lock is off), ended by the phone's wake: the pointer's nudge through
+            # uinput is what the shell sees as the user coming back.
+            lab("LAB_IDLE")
+            seen["blank"] = [*said("^The desktop closed the remote input session at its screen shield",
+                                   "^Input goes through uinput while the screen shield is up$"), lab("LAB_SHIELD")]
+            lab("LAB_TAKEN", "Quillmote pointer")
+            client.exchange(b"CMD:WAKE")
+            seen["woken"] = [*said("^The screen shield went down$"), lab("LAB_SHIELD")]
+            seen["woken"].append(granted_again()[0])
             lab("LAB_LOCK")
             seen["locked"] = [*said("^The desktop closed the remote input session at its screen shield",
                                     "^Input goes through uinput while the screen shield is up$"), lab("LAB_SHIELD")]
@@ -114,21 +141,8 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
                 wait(lambda: len(standins("verification")) > asked, 60)
             seen["unlocked"] = [*said("^The screen shield went down$", "^Asking the desktop to allow remote input$"),
                                 lab("LAB_SHIELD")]
-            if int(env.get("LAB_RD_VERSION", "1")) >= 2:  # the grant remembered: nobody is asked
-                t1 = time.monotonic()
-                seen["back"] = said("^Input goes through the portal again$")
-                seen["restored_s"] = round(time.monotonic() - t1, 2)
-                return
-            lab("LAB_DIALOG")  # the new consent dialog, answered from the phone: uinput carries on until the grant
-            # "Allow remote interaction" on, which makes Share sensitive, then Share; Alt+S again while the
-            # dialog stays (under TCG it is now and then lost), never Space, which would turn the switch off.
-            client.exchange(b"KEY:SPACE")
-            time.sleep(2)
-            for seen["answers"] in range(1, 4):
-                client.exchange(b"KEY:ALT+S")
-                if server.wait_for("^The desktop allows remote input$", timeout=20):
-                    break
-            seen["back"] = said("^Input goes through the portal again$")
+            seen["back"], again = granted_again()
+            seen["restored_s" if int(env.get("LAB_RD_VERSION", "1")) >= 2 else "answers"] = again
             print('%7.1fs done' % (time.monotonic() - t0), file=sys.stderr, flush=True)
         finally:
             seen["output"] = server.lines
