@@ -70,9 +70,10 @@ class PortalSink : public QObject, public input::EventSink
 public:
     static constexpr int askAgainAfterMs = 60'000;
     static constexpr int retryFirstMs = 1000;
-    // gnome-shell ends the sessions as its shield comes up, and says it is up only after that:
-    // a session closed this long before the shield is taken as closed by it.
-    static constexpr int shieldAfterCloseMs = 1000;
+    // gnome-shell ends the sessions as its shield comes up, and says it is up only once the shield's
+    // animation is over, seconds later where the desktop draws in software: a session closed this
+    // long before the shield is taken as closed by it.
+    static constexpr int shieldAfterCloseMs = 5000;
     static constexpr int requestTimeoutMs = 120'000;
     // How long input waits for libei's devices after the grant before the portal's calls take it.
     static constexpr int eisWaitMs = 3000;
