@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -183,10 +185,23 @@ XvfbProcess::XvfbProcess()
         ::_exit(127);
     }
     ::close(fds[1]);
-    pollfd p{fds[0], POLLIN, 0};
-    char number[32] = {};
-    if (::poll(&p, 1, 10'000) > 0 && ::read(fds[0], number, sizeof number - 1) > 0)
-        m_display = ":" + std::string(number, std::strcspn(number, "\n"));
+    // The number ends with a newline; a busy machine (or a signal) may split or delay it. Closing
+    // the pipe before it came would make the server fail to write it and exit.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0)
+            continue;
+        char chunk[32];
+        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+        if (n == 0 || (n < 0 && errno != EINTR))
+            break;
+        if (n > 0)
+            number.append(chunk, static_cast<size_t>(n));
+    }
+    if (number.find('\n') != std::string::npos)
+        m_display = ":" + number.substr(0, number.find('\n'));
     ::close(fds[0]);
     // The display number can arrive a moment before the server takes clients.
     const std::string probe = "DISPLAY=" + m_display + " xdotool getmouselocation >/dev/null 2>&1";

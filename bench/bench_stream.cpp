@@ -256,8 +256,9 @@ int main()
             ServerProcess server("/usr/sbin/ip",
                                  {"netns", "exec", host, binary, "--headless", "--input", "x11"},
                                  {"DISPLAY=" + xvfb.display()});
-            if (!server.ready()) {
-                std::fprintf(stderr, "the server did not start\n");
+            if (xvfb.display().empty() || !server.ready()) {
+                std::fprintf(stderr,
+                             xvfb.display().empty() ? "Xvfb did not start\n" : "the server did not start\n");
                 status = 1;
             } else {
                 const int expected = static_cast<int>(std::lround(rateHz * streamSeconds * step));
