@@ -221,6 +221,9 @@ StreamResult stream(const std::string& ns, uint16_t port, const std::string& cod
         }
         reader.join(); // ends when every move was answered, or 3 s after the last reply
         result.answered = answered;
+        // Each move is written to the X server before its ACK, but the server serves its clients in
+        // turn: the last one may still be unread when xdotool asks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         result.moved = pointerX(display) - before;
         ::close(fd);
     }).join();
