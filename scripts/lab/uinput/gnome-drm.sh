@@ -99,9 +99,9 @@ unset LIBGL_ALWAYS_SOFTWARE   # Mesa 25 refuses it for the KMS device mutter pic
 start_shell 300 --wayland --display-server --no-x11 --wayland-display=$WAYLAND_DISPLAY
 wait_for 60 "org.gnome.Shell.ScreenShield" bus_has org.gnome.Shell.ScreenShield || exit 1
 
-script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }
-export LAB_IDLE=$S/bin/idle LAB_LOCK=$S/bin/lock LAB_SHIELD=$S/bin/shield LAB_DIALOG=$S/bin/dialog LAB_ANSWER=$S/bin/answer \
-  LAB_TAKEN=$S/bin/taken LAB_SAW=$S/bin/saw LAB_SWITCH=$S/bin/switch
+shield_commands
+export LAB_DIALOG=$S/bin/dialog LAB_ANSWER=$S/bin/answer LAB_TAKEN=$S/bin/taken LAB_SAW=$S/bin/saw \
+  LAB_SWITCH=$S/bin/switch
 script saw <<EOF
 for i in \$(seq 600); do grep -m1 -E "\$1" $LAB_STANDINS_LOG && exit 0; sleep 0.2; done
 echo "the stand-ins saw no \$1" >&2; exit 1
@@ -119,22 +119,10 @@ for i in \$(seq 300); do
 done
 echo "the compositor did not take \$1" >&2; exit 1
 EOF
-script lock <<'EOF'
-exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
-  -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
-EOF
-script idle <<'EOF'
-exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager/Presence \
-  -m org.gnome.SessionManager.Presence.SetStatus 3 >/dev/null
-EOF
 script switch <<'EOF'
 case $1 in away) sid=2 ;; back) sid=1 ;; *) echo "usage: switch away|back" >&2; exit 2 ;; esac
 exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1/session/_3$sid \
   -m org.freedesktop.login1.Session.Activate >/dev/null
-EOF
-script shield <<'EOF'
-gdbus call --session -d org.gnome.Shell.ScreenShield -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
-  sed -n 's/^(\(true\|false\),)$/\1/p' | grep .
 EOF
 # The portal's dialogs log their Wayland traffic: a wl_keyboard.enter is a dialog getting the focus.
 # It takes keys only once drawn, which softpipe under TCG needs a few seconds for.

@@ -100,17 +100,8 @@ start_bg ssproxy /usr/libexec/gsd-screensaver-proxy
 wait_for 20 "gsd-screensaver-proxy" bus_has org.freedesktop.ScreenSaver || exit 1
 
 # Commands for tests: the idle shield, the lock, and the person at the computer.
-script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }
-export LAB_IDLE=$S/bin/idle LAB_LOCK=$S/bin/lock LAB_WAKE=$S/bin/wake LAB_UNLOCK=$S/bin/unlock \
-  LAB_SHIELD=$S/bin/shield
-script idle <<'EOF'
-exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager/Presence \
-  -m org.gnome.SessionManager.Presence.SetStatus 3 >/dev/null
-EOF
-script lock <<'EOF'
-exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
-  -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
-EOF
+shield_commands
+export LAB_WAKE=$S/bin/wake LAB_UNLOCK=$S/bin/unlock
 # At the lock screen: Escape shows the password prompt; the password (no shifted characters: see
 # xscreensaver's findings) and Return. GDM's stand-in checks it and unlocks through logind.
 script unlock <<EOF
@@ -123,10 +114,6 @@ DISPLAY=$LAB_SEAT_DISPLAY XAUTHORITY= xdotool mousemove_relative -- 7 7 sleep 0.
   key shift || exit 1
 exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager/Presence \
   -m org.gnome.SessionManager.Presence.SetStatus 0 >/dev/null
-EOF
-script shield <<'EOF'
-gdbus call --session -d org.gnome.Shell.ScreenShield -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
-  sed -n 's/^(\(true\|false\),)$/\1/p' | grep .
 EOF
 
 [ "$("$LAB_SHIELD")" = false ] || die "org.gnome.Shell.ScreenShield does not say the shield is down"

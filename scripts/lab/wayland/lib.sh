@@ -143,6 +143,29 @@ start_bg() {
 }
 pid_of() { awk -v n="$1" '$1 == n { print $2 }' "$S/pids" 2>/dev/null; }
 
+# script NAME: a command for tests in $S/bin, its body on stdin.
+script() { { echo '#!/bin/sh'; cat; } > "$S/bin/$1"; chmod +x "$S/bin/$1"; }
+
+# gnome-shell's shield as the session drives it: LAB_IDLE (gnome-session's idle after idle-delay),
+# LAB_LOCK (logind's Lock, as `loginctl lock-session`), LAB_SHIELD (true/false, asked of the shell
+# itself: nothing starts its org.gnome.ScreenSaver relay, as in a session where nobody called it yet).
+shield_commands() {
+  mkdir -p "$S/bin"
+  export LAB_IDLE=$S/bin/idle LAB_LOCK=$S/bin/lock LAB_SHIELD=$S/bin/shield
+  script idle <<'EOF'
+exec gdbus call --session -d org.gnome.SessionManager -o /org/gnome/SessionManager/Presence \
+  -m org.gnome.SessionManager.Presence.SetStatus 3 >/dev/null
+EOF
+  script lock <<'EOF'
+exec gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
+  -m org.freedesktop.login1.Manager.LockSession 1 >/dev/null
+EOF
+  script shield <<'EOF'
+gdbus call --session -d org.gnome.Shell.ScreenShield -o /org/gnome/ScreenSaver -m org.gnome.ScreenSaver.GetActive |
+  sed -n 's/^(\(true\|false\),)$/\1/p' | grep .
+EOF
+}
+
 # stack_init KIND: state directory, marker and environment shared by every process of the stack; a
 # start that fails half-way leaves nothing running.
 stack_init() {

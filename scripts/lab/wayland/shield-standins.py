@@ -75,7 +75,8 @@ class Session(Props):
             'State': 'active' if sid == '1' else 'online', 'Name': name,
             'User': dbus.Struct((dbus.UInt32(uid), dbus.ObjectPath('/org/freedesktop/login1/user/self')),
                                 signature='uo'),
-            'Seat': dbus.Struct(('seat0', dbus.ObjectPath('/org/freedesktop/login1/seat/seat0')), signature='so'), 'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
+            'Seat': dbus.Struct(('seat0', dbus.ObjectPath('/org/freedesktop/login1/seat/seat0')), signature='so'),
+            'IdleHint': False, 'VTNr': dbus.UInt32(0)}})
         self.devices = {}
         self.seat = []  # the sessions on the seat, this one among them
 
