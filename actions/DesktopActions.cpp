@@ -175,6 +175,12 @@ std::vector<AppSearchResult> DesktopActions::searchApplications(const QString& q
     return m_search.searchApplications(query);
 }
 
+void DesktopActions::startScreenSaver()
+{
+    m_input.shieldComing();
+    perform(m_profile.screenSaver);
+}
+
 void DesktopActions::wakeDisplay()
 {
     m_userActivity.simulateUserActivity();

@@ -55,6 +55,8 @@ public:
     void openUrl(const QString& address);
     std::vector<AppSearchResult> searchApplications(const QString& query);
 
+    // "SCREENSAVER", "DISPLAY_SLEEP": the desktop's screen saver, its shield announced to the input.
+    void startScreenSaver();
     // Returns at once; the pointer nudge follows on the event loop.
     void wakeDisplay();
     void nudgePointer();

@@ -48,6 +48,10 @@ public:
     virtual bool keysPending() const { return false; }
     void setSentHandler(std::function<void()> handler) { m_sent = std::move(handler); }
 
+    // This program is raising the desktop's screen shield itself (the phone's screen saver): what
+    // the desktop ends right after is the shield's doing, whenever the desktop gets to saying so.
+    virtual void shieldComing() {}
+
     // A sink still waiting for an answer (a backend probed over D-Bus) is not ready; input waits
     // for it in order, and the handler is called once it is.
     virtual bool isReady() const { return true; }

@@ -78,6 +78,8 @@ public:
     void adopt(InputBackend backend);
     // The backend's window manager; null when it has none.
     WindowManager* windowManager() const { return m_backend.windowManager.get(); }
+    // The desktop's screen shield is being raised from here (EventSink::shieldComing).
+    void shieldComing() { m_backend.sink->shieldComing(); }
 
     double accumulatorX() const { return m_accumulatorX; }
     double accumulatorY() const { return m_accumulatorY; }

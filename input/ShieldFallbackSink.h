@@ -42,6 +42,7 @@ public:
     int keysApartMs() const override { return current().keysApartMs(); }
     bool keysPending() const override { return current().keysPending(); }
     bool isReady() const override { return m_primary->isReady(); }
+    void shieldComing() override { m_primary->shieldComing(); }
 
     // Whether input goes through the fallback now.
     bool fallingBack() const { return m_fallingBack; }

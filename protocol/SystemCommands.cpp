@@ -36,11 +36,11 @@ const std::array<NamedCommand, 12> namedCommands{{
      [](DesktopActions& a) { a.closeWindow(); }},
     {QLatin1StringView("WAKE"), QLatin1StringView("ACK_WAKE"), [](DesktopActions& a) { a.wakeDisplay(); }},
     {QLatin1StringView("SCREENSAVER"), QLatin1StringView("ACK_SCREENSAVER"),
-     [](DesktopActions& a) { a.perform(a.profile().screenSaver); }},
+     [](DesktopActions& a) { a.startScreenSaver(); }},
     {QLatin1StringView("SLEEP"), QLatin1StringView("ACK_SLEEP"),
      [](DesktopActions& a) { a.perform(a.profile().sleep); }},
     {QLatin1StringView("DISPLAY_SLEEP"), QLatin1StringView("ACK_DISPLAY_SLEEP"),
-     [](DesktopActions& a) { a.perform(a.profile().screenSaver); }},
+     [](DesktopActions& a) { a.startScreenSaver(); }},
     {QLatin1StringView("TOGGLE_DISPLAY"), QLatin1StringView("ACK_TOGGLE_DISPLAY"),
      [](DesktopActions& a) { a.wakeDisplay(); }},
 }};

@@ -130,6 +130,13 @@ PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& s
     m_closedBeforeShield.setSingleShot(true);
     m_closedBeforeShield.setInterval(shieldAfterCloseMs);
     connect(&m_closedBeforeShield, &QTimer::timeout, this, &PortalSink::closedUnshielded);
+    m_shieldUnconfirmed.setSingleShot(true);
+    m_shieldUnconfirmed.setInterval(shieldUnconfirmedMs);
+    connect(&m_shieldUnconfirmed, &QTimer::timeout, this, [this] {
+        m_shieldUp = false;
+        if (m_state == State::Refused && m_askWhenUnshielded)
+            shieldGone(QStringLiteral("The desktop never said its screen shield came up"));
+    });
     m_access.setRequester([this] { requestAccess(); });
     // Only the signals: asking would start the desktop's service where nothing runs it yet.
     for (const QString& service :
@@ -266,6 +273,7 @@ void PortalSink::closedAtShield()
 
 void PortalSink::onShieldChanged(bool active)
 {
+    m_shieldUnconfirmed.stop();
     if (active == m_shieldUp)
         return;
     m_shieldUp = active;
@@ -279,7 +287,12 @@ void PortalSink::onShieldChanged(bool active)
         setState(State::Refused);
         return;
     }
-    console::line(QStringLiteral("The screen shield went down"));
+    shieldGone(QStringLiteral("The screen shield went down"));
+}
+
+void PortalSink::shieldGone(const QString& line)
+{
+    console::line(line);
     m_retry.reset();
     requestAccess();
 }
@@ -363,6 +376,12 @@ void PortalSink::onSessionClosed()
     // the user ended it (KDE's tray), and is not asked again for a minute.
     m_askWhenUnshielded = true;
     m_askAgainAfter = askAgainAfterMs;
+    if (!m_shieldUp && m_shieldComing.isValid() && !m_shieldComing.hasExpired(shieldComingMs)) {
+        // GNOME says its shield is up only once it is drawn: seconds later where it draws in software.
+        m_shieldUp = true;
+        m_shieldUnconfirmed.start();
+    }
+    m_shieldComing.invalidate();
     if (m_shieldUp)
         closedAtShield();
     else

@@ -74,6 +74,10 @@ public:
     // animation is over, seconds later where the desktop draws in software: a session closed this
     // long before the shield is taken as closed by it.
     static constexpr int shieldAfterCloseMs = 5000;
+    // A session closed this soon after this program raised the shield itself is the shield's at
+    // once; and if the desktop has not said the shield is up this long after, it did not come.
+    static constexpr int shieldComingMs = 5000;
+    static constexpr int shieldUnconfirmedMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
     // How long input waits for libei's devices after the grant before the portal's calls take it.
     static constexpr int eisWaitMs = 3000;
@@ -99,6 +103,7 @@ public:
     void post(const input::Event& event) override;
     int keysApartMs() const override { return keysApartWaitMs; }
     bool keysPending() const override { return m_inFlight || !m_queue.empty() || !m_held.empty(); }
+    void shieldComing() override { m_shieldComing.start(); }
     // Asks the desktop again unless it granted access or is asking the user right now.
     void requestAccess();
 
@@ -129,6 +134,8 @@ private:
     void routeHeld();
     void closedAtShield();
     void closedUnshielded();
+    // The shield is down (the desktop said so, or the one expected never came): asked again.
+    void shieldGone(const QString& line);
 
     QDBusConnection m_bus;
     ScrollStyle m_scroll;
@@ -145,6 +152,10 @@ private:
     bool m_shieldUp = false;
     // A session closed while the shield was down, until it turns out whether the shield closed it.
     QTimer m_closedBeforeShield;
+    // Since this program raised the shield itself (shieldComing).
+    QElapsedTimer m_shieldComing;
+    // The shield taken to be up on that account, until the desktop says so.
+    QTimer m_shieldUnconfirmed;
     // The desktop, not the user, ended the session or refused it: asked again once the shield is down.
     bool m_askWhenUnshielded = false;
     int m_tokenCounter = 0;
