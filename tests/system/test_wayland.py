@@ -447,7 +447,8 @@ class GnomeShield(PortalDesktop, unittest.TestCase):
             "screen is back$", timeout=10), self.server.lines)
         self.assertIsNotNone(self.server.wait_for(
             "^At the screen shield, input cannot go through uinput: cannot open /nonexistent/uinput"), self.server.lines)
-        self.assertEqual(self.stack.run(self.stack.env["LAB_SHIELD"]).stdout, b"true\n")
+        # The shell says so once the shield is drawn, after the session here was taken as closed by it.
+        self.assertTrue(until(lambda: self.stack.run(self.stack.env["LAB_SHIELD"]).stdout == b"true\n", 10))
         self.send(b"CLICK:LEFT", b"MOVE:5,5", b"CLICK:LEFT")  # the desktop would refuse: not asked
         self.assertIsNone(self.server.wait_for("^Asking the desktop", timeout=2), self.server.lines)
         mark = len(self.stack.lines())

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Quillmote developers
-"""gnome-unlock.py QUILLMOTE: inside the uinput VM (run-vm.py --gpu 800x600 --smp 2 --mem 3072), as root,
+"""gnome-unlock.py QUILLMOTE [idle|phone]: inside the uinput VM (run-vm.py --gpu 800x600 --smp 2 --mem 3072), as root,
 or in a Debian chroot there (in-chroot.sh: GNOME 48 from Debian 13, whose portal remembers the grant).
 gnome-shell on the VM's GPU (gnome-drm.sh); quillmote --input portal as the session's user, granted
-once at the computer; then the session is locked and the phone (a paired client on loopback) raises the
-password prompt, types the password and, where the grant is not remembered, answers the desktop's
+once at the computer; the screen shield comes up (gnome-session's idle, or with "phone" the phone's screen
+saver) and the phone's wake ends it; then the session is locked and the phone (a paired client on loopback)
+raises the password prompt, types the password and, where the grant is not remembered, answers the desktop's
 new consent dialog. Writes what quillmote said and what the stand-ins saw to $LAB_OUT/seen.json, for
 whoever runs it to judge."""
 import base64
@@ -31,7 +32,7 @@ def presses(fd):
     return sum(kind == 1 and value == 1 for kind, _, value in changes(fd))
 
 
-def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
+def scenario(binary, seen, shield="idle", password="Lab-P4ss!W0rd#"):
     """Fills seen step by step; the host compares it with what should have happened."""
     os.environ.update(QUILLMOTE_BIN=binary, LAB_PASSWORD=password)
     t0 = time.monotonic()
@@ -57,12 +58,12 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
         with open(env["LAB_STANDINS_LOG"]) as f:
             return [line.strip() for line in f if line.startswith(prefix)]
 
-    def wait(probe, seconds):
+    def wait(probe, seconds, what="the stand-ins saw nothing new"):
         deadline = time.monotonic() + seconds
         while not (found := probe()) and time.monotonic() < deadline:
             time.sleep(0.3)
         if not found:
-            raise Stop("the stand-ins saw nothing new")
+            raise Stop(what)
         return found
     with open(f"{settings}/Quillmote.conf", "w") as f:
         f.write("[General]\nAskBeforeNewDevice=false\n")
@@ -100,11 +101,16 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
                     if server.wait_for("^The desktop allows remote input$", timeout=20):
                         break
                 return said("^Input goes through the portal again$"), answers
-            # The idle shield (it blanks; the lock is off), ended by the phone's wake: the pointer's nudge through
-            # uinput is what the shell sees as the user coming back.
-            lab("LAB_IDLE")
+            # The idle shield (it blanks; the lock is off), or the one the phone's screen saver raises (the shell
+            # says it is up only once it is drawn, seconds after it ended the session here), ended by the phone's
+            # wake: the pointer's nudge through uinput is what the shell sees as the user coming back.
+            if shield == "phone":
+                client.exchange(b"CMD:SCREENSAVER")
+            else:
+                lab("LAB_IDLE")
             seen["blank"] = [*said("^The desktop closed the remote input session at its screen shield",
-                                   "^Input goes through uinput while the screen shield is up$"), lab("LAB_SHIELD")]
+                                   "^Input goes through uinput while the screen shield is up$")]
+            seen["blank"].append(wait(lambda: lab("LAB_SHIELD") == "true" and "true", 120, "the shield never came up"))
             lab("LAB_TAKEN", "Quillmote pointer")
             client.exchange(b"CMD:WAKE")
             seen["woken"] = [*said("^The screen shield went down$"), lab("LAB_SHIELD")]
@@ -152,7 +158,7 @@ def scenario(binary, seen, password="Lab-P4ss!W0rd#"):
 if __name__ == '__main__':
     seen = {}
     try:
-        scenario(sys.argv[1], seen)
+        scenario(sys.argv[1], seen, *sys.argv[2:3])
     except (Stop, LookupError) as stop:  # LookupError: a device of ours never showed
         seen["stopped"] = str(stop)
         print('stopped:', stop, file=sys.stderr)
