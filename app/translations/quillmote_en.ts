@@ -97,18 +97,6 @@
         <translation>The desktop did not allow remote input: ask again</translation>
     </message>
     <message>
-        <source>屏幕已锁定：解锁后恢复远程输入</source>
-        <translation>The screen is locked: remote input comes back once it is unlocked</translation>
-    </message>
-    <message>
-        <source>屏幕已锁定：远程输入经由 uinput 继续</source>
-        <translation>The screen is locked: remote input goes on through uinput</translation>
-    </message>
-    <message>
-        <source>屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许</source>
-        <translation>The screen is locked and this computer does not allow remote input at its lock screen: run sudo udevadm trigger and log in again to allow it</translation>
-    </message>
-    <message>
         <source>Quillmote</source>
         <translation>Quillmote</translation>
     </message>
@@ -166,14 +154,6 @@
     <message>
         <source>桌面未允许远程交互，点“去授权”重新请求</source>
         <translation>The desktop did not allow remote interaction: press Grant to ask again</translation>
-    </message>
-    <message>
-        <source>屏幕已锁定：解锁后恢复远程输入</source>
-        <translation>The screen is locked: remote input comes back once it is unlocked</translation>
-    </message>
-    <message>
-        <source>屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许</source>
-        <translation>The screen is locked and this computer does not allow remote input at its lock screen: run sudo udevadm trigger and log in again to allow it</translation>
     </message>
     <message>
         <source>辅助功能权限</source>
@@ -271,6 +251,21 @@ sudo systemctl enable --now avahi-daemon</translation>
     <message>
         <source>这台电脑连接的 Wi-Fi“%1”没有加密：附近的任何人都能看到手机应用发送的内容，包括配对码和输入的文字。</source>
         <translation>This computer is on the open Wi-Fi network “%1”: anyone near can read what the phone app sends, the pairing code and typed text included.</translation>
+    </message>
+</context>
+<context>
+    <name>quillmote::ui::LockScreen</name>
+    <message>
+        <source>屏幕已锁定：解锁后恢复远程输入</source>
+        <translation>The screen is locked: remote input comes back once it is unlocked</translation>
+    </message>
+    <message>
+        <source>屏幕已锁定：远程输入经由 uinput 继续</source>
+        <translation>The screen is locked: remote input goes on through uinput</translation>
+    </message>
+    <message>
+        <source>屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许</source>
+        <translation>The screen is locked and this computer does not allow remote input at its lock screen: run sudo udevadm trigger and log in again to allow it</translation>
     </message>
 </context>
 <context>

@@ -341,14 +341,11 @@ void DashboardView::render()
     m_warning->setVisible(!m_hasPermission || m_access == Access::Shielded);
     // Only asking again and the help page are something to press; the rest only says how input goes.
     m_warning->setEnabled(m_access == Access::Refused || m_access == Access::Unavailable);
-    m_warning->setText(
-        m_access == Access::Awaiting   ? tr("等待桌面允许远程输入…")
-        : m_access == Access::Refused  ? tr("桌面未允许远程输入，点此重新请求")
-        : m_access == Access::Locked   ? tr("屏幕已锁定：解锁后恢复远程输入")
-        : m_access == Access::Shielded ? tr("屏幕已锁定：远程输入经由 uinput 继续")
-        : m_access == Access::LockedOut
-            ? tr("屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许")
-            : tr("检查辅助功能权限"));
+    const QString atLock = lockScreenText(m_access);
+    m_warning->setText(m_access == Access::Awaiting  ? tr("等待桌面允许远程输入…")
+                       : m_access == Access::Refused ? tr("桌面未允许远程输入，点此重新请求")
+                       : !atLock.isEmpty()           ? atLock
+                                                     : tr("检查辅助功能权限"));
 }
 
 } // namespace quillmote::ui

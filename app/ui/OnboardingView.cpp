@@ -174,11 +174,8 @@ void OnboardingView::render()
         description = tr("桌面正在询问是否允许远程交互，请在其对话框中允许");
     else if (m_access == Access::Refused)
         description = tr("桌面未允许远程交互，点“去授权”重新请求");
-    else if (m_access == Access::Locked)
-        description = tr("屏幕已锁定：解锁后恢复远程输入");
-    else if (m_access == Access::LockedOut)
-        description =
-            tr("屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许");
+    else if (m_access == Access::Locked || m_access == Access::LockedOut)
+        description = lockScreenText(m_access);
     m_accessibilityRow->setDescription(description);
     m_networkRow->setGranted(m_networkGranted);
     m_networkRow->setLoading(m_isCheckingNetwork);

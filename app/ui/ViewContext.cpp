@@ -59,4 +59,21 @@ QUrl inputAccessHelpPage()
     return QUrl(QString::fromLatin1(homePage));
 }
 
+QString lockScreenText(input::InputAccess::State state)
+{
+    using Access = input::InputAccess::State;
+    constexpr const char* context = "quillmote::ui::LockScreen";
+    switch (state) {
+    case Access::Locked:
+        return QCoreApplication::translate(context, "屏幕已锁定：解锁后恢复远程输入");
+    case Access::Shielded:
+        return QCoreApplication::translate(context, "屏幕已锁定：远程输入经由 uinput 继续");
+    case Access::LockedOut:
+        return QCoreApplication::translate(
+            context, "屏幕已锁定，本机不允许锁屏时远程输入：运行 sudo udevadm trigger 并重新登录即可允许");
+    default:
+        return {};
+    }
+}
+
 } // namespace quillmote::ui

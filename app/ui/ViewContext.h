@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Quillmote developers
 #pragma once
 
+#include "input/InputAccess.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -15,9 +17,6 @@ class PairingGate;
 class RemoteServer;
 class ServerStatus;
 class Settings;
-namespace input {
-class InputAccess;
-}
 namespace host {
 class HostAddresses;
 }
@@ -62,6 +61,9 @@ bool isAdvertisingUnavailable(const RemoteServer& server);
 QString applicationVersion();
 // The page that explains how to grant input access, as shipped with the program.
 QUrl inputAccessHelpPage();
+// What the views say of input at the screen's lock (Locked, Shielded, LockedOut: the last with the
+// command that allows it); empty for the other states, which each view words its own way.
+QString lockScreenText(input::InputAccess::State state);
 
 } // namespace ui
 } // namespace quillmote
