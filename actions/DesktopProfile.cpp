@@ -167,8 +167,8 @@ DesktopProfile DesktopProfile::forLinuxDesktop(QStringView currentDesktop, const
         // F5 reloads in every browser and file manager; Control+R does not everywhere.
         .reload = KeyChord{KEY_F5, 0},
         .screenSaver = screenSaver,
-        .sleep = {QStringLiteral("systemctl"), {QStringLiteral("suspend")}},
-        .userActivity = {QStringLiteral("xdg-screensaver"), {QStringLiteral("reset")}},
+        .sleep = tool("systemctl", {"suspend"}),
+        .userActivity = tool("xdg-screensaver", {"reset"}),
         .opener = QStringLiteral("xdg-open"),
         .applicationFolders = {home + QStringLiteral("/Applications"), home + QStringLiteral("/AppImages")},
         .bundleExtension = QStringLiteral("AppImage"),
