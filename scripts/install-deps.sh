@@ -52,8 +52,7 @@ tests=(
 )
 # What differs between releases. Debian 13 and later: xdg-desktop-portal-kde needs KWin's
 # screencast and input plugins (kwin-common) and Plasma's consent dialog (plasma-workspace);
-# Ptyxis replaced gnome-terminal; libei is an optional build dependency; testing has no trayer;
-# Chromium as a Wayland client of the current GNOME (the lab's; Debian 12 has it among the tests).
+# Ptyxis replaced gnome-terminal; libei is an optional build dependency; testing has no trayer.
 . /etc/os-release
 case ${VERSION_CODENAME:-} in
   bookworm | jammy | noble)
@@ -62,11 +61,11 @@ case ${VERSION_CODENAME:-} in
   trixie)
     # and GNOME 48's own screen shield, nested on Xvfb (the seat's display)
     wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji gnome-shell gjs gnome-settings-daemon
-              xvfb xdotool chromium)
+              xvfb xdotool)
     packages+=(libei-dev libeis-dev liboeffis-dev)
     tests+=(trayer) ;;
   *)  # testing and unstable: as 13, without trayer
-    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji chromium)
+    wayland+=(kwin-common plasma-workspace ptyxis fonts-noto-color-emoji)
     packages+=(libei-dev libeis-dev liboeffis-dev) ;;
 esac
 case ${1:-} in
