@@ -72,10 +72,11 @@ public:
     static constexpr int retryFirstMs = 1000;
     // gnome-shell ends the sessions as its shield comes up, and says it is up only once the shield's
     // animation is over, seconds later where the desktop draws in software: a session closed this
-    // long before the shield is taken as closed by it.
+    // long before a shield raised elsewhere (a lock, another program) is taken as closed by it.
     static constexpr int shieldAfterCloseMs = 5000;
-    // A session closed this soon after this program raised the shield itself is the shield's at
-    // once; and if the desktop has not said the shield is up this long after, it did not come.
+    // The shield this program raised (shieldComing) needs no such wait: a session closed this soon
+    // after is the shield's at once; and if the desktop has not said the shield is up
+    // shieldUnconfirmedMs after, it did not come.
     static constexpr int shieldComingMs = 5000;
     static constexpr int shieldUnconfirmedMs = 60'000;
     static constexpr int requestTimeoutMs = 120'000;
