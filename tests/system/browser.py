@@ -140,8 +140,20 @@ class Chromium:
         return result["result"].get("value")
 
     def wait_until(self, expression, timeout=10):
-        if not until(lambda: self.js(expression), timeout):
+        def probe():
+            try:
+                return self.js(expression)
+            except AssertionError as gone:  # the document navigated away while asked: not yet
+                if "navigated or closed" in str(gone) or "context" in str(gone):
+                    return False
+                raise
+        if not until(probe, timeout):
             raise AssertionError(f"never true within {timeout} s: {expression}")
+
+    def reload(self):
+        """Reloads as the user would; an evaluated location.reload() loses its answer when the
+        navigation overtakes it."""
+        self.call("Page.reload")
 
     def touch(self, kind, *points, wait=True):
         ident = self.send("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [

@@ -649,7 +649,7 @@ class PageOnRecord(unittest.TestCase):
             time.sleep(pause)
             self.b.js(wrong_answer)
             self.b.wait_until("window.wrong === 'PAIR_FAILED'", timeout=3)
-        self.b.js("location.reload()")
+        self.b.reload()
         self.b.wait_until("document.body && document.body.dataset.state === 'throttled'", timeout=5)
         self.b.wait_until(CONNECTED, timeout=15)
         self.assertEqual(self.b.js("localStorage.getItem('quillmote.secret')"), secret)
