@@ -144,7 +144,7 @@ class Chromium:
             try:
                 return self.js(expression)
             except AssertionError as gone:  # the document navigated away while asked: not yet
-                if "navigated or closed" in str(gone) or "context" in str(gone):
+                if str(gone).startswith("command ") and ("navigated or closed" in str(gone) or "context" in str(gone)):
                     return False
                 raise
         if not until(probe, timeout):
