@@ -132,11 +132,8 @@ PortalSink::PortalSink(QDBusConnection bus, PortalOffer offer, const Settings& s
     connect(&m_closedBeforeShield, &QTimer::timeout, this, &PortalSink::closedUnshielded);
     m_shieldUnconfirmed.setSingleShot(true);
     m_shieldUnconfirmed.setInterval(shieldUnconfirmedMs);
-    connect(&m_shieldUnconfirmed, &QTimer::timeout, this, [this] {
-        m_shieldUp = false;
-        if (m_state == State::Refused && m_askWhenUnshielded)
-            shieldGone(QStringLiteral("The desktop never said its screen shield came up"));
-    });
+    connect(&m_shieldUnconfirmed, &QTimer::timeout, this,
+            [this] { shieldGone(QStringLiteral("The desktop never said its screen shield came up")); });
     m_access.setRequester([this] { requestAccess(); });
     // Only the signals: asking would start the desktop's service where nothing runs it yet.
     for (const QString& service :
@@ -276,22 +273,25 @@ void PortalSink::onShieldChanged(bool active)
     m_shieldUnconfirmed.stop();
     if (active == m_shieldUp)
         return;
-    m_shieldUp = active;
-    if (m_state != State::Refused || !m_askWhenUnshielded)
-        return;
-    if (active) {
-        if (m_closedBeforeShield.isActive()) {
-            m_closedBeforeShield.stop();
-            closedAtShield();
-        }
-        setState(State::Refused);
+    if (!active) {
+        shieldGone(QStringLiteral("The screen shield went down"));
         return;
     }
-    shieldGone(QStringLiteral("The screen shield went down"));
+    m_shieldUp = true;
+    if (m_state != State::Refused || !m_askWhenUnshielded)
+        return;
+    if (m_closedBeforeShield.isActive()) {
+        m_closedBeforeShield.stop();
+        closedAtShield();
+    }
+    setState(State::Refused);
 }
 
 void PortalSink::shieldGone(const QString& line)
 {
+    m_shieldUp = false;
+    if (m_state != State::Refused || !m_askWhenUnshielded)
+        return;
     console::line(line);
     m_retry.reset();
     requestAccess();

@@ -135,7 +135,8 @@ private:
     void routeHeld();
     void closedAtShield();
     void closedUnshielded();
-    // The shield is down (the desktop said so, or the one expected never came): asked again.
+    // The shield is down (the desktop said so, or the one expected never came): asked again where
+    // the desktop, not the user, ended or refused the session.
     void shieldGone(const QString& line);
 
     QDBusConnection m_bus;
